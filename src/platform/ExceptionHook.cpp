@@ -37,13 +37,16 @@ QString g_symbolTool = QStringLiteral("addr2line");
 
 // Set while the handler runs on this thread, so that its own throws pass straight through.
 thread_local bool t_inHandler = false;
+// Whether the latest throw on this thread reached the handler.
+thread_local bool t_lastThrowReported = false;
 
 // Index of the first frame after the throw interposer's, so that a stack starts at the code
 // that threw. The hook's own frames vary (a sanitizer adds one around backtrace()), hence the
 // search; when the interposer is not on the stack nothing is skipped.
 int firstCallerFrame(void *const *frames, int count) {
     const void *entry = g_throwEntry.load();
-    for (int i = 0; i < std::min(count, 8); ++i) {
+    // Terminate can be reached from inside the throw through the runtime's unwinder frames.
+    for (int i = 0; i < std::min(count, 16); ++i) {
         Dl_info info{};
         if (dladdr(frames[i], &info) && info.dli_saddr == entry) return i + 1;
     }
@@ -51,13 +54,14 @@ int firstCallerFrame(void *const *frames, int count) {
 }
 
 void deliver(const ExceptionHook::Handler &handler, ExceptionReport::Kind kind, const std::type_info *type,
-             void *const *frames, int count) {
+             void *const *frames, int count, bool alreadyReported = false) {
     t_inHandler = true;
     try {
         ExceptionReport report;
         report.kind = kind;
         report.type = type;
         report.stack.assign(frames, frames + count);
+        report.alreadyReported = alreadyReported;
         handler(report);
     } catch (...) {
         // The exception being thrown matters more than a failure to report it.
@@ -71,8 +75,10 @@ void deliver(const ExceptionHook::Handler &handler, ExceptionReport::Kind kind, 
             void *frames[kMaxFrames];
             const int count = backtrace(frames, kMaxFrames);
             const int skip = firstCallerFrame(frames, count);
+            // The innermost throw still on the stack is the latest one of this thread.
+            const bool alreadyReported = skip > 0 && t_lastThrowReported;
             deliver(*handler, ExceptionReport::Kind::Uncaught, abi::__cxa_current_exception_type(),
-                    frames + skip, count - skip);
+                    frames + skip, count - skip, alreadyReported);
         }
     }
     // The previous handler (normally the runtime's verbose one) still prints its diagnostic.
@@ -187,12 +193,14 @@ const void *resolveThrow();
 // Called by the __cxa_throw interposer before it forwards the exception.
 void reportThrow(const std::type_info *type) {
     if (t_inHandler) return;
+    t_lastThrowReported = false;
     const auto handler = g_handler.load();
     if (!handler) return;
     void *frames[kMaxFrames];
     const int count = backtrace(frames, kMaxFrames);
     const int skip = firstCallerFrame(frames, count);
     deliver(*handler, ExceptionReport::Kind::Thrown, type, frames + skip, count - skip);
+    t_lastThrowReported = true;
 }
 
 }  // namespace detail

@@ -17,9 +17,13 @@ struct ExceptionReport {
     Kind kind = Kind::Thrown;
     // Type of the exception object; null when terminate ran without an active exception.
     const std::type_info *type = nullptr;
-    // Return addresses, innermost first, starting at the code that threw (or at the terminate
-    // machinery for Kind::Uncaught). The hook's own frames are left out.
+    // Return addresses, innermost first, starting at the code that threw. For Kind::Uncaught it
+    // is the same stack when terminate ran while the exception was being thrown (nothing had
+    // been unwound yet), otherwise the stack of the terminate call. The hook's own frames are
+    // left out.
     std::vector<void *> stack;
+    // Kind::Uncaught only: the throw of this exception was reported already, with this stack.
+    bool alreadyReported = false;
 };
 
 // Process-wide hook that reports every thrown C++ exception, caught ones included, and
