@@ -1,0 +1,249 @@
+#include "platform/TextEncoding.h"
+
+#include <QList>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QtEndian>
+
+#include <iconv.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace cvx {
+
+namespace {
+
+constexpr const char *kCp932 = "CP932";
+constexpr const char *kUtf8 = "UTF-8";
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr const char *kHostUtf32 = "UTF-32LE";
+#else
+constexpr const char *kHostUtf32 = "UTF-32BE";
+#endif
+const QByteArray kReplacementUtf8 = QByteArrayLiteral("\xEF\xBF\xBD");
+
+// What to do with an input sequence iconv rejects: skip that many input bytes and write the given
+// bytes instead, or (std::nullopt) give up.
+struct Skip {
+    size_t inputBytes;
+    QByteArray output;
+};
+using OnInvalid = std::function<std::optional<Skip>(size_t offset, size_t remaining)>;
+
+class IconvHandle {
+public:
+    IconvHandle(const char *to, const char *from) : cd_(iconv_open(to, from)) {}
+    ~IconvHandle() {
+        if (isOpen()) iconv_close(cd_);
+    }
+    IconvHandle(const IconvHandle &) = delete;
+    IconvHandle &operator=(const IconvHandle &) = delete;
+    bool isOpen() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+std::optional<QByteArray> convert(const char *data, size_t size, const char *from, const char *to,
+                                  const OnInvalid &onInvalid) {
+    IconvHandle cd(to, from);
+    if (!cd.isOpen()) return std::nullopt;
+
+    QByteArray out;
+    out.resize(qsizetype(size * 2 + 32));
+    size_t used = 0;
+    auto grow = [&](size_t atLeast) {
+        out.resize(qsizetype(std::max(size_t(out.size()) * 2, atLeast) + 32));
+    };
+    char *in = const_cast<char *>(data);
+    size_t inLeft = size;
+    while (inLeft > 0) {
+        char *outPtr = out.data() + used;
+        size_t outLeft = size_t(out.size()) - used;
+        const size_t r = iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft);
+        used = size_t(outPtr - out.data());
+        if (r != size_t(-1)) continue;
+        if (errno == E2BIG) {
+            grow(0);
+            continue;
+        }
+        if ((errno != EILSEQ && errno != EINVAL) || !onInvalid) return std::nullopt;
+        std::optional<Skip> skip = onInvalid(size_t(in - data), inLeft);
+        if (!skip || skip->inputBytes == 0 || skip->inputBytes > inLeft) return std::nullopt;
+        in += skip->inputBytes;
+        inLeft -= skip->inputBytes;
+        const size_t need = used + size_t(skip->output.size());
+        if (need > size_t(out.size())) grow(need);
+        memcpy(out.data() + used, skip->output.constData(), size_t(skip->output.size()));
+        used = need;
+    }
+    // A null input writes whatever shift sequence a stateful encoding still owes.
+    for (;;) {
+        char *outPtr = out.data() + used;
+        size_t outLeft = size_t(out.size()) - used;
+        if (iconv(cd.get(), nullptr, nullptr, &outPtr, &outLeft) != size_t(-1)) {
+            used = size_t(outPtr - out.data());
+            break;
+        }
+        if (errno != E2BIG) return std::nullopt;
+        grow(0);
+    }
+    out.resize(qsizetype(used));
+    return out;
+}
+
+std::optional<QByteArray> encodeCodePoints(const QString &text, const char *to,
+                                           const TextEncoding::Substitute &sub) {
+    const QList<uint> ucs4 = text.toUcs4();
+    const char *data = reinterpret_cast<const char *>(ucs4.constData());
+    OnInvalid onInvalid;
+    if (sub) {
+        onInvalid = [&](size_t offset, size_t) -> std::optional<Skip> {
+            return Skip{4, sub(char32_t(ucs4[qsizetype(offset / 4)]))};
+        };
+    }
+    return convert(data, size_t(ucs4.size()) * 4, kHostUtf32, to, onInvalid);
+}
+
+std::optional<QString> decodeToString(const QByteArray &bytes, const char *from, bool lossy) {
+    OnInvalid onInvalid;
+    if (lossy) {
+        onInvalid = [](size_t, size_t) -> std::optional<Skip> { return Skip{1, kReplacementUtf8}; };
+    }
+    std::optional<QByteArray> utf8 = convert(bytes.constData(), size_t(bytes.size()), from, kUtf8, onInvalid);
+    if (!utf8) return std::nullopt;
+    return QString::fromUtf8(*utf8);
+}
+
+}  // namespace
+
+QByteArray TextEncoding::toUtf8(const QString &text) {
+    return text.toUtf8();
+}
+
+std::optional<QString> TextEncoding::fromUtf8(const QByteArray &bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) return std::nullopt;
+    return text;
+}
+
+QString TextEncoding::fromUtf8Lossy(const QByteArray &bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    return decoder.decode(bytes);
+}
+
+std::optional<QByteArray> TextEncoding::toCp932(const QString &text) {
+    return encode(text, kCp932);
+}
+
+QByteArray TextEncoding::toCp932Lossy(const QString &text, const QByteArray &substitute) {
+    return encode(text, kCp932, [&](char32_t) { return substitute; }).value_or(QByteArray());
+}
+
+std::optional<QString> TextEncoding::fromCp932(const QByteArray &bytes) {
+    return decode(bytes, kCp932);
+}
+
+QString TextEncoding::fromCp932Lossy(const QByteArray &bytes) {
+    return decodeToString(bytes, kCp932, true).value_or(QString());
+}
+
+QByteArray TextEncoding::toUtf16(const QString &text, ByteOrder order, bool withBom) {
+    QByteArray out;
+    out.reserve((text.size() + 1) * 2);
+    auto put = [&](char16_t unit) {
+        char pair[2];
+        if (order == ByteOrder::LittleEndian)
+            qToLittleEndian<char16_t>(unit, pair);
+        else
+            qToBigEndian<char16_t>(unit, pair);
+        out.append(pair, 2);
+    };
+    if (withBom) put(0xFEFF);
+    for (QChar c : text) put(c.unicode());
+    return out;
+}
+
+bool TextEncoding::hasUtf16Bom(const QByteArray &bytes) {
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+}
+
+std::optional<QString> TextEncoding::fromUtf16(const QByteArray &bytes,
+                                               std::optional<ByteOrder> orderWithoutBom) {
+    if (bytes.size() % 2 != 0) return std::nullopt;
+    qsizetype start = 0;
+    ByteOrder order = ByteOrder::LittleEndian;
+    if (bytes.startsWith("\xFF\xFE")) {
+        start = 2;
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        start = 2;
+        order = ByteOrder::BigEndian;
+    } else if (orderWithoutBom) {
+        order = *orderWithoutBom;
+    } else {
+        qsizetype zerosEven = 0, zerosOdd = 0;
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\0') ++(i % 2 == 0 ? zerosEven : zerosOdd);
+        }
+        if (zerosEven > zerosOdd) order = ByteOrder::BigEndian;
+    }
+
+    QString text;
+    text.reserve((bytes.size() - start) / 2);
+    const char *p = bytes.constData();
+    for (qsizetype i = start; i < bytes.size(); i += 2) {
+        text.append(QChar(order == ByteOrder::LittleEndian ? qFromLittleEndian<char16_t>(p + i)
+                                                           : qFromBigEndian<char16_t>(p + i)));
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (text[i].isSurrogate()) {
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
+std::optional<QString> TextEncoding::fromShiftJisOrUtf16(const QByteArray &bytes) {
+    if (hasUtf16Bom(bytes)) return fromUtf16(bytes);
+    if (!bytes.contains('\0')) {
+        std::optional<QString> text = fromCp932(bytes);
+        if (text && !text->isEmpty()) return text;
+    }
+    return fromUtf16(bytes);
+}
+
+bool TextEncoding::isShiftJisLabel(const QString &label) {
+    static const QStringList names = {
+        QStringLiteral("shift-jis"),  QStringLiteral("shift_jis"),  QStringLiteral("shiftjis"),
+        QStringLiteral("sjis"),       QStringLiteral("x-sjis"),     QStringLiteral("s-jis"),
+        QStringLiteral("cp932"),      QStringLiteral("ms932"),      QStringLiteral("windows-31j"),
+        QStringLiteral("ms_kanji"),   QStringLiteral("csshiftjis"), QStringLiteral("cswindows31j"),
+        QStringLiteral("x-ms-cp932"), QStringLiteral("windows-932")};
+    return names.contains(label.trimmed().toLower());
+}
+
+QByteArray TextEncoding::iconvName(const QString &label) {
+    const QString trimmed = label.trimmed();
+    if (trimmed.isEmpty()) return kUtf8;
+    if (isShiftJisLabel(trimmed)) return kCp932;
+    const QString lower = trimmed.toLower();
+    if (lower == QLatin1String("utf-8") || lower == QLatin1String("utf8")) return kUtf8;
+    return trimmed.toUpper().toLatin1();
+}
+
+std::optional<QByteArray> TextEncoding::encode(const QString &text, const QByteArray &iconvName,
+                                               const Substitute &substitute) {
+    return encodeCodePoints(text, iconvName.constData(), substitute);
+}
+
+std::optional<QString> TextEncoding::decode(const QByteArray &bytes, const QByteArray &iconvName,
+                                            bool lossy) {
+    return decodeToString(bytes, iconvName.constData(), lossy);
+}
+
+}  // namespace cvx

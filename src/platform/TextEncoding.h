@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace cvx {
+
+// Conversions between QString and the byte encodings the program reads and writes, through glibc
+// iconv. Shift-JIS always means code page 932 ("CP932"): the plain "SHIFT_JIS" table lacks the
+// NEC and IBM extensions (circled digits, 髙) that Japanese names and texts use.
+//
+// Strict functions return std::nullopt when a character cannot be represented (encoding) or a byte
+// sequence is invalid (decoding); nothing is dropped silently. The Lossy variants substitute instead.
+class TextEncoding {
+public:
+    enum class ByteOrder { LittleEndian, BigEndian };
+
+    // Gives the bytes to write in place of a character the target encoding lacks; they must already
+    // be in the target encoding (ASCII is safe for every encoding used here).
+    using Substitute = std::function<QByteArray(char32_t)>;
+
+    TextEncoding() = delete;
+
+    // UTF-8. Decoding drops a leading byte-order mark (EF BB BF).
+    static QByteArray toUtf8(const QString &text);
+    static std::optional<QString> fromUtf8(const QByteArray &bytes);
+    static QString fromUtf8Lossy(const QByteArray &bytes);  // invalid sequences become U+FFFD
+
+    // Shift-JIS (CP932).
+    static std::optional<QByteArray> toCp932(const QString &text);
+    static QByteArray toCp932Lossy(const QString &text, const QByteArray &substitute = "?");
+    static std::optional<QString> fromCp932(const QByteArray &bytes);
+    static QString fromCp932Lossy(const QByteArray &bytes);  // invalid sequences become U+FFFD
+
+    // UTF-16. Encoding writes the byte-order mark (FF FE little-endian, FE FF big-endian) unless
+    // withBom is false. Decoding takes the byte order from a leading mark, which is dropped; without
+    // one it uses orderWithoutBom, or, when that is not given, guesses from the zero bytes (text that
+    // is mostly ASCII has them in the high half) and falls back to little-endian. An odd byte count
+    // or an unpaired surrogate fails.
+    static QByteArray toUtf16(const QString &text, ByteOrder order, bool withBom = true);
+    static std::optional<QString> fromUtf16(const QByteArray &bytes,
+                                            std::optional<ByteOrder> orderWithoutBom = std::nullopt);
+    static bool hasUtf16Bom(const QByteArray &bytes);
+
+    // Imported text files: read as Shift-JIS; when the bytes start with a UTF-16 byte-order mark,
+    // hold a zero byte (never part of a Shift-JIS text), are not valid Shift-JIS, or decode to an
+    // empty text, read as UTF-16 instead. std::nullopt when neither works.
+    static std::optional<QString> fromShiftJisOrUtf16(const QByteArray &bytes);
+
+    // The iconv name for an encoding label as found in XML declarations and elsewhere: every
+    // spelling of Shift-JIS ("shift-jis", "Shift_JIS", "sjis", "windows-31j", ...) gives "CP932",
+    // "utf8" gives "UTF-8", anything else is returned upper-cased. An empty label means UTF-8.
+    static QByteArray iconvName(const QString &label);
+    static bool isShiftJisLabel(const QString &label);
+
+    // General conversions by iconv name. Without a substitute, encoding fails on the first character
+    // the target lacks; a strict decode fails on the first invalid sequence, a lossy one writes U+FFFD
+    // for each invalid byte. std::nullopt also when iconv does not know the name.
+    static std::optional<QByteArray> encode(const QString &text, const QByteArray &iconvName,
+                                            const Substitute &substitute = {});
+    static std::optional<QString> decode(const QByteArray &bytes, const QByteArray &iconvName,
+                                         bool lossy = false);
+};
+
+}  // namespace cvx

@@ -1,0 +1,604 @@
+#include "platform/XmlDocument.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include "platform/TextEncoding.h"
+
+namespace cvx {
+
+namespace {
+
+constexpr const char *kIndent = "    ";
+constexpr unsigned kFormat =
+    pugi::format_indent | pugi::format_no_declaration | pugi::format_no_empty_element_tags;
+// Comments, processing instructions and a DOCTYPE survive a rewrite; CR LF becomes LF as XML requires.
+constexpr unsigned kParseTidy = pugi::parse_full;
+constexpr unsigned kParseNone = pugi::parse_full | pugi::parse_ws_pcdata;
+
+QString fromPugi(const char *text) {
+    // pugixml gives "" for a missing value; callers tell "empty" from "absent" by other means.
+    return text && *text ? QString::fromUtf8(text) : QStringLiteral("");
+}
+
+class ByteWriter : public pugi::xml_writer {
+public:
+    void write(const void *data, size_t size) override {
+        bytes.append(static_cast<const char *>(data), qsizetype(size));
+    }
+    QByteArray bytes;
+};
+
+class TextCollector : public pugi::xml_tree_walker {
+public:
+    bool for_each(pugi::xml_node &node) override {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) text.append(node.value());
+        return true;
+    }
+    QByteArray text;
+};
+
+QByteArray serialize(pugi::xml_node node) {
+    ByteWriter writer;
+    if (node.type() == pugi::node_document)
+        node.print(writer, kIndent, kFormat, pugi::encoding_utf8);
+    else
+        node.print(writer, kIndent, kFormat, pugi::encoding_utf8, 0);
+    return writer.bytes;
+}
+
+QString describePosition(const QByteArray &buffer, ptrdiff_t offset) {
+    offset = std::clamp<ptrdiff_t>(offset, 0, buffer.size());
+    const QByteArray before = buffer.left(offset);
+    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+    const qsizetype line = before.count('\n') + 1;
+    const qsizetype column = QString::fromUtf8(before.mid(lineStart)).size() + 1;
+    return QStringLiteral("line %1, column %2").arg(line).arg(column);
+}
+
+void setError(QString *error, const QString &message) {
+    if (error) *error = message;
+}
+
+// The encoding named by an ASCII-compatible XML declaration at the start of the bytes, or "".
+QString declaredEncoding(const QByteArray &bytes) {
+    static const QRegularExpression declaration(
+        QStringLiteral("^\\s*<\\?xml\\s[^>]*?encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
+    const QString head = QString::fromLatin1(bytes.left(512));
+    const QRegularExpressionMatch match = declaration.match(head);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+// The document's bytes as UTF-8 text for the parser.
+std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument::Option option,
+                                           QString *error) {
+    const bool lossy = option == XmlDocument::Option::Tidy;
+    auto viaText = [&](const std::optional<QString> &text, const QString &what) -> std::optional<QByteArray> {
+        if (!text) {
+            setError(error, QStringLiteral("the text cannot be decoded as %1").arg(what));
+            return std::nullopt;
+        }
+        return text->toUtf8();
+    };
+
+    if (bytes.startsWith(QByteArrayLiteral("\xFF\xFE\x00\x00")) ||
+        bytes.startsWith(QByteArrayLiteral("\x00\x00\xFE\xFF")))
+        return viaText(TextEncoding::decode(bytes, "UTF-32", lossy), QStringLiteral("UTF-32"));
+    if (TextEncoding::hasUtf16Bom(bytes))
+        return viaText(TextEncoding::fromUtf16(bytes), QStringLiteral("UTF-16"));
+    if (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == '\0')
+        return viaText(TextEncoding::fromUtf16(bytes, TextEncoding::ByteOrder::LittleEndian),
+                       QStringLiteral("UTF-16"));
+    if (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] == '<')
+        return viaText(TextEncoding::fromUtf16(bytes, TextEncoding::ByteOrder::BigEndian),
+                       QStringLiteral("UTF-16"));
+
+    QByteArray body = bytes;
+    if (body.startsWith("\xEF\xBB\xBF")) {
+        body.remove(0, 3);
+    } else {
+        const QString label = declaredEncoding(body);
+        const QByteArray name = TextEncoding::iconvName(label);
+        // A declaration readable as ASCII rules out a 16- or 32-bit encoding, whatever it claims.
+        const bool wide = name.startsWith("UTF-16") || name.startsWith("UTF-32") || name.startsWith("UCS");
+        if (name != "UTF-8" && !wide) return viaText(TextEncoding::decode(body, name, lossy), label);
+    }
+    if (TextEncoding::fromUtf8(body)) return body;
+    if (lossy) return TextEncoding::fromUtf8Lossy(body).toUtf8();
+    setError(error, QStringLiteral("the text is not valid UTF-8"));
+    return std::nullopt;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// XmlElement
+
+XmlElement::XmlElement(std::shared_ptr<pugi::xml_document> owner, pugi::xml_node node)
+    : owner_(std::move(owner)), node_(node) {}
+
+XmlElement XmlElement::wrap(pugi::xml_node node) const {
+    return node ? XmlElement(owner_, node) : XmlElement();
+}
+
+XmlElement::Kind XmlElement::kind() const {
+    switch (node_.type()) {
+        case pugi::node_null:
+            return Kind::Null;
+        case pugi::node_element:
+            return Kind::Element;
+        case pugi::node_pcdata:
+            return Kind::Text;
+        case pugi::node_cdata:
+            return Kind::CData;
+        case pugi::node_comment:
+            return Kind::Comment;
+        case pugi::node_pi:
+            return Kind::ProcessingInstruction;
+        default:
+            return Kind::Other;
+    }
+}
+
+QString XmlElement::name() const {
+    return isElement() ? fromPugi(node_.name()) : QStringLiteral("");
+}
+
+void XmlElement::setName(const QString &name) {
+    if (isElement()) node_.set_name(name.toUtf8().constData());
+}
+
+bool XmlElement::hasAttribute(const QString &name) const {
+    return isElement() && node_.attribute(name.toUtf8().constData());
+}
+
+QString XmlElement::attribute(const QString &name) const {
+    if (!isElement()) return QString();
+    pugi::xml_attribute attr = node_.attribute(name.toUtf8().constData());
+    return attr ? fromPugi(attr.value()) : QString();
+}
+
+void XmlElement::setAttribute(const QString &name, const QString &value) {
+    if (!isElement()) return;
+    const QByteArray key = name.toUtf8();
+    pugi::xml_attribute attr = node_.attribute(key.constData());
+    if (!attr) attr = node_.append_attribute(key.constData());
+    attr.set_value(value.toUtf8().constData());
+}
+
+bool XmlElement::removeAttribute(const QString &name) {
+    return isElement() && node_.remove_attribute(name.toUtf8().constData());
+}
+
+int XmlElement::attributeCount() const {
+    int count = 0;
+    if (isElement())
+        for ([[maybe_unused]] pugi::xml_attribute attr : node_.attributes()) ++count;
+    return count;
+}
+
+QList<XmlAttribute> XmlElement::attributes() const {
+    QList<XmlAttribute> list;
+    if (isElement())
+        for (pugi::xml_attribute attr : node_.attributes())
+            list.append({fromPugi(attr.name()), fromPugi(attr.value())});
+    return list;
+}
+
+void XmlElement::setAttributes(const QList<XmlAttribute> &attributes) {
+    if (!isElement()) return;
+    node_.remove_attributes();
+    for (const XmlAttribute &attr : attributes) setAttribute(attr.name, attr.value);
+}
+
+int XmlElement::childCount() const {
+    int count = 0;
+    for ([[maybe_unused]] pugi::xml_node child : node_.children()) ++count;
+    return count;
+}
+
+XmlElement XmlElement::childAt(int index) const {
+    if (index < 0) return {};
+    for (pugi::xml_node child : node_.children())
+        if (index-- == 0) return wrap(child);
+    return {};
+}
+
+QList<XmlElement> XmlElement::children() const {
+    QList<XmlElement> list;
+    for (pugi::xml_node child : node_.children()) list.append(wrap(child));
+    return list;
+}
+
+int XmlElement::index() const {
+    if (parent().isNull()) return -1;
+    int position = 0;
+    for (pugi::xml_node sibling = node_.previous_sibling(); sibling; sibling = sibling.previous_sibling())
+        ++position;
+    return position;
+}
+
+XmlElement XmlElement::parent() const {
+    pugi::xml_node up = node_.parent();
+    return up.type() == pugi::node_element ? wrap(up) : XmlElement();
+}
+
+QList<XmlElement> XmlElement::elements() const {
+    QList<XmlElement> list;
+    for (pugi::xml_node child : node_.children())
+        if (child.type() == pugi::node_element) list.append(wrap(child));
+    return list;
+}
+
+QList<XmlElement> XmlElement::elements(const QString &name) const {
+    QList<XmlElement> list;
+    const QByteArray key = name.toUtf8();
+    for (pugi::xml_node child : node_.children(key.constData()))
+        if (child.type() == pugi::node_element) list.append(wrap(child));
+    return list;
+}
+
+XmlElement XmlElement::firstElement(const QString &name) const {
+    if (name.isNull()) {
+        for (pugi::xml_node child : node_.children())
+            if (child.type() == pugi::node_element) return wrap(child);
+        return {};
+    }
+    const QList<XmlElement> named = elements(name);
+    return named.isEmpty() ? XmlElement() : named.first();
+}
+
+pugi::xml_node XmlElement::insertionPoint(int index, bool &valid) const {
+    valid = isElement() && index >= 0 && index <= childCount();
+    return valid ? childAt(index).node_ : pugi::xml_node();
+}
+
+XmlElement XmlElement::insertElement(int index, const QString &name, const QString &text) {
+    bool valid = false;
+    const pugi::xml_node before = insertionPoint(index, valid);
+    if (!valid) return {};
+    pugi::xml_node element = before ? node_.insert_child_before(pugi::node_element, before)
+                                    : node_.append_child(pugi::node_element);
+    element.set_name(name.toUtf8().constData());
+    XmlElement added = wrap(element);
+    if (!text.isEmpty()) added.setStringValue(text);
+    return added;
+}
+
+XmlElement XmlElement::appendElement(const QString &name, const QString &text) {
+    return insertElement(childCount(), name, text);
+}
+
+XmlElement XmlElement::insertText(int index, const QString &text) {
+    bool valid = false;
+    const pugi::xml_node before = insertionPoint(index, valid);
+    if (!valid || text.isEmpty()) return {};
+    pugi::xml_node node =
+        before ? node_.insert_child_before(pugi::node_pcdata, before) : node_.append_child(pugi::node_pcdata);
+    node.set_value(text.toUtf8().constData());
+    return wrap(node);
+}
+
+XmlElement XmlElement::insertCopy(int index, const XmlElement &node) {
+    bool valid = false;
+    const pugi::xml_node before = insertionPoint(index, valid);
+    if (!valid || node.isNull()) return {};
+    return wrap(before ? node_.insert_copy_before(node.node_, before) : node_.append_copy(node.node_));
+}
+
+XmlElement XmlElement::appendCopy(const XmlElement &node) {
+    return insertCopy(childCount(), node);
+}
+
+bool XmlElement::removeChildAt(int index) {
+    const XmlElement child = childAt(index);
+    return !child.isNull() && node_.remove_child(child.node_);
+}
+
+bool XmlElement::removeChild(const XmlElement &child) {
+    return !child.isNull() && child.node_.parent() == node_ && node_.remove_child(child.node_);
+}
+
+void XmlElement::removeAllChildren() {
+    if (isElement()) node_.remove_children();
+}
+
+QString XmlElement::stringValue() const {
+    switch (node_.type()) {
+        case pugi::node_element:
+        case pugi::node_document: {
+            TextCollector collector;
+            pugi::xml_node walked = node_;
+            walked.traverse(collector);
+            return QString::fromUtf8(collector.text);
+        }
+        case pugi::node_null:
+            return QString();
+        default:
+            return fromPugi(node_.value());
+    }
+}
+
+void XmlElement::setStringValue(const QString &text) {
+    if (isElement()) {
+        node_.remove_children();
+        if (!text.isEmpty()) node_.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
+    } else if (!isNull()) {
+        node_.set_value(text.toUtf8().constData());
+    }
+}
+
+namespace {
+
+// Compiles and runs an XPath query; pugixml reports a bad expression by throwing.
+template <typename Run>
+auto runXPath(const QString &xpath, QString *error, Run run)
+    -> std::optional<decltype(run(std::declval<pugi::xpath_query &>()))> {
+    try {
+        pugi::xpath_query query(xpath.toUtf8().constData());
+        return run(query);
+    } catch (const pugi::xpath_exception &e) {
+        setError(error, QStringLiteral("invalid XPath \"%1\" at offset %2: %3")
+                            .arg(xpath)
+                            .arg(e.result().offset)
+                            .arg(QString::fromUtf8(e.what())));
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+QList<XmlElement> XmlElement::nodesForXPath(const QString &xpath, QString *error) const {
+    QList<XmlElement> list;
+    if (isNull()) return list;
+    auto set = runXPath(xpath, error, [&](pugi::xpath_query &q) { return q.evaluate_node_set(node_); });
+    if (!set) return list;
+    set->sort();
+    for (const pugi::xpath_node &match : *set)
+        if (match.node()) list.append(wrap(match.node()));
+    return list;
+}
+
+XmlElement XmlElement::firstNodeForXPath(const QString &xpath, QString *error) const {
+    const QList<XmlElement> list = nodesForXPath(xpath, error);
+    return list.isEmpty() ? XmlElement() : list.first();
+}
+
+QStringList XmlElement::stringsForXPath(const QString &xpath, QString *error) const {
+    QStringList list;
+    if (isNull()) return list;
+    auto set = runXPath(xpath, error, [&](pugi::xpath_query &q) { return q.evaluate_node_set(node_); });
+    if (!set) return list;
+    set->sort();
+    for (const pugi::xpath_node &match : *set)
+        list.append(match.attribute() ? fromPugi(match.attribute().value())
+                                      : wrap(match.node()).stringValue());
+    return list;
+}
+
+QString XmlElement::evaluateXPathString(const QString &xpath, QString *error) const {
+    if (isNull()) return QString();
+    auto value = runXPath(xpath, error, [&](pugi::xpath_query &q) { return q.evaluate_string(node_); });
+    return value ? QString::fromStdString(*value) : QString();
+}
+
+QString XmlElement::toString() const {
+    if (isNull()) return QString();
+    QByteArray text = serialize(node_);
+    if (text.endsWith('\n')) text.chop(1);
+    return QString::fromUtf8(text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// XmlDocument
+
+XmlDocument::XmlDocument() : doc_(std::make_shared<pugi::xml_document>()) {}
+
+XmlDocument::XmlDocument(const QString &rootName) : XmlDocument() {
+    setRootElement(rootName);
+}
+
+XmlDocument::XmlDocument(std::shared_ptr<pugi::xml_document> doc) : doc_(std::move(doc)) {}
+
+XmlDocument::XmlDocument(XmlDocument &&other) noexcept = default;
+XmlDocument &XmlDocument::operator=(XmlDocument &&other) noexcept = default;
+XmlDocument::~XmlDocument() = default;
+
+XmlDocument XmlDocument::clone() const {
+    auto copy = std::make_shared<pugi::xml_document>();
+    if (doc_) copy->reset(*doc_);
+    return XmlDocument(std::move(copy));
+}
+
+std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option option, QString *error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        setError(error, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    return fromBytes(bytes, option, error);
+}
+
+std::optional<XmlDocument> XmlDocument::fromBytes(const QByteArray &bytes, Option option, QString *error) {
+    const std::optional<QByteArray> utf8 = decodeForParsing(bytes, option, error);
+    if (!utf8) return std::nullopt;
+
+    auto doc = std::make_shared<pugi::xml_document>();
+    const pugi::xml_parse_result result =
+        doc->load_buffer(utf8->constData(), size_t(utf8->size()),
+                         option == Option::Tidy ? kParseTidy : kParseNone, pugi::encoding_utf8);
+    // pugixml keeps what it parsed before an error; a partial tree is never handed out.
+    if (!result) {
+        setError(error, QStringLiteral("%1: %2").arg(describePosition(*utf8, result.offset),
+                                                     QString::fromUtf8(result.description())));
+        return std::nullopt;
+    }
+    if (!doc->document_element()) {
+        setError(error, QStringLiteral("no root element"));
+        return std::nullopt;
+    }
+    return XmlDocument(std::move(doc));
+}
+
+std::optional<XmlDocument> XmlDocument::fromText(const QString &text, Option option, QString *error) {
+    // Already decoded: a declared encoding must not make the UTF-8 form be decoded a second time.
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.startsWith("\xEF\xBB\xBF")) bytes.prepend("\xEF\xBB\xBF");
+    return fromBytes(bytes, option, error);
+}
+
+XmlElement XmlDocument::documentNode() const {
+    return doc_ ? XmlElement(doc_, *doc_) : XmlElement();
+}
+
+XmlElement XmlDocument::rootElement() const {
+    return doc_ && doc_->document_element() ? XmlElement(doc_, doc_->document_element()) : XmlElement();
+}
+
+XmlElement XmlDocument::setRootElement(const QString &name) {
+    if (!doc_) doc_ = std::make_shared<pugi::xml_document>();
+    const pugi::xml_node old = doc_->document_element();
+    pugi::xml_node root =
+        old ? doc_->insert_child_before(pugi::node_element, old) : doc_->append_child(pugi::node_element);
+    if (old) doc_->remove_child(old);
+    root.set_name(name.toUtf8().constData());
+    return XmlElement(doc_, root);
+}
+
+pugi::xml_node XmlDocument::declaration() const {
+    if (doc_)
+        for (pugi::xml_node node : doc_->children())
+            if (node.type() == pugi::node_declaration) return node;
+    return {};
+}
+
+bool XmlDocument::hasDeclaration() const {
+    return bool(declaration());
+}
+
+QString XmlDocument::version() const {
+    pugi::xml_attribute attr = declaration().attribute("version");
+    return attr ? fromPugi(attr.value()) : QString();
+}
+
+QString XmlDocument::characterEncoding() const {
+    pugi::xml_attribute attr = declaration().attribute("encoding");
+    return attr ? fromPugi(attr.value()) : QString();
+}
+
+std::optional<bool> XmlDocument::standalone() const {
+    const QString value = QString::fromUtf8(declaration().attribute("standalone").value());
+    if (value == QLatin1String("yes")) return true;
+    if (value == QLatin1String("no")) return false;
+    return std::nullopt;
+}
+
+void XmlDocument::setVersion(const QString &version) {
+    setDeclarationItem("version", version);
+}
+
+void XmlDocument::setCharacterEncoding(const QString &encoding) {
+    setDeclarationItem("encoding", encoding);
+}
+
+void XmlDocument::setStandalone(std::optional<bool> standalone) {
+    setDeclarationItem("standalone",
+                       standalone ? (*standalone ? QStringLiteral("yes") : QStringLiteral("no")) : QString());
+}
+
+void XmlDocument::setDeclarationItem(const char *name, const QString &value) {
+    if (!doc_) doc_ = std::make_shared<pugi::xml_document>();
+    pugi::xml_node decl = declaration();
+    if (!decl) {
+        if (value.isNull()) return;
+        decl = doc_->prepend_child(pugi::node_declaration);
+        decl.set_name("xml");
+    }
+    // XML fixes the order of the items, whatever order they were set in.
+    static const char *const order[] = {"version", "encoding", "standalone"};
+    QList<std::pair<QByteArray, QByteArray>> items;
+    for (const char *item : order) {
+        if (qstrcmp(item, name) == 0) {
+            if (!value.isNull()) items.append(std::make_pair(QByteArray(item), value.toUtf8()));
+        } else if (pugi::xml_attribute attr = decl.attribute(item)) {
+            items.append(std::make_pair(QByteArray(item), QByteArray(attr.value())));
+        } else if (qstrcmp(item, "version") == 0 && !decl.first_attribute()) {
+            items.append(std::make_pair(QByteArray(item), QByteArray("1.0")));
+        }
+    }
+    decl.remove_attributes();
+    for (const auto &[key, text] : items) decl.append_attribute(key.constData()).set_value(text.constData());
+    if (items.isEmpty()) doc_->remove_child(decl);
+}
+
+QList<XmlElement> XmlDocument::nodesForXPath(const QString &xpath, QString *error) const {
+    return documentNode().nodesForXPath(xpath, error);
+}
+
+XmlElement XmlDocument::firstNodeForXPath(const QString &xpath, QString *error) const {
+    return documentNode().firstNodeForXPath(xpath, error);
+}
+
+QStringList XmlDocument::stringsForXPath(const QString &xpath, QString *error) const {
+    return documentNode().stringsForXPath(xpath, error);
+}
+
+QString XmlDocument::evaluateXPathString(const QString &xpath, QString *error) const {
+    return documentNode().evaluateXPathString(xpath, error);
+}
+
+QString XmlDocument::toString() const {
+    return doc_ ? QString::fromUtf8(serialize(*doc_)) : QString("");
+}
+
+std::optional<QByteArray> XmlDocument::toBytes() const {
+    const QByteArray utf8 = doc_ ? serialize(*doc_) : QByteArray();
+    const QByteArray name = TextEncoding::iconvName(characterEncoding());
+    if (name == "UTF-8") return utf8;
+    return TextEncoding::encode(QString::fromUtf8(utf8), name, [](char32_t c) {
+        return QByteArray("&#x") + QByteArray::number(uint(c), 16).toUpper() + ';';
+    });
+}
+
+bool XmlDocument::save(const QString &path, QString *error) const {
+    const std::optional<QByteArray> bytes = toBytes();
+    if (!bytes) {
+        setError(error, QStringLiteral("cannot encode the document as %1").arg(characterEncoding()));
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        setError(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    if (file.write(*bytes) != bytes->size()) {
+        setError(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        setError(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+QString XmlDocument::xpathLiteral(const QString &text) {
+    if (!text.contains(QLatin1Char('\''))) return QLatin1Char('\'') + text + QLatin1Char('\'');
+    if (!text.contains(QLatin1Char('"'))) return QLatin1Char('"') + text + QLatin1Char('"');
+    QStringList parts;
+    const QStringList pieces = text.split(QLatin1Char('\''));
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0) parts.append(QStringLiteral("\"'\""));
+        if (!pieces[i].isEmpty()) parts.append(QLatin1Char('\'') + pieces[i] + QLatin1Char('\''));
+    }
+    return QStringLiteral("concat(%1)").arg(parts.join(QLatin1Char(',')));
+}
+
+}  // namespace cvx

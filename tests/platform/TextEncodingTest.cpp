@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "platform/TextEncoding.h"
+
+using cvx::TextEncoding;
+using Order = cvx::TextEncoding::ByteOrder;
+
+namespace {
+
+QString u(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+TEST(TextEncoding, Cp932RoundTripsNamesKanaAndExtensions) {
+    struct Case {
+        const char *text;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"髙橋 ①", QByteArray("\xFB\xFC\x8B\xB4\x20\x87\x40")},
+        {"ｱｲｳﾞｶﾞ", QByteArray("\xB1\xB2\xB3\xDE\xB6\xDE")},
+        {"検査結果一覧", QByteArray("\x8C\x9F\x8D\xB8\x8C\x8B\x89\xCA\x88\xEA\x97\x97")},
+        {"37.5 ℃,\r\n", QByteArray("37.5 \x81\x8E,\r\n")},
+        {"", QByteArray()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::optional<QByteArray> bytes = TextEncoding::toCp932(u(c.text));
+        ASSERT_TRUE(bytes.has_value());
+        EXPECT_EQ(*bytes, c.bytes);
+        EXPECT_EQ(TextEncoding::fromCp932(c.bytes), u(c.text));
+    }
+}
+
+TEST(TextEncoding, Cp932StrictFailsWhereLossySubstitutes) {
+    const QString text = u("佐藤😀花子\u00E9");
+    EXPECT_FALSE(TextEncoding::toCp932(text).has_value());
+    EXPECT_EQ(TextEncoding::toCp932Lossy(text), QByteArray("\x8D\xB2\x93\xA1?\x89\xD4\x8E\x71?"));
+    EXPECT_EQ(TextEncoding::toCp932Lossy(text, "[]"), QByteArray("\x8D\xB2\x93\xA1[]\x89\xD4\x8E\x71[]"));
+
+    // 0x85 0x40 is an unassigned code; a lead byte alone at the end is truncated.
+    for (const QByteArray &bad : {QByteArray("a\x85\x40z"), QByteArray("ab\x82")}) {
+        EXPECT_FALSE(TextEncoding::fromCp932(bad).has_value());
+        EXPECT_TRUE(TextEncoding::fromCp932Lossy(bad).contains(QChar(0xFFFD)));
+    }
+    EXPECT_EQ(TextEncoding::fromCp932Lossy("a\x85\x40z").front(), QLatin1Char('a'));
+    EXPECT_EQ(TextEncoding::fromCp932Lossy("a\x85\x40z").back(), QLatin1Char('z'));
+}
+
+TEST(TextEncoding, Utf16WritesAndReadsBothByteOrders) {
+    const QString text = u("Aあ😀");
+    const QByteArray le = TextEncoding::toUtf16(text, Order::LittleEndian);
+    const QByteArray be = TextEncoding::toUtf16(text, Order::BigEndian);
+    EXPECT_EQ(le, QByteArray("\xFF\xFE\x41\x00\x42\x30\x3D\xD8\x00\xDE", 10));
+    EXPECT_EQ(be, QByteArray("\xFE\xFF\x00\x41\x30\x42\xD8\x3D\xDE\x00", 10));
+    EXPECT_EQ(TextEncoding::toUtf16(text, Order::LittleEndian, false), le.mid(2));
+
+    EXPECT_EQ(TextEncoding::fromUtf16(le), text);
+    EXPECT_EQ(TextEncoding::fromUtf16(be), text);
+    // The mark decides over the caller's guess, and is not part of the text.
+    EXPECT_EQ(TextEncoding::fromUtf16(be, Order::LittleEndian), text);
+    EXPECT_EQ(TextEncoding::fromUtf16(be.mid(2), Order::BigEndian), text);
+    // Without a mark, mostly-ASCII text shows its order by where the zero bytes are.
+    EXPECT_EQ(TextEncoding::fromUtf16(TextEncoding::toUtf16(u("1234,山田"), Order::BigEndian, false)),
+              u("1234,山田"));
+    EXPECT_EQ(TextEncoding::fromUtf16(TextEncoding::toUtf16(u("1234,山田"), Order::LittleEndian, false)),
+              u("1234,山田"));
+
+    EXPECT_FALSE(TextEncoding::fromUtf16(QByteArray("\xFF\xFE\x41", 3)).has_value());  // odd length
+    EXPECT_FALSE(
+        TextEncoding::fromUtf16(QByteArray("\xFF\xFE\x3D\xD8\x41\x00", 6)).has_value());   // lone high
+    EXPECT_FALSE(TextEncoding::fromUtf16(QByteArray("\xFF\xFE\x00\xDE", 4)).has_value());  // lone low
+}
+
+TEST(TextEncoding, ImportedTextTriesShiftJisThenUtf16) {
+    const QString name = u("1001,髙橋,ｱｷﾗ");
+    struct Case {
+        const char *label;
+        QByteArray bytes;
+        std::optional<QString> expected;
+    };
+    const Case cases[] = {
+        {"Shift-JIS", *TextEncoding::toCp932(name), name},
+        {"UTF-16LE with mark", TextEncoding::toUtf16(name, Order::LittleEndian), name},
+        {"UTF-16BE with mark", TextEncoding::toUtf16(name, Order::BigEndian), name},
+        // Zero bytes are valid CP932 but never occur in a Shift-JIS text file.
+        {"UTF-16LE without mark", TextEncoding::toUtf16(name, Order::LittleEndian, false), name},
+        {"neither (odd length, not CP932)", QByteArray("\x85\x40\x41"), std::nullopt},
+        {"empty", QByteArray(), QString()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::optional<QString> text = TextEncoding::fromShiftJisOrUtf16(c.bytes);
+        ASSERT_EQ(text.has_value(), c.expected.has_value());
+        if (text) {
+            EXPECT_EQ(*text, *c.expected);
+        }
+    }
+}
+
+TEST(TextEncoding, Utf8StrictRejectsInvalidBytesAndDropsMark) {
+    EXPECT_EQ(TextEncoding::fromUtf8("\xEF\xBB\xBF\xE6\xAD\xAF"), u("歯"));
+    EXPECT_FALSE(TextEncoding::fromUtf8("a\xFF").has_value());
+    EXPECT_FALSE(TextEncoding::fromUtf8("\xC0\xAF").has_value());  // overlong "/"
+    EXPECT_EQ(TextEncoding::fromUtf8Lossy("a\xFF"), u("a\uFFFD"));
+    EXPECT_EQ(TextEncoding::toUtf8(u("歯")), QByteArray("\xE6\xAD\xAF"));
+}
+
+TEST(TextEncoding, LabelsMapToIconvNames) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"shift-jis", "CP932"}, {"Shift_JIS", "CP932"}, {" SJIS ", "CP932"}, {"Windows-31J", "CP932"},
+        {"utf-8", "UTF-8"},     {"UTF8", "UTF-8"},      {"", "UTF-8"},       {"euc-jp", "EUC-JP"},
+    };
+    for (const auto &[label, name] : cases)
+        EXPECT_EQ(TextEncoding::iconvName(QString::fromUtf8(label)), name) << label;
+    EXPECT_FALSE(TextEncoding::encode(u("a"), "NO-SUCH-ENCODING").has_value());
+    EXPECT_EQ(TextEncoding::decode("\xA4\xA2", "EUC-JP"), u("あ"));
+}

@@ -1,0 +1,360 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "platform/TextEncoding.h"
+#include "platform/XmlDocument.h"
+
+using cvx::XmlAttribute;
+using cvx::XmlDocument;
+using cvx::XmlElement;
+using Option = cvx::XmlDocument::Option;
+
+namespace {
+
+QString u(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+XmlDocument parse(const char *text, Option option = Option::Tidy) {
+    QString error;
+    std::optional<XmlDocument> doc = XmlDocument::fromText(u(text), option, &error);
+    EXPECT_TRUE(doc.has_value()) << error.toStdString();
+    return doc ? std::move(*doc) : XmlDocument();
+}
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QStringList names(const QList<XmlElement> &nodes) {
+    QStringList list;
+    for (const XmlElement &node : nodes) list << (node.isElement() ? node.name() : node.stringValue());
+    return list;
+}
+
+}  // namespace
+
+TEST(XmlDocument, PrettyPrintsNestedDocumentExactly) {
+    XmlDocument doc = parse(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+        "<DATA name=\"山田 太郎\" sex=\"1\"><comment date=\"2024-01-02\" time=\"10:20:30\">\n"
+        "  <Hospital>  歯科  </Hospital><Remark/><Mixed>a<b>c</b>d</Mixed></comment>\n"
+        "<MODE>3</MODE></DATA>");
+    const QString expected =
+        u("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+          "<DATA name=\"山田 太郎\" sex=\"1\">\n"
+          "    <comment date=\"2024-01-02\" time=\"10:20:30\">\n"
+          "        <Hospital>  歯科  </Hospital>\n"
+          "        <Remark></Remark>\n"
+          "        <Mixed>a<b>c</b>d</Mixed>\n"
+          "    </comment>\n"
+          "    <MODE>3</MODE>\n"
+          "</DATA>\n");
+    EXPECT_EQ(doc.toString().toStdString(), expected.toStdString());
+    EXPECT_EQ(doc.toBytes(), expected.toUtf8());
+    EXPECT_EQ(doc.rootElement().firstElement().toString().toStdString(),
+              "<comment date=\"2024-01-02\" time=\"10:20:30\">\n"
+              "    <Hospital>  歯科  </Hospital>\n"
+              "    <Remark></Remark>\n"
+              "    <Mixed>a<b>c</b>d</Mixed>\n"
+              "</comment>");
+}
+
+TEST(XmlDocument, SpecialCharactersAndJapaneseRoundTrip) {
+    const QString tricky = u("A & B < C > \"D\" 'E' 髙橋 ① ｱｲ\tend");
+    XmlDocument doc(u("DATA"));
+    doc.setVersion(u("1.0"));
+    doc.setCharacterEncoding(u("UTF-8"));
+    XmlElement root = doc.rootElement();
+    root.setAttribute(u("name"), tricky);
+    root.appendElement(u("Remark"), tricky);
+    root.appendElement(u("Multi"), u("line1\nline2"));
+
+    const QString text = doc.toString();
+    EXPECT_TRUE(text.contains(u("name=\"A &amp; B &lt; C > &quot;D&quot; 'E' 髙橋 ① ｱｲ&#09;end\"")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(u("<Remark>A &amp; B &lt; C &gt; \"D\" 'E' 髙橋 ① ｱｲ\tend</Remark>")));
+
+    for (Option option : {Option::None, Option::Tidy}) {
+        std::optional<XmlDocument> back = XmlDocument::fromBytes(*doc.toBytes(), option);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(back->rootElement().attribute(u("name")), tricky);
+        EXPECT_EQ(back->firstNodeForXPath(u("/DATA/Remark")).stringValue(), tricky);
+        EXPECT_EQ(back->firstNodeForXPath(u("/DATA/Multi")).stringValue(), u("line1\nline2"));
+        EXPECT_EQ(back->toString(), text);
+    }
+}
+
+TEST(XmlDocument, MalformedInputGivesNoDocument) {
+    const char *cases[] = {
+        "<DATA><MODE>3</DATA>",       // mismatched end tag
+        "<DATA><MODE>3</MODE>",       // unclosed root
+        "<DATA>1 < 2</DATA>",         // bare "<"
+        "<DATA a=\"1></DATA>",        // unterminated attribute
+        "",                           // nothing
+        "just text",                  // no element
+        "<?xml version=\"1.0\"?>\n",  // declaration only
+    };
+    for (const char *text : cases) {
+        for (Option option : {Option::None, Option::Tidy}) {
+            SCOPED_TRACE(text);
+            QString error;
+            EXPECT_FALSE(XmlDocument::fromText(u(text), option, &error).has_value());
+            EXPECT_FALSE(error.isEmpty());
+        }
+    }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Comment.xml");
+    ASSERT_TRUE(
+        writeAll(path, "<?xml version=\"1.0\"?>\n<DATA>\n    <data1>a</data1>\n    <data2>b\n</DATA>\n"));
+    QString error;
+    EXPECT_FALSE(XmlDocument::fromFile(path, Option::Tidy, &error).has_value());
+    EXPECT_TRUE(error.startsWith(u("line 5, column "))) << error.toStdString();
+    EXPECT_FALSE(XmlDocument::fromFile(dir.filePath("missing.xml"), Option::Tidy, &error).has_value());
+
+    // Invalid UTF-8: refused as it is, replaced when tidying.
+    EXPECT_FALSE(XmlDocument::fromBytes("<a>x\xFFy</a>", Option::None).has_value());
+    EXPECT_EQ(XmlDocument::fromBytes("<a>x\xFFy</a>", Option::Tidy)->rootElement().stringValue(),
+              u("x\uFFFDy"));
+}
+
+TEST(XmlDocument, TidyDropsWhiteSpaceTextAndKeepsBareAmpersand) {
+    const char *text = "<DATA>\n    <MODE> 4\n </MODE>\n    <DeleteBLD>1 & 2</DeleteBLD>\n</DATA>";
+    XmlDocument tidy = parse(text, Option::Tidy);
+    XmlDocument plain = parse(text, Option::None);
+    EXPECT_EQ(tidy.rootElement().childCount(), 2);
+    EXPECT_EQ(plain.rootElement().childCount(), 5);
+    EXPECT_EQ(plain.rootElement().elements().size(), 2);
+    EXPECT_EQ(tidy.firstNodeForXPath(u("/DATA/MODE")).stringValue(), u(" 4\n "));
+    EXPECT_EQ(tidy.firstNodeForXPath(u("/DATA/DeleteBLD")).stringValue(), u("1 & 2"));
+    EXPECT_TRUE(tidy.toString().contains(u("<DeleteBLD>1 &amp; 2</DeleteBLD>")));
+    EXPECT_EQ(tidy.toString(), parse(text, Option::Tidy).toString());
+}
+
+TEST(XmlDocument, XPathFromDocumentAndElement) {
+    XmlDocument doc = parse(
+        "<DATA name=\"N\"><comment date=\"2024-01-02\" time=\"10:00\"><RsvData>r1</RsvData></comment>"
+        "<other/><comment date=\"2024-01-03\" time=\"11:00\"><RsvData>r2</RsvData></comment>"
+        "<comment date=\"it's\" time='say \"hi\"'><RsvData>r3</RsvData></comment></DATA>");
+
+    EXPECT_EQ(doc.nodesForXPath(u("/DATA/comment")).size(), 3);
+    EXPECT_EQ(doc.nodesForXPath(u("DATA/comment/RsvData")).size(), 3);
+    EXPECT_EQ(
+        doc.firstNodeForXPath(u("/DATA/comment[@date='2024-01-03' and @time='11:00']/RsvData")).stringValue(),
+        u("r2"));
+    EXPECT_TRUE(doc.firstNodeForXPath(u("/DATA/comment[@date='2099-01-01']")).isNull());
+    EXPECT_EQ(doc.stringsForXPath(u("/DATA/comment/@date")),
+              QStringList({u("2024-01-02"), u("2024-01-03"), u("it's")}));
+    EXPECT_EQ(doc.stringsForXPath(u("//RsvData")), QStringList({u("r1"), u("r2"), u("r3")}));
+    EXPECT_EQ(doc.evaluateXPathString(u("string(/DATA/@name)")), u("N"));
+    EXPECT_EQ(doc.evaluateXPathString(u("count(/DATA/comment)")), u("3"));
+
+    const XmlElement second = doc.rootElement().childAt(2);
+    EXPECT_EQ(second.firstNodeForXPath(u("RsvData")).stringValue(), u("r2"));
+    EXPECT_EQ(second.nodesForXPath(u("../comment")).size(), 3);
+
+    const QString xpath =
+        QStringLiteral("/DATA/comment[@date=%1 and @time=%2]/RsvData")
+            .arg(XmlDocument::xpathLiteral(u("it's")), XmlDocument::xpathLiteral(u("say \"hi\"")));
+    EXPECT_EQ(doc.firstNodeForXPath(xpath).stringValue(), u("r3"));
+    EXPECT_EQ(doc.evaluateXPathString(u("string(") + XmlDocument::xpathLiteral(u("a'b\"c")) + u(")")),
+              u("a'b\"c"));
+
+    for (const char *bad : {"/DATA/comment[@date=", "///", "count(/DATA/comment)"}) {
+        QString error;
+        EXPECT_TRUE(doc.nodesForXPath(u(bad), &error).isEmpty()) << bad;
+        EXPECT_FALSE(error.isEmpty()) << bad;
+        EXPECT_TRUE(doc.stringsForXPath(u(bad)).isEmpty()) << bad;
+    }
+}
+
+TEST(XmlDocument, ChildrenAreInsertedAndRemovedByPosition) {
+    XmlDocument doc = parse("<DATA><b/><d/></DATA>");
+    XmlElement root = doc.rootElement();
+    EXPECT_EQ(root.insertElement(0, u("a"), u("first")).name(), u("a"));
+    EXPECT_EQ(root.insertElement(2, u("c")).name(), u("c"));
+    root.appendElement(u("e"));
+    EXPECT_EQ(names(root.children()), QStringList({"a", "b", "c", "d", "e"}));
+    EXPECT_TRUE(root.insertElement(6, u("x")).isNull());
+    EXPECT_TRUE(root.insertElement(-1, u("x")).isNull());
+
+    // Inserting two before the end, as the send-folder setting does.
+    root.insertElement(root.childCount() - 2, u("SendCsvFolder"), u("/tmp/out"));
+    EXPECT_EQ(names(root.children()), QStringList({"a", "b", "c", "SendCsvFolder", "d", "e"}));
+    EXPECT_EQ(root.childAt(3).index(), 3);
+    EXPECT_EQ(root.childAt(3).parent(), root);
+    EXPECT_TRUE(root.parent().isNull());
+
+    EXPECT_TRUE(root.removeChildAt(0));
+    EXPECT_FALSE(root.removeChildAt(5));
+    EXPECT_TRUE(root.removeChild(root.firstElement(u("d"))));
+    EXPECT_EQ(names(root.children()), QStringList({"b", "c", "SendCsvFolder", "e"}));
+
+    root.appendElement(u("b"), u("second b"));
+    EXPECT_EQ(root.elements(u("b")).size(), 2);
+    EXPECT_EQ(root.elements(u("b")).last().stringValue(), u("second b"));
+
+    XmlDocument other = parse("<X><comment date=\"d\"><RsvData>r</RsvData></comment></X>");
+    root.insertCopy(0, other.rootElement().firstElement());
+    EXPECT_EQ(root.childAt(0).toString(), u("<comment date=\"d\">\n    <RsvData>r</RsvData>\n</comment>"));
+
+    root.removeAllChildren();
+    EXPECT_EQ(root.childCount(), 0);
+    EXPECT_EQ(doc.toString(), u("<DATA></DATA>\n"));
+}
+
+TEST(XmlDocument, AttributesKeepOrderAndStringValueCoversDescendants) {
+    XmlDocument doc = parse("<DATA a=\"1\" b=\"\"><x>one<y>two</y><![CDATA[<3>]]></x></DATA>");
+    XmlElement root = doc.rootElement();
+    EXPECT_TRUE(root.attribute(u("b")).isEmpty());
+    EXPECT_FALSE(root.attribute(u("b")).isNull());
+    EXPECT_TRUE(root.attribute(u("zz")).isNull());
+
+    root.setAttribute(u("a"), u("changed"));
+    root.setAttribute(u("c"), u("3"));
+    EXPECT_EQ(root.attributes(), QList<XmlAttribute>({{"a", "changed"}, {"b", ""}, {"c", "3"}}));
+    EXPECT_TRUE(root.removeAttribute(u("b")));
+    EXPECT_FALSE(root.removeAttribute(u("b")));
+
+    root.setAttributes({{"name", u("髙橋 ①")}, {"birthday", "2000-01-01"}, {"age", "24"}, {"sex", "1"}});
+    EXPECT_EQ(root.attributeCount(), 4);
+    EXPECT_TRUE(
+        doc.toString().startsWith(u("<DATA name=\"髙橋 ①\" birthday=\"2000-01-01\" age=\"24\" sex=\"1\">")));
+
+    XmlElement x = root.firstElement(u("x"));
+    EXPECT_EQ(x.stringValue(), u("onetwo<3>"));
+    x.setStringValue(u("済"));
+    EXPECT_EQ(x.childCount(), 1);
+    EXPECT_EQ(x.toString(), u("<x>済</x>"));
+    x.setStringValue(QString());
+    EXPECT_EQ(x.toString(), u("<x></x>"));
+}
+
+TEST(XmlDocument, DeclarationIsKeptSetAndWrittenInOrder) {
+    XmlDocument fresh = parse("<DATA></DATA>");
+    EXPECT_FALSE(fresh.hasDeclaration());
+    EXPECT_TRUE(fresh.version().isNull());
+    EXPECT_EQ(fresh.toString(), u("<DATA></DATA>\n"));
+
+    fresh.setStandalone(false);
+    fresh.setCharacterEncoding(u("UTF-8"));
+    EXPECT_EQ(fresh.toString(),
+              u("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<DATA></DATA>\n"));
+    fresh.setStandalone(std::nullopt);
+    EXPECT_EQ(fresh.version(), u("1.0"));
+    EXPECT_EQ(fresh.standalone(), std::nullopt);
+
+    XmlDocument loaded = parse("<?xml version=\"1.1\" standalone=\"yes\"?><DATA/>");
+    EXPECT_EQ(loaded.version(), u("1.1"));
+    EXPECT_EQ(loaded.standalone(), true);
+    EXPECT_TRUE(loaded.characterEncoding().isNull());
+    EXPECT_EQ(loaded.toString(), u("<?xml version=\"1.1\" standalone=\"yes\"?>\n<DATA></DATA>\n"));
+
+    XmlDocument scratch(u("CalcData"));
+    EXPECT_EQ(scratch.toString(), u("<CalcData></CalcData>\n"));
+}
+
+TEST(XmlDocument, ShiftJisDeclaredFileIsWrittenAndReadInCp932) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Check_Measure_Result.xml");
+    XmlDocument doc = parse("<DATA></DATA>");
+    doc.setVersion(u("1.0"));
+    doc.setCharacterEncoding(u("shift-jis"));
+    doc.rootElement().setAttributes({{"name", u("髙橋 ①")}, {"sex", "0"}});
+    doc.rootElement().appendElement(u("RsvData"), u("ｱｲ,36.5 ℃,😀"));
+    QString error;
+    ASSERT_TRUE(doc.save(path, &error)) << error.toStdString();
+
+    // A character CP932 lacks is kept as a character reference.
+    const QByteArray expected = QByteArray("<?xml version=\"1.0\" encoding=\"shift-jis\"?>\n") +
+                                "<DATA name=\"\xFB\xFC\x8B\xB4 \x87\x40\" sex=\"0\">\n" +
+                                "    <RsvData>\xB1\xB2,36.5 \x81\x8E,&#x1F600;</RsvData>\n" + "</DATA>\n";
+    EXPECT_EQ(readAll(path), expected);
+
+    for (Option option : {Option::None, Option::Tidy}) {
+        std::optional<XmlDocument> back = XmlDocument::fromFile(path, option, &error);
+        ASSERT_TRUE(back.has_value()) << error.toStdString();
+        EXPECT_EQ(back->characterEncoding(), u("shift-jis"));
+        EXPECT_EQ(back->rootElement().attribute(u("name")), u("髙橋 ①"));
+        EXPECT_EQ(back->firstNodeForXPath(u("/DATA/RsvData")).stringValue(), u("ｱｲ,36.5 ℃,😀"));
+        EXPECT_EQ(back->toBytes(), expected);
+    }
+
+    // A text is already decoded, whatever its declaration says.
+    EXPECT_EQ(
+        parse("<?xml version=\"1.0\" encoding=\"shift-jis\"?><DATA>歯</DATA>").rootElement().stringValue(),
+        u("歯"));
+
+    // Other spellings of the declaration, and a byte that is not CP932.
+    ASSERT_TRUE(writeAll(path, "<?xml version='1.0' encoding='Shift_JIS'?><DATA>\x8E\x95\x89\xC8</DATA>"));
+    EXPECT_EQ(XmlDocument::fromFile(path, Option::Tidy)->rootElement().stringValue(), u("歯科"));
+    ASSERT_TRUE(writeAll(path, "<?xml version=\"1.0\" encoding=\"SHIFT-JIS\"?><DATA>\x85\x40</DATA>"));
+    EXPECT_FALSE(XmlDocument::fromFile(path, Option::None).has_value());
+    EXPECT_EQ(XmlDocument::fromFile(path, Option::Tidy)->rootElement().stringValue(), u("\uFFFD@"));
+}
+
+TEST(XmlDocument, Utf16FilesAreRecognisedByTheirMark) {
+    const QString text = u("<?xml version=\"1.0\" encoding=\"UTF-16\"?><DATA>歯</DATA>");
+    for (auto order : {cvx::TextEncoding::ByteOrder::LittleEndian, cvx::TextEncoding::ByteOrder::BigEndian}) {
+        std::optional<XmlDocument> doc = XmlDocument::fromBytes(cvx::TextEncoding::toUtf16(text, order));
+        ASSERT_TRUE(doc.has_value());
+        EXPECT_EQ(doc->rootElement().stringValue(), u("歯"));
+        EXPECT_EQ(XmlDocument::fromBytes(*doc->toBytes())->rootElement().stringValue(), u("歯"));
+    }
+}
+
+TEST(XmlDocument, SaveIsAtomicAndReportsFailure) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("DataTransfer.xml");
+    ASSERT_TRUE(writeAll(path, "old content"));
+    XmlDocument doc = parse("<DATA><INPUT>/in</INPUT></DATA>");
+
+    QString error;
+    EXPECT_FALSE(doc.save(dir.filePath("no/such/folder/x.xml"), &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QFile probe(dir.filePath("probe"));
+    const bool readOnlyRespected = !probe.open(QIODevice::WriteOnly);  // root ignores modes
+    probe.remove();
+    if (readOnlyRespected) {
+        EXPECT_FALSE(doc.save(path));
+        EXPECT_EQ(readAll(path), QByteArray("old content"));
+    }
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    ASSERT_TRUE(doc.save(path));
+    EXPECT_EQ(readAll(path), QByteArray("<DATA>\n    <INPUT>/in</INPUT>\n</DATA>\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"DataTransfer.xml"}));
+}
+
+TEST(XmlDocument, HandlesOutliveTheDocumentObjectAndClonesAreIndependent) {
+    XmlElement mode;
+    {
+        std::optional<XmlDocument> doc = XmlDocument::fromText(u("<DATA><MODE>3</MODE></DATA>"));
+        ASSERT_TRUE(doc.has_value());
+        XmlDocument moved = std::move(*doc);
+        mode = moved.firstNodeForXPath(u("/DATA/MODE"));
+        XmlDocument copy = moved.clone();
+        copy.rootElement().firstElement().setStringValue(u("5"));
+        EXPECT_EQ(mode.stringValue(), u("3"));
+    }
+    EXPECT_EQ(mode.stringValue(), u("3"));
+    EXPECT_EQ(mode.parent().name(), u("DATA"));
+
+    XmlElement null;
+    EXPECT_TRUE(null.childAt(0).isNull());
+    EXPECT_TRUE(null.appendElement(u("x")).isNull());
+    EXPECT_TRUE(null.nodesForXPath(u("/")).isEmpty());
+    EXPECT_TRUE(XmlDocument().rootElement().isNull());
+}
