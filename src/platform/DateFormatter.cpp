@@ -43,11 +43,6 @@ DateFormatter::DateFormatter(DateFormatter &&) noexcept = default;
 DateFormatter &DateFormatter::operator=(DateFormatter &&) noexcept = default;
 DateFormatter::~DateFormatter() = default;
 
-DateFormatter &DateFormatter::forThisThread() {
-    thread_local DateFormatter formatter;
-    return formatter;
-}
-
 void DateFormatter::setDateFormat(const QString &pattern) {
     pattern_ = pattern;
     d_->format->applyPattern(detail::toIcu(pattern));

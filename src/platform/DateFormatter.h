@@ -14,7 +14,7 @@ namespace cvx {
 // such as long zone names, cannot be read).
 //
 // A formatter is never shared between threads: make one per use (cheap enough) or keep one per
-// thread with forThisThread().
+// thread (thread_local).
 class DateFormatter {
 public:
     DateFormatter();
@@ -22,9 +22,6 @@ public:
     DateFormatter(DateFormatter &&) noexcept;
     DateFormatter &operator=(DateFormatter &&) noexcept;
     ~DateFormatter();
-
-    // This thread's own formatter; its pattern stays until the thread sets another.
-    static DateFormatter &forThisThread();
 
     void setDateFormat(const QString &pattern);
     QString dateFormat() const { return pattern_; }
