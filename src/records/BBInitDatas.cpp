@@ -1,0 +1,5 @@
+#include "records/BBInitDatas.h"
+
+cvx::Calendar BBInitDatas::getCalendar() {
+    return cvx::Calendar::application();
+}
