@@ -1,0 +1,197 @@
+#include "platform/FileManager.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace cvx {
+
+namespace {
+
+// A symbolic link is an entry of its own even when its target is missing.
+bool entryExists(const QFileInfo &info) {
+    return info.exists() || info.isSymLink();
+}
+
+// Recreates the link itself so that a copy never follows a link out of the tree or round a loop.
+bool copySymLink(const QString &from, const QString &to) {
+    QByteArray target(4096, '\0');
+    const ssize_t n = ::readlink(QFile::encodeName(from).constData(), target.data(), target.size());
+    if (n <= 0 || n >= target.size()) return false;
+    target.truncate(n);
+    return ::symlink(target.constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+bool copyTree(const QString &from, const QString &to) {
+    const QFileInfo info(from);
+    if (info.isSymLink()) return copySymLink(from, to);
+    if (!info.isDir()) return QFile::copy(from, to);
+    if (!QDir().mkdir(to)) return false;
+    const QStringList names = FileManager::contentsOfDirectory(from);
+    for (const QString &name : names) {
+        if (!copyTree(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name)) return false;
+    }
+    return true;
+}
+
+bool isInside(const QString &path, const QString &folder) {
+    const QString p = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QString f = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    return p == f || p.startsWith(f.endsWith(QLatin1Char('/')) ? f : f + QLatin1Char('/'));
+}
+
+// One slash between components and none at the end, except for the root itself.
+QString fixSlashes(const QString &path) {
+    QString out;
+    out.reserve(path.size());
+    for (const QChar c : path) {
+        if (c == QLatin1Char('/') && out.endsWith(QLatin1Char('/'))) continue;
+        out.append(c);
+    }
+    if (out.size() > 1 && out.endsWith(QLatin1Char('/'))) out.chop(1);
+    return out;
+}
+
+qsizetype startOfLastComponent(const QString &fixed) {
+    return fixed.lastIndexOf(QLatin1Char('/')) + 1;
+}
+
+// Index of the extension's first character in a fixed path, or -1 without an extension. A
+// leading dot (".xml") and the component ".." do not start an extension.
+qsizetype startOfExtension(const QString &fixed) {
+    const qsizetype component = startOfLastComponent(fixed);
+    const qsizetype dot = fixed.lastIndexOf(QLatin1Char('.'));
+    if (dot <= component) return -1;
+    if (fixed.size() - component == 2 && fixed.mid(component) == QLatin1String("..")) return -1;
+    return dot + 1;
+}
+
+}  // namespace
+
+QString FileManager::homeDirectory() {
+    const QString home = qEnvironmentVariable("HOME");
+    return home.isEmpty() ? QDir::homePath() : home;
+}
+
+bool FileManager::fileExists(const QString &path) {
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+bool FileManager::isDirectory(const QString &path) {
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool FileManager::createDirectory(const QString &path) {
+    return !path.isEmpty() && QDir().mkpath(path);
+}
+
+bool FileManager::copyItem(const QString &from, const QString &to) {
+    if (from.isEmpty() || to.isEmpty()) return false;
+    if (!entryExists(QFileInfo(from)) || entryExists(QFileInfo(to))) return false;
+    if (QFileInfo(from).isDir() && isInside(to, from)) return false;
+    return copyTree(from, to);
+}
+
+bool FileManager::moveItem(const QString &from, const QString &to) {
+    if (from.isEmpty() || to.isEmpty()) return false;
+    if (!entryExists(QFileInfo(from)) || entryExists(QFileInfo(to))) return false;
+    if (QFileInfo(from).isDir() && isInside(to, from)) return false;
+    if (QDir().rename(from, to)) return true;
+    // Another file system: copy, then drop the source only once the copy is whole.
+    if (!copyTree(from, to)) {
+        removeItem(to);
+        return false;
+    }
+    return removeItem(from);
+}
+
+bool FileManager::removeItem(const QString &path) {
+    if (path.isEmpty()) return false;
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isFile()) return QFile::remove(path);
+    if (info.isDir()) return QDir(path).removeRecursively();
+    return false;
+}
+
+QStringList FileManager::contentsOfDirectory(const QString &folder) {
+    if (folder.isEmpty()) return {};
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Unsorted);
+}
+
+QStringList FileManager::subpaths(const QString &folder) {
+    if (!isDirectory(folder)) return {};
+    const QDir base(folder);
+    QStringList out;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) out.append(base.relativeFilePath(it.next()));
+    return out;
+}
+
+QStringList FileManager::sortedSubpaths(const QString &folder) {
+    QStringList out = subpaths(folder);
+    out.sort();
+    return out;
+}
+
+std::optional<QByteArray> FileManager::readFile(const QString &path) {
+    if (path.isEmpty() || QFileInfo(path).isDir()) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
+bool FileManager::appendToFile(const QString &path, const QByteArray &bytes) {
+    if (path.isEmpty()) return false;
+    if (!QFileInfo::exists(path)) return writeAtomically(path, bytes);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
+bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes) {
+    if (path.isEmpty()) return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    // An unfinished QSaveFile drops its temporary file and leaves the target untouched.
+    if (file.write(bytes) != bytes.size()) return false;
+    return file.commit();
+}
+
+QString FileManager::pathExtension(const QString &path) {
+    const QString fixed = fixSlashes(path);
+    const qsizetype start = startOfExtension(fixed);
+    return start < 0 ? QString(QLatin1String("")) : fixed.mid(start);
+}
+
+QString FileManager::lastPathComponent(const QString &path) {
+    const QString fixed = fixSlashes(path);
+    if (fixed.size() <= 1) return fixed;
+    return fixed.mid(startOfLastComponent(fixed));
+}
+
+QString FileManager::deletingPathExtension(const QString &path) {
+    const QString fixed = fixSlashes(path);
+    const qsizetype start = startOfExtension(fixed);
+    return start < 0 ? fixed : fixed.left(start - 1);
+}
+
+QString FileManager::appendingPathComponent(const QString &path, const QString &component) {
+    const QString head = fixSlashes(path);
+    QString tail = component;
+    while (tail.startsWith(QLatin1Char('/'))) tail.remove(0, 1);
+    if (head.isEmpty()) return fixSlashes(tail);
+    if (tail.isEmpty()) return head;
+    return fixSlashes(head == QLatin1String("/") ? head + tail : head + QLatin1Char('/') + tail);
+}
+
+}  // namespace cvx

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace cvx {
+
+// File and folder operations and path-string rules. Every operation reports failure by its
+// result; none throws or logs.
+class FileManager {
+public:
+    // $HOME, falling back to the account's home folder when it is unset.
+    static QString homeDirectory();
+
+    static bool fileExists(const QString &path);
+    static bool isDirectory(const QString &path);
+    // Creates the folder and any missing parents; true also when it already is a folder.
+    static bool createDirectory(const QString &path);
+
+    // Copy or move a file or a whole folder. Both fail, changing nothing, when `to` exists.
+    // A folder copy that fails part way leaves what it has copied so far.
+    static bool copyItem(const QString &from, const QString &to);
+    static bool moveItem(const QString &from, const QString &to);
+    // Removes a file, a symbolic link (not its target) or a folder with all it holds.
+    static bool removeItem(const QString &path);
+
+    // Names of the entries directly inside `folder`, in the file system's listing order.
+    static QStringList contentsOfDirectory(const QString &folder);
+    // Every entry below `folder` at all depths (folders too), as paths relative to it, in
+    // the file system's listing order; symbolic links to folders are not descended into.
+    static QStringList subpaths(const QString &folder);
+    static QStringList sortedSubpaths(const QString &folder);
+
+    // Whole contents, or nothing when the file cannot be read.
+    static std::optional<QByteArray> readFile(const QString &path);
+    // Appends to an existing file; a missing file is created whole, atomically.
+    static bool appendToFile(const QString &path, const QByteArray &bytes);
+    // Writes a temporary file in the same folder and renames it over `path`, so readers see
+    // either the old or the complete new contents. The folder must exist.
+    static bool writeAtomically(const QString &path, const QByteArray &bytes);
+
+    // Path-string rules: repeated slashes count as one and a trailing slash is ignored.
+    // "a/b.xml" -> "xml"; ".xml" -> ""; "a.b.xml" -> "xml"; "dir.d/file" -> "".
+    static QString pathExtension(const QString &path);
+    // "/a/b/" -> "b"; "/" -> "/".
+    static QString lastPathComponent(const QString &path);
+    // "/a/b.txt" -> "/a/b"; ".xml" -> ".xml".
+    static QString deletingPathExtension(const QString &path);
+    // Joins with exactly one slash: ("/a/", "b") -> "/a/b"; ("", "b") -> "b".
+    static QString appendingPathComponent(const QString &path, const QString &component);
+};
+
+}  // namespace cvx

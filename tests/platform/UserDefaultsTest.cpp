@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
+
+using cvx::FileManager;
+using cvx::UserDefaults;
+
+namespace {
+
+QString configFile() {
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + "/Corvadenix/defaults.json";
+}
+
+// 7 items x 3 levels x N flags, as the comment choices are kept.
+QVariantList flagCube() {
+    QVariantList items;
+    for (int item = 0; item < 7; ++item) {
+        QVariantList levels;
+        for (int level = 0; level < 3; ++level)
+            levels << QVariant(QVariantList(item + 1, QString::number(level % 2)));
+        items << QVariant(levels);
+    }
+    return items;
+}
+
+}  // namespace
+
+TEST(UserDefaults, ValuesSurviveARestartAndKeepTheirTypes) {
+    {
+        UserDefaults store(configFile());
+        EXPECT_TRUE(store.setObject(QString(" 2x"), "resultChoiceNum"));
+        EXPECT_TRUE(store.setObject(QString(), "12_remark"));
+        EXPECT_TRUE(store.setObject(QStringList{"0", "1"}, "hos1"));
+        EXPECT_TRUE(store.setObject(flagCube(), "zsignData"));
+        EXPECT_TRUE(store.setObject(QString("gone"), "xyz"));
+        EXPECT_TRUE(store.removeObjectForKey("xyz"));
+        EXPECT_FALSE(store.setObject(42, "number"));  // only texts and arrays of texts
+        EXPECT_FALSE(store.setObject(QVariantList{QString("a"), 1}, "mixed"));
+    }
+    UserDefaults store(configFile());
+    EXPECT_EQ(store.stringForKey("resultChoiceNum"), " 2x");
+    EXPECT_EQ(store.integerForKey("resultChoiceNum"), 2);
+    EXPECT_FALSE(store.stringForKey("12_remark").isNull());
+    EXPECT_EQ(store.stringArrayForKey("hos1"), QStringList({"0", "1"}));
+    EXPECT_EQ(store.objectForKey("zsignData"), QVariant(flagCube()));
+    for (const char *absent : {"xyz", "number", "mixed"}) EXPECT_FALSE(store.objectForKey(absent).isValid());
+    // Typed getters give nothing for a value of another type.
+    EXPECT_TRUE(store.stringForKey("hos1").isNull());
+    EXPECT_TRUE(store.arrayForKey("resultChoiceNum").isEmpty());
+    EXPECT_TRUE(store.stringArrayForKey("zsignData").isEmpty());
+}
+
+TEST(UserDefaults, WritesByReplacingTheFile) {
+    UserDefaults store(configFile());
+    store.setObject(QString("old"), "k");
+    // A hard link keeps the old contents only if the new ones went into a new file.
+    const QString pinned = configFile() + ".pinned";
+    ASSERT_EQ(::link(QFile::encodeName(configFile()).constData(), QFile::encodeName(pinned).constData()), 0);
+    store.setObject(QString("new"), "k");
+    EXPECT_TRUE(FileManager::readFile(pinned)->contains("old"));
+    EXPECT_TRUE(FileManager::readFile(configFile())->contains("new"));
+}
+
+TEST(UserDefaults, FailedWriteIsReportedAndRetried) {
+    const QString folder = QFileInfo(configFile()).absolutePath();
+    ASSERT_TRUE(FileManager::writeAtomically(folder, "a file where the folder belongs"));
+    UserDefaults store(configFile());
+    EXPECT_FALSE(store.setObject(QString("v"), "k"));
+    EXPECT_FALSE(store.synchronize());
+    ASSERT_TRUE(FileManager::removeItem(folder));
+    EXPECT_TRUE(store.synchronize());
+    EXPECT_EQ(UserDefaults(configFile()).stringForKey("k"), "v");
+}
+
+TEST(UserDefaults, CorruptFileIsSetAsideNotOverwritten) {
+    FileManager::createDirectory(QFileInfo(configFile()).absolutePath());
+    const QByteArray bad[] = {"{\"k\": [\"a\"", "[\"an array\"]"};
+    for (const QByteArray &bytes : bad) {
+        ASSERT_TRUE(FileManager::writeAtomically(configFile(), bytes));
+        UserDefaults store(configFile());
+        EXPECT_FALSE(store.objectForKey("k").isValid());
+        EXPECT_TRUE(store.setObject(QString("fresh"), "k"));
+    }
+    EXPECT_EQ(FileManager::readFile(configFile() + ".bad"), bad[0]);
+    EXPECT_EQ(FileManager::readFile(configFile() + ".bad.1"), bad[1]);
+    EXPECT_EQ(UserDefaults(configFile()).stringForKey("k"), "fresh");
+}
+
+TEST(UserDefaults, StandardFollowsTheConfigFolder) {
+    const QString first = qEnvironmentVariable("XDG_CONFIG_HOME");
+    UserDefaults::standard().setObject(QString("V1.0.0"), "appVersion");
+    qputenv("XDG_CONFIG_HOME", QDir(first).filePath("other").toUtf8());
+    EXPECT_FALSE(UserDefaults::standard().objectForKey("appVersion").isValid());
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(UserDefaults::standard().filePath(),
+              FileManager::homeDirectory() + "/.config/Corvadenix/defaults.json");
+    qputenv("XDG_CONFIG_HOME", first.toUtf8());
+    EXPECT_EQ(UserDefaults::standard().stringForKey("appVersion"), "V1.0.0");
+}
