@@ -1,0 +1,137 @@
+#include "records/Decimal.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace cvx {
+
+namespace {
+
+using i128 = __int128;
+
+// Checked steps: each sets *bad on overflow and then returns 0.
+i128 add(i128 a, i128 b, bool *bad) {
+    i128 r;
+    if (__builtin_add_overflow(a, b, &r)) *bad = true;
+    return *bad ? 0 : r;
+}
+
+i128 mul(i128 a, i128 b, bool *bad) {
+    i128 r;
+    if (__builtin_mul_overflow(a, b, &r)) *bad = true;
+    return *bad ? 0 : r;
+}
+
+i128 gcd(i128 a, i128 b) {
+    // Callers never pass the most negative value: every stored numerator stays clear of it.
+    a = a < 0 ? -a : a;
+    b = b < 0 ? -b : b;
+    while (b != 0) {
+        i128 t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
+// Keeps numerators one step away from the value whose negation overflows.
+constexpr i128 kLimit = ((i128(1) << 126) - 1) * 2 + 1;  // 2^127 - 1
+
+}  // namespace
+
+Decimal Decimal::make(i128 num, i128 den, bool bad) {
+    if (bad || num < -kLimit || den < -kLimit) return overflow();
+    if (den < 0) {
+        num = -num;
+        den = -den;
+    }
+    const i128 g = gcd(num, den);
+    Decimal d;
+    d.num_ = g > 1 ? num / g : num;
+    d.den_ = g > 1 ? den / g : den;
+    return d;
+}
+
+bool Decimal::parse(std::string_view text, Decimal *out) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    i128 num = 0;
+    i128 den = 1;
+    bool bad = false;
+    bool digits = false;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9') return false;
+        digits = true;
+        num = add(mul(num, 10, &bad), c - '0', &bad);
+        if (point) den = mul(den, 10, &bad);
+    }
+    if (!digits) return false;
+    *out = make(negative ? -num : num, den, bad);
+    return true;
+}
+
+Decimal Decimal::fromSixDecimals(double value) {
+    if (!std::isfinite(value)) return overflow();
+    char buf[400];  // DBL_MAX has 309 digits before the point
+    std::snprintf(buf, sizeof buf, "%f", value);
+    Decimal d;
+    return parse(buf, &d) ? d : overflow();
+}
+
+Decimal Decimal::operator+(const Decimal &o) const {
+    if (overflow_ || o.overflow_) return overflow();
+    bool bad = false;
+    const i128 g = gcd(den_, o.den_);
+    const i128 a = den_ / g;
+    const i128 b = o.den_ / g;
+    const i128 num = add(mul(num_, b, &bad), mul(o.num_, a, &bad), &bad);
+    return make(num, mul(a, o.den_, &bad), bad);
+}
+
+Decimal Decimal::operator-(const Decimal &o) const {
+    Decimal negated = o;
+    negated.num_ = -o.num_;
+    return *this + negated;
+}
+
+Decimal Decimal::operator*(const Decimal &o) const {
+    if (overflow_ || o.overflow_) return overflow();
+    // Cross-reduce first so that exact products of modest values never overflow.
+    bool bad = false;
+    const i128 g1 = gcd(num_, o.den_);
+    const i128 g2 = gcd(o.num_, den_);
+    const i128 n1 = g1 > 1 ? num_ / g1 : num_;
+    const i128 d2 = g1 > 1 ? o.den_ / g1 : o.den_;
+    const i128 n2 = g2 > 1 ? o.num_ / g2 : o.num_;
+    const i128 d1 = g2 > 1 ? den_ / g2 : den_;
+    const i128 num = mul(n1, n2, &bad);
+    return make(num, mul(d1, d2, &bad), bad);
+}
+
+Decimal Decimal::operator/(const Decimal &o) const {
+    if (o.isZero()) throw DecimalDivideByZero();
+    if (overflow_ || o.overflow_) return overflow();
+    return *this * make(o.den_, o.num_, false);
+}
+
+i128 Decimal::roundHalfEven() const {
+    if (overflow_) return 0;
+    i128 q = num_ / den_;
+    i128 r = num_ % den_;
+    if (r < 0) {  // floor division
+        q -= 1;
+        r += den_;
+    }
+    const i128 rest = den_ - r;  // compares 2r with den_ without overflow
+    if (r > rest || (r == rest && q % 2 != 0)) q += 1;
+    return q;
+}
+
+}  // namespace cvx
