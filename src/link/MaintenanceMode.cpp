@@ -1,0 +1,6 @@
+#include "link/MaintenanceMode.h"
+
+MaintenanceMode &MaintenanceMode::sharedMode() {
+    static MaintenanceMode mode;
+    return mode;
+}

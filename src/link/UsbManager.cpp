@@ -1,0 +1,288 @@
+#include "link/UsbManager.h"
+
+#include <QStringList>
+#include <QVariant>
+
+#include <algorithm>
+
+#include "link/LinkNotifications.h"
+#include "link/SharedInstance.h"
+#include "platform/Dates.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Numbers.h"
+#include "records/AppDelegate.h"
+#include "records/BBInitDatas.h"
+#include "records/UsbUtils.h"
+
+namespace {
+
+constexpr char kSTX = 0x02;
+constexpr char kETX = 0x03;
+constexpr char kEOT = 0x04;
+constexpr char kENQ = 0x05;
+constexpr char kACK = 0x06;
+constexpr char kNAK = 0x15;
+constexpr char kETB = 0x17;
+
+const QString kRxD = QStringLiteral("----- (RxD)------");
+const QString kTxD = QStringLiteral("----- (TxD)------\r\n");
+const QString kHeaderText = QStringLiteral("002001H|$^&|R||PC|||||||||");
+const QString kStateMessage = QStringLiteral("002002X|STATE");
+const QString kKartePrefix = QStringLiteral("002002X|KARTE\rY|ID^");
+
+void commLog(const QString &text) {
+    UsbUtils::myWriteLogCallback(text);
+}
+
+void post(const QString &name, const QVariant &object = QVariant()) {
+    cvx::NotificationCenter::defaultCenter().postNotificationName(name, object);
+}
+
+bool holdsControlCharacter(const QString &text) {
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+SharedInstance<UsbManager> &shared() {
+    static SharedInstance<UsbManager> instance;
+    return instance;
+}
+
+UsbManager::FirmwareVersionReader &versionReader() {
+    static UsbManager::FirmwareVersionReader reader;
+    return reader;
+}
+
+std::function<bool()> &updateViewQuery() {
+    static std::function<bool()> query;
+    return query;
+}
+
+std::function<QDateTime()> &nowProvider() {
+    static std::function<QDateTime()> now;
+    return now;
+}
+
+}  // namespace
+
+void UsbManager::setFirmwareVersionReader(FirmwareVersionReader reader) {
+    versionReader() = std::move(reader);
+}
+
+const UsbManager::FirmwareVersionReader &UsbManager::firmwareVersionReader() {
+    return versionReader();
+}
+
+void UsbManager::setIsUpdateViewShowing(std::function<bool()> query) {
+    updateViewQuery() = std::move(query);
+}
+
+void UsbManager::setNowProvider(std::function<QDateTime()> now) {
+    nowProvider() = std::move(now);
+}
+
+UsbManager &UsbManager::sharedUsbManager() {
+    return shared().get([] { return new UsbManager; }, [](UsbManager &) {});
+}
+
+void UsbManager::resetSharedForTesting() {
+    // The transport goes first so that nothing calls into the session being dropped.
+    UsbHID::resetSharedForTesting();
+    shared().reset();
+}
+
+UsbManager::UsbManager() = default;
+UsbManager::~UsbManager() = default;
+
+void UsbManager::connectHID() {
+    UsbHID &hid = UsbHID::sharedManager();
+    hid.setDelegate(this);
+    hid.connectHID();
+}
+
+OCMCustInfo &UsbManager::currentCustInfo() {
+    if (!currentCustInfo_) currentCustInfo_ = std::make_shared<OCMCustInfo>();
+    return *currentCustInfo_;
+}
+
+TYTestInfo &UsbManager::testInfo() {
+    if (!testInfo_) testInfo_ = std::make_shared<TYTestInfo>();
+    return *testInfo_;
+}
+
+void UsbManager::setDeviceDispVersion(const QString &value) {
+    deviceDispVersion_ = value;
+    if (value.isEmpty()) return;
+    if (updateViewQuery() && updateViewQuery()()) return;
+    post(usblink::kUpdateSystem);
+}
+
+QString UsbManager::currentDateMessage(const QDateTime &moment) {
+    const cvx::DateComponents c = BBInitDatas::getCalendar().components(moment);
+    return cvx::format("002002X|CONNECT\rY|CLOCK^%ld$%02ld$%02ld$%02ld$%02ld$%02ld", long(c.year),
+                       long(c.month), long(c.day), long(c.hour), long(c.minute), long(c.second));
+}
+
+QString UsbManager::getCurrentDate() const {
+    return currentDateMessage(nowProvider() ? nowProvider()() : QDateTime::currentDateTime());
+}
+
+bool UsbManager::sendMessageToDevice(qint64 kind) {
+    UsbHID &hid = UsbHID::sharedManager();
+    switch (kind) {
+        case SetClock:
+            sendMessage_ = getCurrentDate();
+            hid.setClockIsChecked(true);
+            break;
+        case AskState:
+            sendMessage_ = kStateMessage;
+            break;
+        case SendChartNo: {
+            const QString chartNo = currentCustInfo().customerNo();
+            // A CR would start a new record inside the frame; the instrument would misread it.
+            if (holdsControlCharacter(chartNo)) return false;
+            sendMessage_ = kKartePrefix + chartNo;
+            break;
+        }
+        default:
+            break;
+    }
+    hid.setSessionInitiator(1);
+    addInt_ = 1;
+    sendControl(kENQ, kTxD + QStringLiteral("<ENQ>"));
+    return true;
+}
+
+void UsbManager::usbhidDidRecvData(const quint8 *data, qint64 length) {
+    if (isBurnRom_) {
+        post(usblink::kPcReciveDataNotification,
+             QByteArray(reinterpret_cast<const char *>(data), qsizetype(std::max<qint64>(length, 0))));
+        return;
+    }
+
+    QByteArray report;
+    const qint64 taken = std::min<qint64>(length, cvx::kHidInputReportSize);
+    for (qint64 i = 0; i < taken; ++i)
+        if (data[i] != 0) report.append(char(data[i]));
+    const char first = report.isEmpty() ? 0 : report.front();
+    const char last = report.isEmpty() ? 0 : report.back();
+
+    commLog(kRxD);
+    UsbHID &hid = UsbHID::sharedManager();
+    if (first == kENQ) hid.setSessionInitiator(0);
+    const bool ownExchange = hid.sessionInitiator() == 1;
+
+    switch (first) {
+        case kSTX:
+            startFrame(report);
+            break;
+        case kNAK:
+            commLog(QStringLiteral("<NAK>"));
+            break;
+        case kENQ:
+            sendControl(kACK, QStringLiteral("<ENQ>\r\n") + kTxD + QStringLiteral("<ACK>"));
+            break;
+        case kACK:
+            commLog(QStringLiteral("<ACK>"));
+            if (ownExchange) nextStepOfExchange();
+            break;
+        case kEOT:
+            commLog(QStringLiteral("<EOT>"));
+            if (ownExchange) {
+                hid.setSessionInitiator(0);
+            } else {
+                checkClock();
+                saveTestData();
+            }
+            break;
+        case kETX:
+            if (ownExchange) {
+                spliceString_ += QString::fromLatin1(report);
+                completeFrame();
+            } else {
+                continueFrame(report);
+            }
+            break;
+        default:
+            if (!ownExchange || last == kETB) continueFrame(report);
+            break;
+    }
+}
+
+void UsbManager::startFrame(const QByteArray &report) {
+    spliceString_ = QString::fromLatin1(report);
+    commLog(UsbUtils::replaceAsciiStr(spliceString_));
+    const char last = report.back();
+    if (last == kETB || last == kETX) completeFrame();
+}
+
+void UsbManager::continueFrame(const QByteArray &report) {
+    const char last = report.isEmpty() ? 0 : report.back();
+    if (last != kETB && last != kETX) return;
+    const QString text = QString::fromLatin1(report);
+    spliceString_ += text;
+    commLog(UsbUtils::replaceAsciiStr(text));
+    completeFrame();
+}
+
+void UsbManager::completeFrame() {
+    spliceString_.remove(0, 1);
+    if (!UsbUtils::bolSetRcvCheckSum(spliceString_)) return;
+    parseData(QString(spliceString_), UsbHID::sharedManager().sessionInitiator());
+    sendControl(kACK, kTxD + QStringLiteral("<ACK>"));
+}
+
+void UsbManager::nextStepOfExchange() {
+    switch (addInt_) {
+        case 1:
+            addInt_ = 2;
+            sendFrame(kHeaderText);
+            break;
+        case 2:
+            addInt_ = 3;
+            sendFrame(sendMessage_);
+            break;
+        case 3:
+            // Stays at 3: a further ACK gets EOT again.
+            sendControl(kEOT, kTxD + QStringLiteral("<EOT>"));
+            break;
+        default:
+            break;
+    }
+}
+
+void UsbManager::sendFrame(const QString &text) {
+    QStringList elements{QString::number(int(kSTX))};
+    for (const char byte : text.toLatin1()) elements << QString::number(quint8(byte));
+    elements << QStringLiteral("13");
+    UsbUtils::vSetSndCheckSum(elements);
+    elements << QString::number(int(addInt_ == 3 ? kETX : kETB));
+
+    QByteArray frame;
+    for (const QString &element : elements) frame.append(char(element.toInt()));
+    commLog(kTxD + UsbUtils::replaceAsciiStr(QString::fromLatin1(frame)));
+    UsbHID::sharedManager().senddata(frame);
+}
+
+void UsbManager::sendControl(char byte, const QString &logText) {
+    commLog(logText);
+    const quint8 report = quint8(byte);
+    UsbHID::sharedManager().senddata(&report, 1);
+}
+
+void UsbManager::usbhidDidMatch() {
+    isConnect_ = true;
+    // The next communication-log entry opens the file of this connection.
+    AppDelegate::shared().setLogDataStr(QStringLiteral(""));
+    UsbHID::sharedManager().setDeviceConnectStatus(1);
+    post(usblink::kDeviceConnectNotification);
+}
+
+void UsbManager::usbhidDidRemove() {
+    UsbHID &hid = UsbHID::sharedManager();
+    hid.setClockIsChecked(false);
+    isConnect_ = false;
+    hid.setDeviceConnectStatus(0);
+    hid.setDeviceStatus(-1);
+    post(usblink::kDeviceRemoveNotification);
+}
