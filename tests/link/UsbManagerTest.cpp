@@ -376,23 +376,7 @@ TEST_F(LinkTest, CarriedFirmwareVersionsComeFromTheInstalledReader) {
     EXPECT_EQ(session().pcDispVersion(), "D2.00");
 }
 
-TEST_F(LinkTest, SessionRecordsAreCreatedEmptyOnFirstUse) {
-    EXPECT_FALSE(session().hasTestInfo());
-    session().testInfo().setUserID("7");
-    EXPECT_EQ(session().testInfo().userID(), "7");
-    session().setTestInfo(nullptr);
-    EXPECT_EQ(session().testInfo().userID(), "");
-    session().currentCustInfo().setCustomerNo("9");
-    session().setCurrentCustInfo(nullptr);
-    EXPECT_EQ(session().currentCustInfo().customerNo(), "");
-    EXPECT_EQ(session().mode(), -1);
-}
-
-TEST(LinkChecksum, SendChecksumAndHexDigits) {
-    QStringList bytes{"2"};
-    for (const char c : QByteArray("002002X|STATE\r")) bytes << QString::number(int(c));
-    UsbUtils::vSetSndCheckSum(bytes);
-    EXPECT_EQ(bytes.mid(bytes.size() - 2), (QStringList{"56", "54"}));  // "8", "6"
+TEST(LinkChecksum, HexDigits) {
     const struct {
         qint64 number;
         qint16 size;
