@@ -1,6 +1,7 @@
 #include <QStringList>
 
 #include "link/LogClock.h"
+#include "link/UsbManager.h"
 #include "platform/DateFormatter.h"
 #include "platform/Dates.h"
 #include "platform/FileManager.h"
@@ -8,11 +9,6 @@
 #include "records/UsbUtils.h"
 
 namespace {
-
-// Temporary until the session lands: no connection is ever open.
-bool sessionIsConnected() {
-    return false;
-}
 
 QString commLogFolder() {
     return cvx::FileManager::homeDirectory() + QStringLiteral("/CommLog");
@@ -33,7 +29,7 @@ QString formatted(const QDateTime &moment, const QString &pattern) {
 QString commLogFileName(const QString &today) {
     AppDelegate &app = AppDelegate::shared();
     const QString inUse = app.logDataStr();
-    if (!inUse.isEmpty() && sessionIsConnected()) return inUse;
+    if (!inUse.isEmpty() && UsbManager::sharedUsbManager().isConnect()) return inUse;
     const QString name = QStringLiteral("/CommData_%1.log").arg(today);
     app.setLogDataStr(name);
     return name;

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "link/LogClock.h"
+#include "link/UsbManager.h"
 #include "platform/FileManager.h"
 #include "records/AppDelegate.h"
 #include "records/UsbUtils.h"
@@ -38,11 +39,16 @@ protected:
         AppDelegate::shared().setLogDataStr("");
         setNow(QDateTime(QDate(2026, 3, 5), QTime(9, 7, 3, 45)));
     }
-    ~LogTest() override { cvx::LogClock::setNowProvider({}); }
+    ~LogTest() override {
+        cvx::LogClock::setNowProvider({});
+        setConnected(false);
+    }
 
     void setNow(const QDateTime &now) {
         cvx::LogClock::setNowProvider([now] { return now; });
     }
+    // The session's connection flag, which keeps a connection in one file.
+    static void setConnected(bool connected);
 };
 
 TEST_F(LogTest, CommunicationEntryIsDashesTimeStampAndTextInCrLfLines) {
@@ -67,6 +73,24 @@ TEST_F(LogTest, MissingFolderWritesNothingAndDoesNotFail) {
     QDir(home() + "/CommLog").removeRecursively();
     UsbUtils::myWriteLogCallback("lost");
     EXPECT_FALSE(QFileInfo::exists(home() + "/CommLog"));
+}
+
+TEST_F(LogTest, ConnectionStaysInTheFileOfItsFirstEntryPastMidnight) {
+    setConnected(true);  // attached; the attach emptied logDataStr
+    setNow(QDateTime(QDate(2026, 3, 5), QTime(23, 59, 59, 900)));
+    UsbUtils::myWriteLogCallback("before");
+    setNow(QDateTime(QDate(2026, 3, 6), QTime(0, 0, 1, 0)));
+    UsbUtils::myWriteLogCallback("after");
+
+    const QString expected =
+        kDashes + "2026-03-05 23:59:59 900\r\nbefore\r\n" + kDashes + "2026-03-06 00:00:01 000\r\nafter\r\n";
+    EXPECT_EQ(readLog("CommLog/CommData_20260305.log"), expected.toUtf8());
+    EXPECT_EQ(logFiles("CommLog"), QStringList{"CommData_20260305.log"});
+
+    // Removed: the next entry goes to the file of its own day.
+    setConnected(false);
+    UsbUtils::myWriteLogCallback("removed");
+    EXPECT_EQ(logFiles("CommLog"), (QStringList{"CommData_20260305.log", "CommData_20260306.log"}));
 }
 
 TEST_F(LogTest, WithoutAnInstrumentEachDayHasItsOwnFile) {
@@ -158,3 +182,7 @@ TEST(LogText, ControlBytesAreNamed) {
 }
 
 }  // namespace
+
+void LogTest::setConnected(bool connected) {
+    UsbManager::sharedUsbManager().setIsConnect(connected);
+}
