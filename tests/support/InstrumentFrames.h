@@ -78,7 +78,8 @@ struct Measurement {
 
     explicit Measurement(Generation generation = Generation::Current);
 
-    // Empty: the chart number the program announced last (or "12345" when none was).
+    // Empty: the chart number the program has announced by the time the KARTE record goes
+    // out (or "12345" when it has announced none).
     QString chartNo;
     int state = 2;                       // sent in a STATE record before the passes
     QString type = QStringLiteral("0");  // "1" marks a check measurement

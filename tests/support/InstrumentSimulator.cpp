@@ -62,8 +62,12 @@ void InstrumentSimulator::enqueue(const Exchange &exchange) {
     queue_.append(exchange);
 }
 
+InstrumentSimulator::Exchange InstrumentSimulator::opening() const {
+    return {{records::header(1, identity_.serial, identity_.mainVersion), ctl::ETB}};
+}
+
 void InstrumentSimulator::sendRecords(const QList<QByteArray> &texts) {
-    Exchange exchange{{records::header(1, identity_.serial, identity_.mainVersion), ctl::ETB}};
+    Exchange exchange = opening();
     for (const QByteArray &text : texts) exchange.append({text, ctl::ETX});
     enqueue(exchange);
 }
@@ -87,8 +91,7 @@ void InstrumentSimulator::sendState(int digit, const QString &displayVersion) {
     sendRecords({records::state(2, digit, displayVersion)});
 }
 
-QString InstrumentSimulator::chartNoFor(const Measurement &m) const {
-    if (!m.chartNo.isEmpty()) return m.chartNo;
+QString InstrumentSimulator::announcedChartNo() const {
     return chartNo_.isEmpty() ? QStringLiteral("12345") : chartNo_;
 }
 
@@ -97,13 +100,13 @@ void InstrumentSimulator::sendMeasurement(const Measurement &m) {
     for (int pass = 0; pass < 2; ++pass) {
         const Pass &p = pass == 0 ? m.first : m.second;
         int seq = 2;
-        QList<QByteArray> texts{
-            records::resultHeader(seq++, p, QString::number(pass), m.type),
-            records::karte(seq++, chartNoFor(m)),
-            records::white(seq++, p.white),
-        };
-        for (const PadReading &pad : p.pads) texts.append(records::pad(seq++, pad));
-        sendRecords(texts);
+        Exchange exchange = opening();
+        exchange.append({records::resultHeader(seq++, p, QString::number(pass), m.type), ctl::ETX});
+        exchange.append({records::karte(seq, m.chartNo), ctl::ETX, m.chartNo.isEmpty() ? seq : 0});
+        ++seq;
+        exchange.append({records::white(seq++, p.white), ctl::ETX});
+        for (const PadReading &pad : p.pads) exchange.append({records::pad(seq++, pad), ctl::ETX});
+        enqueue(exchange);
     }
 }
 
@@ -164,10 +167,12 @@ bool InstrumentSimulator::isIdle() const {
 }
 
 void InstrumentSimulator::sendFrame(const OutFrame &frame) {
-    QByteArray sum = frameChecksum(frame.text);
-    if (faults_.wrongChecksum) sum = frameChecksum(frame.text + '\x01');
+    const QByteArray text =
+        frame.karteSeq > 0 ? records::karte(frame.karteSeq, announcedChartNo()) : frame.text;
+    QByteArray sum = frameChecksum(text);
+    if (faults_.wrongChecksum) sum = frameChecksum(text + '\x01');
     if (faults_.lowerCaseChecksum) sum = sum.toLower();
-    const QByteArray bytes = ctl::STX + frame.text + sum + frame.terminator;
+    const QByteArray bytes = ctl::STX + text + sum + frame.terminator;
     sentFrames_.append({bytes, false});
     for (const QByteArray &report : cut(bytes, true)) device_->feedInputReport(report);
 }

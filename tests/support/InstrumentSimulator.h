@@ -122,10 +122,12 @@ private:
     struct OutFrame {
         QByteArray text;
         char terminator;
+        int karteSeq = 0;  // > 0: a KARTE record with the chart number known when it goes out
     };
     using Exchange = QList<OutFrame>;
 
     void enqueue(const Exchange &exchange);
+    Exchange opening() const;  // the header frame that starts every exchange
     void startNextExchange();
     void onOutputReport(const QByteArray &report);
     void onProgramMessage(const Frame &frame);
@@ -133,7 +135,7 @@ private:
     void sendFrame(const OutFrame &frame);
     void sendControl(char byte);
     QList<QByteArray> cut(const QByteArray &bytes, bool frame) const;
-    QString chartNoFor(const Measurement &m) const;
+    QString announcedChartNo() const;
 
     cvx::VirtualHidDevicePtr device_;
     Identity identity_;
