@@ -3,6 +3,15 @@
 #include <QString>
 #include <cstdint>
 
+// For the patient-file, raw-data-line and check-file section.
+#include <QList>
+#include <QStringList>
+#include <optional>
+
+#include "platform/XmlDocument.h"
+#include "records/OCMCustomerComment.h"
+#include "records/TYTestInfo.h"
+
 // Class-level utilities that every part of the program calls. Each topic has its own
 // section here and its own UsbUtils_<Topic>.cpp.
 class UsbUtils {
@@ -75,4 +84,116 @@ public:
     // one is installed, or when a file is missing, both stay as they are (null).
     static void parseFileVersion();
     // ---- end of link checksums and firmware versions -----------------------------------
+
+    // ---- Patient files, raw data line, check-measurement file -------------------------
+    // In records/UsbUtils_PatientFile.cpp and records/UsbUtils_RawData.cpp, except those
+    // marked [cvx_link] (link/UsbUtils_PatientStore.cpp, link/UsbUtils_CheckFile.cpp):
+    // they read the link's session and transport, so only code that links cvx_link may
+    // call them. Main thread, except isOldData, compareComment, getItemStatus and the
+    // pure line builders (any thread).
+    //
+    // Patient file: $HOME/.Corvadenix/Customer/<chart number>.xml, UTF-8; root DATA with
+    // name, birthday, age, sex; one `comment` (date, time) per result, newest first, its
+    // children Hospital, Doctor, SheetFlg, Remark, TotalComment, then per item MS, pH,
+    // BFC, BLD, LEU, ALB, NH3 (n = 1..7): <item>, DataValue<n> ("%.1f|%.0f": value and
+    // chart position), Content<n>; then RsvData (the raw data line) and SaveDate.
+    // A chart number that isSafeChartNumber() refuses names no file: getXmlPath() gives a
+    // null text and every operation here treats it as a file that cannot be read or written.
+
+    // Whether a chart number may become a file name in the Customer folder: not empty; no
+    // "/", NUL or other control character, no unpaired surrogate; not "." or ".." and not
+    // starting with "."; at most 255 UTF-8 bytes with ".xml"; and, for a patient file,
+    // not "Check_Measure_Result" in any case. Every text NSStringExt::validateDBCS accepts
+    // passes (but for that name when forPatientFile).
+    static bool isSafeChartNumber(const QString &text, bool forPatientFile);
+    // $HOME/.Corvadenix/Customer; creates nothing.
+    static QString customerFolder();
+    // The patient file's path; null for a refused chart number. Looks at nothing on disk.
+    static QString getXmlPath(const QString &chartNo);
+    // The check-measurement file's path, Customer/Check_Measure_Result.xml.
+    static QString getCheckXmlPath();
+    // Creates the Customer folder when missing and loads the patient file (tidy parsing);
+    // nothing when it is missing, unreadable or the chart number is refused.
+    static std::optional<cvx::XmlDocument> getCustomerXml(const QString &chartNo);
+
+    enum class StoreResult {
+        Stored,
+        Duplicate,          // a result with the same date and time is stored already
+        Refused,            // chart number refused, or the second pass has no date or time
+        Unreadable,         // the existing file cannot be read
+        CalculationFailed,  // calculation ranges or a chart position threw
+        WriteFailed,
+    };
+    // [cvx_link] Stores the measurement as the newest result of the patient file named by
+    // its userID. deviceStatus 2: the measuring window stores it, and the root takes the
+    // patient of the link's currentCustInfo when the chart numbers agree; 5: the link
+    // stores it. Hospital, Doctor and TotalComment come from the user defaults "zhospital",
+    // "zdoctor", "ztotal"; level words, chart positions and comments from getAxiYValue,
+    // getResultValue, getContent. Anything but Stored writes nothing; an exception of the
+    // calculations is caught here (the exception hook has logged it).
+    static StoreResult storeCustomerComment(const TYTestInfo &testInfo, qint64 deviceStatus);
+    // [cvx_link] storeCustomerComment() == Stored.
+    static bool saveCustomerComment(const TYTestInfo &testInfo, qint64 deviceStatus);
+
+    // Fills `cust` from the children of list[index] by name (a later duplicate wins; the
+    // Content<n> fields get a fresh text; missing children leave fields as they are; date
+    // and time are not read) and returns it. An index outside the list changes nothing.
+    static OCMCustomerComment &findXML(const QList<cvx::XmlElement> &list, OCMCustomerComment &cust,
+                                       qsizetype index);
+    // A new record filled by findXML.
+    static OCMCustomerComment getCustComment(const QList<cvx::XmlElement> &list, qsizetype index);
+    // Marks the first result with that date and time as printed: its first SheetFlg child
+    // gets "済" (a result without one is left as it is); the file is rewritten, also when no
+    // result matched. Nothing when the file is missing or unreadable. True when written.
+    static bool savePrintInfo(const QString &chartNo, const QString &date, const QString &time);
+    // Layout class of a patient file: 1 root with fewer than four attributes (oldest);
+    // 2 first result ends with RsvData (before SaveDate existed); 0 current, and also for a
+    // missing or unreadable file, a root without results, or a first result without children.
+    static int isOldData(const QString &path);
+    // The elements sorted oldest first: by the date attribute's text, then the time's.
+    static QList<cvx::XmlElement> compareComment(const QList<cvx::XmlElement> &list);
+
+    // Raw data line: 286 comma-separated fields. 0 "<deviceNo>:V<versionID>", 1 date,
+    // 2 time, 3 test number (second pass), 4 mean temperature "%.1f ℃"; 5..40 nine result
+    // blocks (name, "0", level word, value) and 49..237 nine reading blocks (name, then each
+    // reading of the first and the second pass) in the pad order BFC, PH, MS, DUMMY, BLD,
+    // [Cal], LEU, ALB, NH3; 41..48 and 238..279 empty; 280..285 the white readings. A comma
+    // inside an instrument text is dropped so that no field moves.
+
+    // [cvx_link] The line for the link's current measurement and its device number and
+    // version. `entries`: seven "%.1f|<level word>" texts in item order MS..NH3.
+    static QString spliceRsvData(const QStringList &entries);
+    // The same for a given device and measurement. The DUMMY and [Cal] positions are
+    // reference pads whatever their name (a pad never sent has none).
+    static QString rsvDataLine(const QString &deviceNo, const QString &versionID, const TYTestInfo &test,
+                               const QStringList &entries);
+    // One result block, each field followed by ",": name, "0", then for DUMMY or [Cal]
+    // (trimmed) "---" and tyRefTempBefor / 10 as "%.1f", else the word and the value of the
+    // "<value>|<word>" entry (missing parts empty).
+    static QString getBasicInfo(const TYTestData &data, const QString &entry);
+    // One reading block, each of its 21 fields followed by ",".
+    static QString getNumberInfo(const TYTestData &first, const TYTestData &second);
+    // LEU generation and range of a stored line: 0 no "I_LEU" field; 1 one and !flag; with
+    // flag, from the I_LEU ranges: 2 More, 3 Less (UseData 2: the integer 15 fields after
+    // the rightmost "LEU"/"I_LEU" field, / 10, below Threshold is More; a missing field
+    // reads as empty). Throws CalcSettingDatas::LoadError.
+    static int getItemStatus(bool flag, const QString &line);
+
+    // Check-measurement file: Customer/Check_Measure_Result.xml, declared "shift-jis" and
+    // written in CP932; root DATA (name, birthday, age "", sex "0"); results `comment`
+    // (date, time) newest first, each holding only RsvData with the check line:
+    // fields 0..3 as the raw data line, 4 the second pass's temperature "%.1f ℃", then per
+    // check record "CHECK", "0", "---", value; per record a 21-field block "CHECK" with the
+    // readings at the second-pass positions; one empty field; the white readings of the
+    // second pass with empty fields between. 11 + 25 N fields.
+
+    // [cvx_link] Stores the measurement's check records (of its second pass) as the newest
+    // result; no duplicate check. False when the file is unreadable or the write failed.
+    static bool saveCheckMeasureResult(const TYTestInfo &testInfo);
+    // [cvx_link] The check line of the link's current measurement.
+    static QString spliceCheckRsvData(const QList<TYTestData> &records);
+    // The same for a given device and pass.
+    static QString checkRsvDataLine(const QString &deviceNo, const QString &versionID, const TYEachTest &second,
+                                    const QList<TYTestData> &records);
+    // ---- end of patient files, raw data line, check-measurement file -------------------
 };

@@ -1,0 +1,252 @@
+// The patient file: storing a measurement, reading results back, marking them printed,
+// classifying layouts, and the guard on chart numbers that become file names.
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+
+#include "PatientFixture.h"
+#include "platform/VirtualHidDevice.h"
+#include "records/AppDelegate.h"
+#include "records/NSStringExt.h"
+
+using namespace patienttest;
+
+namespace {
+
+class PatientFile : public testing::Test {
+protected:
+    PatientFile() {
+        cvx::VirtualHidHub::install();
+        installCalcSettings();
+        setChoices();
+    }
+    ~PatientFile() override {
+        UsbManager::resetSharedForTesting();
+        CalcSettingDatas::discardSharedForTesting();
+    }
+    static QList<cvx::XmlElement> results(const QString &chartNo) {
+        const auto doc = UsbUtils::getCustomerXml(chartNo);
+        return doc ? doc->rootElement().elements() : QList<cvx::XmlElement>();
+    }
+    static OCMCustomerComment newest(const QString &chartNo) {
+        return UsbUtils::getCustComment(results(chartNo), 0);
+    }
+};
+
+TEST(ChartNumberGuard, RefusesNamesThatLeaveTheFolderOrHideOrHitTheCheckFile) {
+    const struct {
+        QString text;
+        bool patient;
+        bool check;
+    } cases[] = {
+        {"", false, false},
+        {"../x", false, false},
+        {"/abs", false, false},
+        {"a/b", false, false},
+        {"..", false, false},
+        {".hidden", false, false},
+        {QString("a") + QChar(0) + "b", false, false},
+        {"a\nb", false, false},
+        {QString(QChar(0xD800)) + "x", false, false},  // unpaired surrogate
+        {QString(251, 'x'), true, true},               // 255 bytes with ".xml"
+        {QString(252, 'x'), false, false},
+        {QString(84, QChar(0x6F22)), false, false},  // 3 bytes each
+        {"CHECK_measure_result", false, true},
+        {"a..b", true, true},
+        {"患者 1", true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.toUtf8().toHex().toStdString());
+        EXPECT_EQ(UsbUtils::isSafeChartNumber(c.text, true), c.patient);
+        EXPECT_EQ(UsbUtils::isSafeChartNumber(c.text, false), c.check);
+        EXPECT_EQ(UsbUtils::getXmlPath(c.text).isNull(), !c.patient);
+    }
+    EXPECT_EQ(UsbUtils::getXmlPath("A-1"), patientPath("A-1"));
+
+    // Every chart number that patient entry accepts names a file.
+    const QString alphabet = QStringLiteral("0123456789azAZ()-_@+[] ");
+    QRandomGenerator random(20260305);
+    for (int i = 0; i < 2000; ++i) {
+        QString text;
+        for (int k = random.bounded(30); k >= 0; --k) text += alphabet[random.bounded(int(alphabet.size()))];
+        if (!NSStringExt::validateDBCS(text, 30)) continue;
+        ASSERT_TRUE(UsbUtils::isSafeChartNumber(text, true)) << text.toStdString();
+    }
+}
+
+TEST_F(PatientFile, RootAttributesFollowWhoStoresAndWhetherTheFileExisted) {
+    const QStringList empty{"", "", "", ""};
+    const QStringList kept{"Old", "1970-01-01", "55", "0"};
+    const struct {
+        bool existed;
+        qint64 status;
+        const char *windowPatient;
+        QStringList root;
+        QString remark;
+    } cases[] = {
+        {false, 5, "R-1", empty, ""},
+        {true, 5, "R-1", kept, ""},
+        {false, 2, "R-2", empty, ""},
+        {true, 2, "R-2", kept, ""},
+        {true, 2, "R-1", {"  花子 佐藤", "1980-04-01", "45", "1"}, "要再検"},  // trailing blanks go
+        {false, 2, "R-1", {"  花子 佐藤", "1980-04-01", "45", "1"}, "要再検"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.status) + c.windowPatient + (c.existed ? " existing" : " new"));
+        QFile::remove(patientPath("R-1"));
+        if (c.existed)
+            writeBytes(patientPath("R-1"), R"(<DATA name="Old" birthday="1970-01-01" age="55" sex="0"/>)");
+        OCMCustInfo &p = UsbManager::sharedUsbManager().currentCustInfo();
+        p.setCustomerNo(c.windowPatient);
+        p.setFirstname("  花子");
+        p.setLastname("佐藤  ");
+        p.setBirthday(" 1980-04-01 ");
+        p.setAge("45 ");
+        p.setSex(" 1");
+        p.setRemark("要再検");
+        ASSERT_TRUE(UsbUtils::saveCustomerComment(measurement("R-1"), c.status));
+        const cvx::XmlElement root = UsbUtils::getCustomerXml("R-1")->rootElement();
+        EXPECT_EQ(root.attributes(),
+                  (QList<cvx::XmlAttribute>{
+                      {"name", c.root[0]}, {"birthday", c.root[1]}, {"age", c.root[2]}, {"sex", c.root[3]}}));
+        EXPECT_EQ(newest("R-1").remark(), c.remark);
+    }
+}
+
+TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
+    writeBytes(patientPath("U-1"), "<DATA><comment");  // not well-formed
+    TYTestInfo noDate = measurement("E-1");
+    noDate.secondTest().setTyData(" ");
+    TYTestInfo noTime = measurement("E-2");
+    noTime.secondTest().setTyTime("");
+    const struct {
+        TYTestInfo info;
+        UsbUtils::StoreResult result;
+    } cases[] = {
+        {measurement("../escape"), UsbUtils::StoreResult::Refused},
+        {measurement(""), UsbUtils::StoreResult::Refused},
+        {measurement("check_measure_result"), UsbUtils::StoreResult::Refused},
+        {noDate, UsbUtils::StoreResult::Refused},
+        {noTime, UsbUtils::StoreResult::Refused},
+        {measurement("U-1"), UsbUtils::StoreResult::Unreadable},
+    };
+    const QStringList skip{".config", ".Corvadenix/CalcSetting.xml", "Error.txt"};
+    const auto before = snapshot(cvx::FileManager::homeDirectory(), skip);
+    for (const auto &c : cases)
+        for (qint64 status : {2, 5}) EXPECT_EQ(UsbUtils::storeCustomerComment(c.info, status), c.result);
+
+    removeCalcSettings();  // zero-width LEU and NH3 axes: the chart position throws
+    AppDelegate::shared().installExceptionLogger();
+    EXPECT_EQ(UsbUtils::storeCustomerComment(measurement("C-1"), 5),
+              UsbUtils::StoreResult::CalculationFailed);
+    AppDelegate::shared().uninstallExceptionLogger();
+    EXPECT_EQ(snapshot(cvx::FileManager::homeDirectory(), skip), before);
+    EXPECT_TRUE(readBytes(cvx::FileManager::homeDirectory() + "/Error.txt").contains("exception begin"));
+}
+
+TEST_F(PatientFile, ValuesAtTheEdgesOfTheFormulas) {
+    TYTestInfo info = measurement("V-1");
+    info.firstTest().msTestData().setTyRefTempBefor("100");
+    info.secondTest().msTestData().setTyRefTempBefor("123");  // MS from the integer difference
+    info.firstTest().bldTestData().setTyRefTempBefor("0");    // no logarithm of 0
+    info.firstTest().leuTestData().setTyRefTempBefor("200");  // at the threshold: Less
+    info.secondTest().nh3TestData().setTyRefTempBefor("");    // missing reads as 0
+    ASSERT_TRUE(UsbUtils::saveCustomerComment(info, 5));
+    const OCMCustomerComment c = newest("V-1");
+    EXPECT_EQ(c.Datavalue1(), "2.3|35");
+    EXPECT_EQ(c.Datavalue4(), "0.0|100");
+    EXPECT_EQ(c.Datavalue5(), "20.0|70");  // Less: (2 - 1.30103) x 100; More would give 78
+    EXPECT_EQ(c.Datavalue7(), "0.0|100");
+
+    // A short comment choice gives no comment rather than no result.
+    cvx::UserDefaults::standard().setObject(QVariantList{QVariantList{"a"}}, "zcontent");
+    info.secondTest().setTyTime("10:00");
+    ASSERT_TRUE(UsbUtils::saveCustomerComment(info, 5));
+    EXPECT_EQ(newest("V-1").contentNh3(), "");
+}
+
+TEST_F(PatientFile, ReadingBackGivesTheStoredTextsAndLeavesMissingChildrenUnset) {
+    writeBytes(patientPath("F-1"), R"(<DATA>
+  <comment date="2026-01-01" time="10:00">
+    <Hospital>H1</Hospital><Content1>first</Content1><SaveDate>x</SaveDate>
+    <MS>多め</MS><Content1></Content1><Hospital>H2</Hospital><Other>y</Other>
+  </comment>
+  <comment date="2025-01-01" time="10:00"><Content1>old</Content1></comment>
+</DATA>)");
+    const QList<cvx::XmlElement> list = results("F-1");
+    OCMCustomerComment c = UsbUtils::getCustComment(list, 0);
+    EXPECT_EQ(c.hospital(), "H2");  // the later child wins
+    EXPECT_EQ(c.ms(), "多め");
+    EXPECT_FALSE(c.contentMs().isNull());
+    EXPECT_EQ(c.contentMs(), "");
+    EXPECT_TRUE(c.doctor().isNull());
+    EXPECT_TRUE(c.date().isNull());
+
+    OCMCustomerComment a = UsbUtils::getCustComment(list, 1), b = UsbUtils::getCustComment(list, 1);
+    a.contentMs().append("!");
+    EXPECT_EQ(b.contentMs(), "old");
+    EXPECT_EQ(UsbUtils::findXML(list, b, 2).contentMs(), "old");  // outside the list: unchanged
+}
+
+TEST_F(PatientFile, PrintingSetsTheFlagOfTheMatchingResultByName) {
+    writeBytes(patientPath("S-1"), R"(<DATA>
+  <comment date="2026-03-05" time="09:08"><Hospital/><Doctor/><SheetFlg>-</SheetFlg></comment>
+  <comment date="2026-03-05" time="09:00"><Hospital/><Doctor/><SheetFlg>-</SheetFlg></comment>
+  <comment date="2025-01-01" time="10:00"><Hospital/><Remark/><Doctor>D</Doctor><SheetFlg>-</SheetFlg></comment>
+  <comment date="2024-01-01" time="10:00"><Hospital/><Doctor/><Remark>R</Remark></comment>
+</DATA>)");
+    const struct {
+        const char *date;
+        const char *time;
+        QStringList flags;
+    } cases[] = {
+        {"2026-03-05", "09:00", {"-", "済", "-", ""}},
+        {"2025-01-01", "10:00", {"-", "済", "済", ""}},  // SheetFlg is its fourth child
+        {"2024-01-01", "10:00", {"-", "済", "済", ""}},  // none: the result stays as it is
+        {"2026-03-05", "10:00", {"-", "済", "済", ""}},  // no such result
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.date) + " " + c.time);
+        EXPECT_TRUE(UsbUtils::savePrintInfo("S-1", c.date, c.time));
+        const QList<cvx::XmlElement> list = results("S-1");
+        QStringList flags;
+        for (const cvx::XmlElement &r : list) flags << r.firstElement("SheetFlg").stringValue();
+        EXPECT_EQ(flags, c.flags);
+        EXPECT_EQ(list[2].elements()[2].stringValue(), "D");
+        EXPECT_EQ(list[3].elements()[2].stringValue(), "R");
+    }
+    EXPECT_FALSE(UsbUtils::savePrintInfo("nobody", "2026-03-05", "09:08"));
+    EXPECT_FALSE(QFile::exists(patientPath("nobody")));
+}
+
+TEST_F(PatientFile, LayoutClassesAndOldestFirstOrder) {
+    const QString attrs = R"(name="" birthday="" age="" sex="")";
+    const struct {
+        QString content;  // empty: no file
+        int layout;
+    } cases[] = {
+        {"", 0},
+        {"<DATA", 0},
+        {"<DATA name=\"a\"><comment><RsvData/></comment></DATA>", 1},
+        {"<DATA " + attrs + "><comment><MS/><RsvData/></comment><x><SaveDate/></x></DATA>", 2},
+        {"<DATA " + attrs + "><comment><RsvData/><SaveDate/></comment></DATA>", 0},
+        {"<DATA " + attrs + "/>", 0},
+        {"<DATA " + attrs + "><comment/></DATA>", 0},
+    };
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const QString path = dataFolder() + QStringLiteral("/import/%1.xml").arg(i);
+        if (!cases[i].content.isEmpty()) writeBytes(path, cases[i].content.toUtf8());
+        EXPECT_EQ(UsbUtils::isOldData(path), cases[i].layout) << i;
+    }
+
+    writeBytes(patientPath("O-1"), R"(<DATA>
+  <comment date="2026-03-05" time="09:08" n="1"/><comment date="2025-12-31" time="23:59" n="2"/>
+  <comment date="2026-03-05" time="09:07" n="3"/><comment date="2026-03-05" time="09:08" n="4"/>
+  <comment date="2026-3-5" time="08:00" n="5"/>
+</DATA>)");
+    QStringList order;
+    for (const cvx::XmlElement &e : UsbUtils::compareComment(results("O-1"))) order << e.attribute("n");
+    EXPECT_EQ(order, QStringList({"2", "3", "1", "4", "5"}));  // texts, not dates
+}
+
+}  // namespace
