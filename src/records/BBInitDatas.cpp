@@ -1,5 +1,187 @@
 #include "records/BBInitDatas.h"
 
+#include <QVariant>
+#include <QVariantList>
+
+#include <array>
+
+#include "platform/UserDefaults.h"
+#include "records/SettingsFiles.h"
+
+namespace {
+
+const QString kDataPrefix = QStringLiteral("data");
+const QString kTotalKey = QStringLiteral("total");
+const QString kTotalTitle = QStringLiteral("TotalComment");
+const QString kTotalType = QStringLiteral("0");
+
+constexpr int kItemCount = 7;
+constexpr int kLevelCount = 3;
+
+struct KeyRow {
+    const char *key;
+    const char *title;
+    const char *type;
+};
+
+// Item by item in item order, each from the high level (index 0) to the low one (index 2);
+// the level index is always 2 minus the type.
+// clang-format off
+constexpr std::array<KeyRow, kItemCount * kLevelCount> kKeyRows{{
+    {"ms0", "MS", "2"},   {"ms1", "MS", "1"},   {"ms2", "MS", "0"},
+    {"ph0", "pH", "2"},   {"ph1", "pH", "1"},   {"ph2", "pH", "0"},
+    {"bfc2", "BFC", "2"}, {"bfc1", "BFC", "1"}, {"bfc0", "BFC", "0"},
+    {"bld0", "BLD", "2"}, {"bld1", "BLD", "1"}, {"bld2", "BLD", "0"},
+    {"leu0", "LEU", "2"}, {"leu1", "LEU", "1"}, {"leu2", "LEU", "0"},
+    {"alb0", "ALB", "2"}, {"alb1", "ALB", "1"}, {"alb2", "ALB", "0"},
+    {"nh30", "NH3", "2"}, {"nh31", "NH3", "1"}, {"nh32", "NH3", "0"},
+}};
+// clang-format on
+
+QString commentPath() {
+    return SettingsFiles::preparedPath(QStringLiteral("Comment.xml"));
+}
+
+bool matches(const cvx::XmlElement &list, const QString &title, const QString &type) {
+    return list.hasAttribute(QStringLiteral("title")) && list.hasAttribute(QStringLiteral("type")) &&
+           list.attribute(QStringLiteral("title")) == title && list.attribute(QStringLiteral("type")) == type;
+}
+
+// The stored value of a key of 7 items x 3 levels, padded with empty entries (built by
+// `blank`) where another writer left it shorter.
+QVariantList paddedChoices(const QString &key, const QVariant &blank) {
+    QVariantList items = cvx::UserDefaults::standard().arrayForKey(key);
+    while (items.size() < kItemCount) items.append(QVariant(QVariantList()));
+    for (QVariant &item : items) {
+        QVariantList levels = item.toList();
+        while (levels.size() < kLevelCount) levels.append(blank);
+        item = levels;
+    }
+    return items;
+}
+
+void replaceChoice(QVariantList &items, int item, int level, const QVariant &value) {
+    QVariantList levels = items.at(item).toList();
+    levels[level] = value;
+    items[item] = levels;
+}
+
+}  // namespace
+
 cvx::Calendar BBInitDatas::getCalendar() {
     return cvx::Calendar::application();
+}
+
+const QStringList &BBInitDatas::listKeys() {
+    static const QStringList keys = [] {
+        QStringList all;
+        for (const KeyRow &row : kKeyRows) all.append(QString::fromLatin1(row.key));
+        return all;
+    }();
+    return keys;
+}
+
+std::optional<BBInitDatas::ListKey> BBInitDatas::listKey(const QString &key) {
+    for (size_t i = 0; i < kKeyRows.size(); ++i) {
+        if (key != QLatin1String(kKeyRows[i].key)) continue;
+        return ListKey{QString::fromLatin1(kKeyRows[i].title), QString::fromLatin1(kKeyRows[i].type),
+                       int(i) / kLevelCount, int(i) % kLevelCount};
+    }
+    return std::nullopt;
+}
+
+BBInitDatas::Lists BBInitDatas::getTableDetail() {
+    return BBInitDatas().readTableDetail();
+}
+BBInitDatas::Lists BBInitDatas::getTotal() {
+    return BBInitDatas().readTotal();
+}
+
+bool BBInitDatas::setTableContent(const QStringList &texts, const QString &key) {
+    return BBInitDatas().writeTableContent(texts, key);
+}
+
+bool BBInitDatas::setTotal(const QStringList &texts, const QString &key) {
+    return BBInitDatas().writeTotal(texts, key);
+}
+
+void BBInitDatas::deleteBlankData(const QStringList &texts, const QStringList &chkData, const QString &key) {
+    BBInitDatas().writeEditedList(texts, chkData, key);
+}
+
+const BBInitDatas::Lists &BBInitDatas::readTableDetail() {
+    dic_ = Lists();
+    const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(commentPath());
+    if (!doc) return dic_;
+    for (const cvx::XmlElement &list : doc->rootElement().children()) {
+        for (const KeyRow &row : kKeyRows) {
+            if (matches(list, QString::fromLatin1(row.title), QString::fromLatin1(row.type)))
+                dic_.insert(QString::fromLatin1(row.key), SettingsFiles::numberedTexts(list, kDataPrefix));
+        }
+    }
+    return dic_;
+}
+
+const BBInitDatas::Lists &BBInitDatas::readTotal() {
+    dic_ = Lists();
+    const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(commentPath());
+    if (!doc) return dic_;
+    for (const cvx::XmlElement &list : doc->rootElement().children()) {
+        if (matches(list, kTotalTitle, kTotalType))
+            dic_.insert(kTotalKey, SettingsFiles::numberedTexts(list, kDataPrefix));
+    }
+    return dic_;
+}
+
+bool BBInitDatas::replaceLists(const QString &title, const QString &type, const QStringList &texts) {
+    std::lock_guard lock(SettingsFiles::writeMutex());
+    const QString path = commentPath();
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    if (!doc) return false;
+    if (!title.isNull()) {
+        for (cvx::XmlElement list : doc->rootElement().children()) {
+            if (matches(list, title, type)) SettingsFiles::setNumberedTexts(list, kDataPrefix, texts);
+        }
+    }
+    return doc->save(path);
+}
+
+bool BBInitDatas::writeTableContent(const QStringList &texts, const QString &key) {
+    const std::optional<ListKey> row = listKey(key);
+    return row ? replaceLists(row->title, row->type, texts) : replaceLists(QString(), QString(), texts);
+}
+
+bool BBInitDatas::writeTotal(const QStringList &texts, const QString &key) {
+    return key == kTotalKey ? replaceLists(kTotalTitle, kTotalType, texts)
+                            : replaceLists(QString(), QString(), texts);
+}
+
+void BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &chkData, const QString &key) {
+    QStringList keptTexts;
+    QStringList keptFlags;
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (texts.at(i).isEmpty()) continue;
+        keptTexts.append(texts.at(i));
+        keptFlags.append(i < chkData.size() ? chkData.at(i) : QStringLiteral("0"));
+    }
+    const std::optional<ListKey> row = listKey(key);
+    if (!row) return;
+
+    // One lock over both keys and the file, so that two saves of different lists do not
+    // lose each other's choice.
+    std::lock_guard lock(SettingsFiles::writeMutex());
+    cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
+
+    QVariantList signData = paddedChoices(QStringLiteral("zsignData"), QVariant(QVariantList()));
+    replaceChoice(signData, row->item, row->level, QVariant(keptFlags));
+    defaults.setObject(signData, QStringLiteral("zsignData"));
+
+    QVariantList content = paddedChoices(QStringLiteral("zcontent"), QVariant(QStringLiteral("")));
+    for (qsizetype i = 0; i < keptFlags.size(); ++i) {
+        if (keptFlags.at(i) == QLatin1String("1"))
+            replaceChoice(content, row->item, row->level, QVariant(keptTexts.at(i)));
+    }
+    defaults.setObject(content, QStringLiteral("zcontent"));
+
+    writeTableContent(keptTexts, key);
 }

@@ -1,13 +1,127 @@
 #pragma once
 
-#include "platform/Dates.h"
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
 
-// The settings store. Its operations that read or write settings files make a fresh store per
-// call, so nothing is cached between calls.
+#include <optional>
+
+#include "platform/Dates.h"
+#include "platform/XmlDocument.h"
+#include "records/OCMCustomerComment.h"
+#include "records/Property.h"
+
+// The settings store: the stock and overall comments ("Comment.xml"), the hospital and
+// dentist lists ("HisSetting.xml"), the update flag ("CommSetting.xml") and the listing of a
+// patient's stored results. Every file lies in the data folder "$HOME/.Corvadenix", which each
+// operation creates when missing.
+//
+// The class-level operations are what callers use: each makes a fresh store, runs the
+// instance operation of the same meaning (read.../write...) on it and returns its result, so
+// nothing is cached between calls; the file is the state. No operation shows or logs a
+// message. Writers replace the whole file in one atomic step and are serialised within the
+// process.
 class BBInitDatas {
 public:
+    // A dictionary of lists of texts, e.g. list key -> texts in file order.
+    using Lists = QMap<QString, QStringList>;
+
     // The calendar the program computes dates in (ages, the instrument's clock, the on-screen
     // clock, the patient-entry date lists): the user's calendar, with a plain Gregorian one in
     // place of the Japanese era calendar. A new calendar per call.
     static cvx::Calendar getCalendar();
+
+    // ---- Stock and overall comments ("Comment.xml") --------------------------------------
+    // A list element of the root carries `title` (item name, or "TotalComment") and `type`
+    // ("2" high, "1" average, "0" low; "0" for the overall list) and holds its entries as
+    // data1, data2, ...; an entry counts only where its number equals its position.
+
+    // Where a list key points: the list element's `title` and `type`, and the list's place
+    // in the user defaults "zsignData" and "zcontent" (item 0..6, level 0 high .. 2 low).
+    struct ListKey {
+        QString title;
+        QString type;
+        int item = 0;
+        int level = 0;
+    };
+    // The 21 item-list keys, item by item in item order and each item's lists from high to
+    // low: "ms0", "ms1", "ms2", "ph0", ..., "bfc2", "bfc1", "bfc0", ..., "nh32". The digit is
+    // the level except for BFC, whose digit is the `type` ("bfc2" is the high list).
+    static const QStringList &listKeys();
+    // Nothing for a text that is not one of the 21 keys (the overall key "total" included).
+    static std::optional<ListKey> listKey(const QString &key);
+
+    // List key -> texts, for every item list in the file; empty when the file is missing or
+    // does not parse. Of two elements with the same title and type the later one counts.
+    static Lists getTableDetail();
+    // "total" -> the overall comments; empty when the file or that list is missing.
+    static Lists getTotal();
+    // Replaces every element of the key's list by data1.. holding the texts, and writes the
+    // file. True when the file was written (also when the key or its element is unknown to
+    // the file, which is then written unchanged); false when the file is missing, does not
+    // parse or cannot be written.
+    static bool setTableContent(const QStringList &texts, const QString &key);
+    // The same for the overall list; only the key "total" changes anything.
+    static bool setTotal(const QStringList &texts, const QString &key);
+    // Saves an edited item list: drops the texts that are exactly "" together with their
+    // flags (chkData, "0"/"1" parallel to the texts; a missing flag counts as "0"), stores
+    // the kept flags as the list's entry of "zsignData", the last kept text flagged "1" as
+    // its entry of "zcontent" (unchanged when none is), then the kept texts with
+    // setTableContent. A key outside the 21 changes nothing. Both user-default keys are
+    // padded to 7 items of 3 levels first; other entries keep their values.
+    static void deleteBlankData(const QStringList &texts, const QStringList &chkData, const QString &key);
+
+    // ---- Hospital and dentist lists ("HisSetting.xml") -------------------------------------
+    // The root holds a group with `name` "hospital" (entries hospital1, hospital2, ...) and
+    // one with `name` "doctor" (doctor1, ...).
+
+    // "hospital" and "doctor" -> the names in file order; a key is absent when its group is
+    // missing; empty when the file is missing or does not parse.
+    static Lists getHospital();
+    // Rewrites the type's group ("hospital" or "doctor") with one entry per name and writes
+    // the file. The group is the first one whose `name` is the type; when none is, the
+    // group at the type's position (first for hospitals, second for dentists) unless that
+    // one is named as the other type's group. False when there is no such group, or the file
+    // is missing, does not parse or cannot be written. Another type writes the file
+    // unchanged and returns whether that succeeded.
+    static bool setHospital(const QStringList &names, const QString &type);
+
+    // ---- Update flag ("CommSetting.xml") --------------------------------------------------
+    // True when a child `AutoVersionUp` of the root holds exactly "1".
+    static bool getAutoVersionUp();
+    // Sets every `AutoVersionUp` child to "1" or "0", appending one when there is none, and
+    // writes the file; a missing file is not created. The outcome is not reported.
+    static void setAutoVersionUp(bool flag);
+
+    // ---- Result listing --------------------------------------------------------------------
+    // One record per result of "Customer/<chart number>.xml", newest first, each with the
+    // patient's name, age and sex word ("男", "女" or "") and the chart number. A patient
+    // without results (or whose file does not parse) gives one blank record, or none when
+    // isMode0. A missing file, or a chart number that UsbUtils::isSafeChartNumber refuses
+    // for a patient file, gives none.
+    static QList<OCMCustomerComment> getDatas(const QString &chartNo, bool isMode0);
+
+    // ---- Instance forms --------------------------------------------------------------------
+    // getTableDetail and getTotal into dic, getHospital into dicHospital, getDatas into
+    // customerComments; each returns the field.
+    const Lists &readTableDetail();
+    const Lists &readTotal();
+    bool writeTableContent(const QStringList &texts, const QString &key);
+    bool writeTotal(const QStringList &texts, const QString &key);
+    void writeEditedList(const QStringList &texts, const QStringList &chkData, const QString &key);
+    const Lists &readHospital();
+    bool writeHospital(const QStringList &names, const QString &type);
+    const QList<OCMCustomerComment> &readDatas(const QString &chartNo, bool isMode0);
+    // Fills the record from the result element at the index, as the patient-file reader does,
+    // and appends a copy of it to customerComments. An index out of range appends the record
+    // as it is.
+    void findXML(const QList<cvx::XmlElement> &elements, OCMCustomerComment &cust, qsizetype index);
+
+    CVX_MUTABLE_PROPERTY(Lists, dic, setDic);
+    CVX_MUTABLE_PROPERTY(Lists, dicHospital, setDicHospital);
+    CVX_MUTABLE_PROPERTY(QList<OCMCustomerComment>, customerComments, setCustomerComments);
+
+private:
+    bool replaceLists(const QString &title, const QString &type, const QStringList &texts);
 };

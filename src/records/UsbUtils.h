@@ -196,4 +196,32 @@ public:
     static QString checkRsvDataLine(const QString &deviceNo, const QString &versionID, const TYEachTest &second,
                                     const QList<TYTestData> &records);
     // ---- end of patient files, raw data line, check-measurement file -------------------
+
+    // ---- Single-value settings (UsbUtils_Settings.cpp; isHaveMODE in link/UsbUtils_Mode.cpp)
+    // Files of the data folder with the root DATA, one child per value: "ModeSetting.xml"
+    // (MODE, DeleteBLD), "USBSetting.xml" (Timeout), "DataTransfer.xml" (INPUT, OUTPUT).
+    // Every call reads the file again (tidy parsing); a missing or unreadable file reads as
+    // if the element were missing. Any thread.
+
+    // [cvx_link] The data-link mode 0, 3, 4 or 5: UsbManager's cached mode when it is 0 or
+    // more, else modeSetting(), which is then cached.
+    static std::int32_t isHaveMODE();
+    // The mode that "ModeSetting.xml" holds: the first /DATA/MODE trimmed, "3", "4" or "5"
+    // give that number, anything else or no element 0. Not cached.
+    static std::int32_t modeSetting();
+    // The six-item mode: the first /DATA/DeleteBLD holds exactly "1" (untrimmed).
+    static bool isDeleteBLD();
+    // The measuring time-out in whole seconds: the integer value of the first /DATA/Timeout
+    // in milliseconds divided by 1000 when it lies from 1000 to 60000, else 10.
+    static std::int32_t timeoutNum();
+    // The data link's input or output folder: the text of the only /DATA/INPUT or
+    // /DATA/OUTPUT, untrimmed; "" with no element or several.
+    static QString inputValue();
+    static QString outputValue();
+    // Replace the text of the only /DATA/INPUT or /DATA/OUTPUT ("" clears it) and write the
+    // file back whole. False, and nothing written, when the file is missing or unreadable or
+    // holds no such element or several; false also when the write failed.
+    static bool saveInput(const QString &path);
+    static bool saveOutput(const QString &path);
+    // ---- end of single-value settings --------------------------------------------------
 };

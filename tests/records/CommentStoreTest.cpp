@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <QVariantList>
+
+#include "platform/UserDefaults.h"
+#include "records/BBInitDatas.h"
+#include "records/SettingsFixture.h"
+
+namespace {
+
+using namespace settingsfixture;
+using Lists = BBInitDatas::Lists;
+
+const QString kComment = QStringLiteral("Comment.xml");
+
+QStringList entriesOf(const char *title, const char *type) {
+    // Untidied, so that a text of blanks reads as written.
+    return load(kComment, cvx::XmlDocument::Option::None)
+        .stringsForXPath(QStringLiteral("/*/*[@title='%1' and @type='%2']/*").arg(title, type));
+}
+
+// Every item and level holds a choice of its own, so a write to the wrong place shows.
+void storeDistinctChoices() {
+    QVariantList content, signs;
+    for (int item = 0; item < 7; ++item) {
+        QVariantList texts, flags;
+        for (int level = 0; level < 3; ++level) {
+            texts.append(QStringLiteral("c%1-%2").arg(item).arg(level));
+            flags.append(QVariant(QStringList{"1"}));
+        }
+        content.append(QVariant(texts));
+        signs.append(QVariant(flags));
+    }
+    cvx::UserDefaults::standard().setObject(content, QStringLiteral("zcontent"));
+    cvx::UserDefaults::standard().setObject(signs, QStringLiteral("zsignData"));
+}
+
+QString choice(const char *key, int item, int level) {
+    const QVariantList items = cvx::UserDefaults::standard().arrayForKey(QString::fromLatin1(key));
+    return shape(items.value(item).toList().value(level));
+}
+
+TEST(CommentStoreTest, BfcKeysRunTheOtherWay) {
+    EXPECT_EQ(BBInitDatas::listKeys().join(' '),
+              "ms0 ms1 ms2 ph0 ph1 ph2 bfc2 bfc1 bfc0 bld0 bld1 bld2 "
+              "leu0 leu1 leu2 alb0 alb1 alb2 nh30 nh31 nh32");
+    const auto ms0 = BBInitDatas::listKey("ms0"), bfc0 = BBInitDatas::listKey("bfc0");
+    ASSERT_TRUE(ms0 && bfc0);
+    EXPECT_EQ(QStringList({ms0->title, ms0->type, QString::number(ms0->item), QString::number(ms0->level)}),
+              QStringList({"MS", "2", "0", "0"}));
+    EXPECT_EQ(
+        QStringList({bfc0->title, bfc0->type, QString::number(bfc0->item), QString::number(bfc0->level)}),
+        QStringList({"BFC", "0", "2", "2"}));
+    EXPECT_FALSE(BBInitDatas::listKey("total"));
+}
+
+TEST(CommentStoreTest, ReadsEntriesOnlyWhereTheirNumberIsTheirPosition) {
+    install(kComment);
+    const Lists lists = BBInitDatas::getTableDetail();
+    EXPECT_EQ(lists.value("ms0"), QStringList{"x"});  // data1 x, data3 y, data2 z
+    EXPECT_EQ(lists.value("bfc2"), QStringList({"BFC high 1", "BFC high 2"}));
+    EXPECT_EQ(lists.value("bfc0").size(), 3);
+    // The later of two elements with the same title and type; "PH" is not "pH".
+    EXPECT_EQ(lists.value("ph1"), QStringList({"pH second copy", "pH second copy 2"}));
+    EXPECT_EQ(lists.keys(), QStringList({"bfc0", "bfc2", "ms0", "ms2", "nh31", "ph1"}));
+    EXPECT_EQ(BBInitDatas::getTotal(), (Lists{{"total", {"total 1", "total 2"}}}));
+}
+
+TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
+    EXPECT_TRUE(BBInitDatas::getTableDetail().isEmpty());
+    EXPECT_TRUE(BBInitDatas::getTotal().isEmpty());
+    EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
+    EXPECT_FALSE(BBInitDatas::setTotal({"a"}, "total"));
+    EXPECT_TRUE(contents(kComment).isNull());
+
+    const QString broken = QStringLiteral("<Comments><List title=\"MS\" type=\"2\"><data1>x</data1>");
+    installText(kComment, broken);
+    EXPECT_TRUE(BBInitDatas::getTableDetail().isEmpty());
+    EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
+    EXPECT_EQ(contents(kComment), broken.toUtf8());
+}
+
+TEST(CommentStoreTest, WritesTheKeysListsAndLeavesTheOthers) {
+    const QStringList texts{"Tom & Jerry <3", "a > b \"q\" 'p'", "歯みがき"};
+    const struct {
+        const char *key, *title, *type;
+    } rows[] = {{"ms0", "MS", "2"}, {"bfc0", "BFC", "0"}, {"bfc2", "BFC", "2"}, {"ph1", "pH", "1"}};
+    for (const auto &row : rows) {
+        install(kComment);
+        Lists expected = BBInitDatas::getTableDetail();
+        expected.insert(row.key, texts);
+        ASSERT_TRUE(BBInitDatas::setTableContent(texts, row.key)) << row.key;
+        // Both pH elements are rewritten.
+        EXPECT_EQ(entriesOf(row.title, row.type), row.key == QLatin1String("ph1") ? texts + texts : texts);
+        EXPECT_EQ(BBInitDatas::getTableDetail(), expected) << row.key;
+    }
+    EXPECT_TRUE(contents(kComment).contains("<data1>Tom &amp; Jerry &lt;3</data1>"));
+
+    // A key the table or the file lacks, or the wrong overall key, writes the file unchanged.
+    const QString before = load(kComment).toString();
+    EXPECT_TRUE(BBInitDatas::setTableContent({"new"}, "ms9"));
+    EXPECT_TRUE(BBInitDatas::setTableContent({"new"}, "bld0"));
+    EXPECT_TRUE(BBInitDatas::setTotal({"new"}, "ms0"));
+    EXPECT_EQ(load(kComment).toString(), before);
+
+    ASSERT_TRUE(BBInitDatas::setTotal({}, "total"));
+    EXPECT_EQ(BBInitDatas::getTotal(), (Lists{{"total", {}}}));
+}
+
+TEST(CommentStoreTest, SavingAnEditedListDropsBlankRowsAndUpdatesItsChoice) {
+    const struct {
+        QStringList texts, checks;
+        const char *key;
+        int item, level;
+        const char *flags, *content, *title, *type;
+        QStringList stored;
+    } cases[] = {
+        {{"a", "", "b"}, {"0", "0", "1"}, "bfc2", 2, 0, "[0,1]", "b", "BFC", "2", {"a", "b"}},
+        // The ticked row was blank: no tick remains and the choice keeps its text.
+        {{"a", "", "b"}, {"0", "1", "0"}, "ms0", 0, 0, "[0,0]", "c0-0", "MS", "2", {"a", "b"}},
+        // Nothing left: the list empties, new measurements keep the old choice.
+        {{"", ""}, {"1", "0"}, "ms2", 0, 2, "[]", "c0-2", "MS", "0", {}},
+        // Flags shorter than the texts: a missing flag is "0".
+        {{"a", "b", "c"}, {"0", "1"}, "bfc0", 2, 2, "[0,1,0]", "b", "BFC", "0", {"a", "b", "c"}},
+        // The last tick wins; a text of blanks is kept.
+        {{"a", " ", "c"}, {"1", "1", "0"}, "ms0", 0, 0, "[1,1,0]", " ", "MS", "2", {"a", " ", "c"}},
+    };
+    for (const auto &c : cases) {
+        install(kComment);
+        storeDistinctChoices();
+        BBInitDatas::deleteBlankData(c.texts, c.checks, c.key);
+        EXPECT_EQ(entriesOf(c.title, c.type), c.stored) << c.key;
+        for (int item = 0; item < 7; ++item) {
+            for (int level = 0; level < 3; ++level) {
+                const bool edited = item == c.item && level == c.level;
+                EXPECT_EQ(choice("zsignData", item, level), edited ? c.flags : "[1]") << c.key;
+                EXPECT_EQ(
+                    choice("zcontent", item, level),
+                    edited ? QString::fromUtf8(c.content) : QStringLiteral("c%1-%2").arg(item).arg(level));
+            }
+        }
+    }
+}
+
+TEST(CommentStoreTest, SavingPadsShortChoicesAndIgnoresUnknownKeys) {
+    cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
+    defaults.setObject(QVariantList{QVariant(QVariantList{"keep"})}, QStringLiteral("zcontent"));
+    // Without a file the choice is still stored.
+    BBInitDatas::deleteBlankData({"n1", "n2"}, {"0", "1"}, "nh32");
+    EXPECT_EQ(shape(defaults.objectForKey("zcontent")), "[[keep,,],[,,],[,,],[,,],[,,],[,,],[,,n2]]");
+    EXPECT_EQ(shape(defaults.objectForKey("zsignData")),
+              "[[[],[],[]],[[],[],[]],[[],[],[]],[[],[],[]],[[],[],[]],[[],[],[]],[[],[],[0,1]]]");
+    EXPECT_TRUE(contents(kComment).isNull());
+
+    install(kComment);
+    BBInitDatas::deleteBlankData({"z"}, {"1"}, "total");
+    EXPECT_EQ(shape(defaults.objectForKey("zcontent")), "[[keep,,],[,,],[,,],[,,],[,,],[,,],[,,n2]]");
+    EXPECT_EQ(BBInitDatas::getTotal().value("total"), QStringList({"total 1", "total 2"}));
+}
+
+}  // namespace

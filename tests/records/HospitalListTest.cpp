@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include "platform/FileManager.h"
+#include "records/BBInitDatas.h"
+#include "records/SettingsFixture.h"
+
+namespace {
+
+using namespace settingsfixture;
+using Lists = BBInitDatas::Lists;
+
+const QString kHis = QStringLiteral("HisSetting.xml");
+const QString kComm = QStringLiteral("CommSetting.xml");
+
+QStringList groupEntries(const char *group) {
+    return load(kHis).stringsForXPath(QStringLiteral("/HisSetting/%1/*").arg(group));
+}
+
+TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
+    install("HisSetting_swapped.xml", kHis);
+    // hospital3 in second place and hospital2 in third are both out of place.
+    EXPECT_EQ(BBInitDatas::getHospital(), (Lists{{"hospital", {"Clinic 1"}}, {"doctor", {"Dr A", "Dr B"}}}));
+    install("HisSetting_unnamed.xml", kHis);
+    EXPECT_TRUE(BBInitDatas::getHospital().isEmpty());
+    install("HisSetting_doctorsonly.xml", kHis);
+    EXPECT_EQ(BBInitDatas::getHospital().keys(), QStringList{"doctor"});
+}
+
+TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {
+    // Dentists first: the hospital list goes to its own group, not to the first one.
+    install("HisSetting_swapped.xml", kHis);
+    ASSERT_TRUE(BBInitDatas::setHospital({"Clinic & Co", "<New>"}, "hospital"));
+    EXPECT_EQ(groupEntries("Doctor"), QStringList({"Dr A", "Dr B"}));
+    EXPECT_EQ(groupEntries("Hospital"), QStringList({"Clinic & Co", "<New>"}));
+    ASSERT_TRUE(BBInitDatas::setHospital({}, "doctor"));
+    EXPECT_EQ(BBInitDatas::getHospital(), (Lists{{"hospital", {"Clinic & Co", "<New>"}}, {"doctor", {}}}));
+    // Another type leaves the lists as they are.
+    EXPECT_TRUE(BBInitDatas::setHospital({"X"}, "nurse"));
+    EXPECT_EQ(groupEntries("Hospital"), QStringList({"Clinic & Co", "<New>"}));
+
+    // Groups without names are taken by position.
+    install("HisSetting_unnamed.xml", kHis);
+    ASSERT_TRUE(BBInitDatas::setHospital({"H"}, "hospital"));
+    ASSERT_TRUE(BBInitDatas::setHospital({"D1", "D2"}, "doctor"));
+    EXPECT_EQ(groupEntries("Hospital"), QStringList{"H"});
+    EXPECT_EQ(groupEntries("Doctor"), QStringList({"D1", "D2"}));
+}
+
+TEST(HospitalListTest, RefusesAListWithoutItsGroup) {
+    // The only group is the dentists': a hospital list has nowhere to go.
+    install("HisSetting_doctorsonly.xml", kHis);
+    const QByteArray before = contents(kHis);
+    EXPECT_FALSE(BBInitDatas::setHospital({"H"}, "hospital"));
+    EXPECT_EQ(contents(kHis), before);
+    installText(kHis, "<HisSetting/>");
+    EXPECT_FALSE(BBInitDatas::setHospital({"D"}, "doctor"));
+
+    cvx::FileManager::removeItem(dataPath(kHis));
+    EXPECT_TRUE(BBInitDatas::getHospital().isEmpty());
+    EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
+    EXPECT_TRUE(contents(kHis).isNull());
+}
+
+TEST(HospitalListTest, UpdateFlag) {
+    EXPECT_FALSE(BBInitDatas::getAutoVersionUp());
+    BBInitDatas::setAutoVersionUp(true);
+    EXPECT_TRUE(contents(kComm).isNull());
+
+    // Only the exactly named element counts; the others stay.
+    install(kComm);
+    EXPECT_FALSE(BBInitDatas::getAutoVersionUp());
+    BBInitDatas::setAutoVersionUp(true);
+    EXPECT_TRUE(BBInitDatas::getAutoVersionUp());
+    EXPECT_EQ(load(kComm).stringsForXPath("/DATA/*"), QStringList({"/tmp/out", "1", "1", "1"}));
+    BBInitDatas::setAutoVersionUp(false);
+    EXPECT_FALSE(BBInitDatas::getAutoVersionUp());
+
+    installText(kComm, "<DATA><AutoVersionUp>0</AutoVersionUp><AutoVersionUp>1</AutoVersionUp></DATA>");
+    EXPECT_TRUE(BBInitDatas::getAutoVersionUp());
+    installText(kComm, "<DATA><A/><B/></DATA>");
+    BBInitDatas::setAutoVersionUp(true);
+    EXPECT_EQ(load(kComm).stringsForXPath("/DATA/*[3][self::AutoVersionUp]"), QStringList{"1"});
+}
+
+TEST(HospitalListTest, ListsAPatientsResultsNewestFirst) {
+    install("Customer/P001.xml");
+    const QList<OCMCustomerComment> rows = BBInitDatas::getDatas("P001", false);
+    ASSERT_EQ(rows.size(), 3);
+    const char *const expected[][5] = {
+        {"2024-05-02", "10:15", "さくら歯科クリニック", "多め", "MS high"},
+        {"2024-02-10", "09:00", "みなと台デンタルオフィス", "少なめ", "MS low"},
+        {"2023-11-30", "16:45", "older duplicate wins", nullptr, nullptr},
+    };
+    for (int i = 0; i < 3; ++i) {
+        const OCMCustomerComment &row = rows[i];
+        EXPECT_EQ(QStringList({row.zno(), row.zname(), row.age(), row.zsex()}),
+                  QStringList({"P001", "山田 花子", "44", "女"}));
+        EXPECT_EQ(
+            QStringList({row.date(), row.time(), row.hospital(), row.ms(), row.contentMs()}),
+            QStringList({expected[i][0], expected[i][1], expected[i][2], expected[i][3], expected[i][4]}));
+    }
+    EXPECT_EQ(rows[0].rsvData(), "0001:V1.000,2024-05-02,10:15");
+    EXPECT_EQ(rows[0].Datavalue7(), "80.0|66");
+    EXPECT_EQ(rows[1].Sheetflg(), "済");
+    EXPECT_TRUE(rows[2].ms().isNull());
+}
+
+TEST(HospitalListTest, PatientsWithoutResultsAndFilesThatAreNoPatients) {
+    for (const char *name : {"Customer/P002.xml", "Customer/P003.xml", "Customer/Check_Measure_Result.xml"})
+        install(name);
+    // No results: one blank row unless only results are wanted.
+    const QList<OCMCustomerComment> blank = BBInitDatas::getDatas("P002", false);
+    ASSERT_EQ(blank.size(), 1);
+    EXPECT_EQ(QStringList({blank[0].zno(), blank[0].zname(), blank[0].age(), blank[0].zsex()}),
+              QStringList({"P002", "佐藤 太郎", "49", "男"}));
+    for (const QString &field :
+         {blank[0].date(), blank[0].hospital(), blank[0].rsvData(), blank[0].contentNh3()})
+        EXPECT_TRUE(!field.isNull() && field.isEmpty());
+    EXPECT_TRUE(BBInitDatas::getDatas("P002", true).isEmpty());
+
+    // A file that does not parse counts as one without results.
+    ASSERT_EQ(BBInitDatas::getDatas("P003", false).size(), 1);
+    EXPECT_EQ(BBInitDatas::getDatas("P003", false)[0].zsex(), "");
+    EXPECT_TRUE(BBInitDatas::getDatas("P003", true).isEmpty());
+
+    for (const char *chartNo : {"P404", "Check_Measure_Result", "../.Corvadenix/Customer/P002", ".P002", ""})
+        EXPECT_TRUE(BBInitDatas::getDatas(chartNo, false).isEmpty()) << chartNo;
+}
+
+}  // namespace
