@@ -1,16 +1,22 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
+
+class QWidget;
 
 namespace cvx {
 class DateFormatter;
 struct ExceptionReport;
+struct Notification;
 }  // namespace cvx
 
 // The application's delegate: the values that windows and the instrument link share, and the
@@ -64,6 +70,69 @@ public:
     void installExceptionLogger();
     void uninstallExceptionLogger();
 
+    // ---- start-up and firmware-version check, defined in the shell library -----------------
+    // (shell/AppDelegate_Launch.cpp): only code that links cvx_shell may call these. Main
+    // thread only.
+
+    // The start-up: log folders, the data-source check, the exception logger, the instrument
+    // link, the data-link import, the settings files, the seeded choices, a resumed firmware
+    // update and, one second later, the instrument's state. The main window is sized to
+    // 960 x 720 and centred, and its confirmation panel ("bacImg", "messImg", "messBacImg",
+    // "okBtn", "cancelBtn" by object name) hidden; it may be null (tests).
+    void applicationDidFinishLaunching(QWidget *mainWindow);
+    // Nothing to do: every change was written when it was made.
+    void applicationWillTerminate();
+
+    // On a fresh installation (no "$HOME/Corvadenix.flag"): writes the flag file, sets
+    // isSetup, backs up an existing data folder and records "appVersion". True when this
+    // launch is a fresh installation.
+    bool checkDataSource();
+    // Copies the folder to "<path>_<yyyyMMddHHmm>" (the launch clock's time). A failure is
+    // appended to the error log and leaves no partial copy behind.
+    bool backupFromPath(const QString &path);
+    // Copies (isCopy) or moves the folder to "<path>_<lastAppVersion>"; likewise logged.
+    bool backupFromPath(const QString &path, const QString &lastAppVersion, bool isCopy);
+    // $HOME/ResultData, $HOME/CommLog, $HOME/TransferLog: true when the folder is there.
+    bool createResultDataFolder();
+    bool createCommLogFolder();
+    bool createTransferLogFolder();
+
+    // Copies the bundle's default settings files into the data folder as the launch does:
+    // missing ones, "DefaultComment.xml" also when isSetup, "CalcSetting.xml" always; seeds
+    // the choices after installing "Comment.xml" or "HisSetting.xml".
+    void installSettingsFiles();
+
+    // This launch found the flag file missing.
+    bool isSetup() const { return isSetup_; }
+    void setIsSetup(bool value) { isSetup_ = value; }
+
+    // "V" followed by the application's short version string.
+    QString appVersion() const;
+    // Test only: another short version string; a null text restores the built-in one.
+    void setAppShortVersion(const QString &version) { appShortVersion_ = version; }
+    // Test only: the source of the launch time that names backups; empty restores the clock.
+    void setLaunchClock(std::function<QDateTime()> now) { launchClock_ = std::move(now); }
+
+    // The firmware-version check ("UpdateSystem"): versions agree -> isTest; otherwise the
+    // update flag is set, isTest cleared and the first update panel offered.
+    void updateSystem();
+    // Observer of "pcReciveDataNotification" during the start-up: nothing to do.
+    void reciveData(const cvx::Notification &notification);
+
+    // What OK on the first update panel runs (the firmware update installs its next step).
+    using UpdateStep = std::function<void()>;
+    void setNextUpdateStep(UpdateStep step) { nextUpdateStep_ = std::move(step); }
+    // Starts the data-link import of patients; installed by the application (the data link
+    // sits above the shell). Unset: the launch starts nothing.
+    using DataLinkImport = std::function<void()>;
+    void setDataLinkImport(DataLinkImport import) { dataLinkImport_ = std::move(import); }
+
+    // Owner of the delegate's notification observers, so that they go together: the update
+    // steps observe "errorOKClicked" with it, and Cancel removes that. The launch's delayed
+    // state request is tied to a child of it; deleting the children cancels it.
+    QObject *observerOwner();
+    // ---- end of start-up and firmware-version check ----------------------------------------
+
 private:
     AppDelegate() = default;
     QObject *held(const QPointer<QObject> &slot) const;
@@ -79,4 +148,12 @@ private:
 
     // Recursive: an exception raised while appending is itself logged on the same thread.
     std::recursive_mutex errorLogMutex_;
+
+    // Start-up (main thread).
+    bool isSetup_ = false;
+    QString appShortVersion_;
+    std::function<QDateTime()> launchClock_;
+    UpdateStep nextUpdateStep_;
+    DataLinkImport dataLinkImport_;
+    std::unique_ptr<QObject> observerOwner_;
 };

@@ -224,4 +224,20 @@ public:
     static bool saveInput(const QString &path);
     static bool saveOutput(const QString &path);
     // ---- end of single-value settings --------------------------------------------------
+
+    // ---- Data link (datamanage/UsbUtils_DataLink.cpp, library cvx_datamanage) ------------
+    // Defined above the shell: the shell reaches them through callbacks that the application
+    // installs (e.g. AppDelegate::setDataLinkImport). Main thread.
+
+    // Starts the import of patients from the data link's input folder in modes 3, 4 and 5;
+    // returns at once. The result is a flag that callers ignore. (Not built yet: does
+    // nothing and returns false.)
+    static bool readCsvOrTxt();
+    // Writes the result CSV of the patient's measurement (0 the newest) to the data link's
+    // output folder. (Not built yet: writes nothing.)
+    static void csvSave(const QString &chartNo, std::int64_t selectRow);
+    // Writes the text backup of the patient's measurement to $HOME/ResultData. (Not built
+    // yet: writes nothing.)
+    static void csvBackup(const QString &chartNo, std::int64_t selectRow);
+    // ---- end of data link ----------------------------------------------------------------
 };

@@ -1,0 +1,378 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTest>
+
+#include "link/UsbHID.h"
+#include "link/UsbManager.h"
+#include "platform/Bundle.h"
+#include "platform/FileManager.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "platform/Version.h"
+#include "platform/XmlDocument.h"
+#include "records/AppDelegate.h"
+#include "records/BBInitDatas.h"
+#include "records/DefaultChoices.h"
+#include "shell/ShellNotifications.h"
+#include "shell/kit/KitNotifications.h"
+#include "shell/kit/TYUpdateView.h"
+#include "shell/kit/TYWindow.h"
+#include "support/InstrumentSimulator.h"
+#include "support/TestHome.h"
+
+namespace {
+
+using cvx::FileManager;
+
+const QStringList kSettingsFiles = {"DefaultComment.xml", "Comment.xml",      "ModeSetting.xml",
+                                    "USBSetting.xml",     "DataTransfer.xml", "HisSetting.xml",
+                                    "CommSetting.xml",    "CalcSetting.xml"};
+
+QString home(const QString &relative = QString()) {
+    const QString h = FileManager::homeDirectory();
+    return relative.isEmpty() ? h : h + "/" + relative;
+}
+
+QByteArray read(const QString &path) {
+    return FileManager::readFile(path).value_or(QByteArray("<missing>"));
+}
+
+void write(const QString &path, const QByteArray &bytes) {
+    FileManager::createDirectory(QFileInfo(path).path());
+    ASSERT_TRUE(FileManager::writeAtomically(path, bytes)) << qPrintable(path);
+}
+
+// What the launch writes for a bundle settings file: the parsed default, pretty-printed.
+QByteArray installed(const QString &name) {
+    const auto option =
+        name == "ModeSetting.xml" ? cvx::XmlDocument::Option::None : cvx::XmlDocument::Option::Tidy;
+    const auto doc = cvx::XmlDocument::fromFile(cvx::Bundle::pathForResource(name), option);
+    return doc ? doc->toBytes().value_or(QByteArray()) : QByteArray("<no bundle file>");
+}
+
+cvx::UserDefaults &defaults() {
+    return cvx::UserDefaults::standard();
+}
+
+class StartupTest : public testing::Test {
+protected:
+    void SetUp() override {
+        UsbManager::resetSharedForTesting();
+        UsbHID::resetSharedForTesting();
+    }
+    void TearDown() override {
+        AppDelegate &d = app();
+        d.uninstallExceptionLogger();
+        d.setAppShortVersion(QString());
+        d.setLaunchClock({});
+        d.setNextUpdateStep({});
+        d.setDataLinkImport({});
+        cvx::NotificationCenter::defaultCenter().removeObserver(d.observerOwner());
+        qDeleteAll(d.observerOwner()->children());
+        UsbManager::setFirmwareVersionReader({});
+        UsbManager::resetSharedForTesting();
+        UsbHID::resetSharedForTesting();
+    }
+
+    static AppDelegate &app() { return AppDelegate::shared(); }
+
+    void launch(const QString &shortVersion = QString(),
+                QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(9, 15))) {
+        app().setAppShortVersion(shortVersion);
+        app().setLaunchClock([now] { return now; });
+        app().applicationDidFinishLaunching(nullptr);
+    }
+
+    QStringList homeEntries() const {
+        QStringList entries = FileManager::contentsOfDirectory(home());
+        entries.removeAll(".config");
+        entries.sort();
+        return entries;
+    }
+};
+
+TEST_F(StartupTest, FirstLaunchOnACleanHomePreparesEverything) {
+    QWidget window;
+    for (const char *name : {"bacImg", "messImg", "messBacImg", "okBtn", "cancelBtn"}) {
+        auto *view = new QWidget(&window);
+        view->setObjectName(name);
+    }
+    window.show();
+    app().setLaunchClock([] { return QDateTime(QDate(2026, 12, 7), QTime(9, 15)); });
+    app().applicationDidFinishLaunching(&window);
+
+    EXPECT_EQ(window.size(), QSize(960, 720));
+    for (QWidget *view : window.findChildren<QWidget *>())
+        EXPECT_FALSE(view->isVisible()) << qPrintable(view->objectName());
+
+    EXPECT_TRUE(app().isSetup());
+    EXPECT_EQ(homeEntries(),
+              QStringList({".Corvadenix", "CommLog", "Corvadenix.flag", "ResultData", "TransferLog"}));
+    EXPECT_EQ(read(home("Corvadenix.flag")), "flag");
+    for (const char *folder : {"CommLog", "ResultData", "TransferLog"})
+        EXPECT_TRUE(FileManager::isDirectory(home(folder)));
+
+    QStringList dataFiles = FileManager::contentsOfDirectory(home(".Corvadenix"));
+    dataFiles.sort();
+    QStringList expectedFiles = kSettingsFiles;
+    expectedFiles.sort();
+    EXPECT_EQ(dataFiles, expectedFiles);
+    for (const QString &name : kSettingsFiles)
+        EXPECT_EQ(read(home(".Corvadenix/" + name)), installed(name)) << qPrintable(name);
+
+    EXPECT_EQ(defaults().stringForKey("appVersion"), QString("V") + cvx::kAppShortVersion);
+    EXPECT_EQ(defaults().stringForKey("resultChoiceNum"), "0");
+    EXPECT_EQ(defaults().stringForKey("xyz"), "y");
+    EXPECT_EQ(defaults().stringForKey("signz"), "isTure");
+    // Comment.xml is installed (and seeded) before HisSetting.xml.
+    EXPECT_EQ(defaults().stringForKey("ztotal"), DefaultChoices::defaultTotalComment());
+    EXPECT_EQ(defaults().arrayForKey("zsignData").size(), 7);
+    EXPECT_FALSE(FileManager::fileExists(home("Error.txt")));
+    EXPECT_TRUE(app().isTest());
+    EXPECT_EQ(app().updateStep(), 0);
+}
+
+TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
+    const struct {
+        const char *recorded;  // nullptr: none recorded
+        const char *current;
+        const char *backup;
+        bool moved;
+    } cases[] = {
+        {"V1.0", "1.0", ".Corvadenix_202612070915", false},
+        {nullptr, "1.0", ".Corvadenix_202612070915", false},
+        {"V0.9", "1.0", ".Corvadenix_V0.9", false},
+        {"V2.0", "1.0", ".Corvadenix_V2.0", true},
+        // Versions are ordered by their numbers: 1.9 -> 1.10 is an upgrade.
+        {"V1.9", "1.10", ".Corvadenix_V1.9", false},
+        {"V1.10", "1.9", ".Corvadenix_V1.10", true},
+        {"V9/../../x", "1.0", ".Corvadenix_202612070915", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.backup) + " from " + (c.recorded ? c.recorded : "none"));
+        cvxtest::TestHome caseHome;
+        launch(c.current);
+        write(home(".Corvadenix/Customer/A-1.xml"), "<patient/>");
+        write(home(".Corvadenix/Comment.xml"), "edited comments");
+        write(home(".Corvadenix/DefaultComment.xml"), "edited defaults");
+        ASSERT_TRUE(FileManager::removeItem(home("Corvadenix.flag")));
+        if (c.recorded)
+            defaults().setObject(QString(c.recorded), "appVersion");
+        else
+            defaults().removeObjectForKey("appVersion");
+        defaults().setObject(QString("2"), "resultChoiceNum");
+
+        launch(c.current);
+
+        EXPECT_TRUE(app().isSetup());
+        EXPECT_EQ(read(home("Corvadenix.flag")), "flag");
+        EXPECT_EQ(read(home(QString(c.backup) + "/Customer/A-1.xml")), "<patient/>");
+        EXPECT_EQ(read(home(QString(c.backup) + "/Comment.xml")), "edited comments");
+        EXPECT_EQ(homeEntries().filter(".Corvadenix_").size(), 1);
+        EXPECT_EQ(defaults().stringForKey("appVersion"), QString("V") + c.current);
+        if (c.moved) {
+            // A fresh data folder from the bundle.
+            EXPECT_FALSE(FileManager::fileExists(home(".Corvadenix/Customer")));
+            EXPECT_EQ(read(home(".Corvadenix/Comment.xml")), installed("Comment.xml"));
+            EXPECT_EQ(defaults().stringForKey("resultChoiceNum"), "0");
+        } else {
+            EXPECT_EQ(read(home(".Corvadenix/Customer/A-1.xml")), "<patient/>");
+            EXPECT_EQ(read(home(".Corvadenix/Comment.xml")), "edited comments");
+            EXPECT_EQ(defaults().stringForKey("resultChoiceNum"), "2");
+        }
+        EXPECT_EQ(read(home(".Corvadenix/DefaultComment.xml")), installed("DefaultComment.xml"));
+        EXPECT_FALSE(FileManager::fileExists(home("Error.txt")));
+        app().uninstallExceptionLogger();
+    }
+}
+
+TEST_F(StartupTest, BackupThatFindsItsDestinationTakenIsLoggedAndTouchesNothing) {
+    const struct {
+        const char *recorded;
+        const char *backup;
+        const char *line;
+    } cases[] = {
+        {"V1.0", ".Corvadenix_202612070915", "Directory %1 copy to %2 faild!"},
+        {"V2.0", ".Corvadenix_V2.0", "\nDirectory %1 move to %2 faild!\n"},
+        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.backup);
+        cvxtest::TestHome caseHome;
+        launch("1.0");
+        write(home(".Corvadenix/Customer/A-1.xml"), "<patient/>");
+        write(home(QString(c.backup) + "/old.txt"), "earlier backup");
+        ASSERT_TRUE(FileManager::removeItem(home("Corvadenix.flag")));
+        defaults().setObject(QString(c.recorded), "appVersion");
+
+        launch("1.0");
+
+        EXPECT_EQ(FileManager::contentsOfDirectory(home(c.backup)), QStringList{"old.txt"});
+        EXPECT_EQ(read(home(QString(c.backup) + "/old.txt")), "earlier backup");
+        EXPECT_EQ(read(home(".Corvadenix/Customer/A-1.xml")), "<patient/>");
+        EXPECT_EQ(QString::fromUtf8(read(home("Error.txt"))),
+                  QString(c.line).arg(home(".Corvadenix"), home(c.backup)));
+        EXPECT_EQ(defaults().stringForKey("appVersion"), "V1.0");
+        app().uninstallExceptionLogger();
+    }
+}
+
+TEST_F(StartupTest, FreshInstallationWithoutDataFolderMakesNoBackup) {
+    defaults().setObject(QString("V1.0"), "appVersion");
+    defaults().setObject(QString("y"), "xyz");
+    launch("1.0");
+    EXPECT_TRUE(app().isSetup());
+    EXPECT_TRUE(homeEntries().filter(".Corvadenix_").isEmpty());
+    EXPECT_FALSE(FileManager::fileExists(home("Error.txt")));
+    // "xyz" was dropped with the missing data folder and the choices seeded again.
+    EXPECT_EQ(defaults().stringForKey("xyz"), "y");
+    EXPECT_EQ(defaults().stringForKey("signz"), "isTure");
+}
+
+TEST_F(StartupTest, NormalLaunchReplacesOnlyTheCalculationRangesAndMissingFiles) {
+    launch();
+    for (const QString &name : kSettingsFiles) write(home(".Corvadenix/" + name), "edited " + name.toUtf8());
+    ASSERT_TRUE(FileManager::removeItem(home(".Corvadenix/USBSetting.xml")));
+    defaults().setObject(QString("V0.1"), "appVersion");
+    defaults().setObject(QString("x"), "ztotal");
+
+    launch("9.9");
+
+    EXPECT_FALSE(app().isSetup());
+    for (const QString &name : kSettingsFiles) {
+        const bool fromBundle = name == "CalcSetting.xml" || name == "USBSetting.xml";
+        EXPECT_EQ(read(home(".Corvadenix/" + name)), fromBundle ? installed(name) : "edited " + name.toUtf8())
+            << qPrintable(name);
+    }
+    EXPECT_EQ(defaults().stringForKey("appVersion"), "V0.1");
+    EXPECT_EQ(defaults().stringForKey("ztotal"), "x");
+    EXPECT_TRUE(homeEntries().filter(".Corvadenix_").isEmpty());
+}
+
+TEST_F(StartupTest, ResultChoiceIsResetOnlyWithoutAPatientFile) {
+    const struct {
+        const char *file;  // nullptr: Customer folder without files
+        bool reset;
+    } cases[] = {
+        {nullptr, true},
+        {"Customer/Check_Measure_Result.xml", false},
+        {"Customer/sub/A-1.xml", false},
+        {"Customer/A-1.XML", true},
+        {"Customer/A-1.xml.bak", true},
+    };
+    launch();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file ? c.file : "empty");
+        FileManager::removeItem(home(".Corvadenix/Customer"));
+        FileManager::createDirectory(home(".Corvadenix/Customer"));
+        if (c.file) write(home(QString(".Corvadenix/") + c.file), "<x/>");
+        defaults().setObject(QString("2"), "resultChoiceNum");
+        launch();
+        EXPECT_EQ(defaults().stringForKey("resultChoiceNum"), c.reset ? "0" : "2");
+    }
+}
+
+TEST_F(StartupTest, DataLinkImportStartsBeforeTheSettingsFilesAreInstalled) {
+    for (const char *mode : {"0", "3"}) {
+        SCOPED_TRACE(mode);
+        cvxtest::TestHome caseHome;
+        UsbManager::resetSharedForTesting();
+        launch();
+        write(home(".Corvadenix/ModeSetting.xml"),
+              QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA><MODE>") + mode +
+                  "</MODE></DATA>\n");
+        ASSERT_TRUE(FileManager::removeItem(home(".Corvadenix/USBSetting.xml")));
+        int imports = 0;
+        bool installedYet = true;
+        app().setDataLinkImport([&] {
+            ++imports;
+            installedYet = FileManager::fileExists(home(".Corvadenix/USBSetting.xml"));
+        });
+        UsbManager::resetSharedForTesting();
+        launch();
+        EXPECT_EQ(imports, QString(mode) == "3" ? 1 : 0);
+        if (imports) {
+            EXPECT_FALSE(installedYet);
+        }
+        app().uninstallExceptionLogger();
+    }
+}
+
+TEST_F(StartupTest, AttachedInstrumentIsAskedForItsStateOneSecondLater) {
+    cvxtest::InstrumentSimulator sim;
+    sim.attach();
+    sim.setState(1, "V1.00");
+    launch();
+
+    sim.run();
+    EXPECT_EQ(sim.stateRequests(), 0);
+    QTest::qWait(1100);
+    sim.run();
+    EXPECT_EQ(sim.stateRequests(), 1);
+    EXPECT_TRUE(UsbHID::sharedManager().clockIsChecked());
+    EXPECT_TRUE(sim.clock().isNull());
+    EXPECT_EQ(sim.unacknowledgedFrames(), 0);
+}
+
+TEST_F(StartupTest, WithoutInstrumentTheClockMarkIsCleared) {
+    cvxtest::InstrumentSimulator sim;
+    launch();
+    UsbHID::sharedManager().setClockIsChecked(true);
+    QTest::qWait(1100);
+    EXPECT_FALSE(UsbHID::sharedManager().clockIsChecked());
+    EXPECT_TRUE(sim.reports().isEmpty());
+}
+
+TEST_F(StartupTest, VersionCheckOffersTheUpdateWhenFirmwareDiffers) {
+    launch();
+    TYWindow window;
+    window.makeKeyAndOrderFront();
+    int okStatusPosts = 0;
+    cvx::NotificationCenter &center = cvx::NotificationCenter::defaultCenter();
+    const auto id =
+        center.addObserver(shell::kChangeOkButtonStatus, [&](const cvx::Notification &) { ++okStatusPosts; });
+    int nextSteps = 0;
+    app().setNextUpdateStep([&] { ++nextSteps; });
+    UsbManager &session = UsbManager::sharedUsbManager();
+    session.setPcMainVersion("1.00");
+    session.setPcDispVersion("V1.00");
+
+    session.setDeviceMainVersion("1.00");
+    session.setDeviceDispVersion("V1.00");  // posts "UpdateSystem"
+    EXPECT_TRUE(app().isTest());
+    EXPECT_EQ(okStatusPosts, 1);
+    EXPECT_FALSE(TYUpdateView::isExistUpdateView());
+    EXPECT_FALSE(BBInitDatas::getAutoVersionUp());
+
+    session.setDeviceDispVersion("V0.90");
+    EXPECT_FALSE(app().isTest());
+    EXPECT_EQ(okStatusPosts, 2);
+    EXPECT_EQ(app().updateStep(), 1);
+    EXPECT_TRUE(BBInitDatas::getAutoVersionUp());
+    auto *view = window.findChild<TYUpdateView *>();
+    ASSERT_NE(view, nullptr);
+    view->okButtonClicked();
+    EXPECT_EQ(nextSteps, 1);
+
+    app().updateSystem();
+    int errorOks = 0;
+    center.addObserver(app().observerOwner(), kit::kErrorOKClicked,
+                       [&](const cvx::Notification &) { ++errorOks; });
+    window.findChild<TYUpdateView *>()->cancelButtonClicked();
+    EXPECT_EQ(app().updateStep(), 0);
+    center.postNotificationName(kit::kErrorOKClicked);
+    EXPECT_EQ(errorOks, 0);
+    EXPECT_FALSE(TYUpdateView::isExistUpdateView());
+    center.removeObserver(id);
+
+    // The flag left set resumes the update at the next launch, before the instrument is heard.
+    UsbManager::resetSharedForTesting();
+    UsbManager::setFirmwareVersionReader([] { return UsbManager::FirmwareVersions{"1.00", "V1.00"}; });
+    launch();
+    EXPECT_EQ(UsbManager::sharedUsbManager().pcDispVersion(), "V1.00");
+    EXPECT_FALSE(app().isTest());
+    EXPECT_TRUE(TYUpdateView::isExistUpdateView());
+}
+
+}  // namespace
