@@ -10,7 +10,7 @@ namespace cvxtest {
 
 namespace {
 
-// A frame must reach the program in at most two reports.
+// Input reports are at most this long, and the program joins a frame from at most two.
 constexpr qsizetype kReportSize = cvx::kHidInputReportSize;
 
 QByteArray valueAfter(const QByteArray &record, const QByteArray &marker) {
