@@ -1,7 +1,9 @@
 #include "records/Decimal.h"
 
+#include <QByteArray>
 #include <cmath>
-#include <cstdio>
+
+#include "platform/Numbers.h"
 
 namespace cvx {
 
@@ -79,10 +81,11 @@ bool Decimal::parse(std::string_view text, Decimal *out) {
 
 Decimal Decimal::fromSixDecimals(double value) {
     if (!std::isfinite(value)) return overflow();
-    char buf[400];  // DBL_MAX has 309 digits before the point
-    std::snprintf(buf, sizeof buf, "%f", value);
+    // In the C locale: QApplication takes LC_NUMERIC from the user, whose "%f" may write a
+    // decimal comma that parse() refuses.
+    const QByteArray text = format("%f", value).toLatin1();
     Decimal d;
-    return parse(buf, &d) ? d : overflow();
+    return parse(std::string_view(text.constData(), std::size_t(text.size())), &d) ? d : overflow();
 }
 
 Decimal Decimal::operator+(const Decimal &o) const {

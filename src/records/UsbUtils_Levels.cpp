@@ -1,6 +1,4 @@
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "platform/Numbers.h"
 #include "platform/UserDefaults.h"
@@ -81,10 +79,9 @@ Num unrounded(Slope slope, Num v, Num a, Num c, Num maxLen, Num coefC, Num coefD
     return (c - v) / (c - a) * coefC + coefD;
 }
 
+// Both steps in the C locale, whatever decimal separator the user's LC_NUMERIC has.
 long double sixDecimals(double v) {
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%f", v);
-    return std::strtold(buf, nullptr);
+    return std::isfinite(v) ? cvx::doubleValue(cvx::format("%f", v)) : v;
 }
 
 // Every input enters with six decimals, the quotient stays exact and only the final

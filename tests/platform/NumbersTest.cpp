@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
-#include <locale.h>
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <cmath>
 #include <limits>
 
 #include "platform/Numbers.h"
+#include "platform/ScopedCommaLocale.h"
 
 TEST(Numbers, IntegerValue) {
     constexpr qint64 kMin = std::numeric_limits<qint64>::min(), kMax = std::numeric_limits<qint64>::max();
@@ -50,23 +47,10 @@ TEST(Numbers, DoubleValue) {
 }
 
 TEST(Numbers, FormatIgnoresTheUsersDecimalComma) {
-    // Build a locale with a decimal comma when the machine has none installed.
-    QTemporaryDir dir;
-    const std::string oldNumeric = setlocale(LC_NUMERIC, nullptr);
-    bool comma = setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-    if (!comma && !QStandardPaths::findExecutable("localedef").isEmpty() && qgetenv("LOCPATH").isNull()) {
-        QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", dir.filePath("de_DE.UTF-8")});
-        qputenv("LOCPATH", dir.path().toLocal8Bit());
-        comma = setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-        qunsetenv("LOCPATH");
-    }
-    if (comma) {
-        EXPECT_STREQ(localeconv()->decimal_point, ",");
-    }
+    const cvxtest::ScopedCommaLocale comma;
     EXPECT_EQ(cvx::format("%.1f|%.0f|%02ld", 36.55, 2.5, 7L), "36.5|2|07");
     EXPECT_EQ(cvx::format("%s", "\xe6\xb8\x88"), QString::fromUtf8("\xe6\xb8\x88"));
     EXPECT_EQ(cvx::format("%300d", 1).size(), 300);
     EXPECT_EQ(cvx::doubleValue(u"1.5"), 1.5);
-    setlocale(LC_NUMERIC, oldNumeric.c_str());
-    if (!comma) GTEST_SKIP() << "no locale with a decimal comma could be made";
+    if (!comma.active()) GTEST_SKIP() << "no locale with a decimal comma could be made";
 }

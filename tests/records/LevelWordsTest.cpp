@@ -6,6 +6,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/Numbers.h"
+#include "platform/ScopedCommaLocale.h"
 #include "platform/UserDefaults.h"
 #include "records/CalcSettingDatas.h"
 #include "records/CalcSettingFixture.h"
@@ -27,93 +28,106 @@ struct PositionCase {
 
 // Rows marked "tie" are exact half-way positions; "double: n" is what binary floating
 // point with rounding half away from zero gives there.
-TEST_F(LevelWordsTest, ChartPositionsAtAxisEndsAndTies) {
-    const PositionCase cases[] = {
-        // MS, measurement with I_NH3: rising on log10; values up to 1 fixed at 1 or 0
-        {0, 1.0, 1},
-        {0, 0.5, 1},
-        {0, -3.3, 1},
-        {0, -3.4, 0},
-        {0, 1.01, 0},
-        {0, 1.1, 4},
-        {0, 2, 29},
-        {0, 10, 96},
-        {0, 11, 100},
-        {0, 12, 100},
-        // MS, measurement with the older NH3 pad
-        {10, 1.0, 0},
-        {10, 0.5, 0},
-        {10, -5, 0},
-        {10, 2, 29},
-        {10, 12, 100},
-        // pH 25..90 rising
-        {1, 57.5, 50},
-        {1, 25, 0},
-        {1, 20, 0},
-        {1, 90, 100},
-        {1, 95, 100},
-        {1, 27.275, 4},  // tie 3.5, double: 3
-        {1, 27.925, 4},  // tie 4.5, double: 5
-        // BFC 45..100 falling
-        {2, 72.5, 50},
-        {2, 100, 0},
-        {2, 45, 100},
-        {2, 30, 100},
-        {2, 46.925, 96},  // tie 96.5, double: 97
-        {2, 65.075, 64},  // tie 63.5, double: 63
-        // BLD, log10 value, 0.7..1.9 falling
-        {3, 1.3, 50},
-        {3, 1.294, 50},
-        {3, 0, 100},
-        {3, 0.7, 100},
-        {3, 1.9, 0},
-        {3, 2.0, 0},
-        {3, 0.802, 92},  // tie 91.5, double: 91
-        // ALB 50..90 falling
-        {5, 70.2, 50},   // tie 49.5, double: 49
-        {5, 88.2, 4},    // tie 4.5
-        {5, 89.4, 2},    // tie 1.5, double: 1
-        {5, 89.8, 0},    // tie 0.5, double: 1
-        {5, 50.2, 100},  // tie 99.5, double: 99
-        {5, 51.4, 96},   // tie 96.5, double: 97
-        // I_LEU "more": 0.35..1.65 onto 100..70 by coefC 30, coefD 70
-        {4, 0.35, 100},
-        {4, 1.65, 70},
-        {4, 1.0, 85},
-        {4, 0.2, 100},
-        {4, 2.0, 62},
-        {4, 0.545, 96},  // tie 95.5, double: 95
-        {4, 0.805, 90},  // tie 89.5, double: 89
-        // I_NH3 1.2..2.0 falling
-        {6, 1.2, 100},
-        {6, 2.0, 0},
-        {6, 1.6, 50},
-        {6, 2.5, 0},
-        {6, 1.212, 98},  // tie 98.5, double: 99
-        // I_LEU "less" 1.0..2.0 falling
-        {7, 1.0, 100},
-        {7, 2.0, 0},
-        {7, 0.5, 100},
-        {7, 1.015, 98},  // tie 98.5, double: 99
-        // older LEU 0.9..1.9 falling
-        {8, 0.9, 100},
-        {8, 1.9, 0},
-        {8, 1.4, 50},
-        {8, 0.905, 100},  // tie 99.5, double: 99
-        {8, 0.925, 98},   // tie 97.5, double: 97
-        // older NH3 1.1..1.9 falling
-        {9, 1.1, 100},
-        {9, 1.9, 0},
-        {9, 1.5, 50},
-        {9, 1.112, 98},  // tie 98.5, double: 99
-        // unknown flags
-        {11, 50, 0},
-        {-1, 50, 0},
-        {1000, 50, 0},
-    };
-    for (const PositionCase &c : cases)
+const PositionCase kPositionCases[] = {
+    // MS, measurement with I_NH3: rising on log10; values up to 1 fixed at 1 or 0
+    {0, 1.0, 1},
+    {0, 0.5, 1},
+    {0, -3.3, 1},
+    {0, -3.4, 0},
+    {0, 1.01, 0},
+    {0, 1.1, 4},
+    {0, 2, 29},
+    {0, 10, 96},
+    {0, 11, 100},
+    {0, 12, 100},
+    // MS, measurement with the older NH3 pad
+    {10, 1.0, 0},
+    {10, 0.5, 0},
+    {10, -5, 0},
+    {10, 2, 29},
+    {10, 12, 100},
+    // pH 25..90 rising
+    {1, 57.5, 50},
+    {1, 25, 0},
+    {1, 20, 0},
+    {1, 90, 100},
+    {1, 95, 100},
+    {1, 27.275, 4},  // tie 3.5, double: 3
+    {1, 27.925, 4},  // tie 4.5, double: 5
+    // BFC 45..100 falling
+    {2, 72.5, 50},
+    {2, 100, 0},
+    {2, 45, 100},
+    {2, 30, 100},
+    {2, 46.925, 96},  // tie 96.5, double: 97
+    {2, 65.075, 64},  // tie 63.5, double: 63
+    // BLD, log10 value, 0.7..1.9 falling
+    {3, 1.3, 50},
+    {3, 1.294, 50},
+    {3, 0, 100},
+    {3, 0.7, 100},
+    {3, 1.9, 0},
+    {3, 2.0, 0},
+    {3, 0.802, 92},  // tie 91.5, double: 91
+    // ALB 50..90 falling
+    {5, 70.2, 50},   // tie 49.5, double: 49
+    {5, 88.2, 4},    // tie 4.5
+    {5, 89.4, 2},    // tie 1.5, double: 1
+    {5, 89.8, 0},    // tie 0.5, double: 1
+    {5, 50.2, 100},  // tie 99.5, double: 99
+    {5, 51.4, 96},   // tie 96.5, double: 97
+    // I_LEU "more": 0.35..1.65 onto 100..70 by coefC 30, coefD 70
+    {4, 0.35, 100},
+    {4, 1.65, 70},
+    {4, 1.0, 85},
+    {4, 0.2, 100},
+    {4, 2.0, 62},
+    {4, 0.545, 96},  // tie 95.5, double: 95
+    {4, 0.805, 90},  // tie 89.5, double: 89
+    // I_NH3 1.2..2.0 falling
+    {6, 1.2, 100},
+    {6, 2.0, 0},
+    {6, 1.6, 50},
+    {6, 2.5, 0},
+    {6, 1.212, 98},  // tie 98.5, double: 99
+    // I_LEU "less" 1.0..2.0 falling
+    {7, 1.0, 100},
+    {7, 2.0, 0},
+    {7, 0.5, 100},
+    {7, 1.015, 98},  // tie 98.5, double: 99
+    // older LEU 0.9..1.9 falling
+    {8, 0.9, 100},
+    {8, 1.9, 0},
+    {8, 1.4, 50},
+    {8, 0.905, 100},  // tie 99.5, double: 99
+    {8, 0.925, 98},   // tie 97.5, double: 97
+    // older NH3 1.1..1.9 falling
+    {9, 1.1, 100},
+    {9, 1.9, 0},
+    {9, 1.5, 50},
+    {9, 1.112, 98},  // tie 98.5, double: 99
+    // unknown flags
+    {11, 50, 0},
+    {-1, 50, 0},
+    {1000, 50, 0},
+};
+
+void expectPositions() {
+    for (const PositionCase &c : kPositionCases)
         EXPECT_EQ(UsbUtils::getAxiYValue(c.value, c.flag), c.position)
             << "flag " << c.flag << " value " << c.value;
+}
+
+TEST_F(LevelWordsTest, ChartPositionsAtAxisEndsAndTies) {
+    expectPositions();
+}
+
+// QApplication takes LC_NUMERIC from the user's environment; a decimal comma must not turn
+// the exact ties into binary guesses.
+TEST_F(LevelWordsTest, ChartPositionsIgnoreTheUsersDecimalComma) {
+    const cvxtest::ScopedCommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no locale with a decimal comma could be made";
+    expectPositions();
 }
 
 TEST_F(LevelWordsTest, ChartPositionClampsToMaxLen) {

@@ -98,4 +98,15 @@ TEST(CustomButton, SettingTheHoverPictureKeepsTheRestingOne) {
     EXPECT_EQ(centreColour(w.button), QColor(Qt::yellow));
 }
 
+TEST(CustomButton, ButtonWithoutHoverPictureGetsItsPictureBackOnLeaving) {
+    ButtonWindow w;
+    w.button->setHoverImage(QPixmap());
+    w.enterButton();
+    w.leaveButton();
+    EXPECT_EQ(centreColour(w.button), QColor(Qt::blue));
+    w.enterButton();
+    w.leaveButton();
+    EXPECT_EQ(centreColour(w.button), QColor(Qt::blue));
+}
+
 }  // namespace

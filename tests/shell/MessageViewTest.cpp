@@ -86,6 +86,20 @@ TEST(MessageView, OkPostsErrorOKClickedWhileTheViewIsThereThenRunsItsBlock) {
     EXPECT_EQ(order, (QStringList{"posted with view 1, object 0", "block with view 0"}));
 }
 
+TEST(MessageView, AnObserverMayCloseTheWindowUnderTheMessage) {
+    auto *window = new TYWindow;
+    window->makeKeyAndOrderFront();
+    QObject owner;
+    cvx::NotificationCenter::defaultCenter().addObserver(&owner, kit::kErrorOKClicked,
+                                                         [&](const auto &) { delete window; });
+    bool ran = false;
+    TYAlertView *view = TYAlertView::showErrorAlertView(QStringLiteral("T504"), [&] { ran = true; });
+    ASSERT_TRUE(view);
+    clickOk(view->okButton());
+    settle();
+    EXPECT_TRUE(ran);
+}
+
 TEST(MessageView, NothingIsShownWithoutAVisibleWorkWindow) {
     TYWindow hidden;
     bool posted = false;

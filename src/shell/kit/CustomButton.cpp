@@ -24,7 +24,9 @@ void CustomButton::init() {
 
 void CustomButton::setImage(const QPixmap &image) {
     image_ = image;
-    if (hoverImage_.isNull() || image.cacheKey() != hoverImage_.cacheKey()) tempImage_ = image;
+    // Identity by cache key; two null pictures are the same one, so hovering a button that has
+    // no hover picture does not lose its resting picture.
+    if (image.cacheKey() != hoverImage_.cacheKey()) tempImage_ = image;
     update();
 }
 

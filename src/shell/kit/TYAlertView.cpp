@@ -44,8 +44,10 @@ TYAlertView *TYAlertView::show(const QString &pictureName, Block okButtonClicked
 }
 
 void TYAlertView::okButtonClicked() {
-    cvx::NotificationCenter::defaultCenter().postNotificationName(kit::kErrorOKClicked);
+    // An observer may close the window, and this view goes with it.
+    const QPointer<TYAlertView> self(this);
     Block block = clickOkButton_;
-    kit::removeFromSuperview(this);
+    cvx::NotificationCenter::defaultCenter().postNotificationName(kit::kErrorOKClicked);
+    if (self) kit::removeFromSuperview(this);
     if (block) block();
 }
