@@ -1,0 +1,39 @@
+#include "app/WindowFactories.h"
+
+#include "datamanage/ManagerMainController.h"
+#include "records/UsbUtils.h"
+#include "review/OutputController.h"
+#include "review/ResultTableController.h"
+#include "settings/SettingMainController.h"
+#include "shell/CircularTimer.h"
+#include "shell/MainMenuObject.h"
+#include "shell/OpretionController.h"
+#include "shell/TestViewController.h"
+
+void installWindowFactories(MainMenuObject &menu) {
+    menu.setOpretionFactory([](TYWindow *) { return new OpretionController; });
+    menu.setOutputFactory([](TYWindow *mainWindow) {
+        auto *con = new OutputController;
+        con->setMWindow(mainWindow);  // before its window loads
+        return con;
+    });
+    menu.setManagerFactory([](TYWindow *) { return new ManagerMainController; });
+    menu.setSettingFactory([](TYWindow *mainWindow) {
+        auto *con = new SettingMainController;
+        con->window();
+        con->setRootWind(mainWindow);  // once its window has loaded
+        return con;
+    });
+    menu.setDataLinkImport([] { UsbUtils::readCsvOrTxt(); });
+
+    TestViewController::setResultScreenFactory([](ResultScreenRequest request) {
+        auto *con = new ResultTableController;
+        con->setDataXML(std::move(request.dataXML));
+        con->setXmlPath(request.xmlPath);
+        con->setSavePath(request.savePath);
+        con->setNoString(request.noString);
+        con->setNoStr(request.noStr);
+        con->setDateStr(request.dateStr);
+        return con;
+    });
+}
