@@ -1,19 +1,24 @@
 #include <QApplication>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWidget>
+
+#include "records/AppDelegate.h"
+#include "records/UsbUtils.h"
+#include "shell/kit/KitFont.h"
+#include "shell/kit/TYWindow.h"
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvadenix"));
+    kit::installAppFont();
 
-    QWidget mainWindow;
-    mainWindow.setWindowFlag(Qt::FramelessWindowHint);
-    mainWindow.resize(960, 720);
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect area = screen->availableGeometry();
-        mainWindow.move(area.center() - QPoint(480, 360));
-    }
-    mainWindow.show();
-    return app.exec();
+    AppDelegate &delegate = AppDelegate::shared();
+    // The data link sits above the shell, so the shell is handed its import.
+    delegate.setDataLinkImport([] { UsbUtils::readCsvOrTxt(); });
+
+    TYWindow mainWindow;
+    delegate.applicationDidFinishLaunching(&mainWindow);
+    mainWindow.makeKeyAndOrderFront();
+
+    const int status = app.exec();
+    delegate.applicationWillTerminate();
+    return status;
 }
