@@ -6,10 +6,10 @@
 #include <functional>
 #include <memory>
 
+#include "shell/kit/TYWindowController.h"
+
 class BBTime;
 class CustomButton;
-class TYWindow;
-class TYWindowController;
 namespace kit {
 class PictureView;
 }
