@@ -1,0 +1,191 @@
+#include "shell/entry/PatientRecords.h"
+
+#include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
+#include "records/NSStringExt.h"
+#include "records/UsbUtils.h"
+
+namespace entry {
+
+namespace {
+
+const QString kCheckFileStem = QStringLiteral("Check_Measure_Result");
+const QString kXmlExtension = QStringLiteral("xml");
+const QString kXmlSuffix = QStringLiteral(".xml");
+
+QString orEmpty(const QString &text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+std::optional<cvx::XmlDocument> readPatientFile(const QString &path) {
+    return cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
+}
+
+const cvx::XmlDocument *orNull(const std::optional<cvx::XmlDocument> &doc) {
+    return doc ? &*doc : nullptr;
+}
+
+// A non-empty typed name that the record's name holds (case counts); an empty one holds
+// nothing.
+bool holds(const QString &stored, const QString &typed) {
+    return stored.contains(typed, Qt::CaseSensitive);
+}
+
+bool matchesNames(const OCMCustInfo &record, const QString &firstName, const QString &lastName) {
+    if (!firstName.isEmpty() && !lastName.isEmpty())
+        return holds(record.firstname(), firstName) && holds(record.lastname(), lastName);
+    if (!firstName.isEmpty()) return holds(record.firstname(), firstName);
+    if (!lastName.isEmpty()) return holds(record.lastname(), lastName);
+    return false;
+}
+
+}  // namespace
+
+bool isCheckMeasureResult(const QString &chartNo) {
+    return chartNo.compare(kCheckFileStem, Qt::CaseInsensitive) == 0;
+}
+
+bool isRegistrableChartNumber(const QString &chartNo) {
+    return !isCheckMeasureResult(chartNo) && UsbUtils::isSafeChartNumber(chartNo, true);
+}
+
+QString remarkKey(const QString &chartNo) {
+    return chartNo + QStringLiteral("_remark");
+}
+
+void splitName(const QString &name, int mode, OCMCustInfo &record) {
+    const QString whole = orEmpty(name);
+    if (mode == 3 || mode == 4) {
+        record.setFirstname(whole);
+        return;
+    }
+    const QStringList parts = whole.split(u' ');
+    record.setFirstname(parts.first());
+    if (parts.size() >= 2) record.setLastname(parts.last());
+}
+
+QString getRemark(const cvx::XmlDocument *doc, const QString &customerNo) {
+    QString remark;
+    if (doc) {
+        const QList<cvx::XmlElement> results = doc->rootElement().elements();
+        if (!results.isEmpty() && results.first().name() == QStringLiteral("comment")) {
+            const cvx::XmlElement child = results.first().firstElement(QStringLiteral("Remark"));
+            if (!child.isNull()) remark = child.stringValue();
+        }
+    }
+    if (!remark.isEmpty()) return remark;
+    const QString stored = cvx::UserDefaults::standard().stringForKey(remarkKey(customerNo));
+    return stored.isEmpty() ? QStringLiteral("") : stored;
+}
+
+OCMCustInfo recordFromFile(const cvx::XmlDocument *doc, const QString &customerNo, int mode) {
+    OCMCustInfo record;
+    record.setCustomerNo(customerNo);
+    if (doc) {
+        const cvx::XmlElement root = doc->rootElement();
+        splitName(root.attribute(QStringLiteral("name")), mode, record);
+        record.setBirthday(orEmpty(root.attribute(QStringLiteral("birthday"))));
+        record.setAge(orEmpty(root.attribute(QStringLiteral("age"))));
+        record.setSex(orEmpty(root.attribute(QStringLiteral("sex"))));
+    }
+    record.setRemark(getRemark(doc, customerNo));
+    return record;
+}
+
+bool isSearchEmpty(const QString &chartNo, const QString &firstName, const QString &lastName) {
+    return NSStringExt::trim(chartNo).isEmpty() && NSStringExt::trim(firstName).isEmpty() &&
+           NSStringExt::trim(lastName).isEmpty();
+}
+
+SearchResult searchPatients(const QString &chartNo, const QString &firstName, const QString &lastName,
+                            int mode) {
+    SearchResult result;
+    if (isSearchEmpty(chartNo, firstName, lastName)) {
+        result.message = QStringLiteral("W302");
+        return result;
+    }
+    if (isCheckMeasureResult(chartNo)) {
+        result.message = QStringLiteral("W301");
+        return result;
+    }
+
+    const QString folder = UsbUtils::customerFolder();
+    QStringList entries;
+    bool hit = false;
+    for (const QString &entry : cvx::FileManager::subpaths(folder)) {
+        if (cvx::FileManager::pathExtension(entry) != kXmlExtension || entry == kCheckFileStem + kXmlSuffix)
+            continue;
+        if (cvx::FileManager::isDirectory(cvx::FileManager::appendingPathComponent(folder, entry))) continue;
+        entries.append(entry);
+        const QString stem =
+            cvx::FileManager::deletingPathExtension(cvx::FileManager::lastPathComponent(entry));
+        if (!chartNo.isEmpty() && stem.compare(chartNo, Qt::CaseInsensitive) == 0) {
+            hit = true;
+            break;
+        }
+    }
+
+    if (!chartNo.isEmpty()) {
+        if (!hit) {
+            result.message = QStringLiteral("W301");
+        } else {
+            // The file of the typed name, which differs from the one found where case counts.
+            const QString path = UsbUtils::getXmlPath(chartNo);
+            if (!path.isNull() && cvx::FileManager::fileExists(path)) {
+                const std::optional<cvx::XmlDocument> doc = readPatientFile(path);
+                result.shown = recordFromFile(orNull(doc), chartNo, mode);
+            }
+        }
+    } else {
+        for (const QString &entry : entries) {
+            const QString path = cvx::FileManager::appendingPathComponent(folder, entry);
+            if (!cvx::FileManager::fileExists(path)) continue;
+            const std::optional<cvx::XmlDocument> doc = readPatientFile(path);
+            OCMCustInfo record;
+            record.setCustomerNo(entry.left(entry.size() - kXmlSuffix.size()));
+            if (doc) splitName(doc->rootElement().attribute(QStringLiteral("name")), mode, record);
+            if (!doc || !matchesNames(record, firstName, lastName)) continue;
+            result.userArray.append(recordFromFile(orNull(doc), record.customerNo(), mode));
+        }
+        if (result.userArray.isEmpty())
+            result.message = QStringLiteral("W301");
+        else
+            result.shown = result.userArray.first();
+    }
+
+    cvx::FileManager::createDirectory(folder);
+    return result;
+}
+
+bool saveCustInfo(const OCMCustInfo &info) {
+    const QString path = UsbUtils::getXmlPath(info.customerNo());
+    if (path.isNull() || isCheckMeasureResult(info.customerNo())) return false;
+    cvx::FileManager::createDirectory(UsbUtils::customerFolder());
+
+    std::optional<cvx::XmlDocument> doc;
+    if (cvx::FileManager::fileExists(path)) {
+        doc = readPatientFile(path);
+    } else {
+        doc = cvx::XmlDocument::fromText(QStringLiteral("<DATA/>"), cvx::XmlDocument::Option::Tidy);
+        doc->setVersion(QStringLiteral("1.0"));
+        doc->setCharacterEncoding(QStringLiteral("UTF-8"));
+        doc->setStandalone(false);
+    }
+
+    QString name = info.firstname() + u' ';
+    if (!info.lastname().isEmpty()) name += info.lastname();
+    if (doc) {
+        doc->rootElement().setAttributes({
+            {QStringLiteral("name"), NSStringExt::trimRight(name)},
+            {QStringLiteral("birthday"), NSStringExt::trim(info.birthday())},
+            {QStringLiteral("age"), NSStringExt::trim(info.age())},
+            {QStringLiteral("sex"), NSStringExt::trim(info.sex())},
+        });
+    }
+
+    cvx::UserDefaults::standard().setObject(NSStringExt::trim(info.remark()),
+                                            remarkKey(NSStringExt::trim(info.customerNo())));
+    return doc && doc->save(path);
+}
+
+}  // namespace entry
