@@ -8,7 +8,9 @@
 #include "records/UsbUtils.h"
 #include "shell/BackNotifications.h"
 #include "shell/CircularTimer.h"
+#include "shell/OpretionController.h"
 #include "shell/ScreenStyle.h"
+#include "shell/entry/EntryNotifications.h"
 #include "shell/kit/KitFont.h"
 #include "shell/kit/KitPictures.h"
 #include "shell/kit/TYAlertView.h"
@@ -21,7 +23,6 @@ TestViewController::ResultScreenFactory resultScreenFactory;
 TestViewController::ResultWriter csvSaveWriter;
 TestViewController::ResultWriter csvBackupWriter;
 
-const QString kBackOprationFromTest = QStringLiteral("BackOprationFromTest");
 const QString kWaitingPicture = QStringLiteral("表示_装置状態_待機中");
 const QString kPreparingPicture = QStringLiteral("表示_装置状態_準備中");
 const QString kNotConnectedPicture = QStringLiteral("表示_装置状態_機器未接続");
@@ -78,6 +79,18 @@ void TestViewController::setCsvSave(ResultWriter writer) {
 
 void TestViewController::setCsvBackup(ResultWriter writer) {
     csvBackupWriter = std::move(writer);
+}
+
+TYWindowController *TestViewController::makeForOpener(OpretionController &opener) {
+    auto *con = new TestViewController;
+    con->setRootWindow(opener.mWindow());
+    con->setOprationWindow(opener.window());
+    con->setOpretionController(&opener);
+    return con;
+}
+
+void TestViewController::installAsMeasuringWindow() {
+    OpretionController::setDefaultMeasuringWindowFactory(&TestViewController::makeForOpener);
 }
 
 TestViewController::TestViewController(QObject *parent)
@@ -361,7 +374,10 @@ void TestViewController::backToHome() {
     // The patient-entry window closes too; its closing brings the main menu back.
     if (TYWindowController *entry = opretionController_) {
         opretionController_ = nullptr;
-        entry->window()->close();
+        if (auto *opener = qobject_cast<OpretionController *>(entry))
+            opener->backTap();
+        else
+            entry->window()->close();
     }
 }
 
@@ -375,7 +391,7 @@ void TestViewController::windowWillClose() {
     stopClock();
     cvx::NotificationCenter &center = cvx::NotificationCenter::defaultCenter();
     center.postNotificationName(shell::kBackSetMenuObjectFromOptDetail);
-    center.postNotificationName(kBackOprationFromTest);
+    center.postNotificationName(entry::kBackOprationFromTest);
     TYWindowController::windowWillClose();
     center.removeObserver(statusObserver_);
     statusObserver_ = 0;

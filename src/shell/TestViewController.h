@@ -15,6 +15,7 @@ class BBTime;
 class CircularTimer;
 class CustomButton;
 class GifView;
+class OpretionController;
 class QFrame;
 class QLabel;
 class TYTestInfo;
@@ -58,14 +59,21 @@ public:
     static void setCsvSave(ResultWriter writer);
     static void setCsvBackup(ResultWriter writer);
 
+    // The patient-entry window's factory of measuring windows: a new measuring window linked to
+    // its opener (rootWindow = the opener's mWindow, oprationWindow and opretionController =
+    // the opener).
+    static TYWindowController *makeForOpener(OpretionController &opener);
+    // Makes every patient-entry window made from now on open this measuring window.
+    static void installAsMeasuringWindow();
+
     explicit TestViewController(QObject *parent = nullptr);
     ~TestViewController() override;
 
     // The window the result screen returns to; without one, the application's first window.
     TYWindow *rootWindow() const { return rootWindow_; }
     void setRootWindow(TYWindow *window) { rootWindow_ = window; }
-    // The patient-entry window and its controller (its window closes on the way back to the
-    // main menu).
+    // The patient-entry window and its controller (an OpretionController gets backTap() on the
+    // way back to the main menu; any other controller has its window closed).
     TYWindow *oprationWindow() const { return oprationWindow_; }
     void setOprationWindow(TYWindow *window) { oprationWindow_ = window; }
     TYWindowController *opretionController() const { return opretionController_; }

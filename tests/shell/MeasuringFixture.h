@@ -22,6 +22,7 @@
 #include "records/TYTestInfo.h"
 #include "shell/BackNotifications.h"
 #include "shell/TestViewController.h"
+#include "shell/entry/EntryNotifications.h"
 #include "shell/kit/TYAlertView.h"
 
 // Readable texts in failure messages.
@@ -69,6 +70,14 @@ inline TYTestInfo completeMeasurement(const QString &chartNo, const QString &tim
     return info;
 }
 
+// The shipped calculation ranges in the data folder, so that measurements can be stored.
+inline void installCalcSettings() {
+    QDir().mkpath(dataFolder());
+    EXPECT_TRUE(cvx::Bundle::copyResource(QStringLiteral("CalcSetting.xml"),
+                                          dataFolder() + QStringLiteral("/CalcSetting.xml")));
+    CalcSettingDatas::discardSharedForTesting();
+}
+
 // The result screen as the factory makes it, keeping what it was given.
 class ResultScreenStandIn : public TYWindowController {
     Q_OBJECT
@@ -76,6 +85,36 @@ public:
     explicit ResultScreenStandIn(ResultScreenRequest r)
         : TYWindowController(QStringLiteral("ResultTableController")), request(std::move(r)) {}
     ResultScreenRequest request;
+};
+
+// What the measuring window hands on above the shell, recorded: the result screen it opens
+// and the result CSV and backup calls ("<chart number>#<row>").
+class ResultServices {
+public:
+    ResultServices() {
+        TestViewController::setResultScreenFactory([this](ResultScreenRequest request) {
+            auto *screen = new ResultScreenStandIn(std::move(request));
+            result = screen;
+            return screen;
+        });
+        TestViewController::setCsvSave([this](const QString &chartNo, qint64 row) {
+            csvSaves.append(chartNo + QLatin1Char('#') + QString::number(row));
+        });
+        TestViewController::setCsvBackup([this](const QString &chartNo, qint64 row) {
+            csvBackups.append(chartNo + QLatin1Char('#') + QString::number(row));
+        });
+    }
+    ~ResultServices() {
+        TestViewController::setResultScreenFactory(nullptr);
+        TestViewController::setCsvSave(nullptr);
+        TestViewController::setCsvBackup(nullptr);
+        delete result;
+    }
+    ResultServices(const ResultServices &) = delete;
+    ResultServices &operator=(const ResultServices &) = delete;
+
+    QPointer<ResultScreenStandIn> result;
+    QStringList csvSaves, csvBackups;
 };
 
 class MeasuringWindowFixture : public testing::Test {
@@ -91,30 +130,14 @@ protected:
         menu = new TYWindow;
         remakeEntry();
 
-        TestViewController::setResultScreenFactory([this](ResultScreenRequest request) {
-            auto *screen = new ResultScreenStandIn(std::move(request));
-            result = screen;
-            return screen;
-        });
-        TestViewController::setCsvSave([this](const QString &chartNo, qint64 row) {
-            csvSaves.append(chartNo + QLatin1Char('#') + QString::number(row));
-        });
-        TestViewController::setCsvBackup([this](const QString &chartNo, qint64 row) {
-            csvBackups.append(chartNo + QLatin1Char('#') + QString::number(row));
-        });
         cvx::NotificationCenter &center = cvx::NotificationCenter::defaultCenter();
-        for (const QString &name :
-             {shell::kBackSetMenuObjectFromOptDetail, QStringLiteral("BackOprationFromTest")})
+        for (const QString &name : {shell::kBackSetMenuObjectFromOptDetail, entry::kBackOprationFromTest})
             observers.append(
                 center.addObserver(name, [this](const cvx::Notification &n) { posted.append(n.name); }));
     }
 
     ~MeasuringWindowFixture() override {
         for (auto id : observers) cvx::NotificationCenter::defaultCenter().removeObserver(id);
-        TestViewController::setResultScreenFactory(nullptr);
-        TestViewController::setCsvSave(nullptr);
-        TestViewController::setCsvBackup(nullptr);
-        delete result;
         delete con;
         delete entry;
         delete menu;
@@ -167,8 +190,11 @@ protected:
     QPointer<TYWindow> menu;
     QPointer<KitSampleController> entry;
     QPointer<TestViewController> con;
-    QPointer<ResultScreenStandIn> result;
-    QStringList csvSaves, csvBackups, posted;
+    ResultServices services;
+    QPointer<ResultScreenStandIn> &result = services.result;
+    QStringList &csvSaves = services.csvSaves;
+    QStringList &csvBackups = services.csvBackups;
+    QStringList posted;
     QList<cvx::NotificationCenter::ObserverId> observers;
 };
 

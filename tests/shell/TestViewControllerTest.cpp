@@ -214,7 +214,7 @@ TEST_F(TestViewControllerTest, StateSequencesReturnToEntryOrMainMenu) {
                 EXPECT_TRUE(entry->window()->isVisible());
                 EXPECT_EQ(kit::keyWindow(), entry->window());
                 EXPECT_EQ(posted, (QStringList{shell::kBackSetMenuObjectFromOptDetail,
-                                               QStringLiteral("BackOprationFromTest")}));
+                                               entry::kBackOprationFromTest}));
                 break;
             case Outcome::MainMenu:
                 EXPECT_FALSE(measuringOpen());
