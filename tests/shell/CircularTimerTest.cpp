@@ -127,15 +127,6 @@ TEST_F(CircularTimerTest, AnnouncementEndsTheRunAtOnceOrTurnsTheLateReportIntoSu
     EXPECT_FALSE(circle->isTestDataSaved());
 }
 
-TEST_F(CircularTimerTest, AnnouncementWhileIdleIsKeptForTheNextEnd) {
-    announceData();
-    EXPECT_TRUE(circle->isTestDataSaved());
-    EXPECT_TRUE(ends.isEmpty());
-    begin();
-    circle->finishCircle();
-    EXPECT_EQ(ends, (QList<QPair<qint64, bool>>{{0, true}}));
-}
-
 TEST_F(CircularTimerTest, ResetAndFinish) {
     // reset during a run: no report, and a new run starts again at count 1.
     begin();
@@ -165,17 +156,6 @@ TEST_F(CircularTimerTest, ResetAndFinish) {
     clock.advanceSeconds(60);
     EXPECT_TRUE(counts.isEmpty());
     EXPECT_EQ(ends.size(), 1);
-}
-
-TEST_F(CircularTimerTest, RepeatedSetupKeepsOneTick) {
-    begin();
-    clock.advanceSeconds(5);  // counts 1..6
-    begin();                  // the measuring state reported again
-    EXPECT_EQ(clock.ticking(), 1);
-    counts.clear();
-    clock.advanceSeconds(10);
-    EXPECT_EQ(counts.size(), 10);
-    EXPECT_EQ(countValues().first() + 9, countValues().last());
 }
 
 TEST_F(CircularTimerTest, NothingIsReportedAfterRemovalOrForAnEarlierRun) {

@@ -9,7 +9,6 @@
 #include "MeasuringFixture.h"
 #include "records/UsbUtils.h"
 #include "shell/CircularTimer.h"
-#include "shell/kit/BBTime.h"
 #include "shell/kit/CustomButton.h"
 #include "shell/kit/GifView.h"
 #include "shell/kit/WindowList.h"
@@ -139,16 +138,6 @@ TEST_F(TestViewControllerTest, CountdownTextsAndPhasesThroughTheWholeRun) {
     EXPECT_TRUE(posted.isEmpty());
 }
 
-TEST_F(TestViewControllerTest, CountdownTextLayout) {
-    const QString rich = TestViewController::countdownRichText(9, 299);
-    EXPECT_TRUE(rich.contains(QStringLiteral("<span style=\"font-size: 88px;\">9</span>秒")));
-    EXPECT_TRUE(rich.contains(QStringLiteral("残り<span style=\"font-size: 88px;\">299</span>秒")));
-    EXPECT_TRUE(rich.contains(QStringLiteral("color: #8bc626;")));
-    EXPECT_TRUE(rich.contains(QStringLiteral("align=\"right\"")));
-    EXPECT_TRUE(TestViewController::countdownRichText(0, 260).contains(
-        QStringLiteral("<span style=\"font-size: 88px;\"> \t</span> ")));
-}
-
 TEST_F(TestViewControllerTest, LeavingTheMeasuringStateResetsUnlessTheSecondPassArrived) {
     open();
     state(2);
@@ -234,15 +223,6 @@ TEST_F(TestViewControllerTest, StateSequencesReturnToEntryOrMainMenu) {
     }
 }
 
-TEST_F(TestViewControllerTest, MenuButtonReturnsToTheMainMenu) {
-    open();
-    con->backButton()->click();
-    EXPECT_FALSE(measuringOpen());
-    EXPECT_FALSE(entry->window()->isVisible());
-    EXPECT_EQ(kit::keyWindow(), menu);
-    EXPECT_FALSE(con->time()->isRunning());
-}
-
 TEST_F(TestViewControllerTest, ClosedWindowsCountdownStaysSilent) {
     open();
     state(2);
@@ -308,19 +288,6 @@ TEST_F(TestViewControllerTest, DataAnnouncedStoresAndOpensTheResultScreen) {
         EXPECT_TRUE(result.isNull());
         delete con;
     }
-}
-
-TEST_F(TestViewControllerTest, DataDuringTheTimeoutWaitIsStoredAtItsEnd) {
-    open();
-    state(2);
-    clock.advanceSeconds(302);
-    session().testInfo() = completeMeasurement(QStringLiteral("P-1"));
-    announceData();
-    EXPECT_TRUE(measuringOpen());
-    clock.advanceSeconds(7);
-    EXPECT_FALSE(measuringOpen());
-    EXPECT_TRUE(QFile::exists(UsbUtils::getXmlPath(QStringLiteral("P-1"))));
-    EXPECT_FALSE(result.isNull());
 }
 
 TEST_F(TestViewControllerTest, NothingCompleteOrNothingNewShowsE407) {
