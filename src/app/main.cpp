@@ -1,7 +1,9 @@
 #include <QApplication>
 
+#include "app/WindowFactories.h"
 #include "records/AppDelegate.h"
 #include "records/UsbUtils.h"
+#include "shell/MainMenuObject.h"
 #include "shell/kit/KitFont.h"
 #include "shell/kit/TYWindow.h"
 
@@ -14,9 +16,11 @@ int main(int argc, char *argv[]) {
     // The data link sits above the shell, so the shell is handed its import.
     delegate.setDataLinkImport([] { UsbUtils::readCsvOrTxt(); });
 
-    TYWindow mainWindow;
-    delegate.applicationDidFinishLaunching(&mainWindow);
-    mainWindow.makeKeyAndOrderFront();
+    // Made before any other work window: the others take their place from the first one.
+    MainMenuObject menu;
+    installWindowFactories(menu);
+    delegate.applicationDidFinishLaunching(menu.mainWindow());
+    menu.mainWindow()->makeKeyAndOrderFront();
 
     const int status = app.exec();
     delegate.applicationWillTerminate();
