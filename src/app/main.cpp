@@ -1,10 +1,14 @@
 #include <QApplication>
 
 #include "app/WindowFactories.h"
+#include "link/UsbManager.h"
+#include "maintenance/OutputPWController.h"
 #include "records/AppDelegate.h"
 #include "records/UsbUtils.h"
 #include "shell/MainMenuObject.h"
 #include "shell/kit/KitFont.h"
+#include "shell/kit/TYAlertView.h"
+#include "shell/kit/TYUpdateView.h"
 #include "shell/kit/TYWindow.h"
 
 int main(int argc, char *argv[]) {
@@ -12,15 +16,20 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Corvadenix"));
     kit::installAppFont();
 
+    // What the start-up and the link need from the layers above them.
     AppDelegate &delegate = AppDelegate::shared();
-    // The data link sits above the shell, so the shell is handed its import.
     delegate.setDataLinkImport([] { UsbUtils::readCsvOrTxt(); });
+    OutputPWController::setErrorAlertPresenter(
+        [](const QString &code) { TYAlertView::showErrorAlertView(code); });
+    OutputPWController::installFirmwareVersionReader();
+    UsbManager::setIsUpdateViewShowing([] { return TYUpdateView::isExistUpdateView(); });
 
-    // Made before any other work window: the others take their place from the first one.
+    // Made before any other work window: the others take their place from the first one. It
+    // is in front before the start-up, so that a firmware-file fault found then is shown.
     MainMenuObject menu;
     installWindowFactories(menu);
-    delegate.applicationDidFinishLaunching(menu.mainWindow());
     menu.mainWindow()->makeKeyAndOrderFront();
+    delegate.applicationDidFinishLaunching(menu.mainWindow());
 
     const int status = app.exec();
     delegate.applicationWillTerminate();
