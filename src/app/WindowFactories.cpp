@@ -11,7 +11,13 @@
 #include "shell/TestViewController.h"
 
 void installWindowFactories(MainMenuObject &menu) {
-    menu.setOpretionFactory([](TYWindow *) { return new OpretionController; });
+    // The patient entry hands the main window on to the measuring window, so that the result
+    // screen has a window to return to.
+    menu.setOpretionFactory([](TYWindow *mainWindow) {
+        auto *con = new OpretionController;
+        con->setMWindow(mainWindow);
+        return con;
+    });
     menu.setOutputFactory([](TYWindow *mainWindow) {
         auto *con = new OutputController;
         con->setMWindow(mainWindow);  // before its window loads
@@ -26,6 +32,11 @@ void installWindowFactories(MainMenuObject &menu) {
     });
     menu.setDataLinkImport([] { UsbUtils::readCsvOrTxt(); });
 
+    TestViewController::installAsMeasuringWindow();
+    TestViewController::setCsvSave(
+        [](const QString &chartNo, qint64 row) { UsbUtils::csvSave(chartNo, row); });
+    TestViewController::setCsvBackup(
+        [](const QString &chartNo, qint64 row) { UsbUtils::csvBackup(chartNo, row); });
     TestViewController::setResultScreenFactory([](ResultScreenRequest request) {
         auto *con = new ResultTableController;
         con->setDataXML(std::move(request.dataXML));

@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <QMessageBox>
 
 #include "app/WindowFactories.h"
+#include "link/UsbHID.h"
 #include "link/UsbManager.h"
 #include "maintenance/OutputPWController.h"
 #include "records/AppDelegate.h"
@@ -22,6 +24,11 @@ int main(int argc, char *argv[]) {
     OutputPWController::setErrorAlertPresenter(
         [](const QString &code) { TYAlertView::showErrorAlertView(code); });
     OutputPWController::installFirmwareVersionReader();
+    UsbHID::setOpenFailureAlert([](const QString &message, const QString &informative) {
+        QMessageBox box(QMessageBox::Critical, message, message, QMessageBox::Ok);
+        box.setInformativeText(informative);
+        box.exec();
+    });
     UsbManager::setIsUpdateViewShowing([] { return TYUpdateView::isExistUpdateView(); });
 
     // Made before any other work window: the others take their place from the first one. It
