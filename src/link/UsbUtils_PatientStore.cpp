@@ -82,6 +82,23 @@ std::optional<cvx::XmlDocument> newPatientDocument() {
     return doc;
 }
 
+bool hasText(const QString &text) {
+    return !NSStringExt::trim(text).isEmpty();
+}
+
+// Both pass headers and every item pad of both passes: a value is never made up from a
+// reading that did not arrive.
+bool isComplete(const TYTestInfo &info) {
+    for (const TYEachTest *pass : {&info.firstTest(), &info.secondTest()}) {
+        if (!hasText(pass->tyData())) return false;
+        for (const TYTestData *pad :
+             {&pass->msTestData(), &pass->phTestData(), &pass->bfcTestData(), &pass->bldTestData(),
+              &pass->leuTestData(), &pass->albTestData(), &pass->nh3TestData()})
+            if (!hasText(pad->tyName())) return false;
+    }
+    return hasText(info.secondTest().tyTime());
+}
+
 bool isStored(const cvx::XmlElement &root, const QString &date, const QString &time) {
     for (const cvx::XmlElement &child : root.elements()) {
         if (child.attributeCount() == 2 && child.attribute(QStringLiteral("date")) == date &&
@@ -108,9 +125,7 @@ UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo,
     const QString time = testInfo.secondTest().tyTime();
     cvx::FileManager::createDirectory(customerFolder());
     const QString path = getXmlPath(chartNo);
-    // Without its second pass's date and time the measurement is incomplete.
-    if (path.isNull() || NSStringExt::trim(date).isEmpty() || NSStringExt::trim(time).isEmpty())
-        return StoreResult::Refused;
+    if (path.isNull() || !isComplete(testInfo)) return StoreResult::Refused;
 
     const bool existed = cvx::FileManager::fileExists(path);
     std::optional<cvx::XmlDocument> doc =

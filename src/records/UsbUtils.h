@@ -119,7 +119,7 @@ public:
     enum class StoreResult {
         Stored,
         Duplicate,          // a result with the same date and time is stored already
-        Refused,            // chart number refused, or the second pass has no date or time
+        Refused,            // chart number refused, or a pass header or item pad is missing
         Unreadable,         // the existing file cannot be read
         CalculationFailed,  // calculation ranges or a chart position threw
         WriteFailed,
@@ -176,7 +176,8 @@ public:
     // LEU generation and range of a stored line: 0 no "I_LEU" field; 1 one and !flag; with
     // flag, from the I_LEU ranges: 2 More, 3 Less (UseData 2: the integer 15 fields after
     // the rightmost "LEU"/"I_LEU" field, / 10, below Threshold is More; a missing field
-    // reads as empty). Throws CalcSettingDatas::LoadError.
+    // reads as empty). -1 with flag when no LEU name field is found, or when the
+    // calculation ranges fail to load. Never throws.
     static int getItemStatus(bool flag, const QString &line);
 
     // Check-measurement file: Customer/Check_Measure_Result.xml, declared "shift-jis" and

@@ -151,7 +151,15 @@ int UsbUtils::getItemStatus(bool flag, const QString &line) {
         }
     }
     if (found < 0) return -1;
-    const CalcValues &leu = CalcSettingDatas::getInst().I_LEU();
+    // Ranges that fail to load leave the line unjudged, as a line without a LEU name is;
+    // the exception hook has logged the failure.
+    const CalcSettingDatas *calc = nullptr;
+    try {
+        calc = &CalcSettingDatas::getInst();
+    } catch (const CalcSettingDatas::LoadError &) {
+        return -1;
+    }
+    const CalcValues &leu = calc->I_LEU();
     switch (leu.UseData()) {
         case 1:
             return 2;

@@ -208,6 +208,21 @@ TEST_F(MeasurementEndToEnd, HostileChartNumbersWriteNothingOutsideTheCustomerFol
         << log.toStdString();
 }
 
+TEST_F(MeasurementEndToEnd, SecondPassWithoutTheFirstIsNotStoredInStateFive) {
+    // The first pass went by before the link knew the state, which then drops it.
+    const Measurement m = sample(Measurement::Generation::Current);
+    sim.sendState(5, sim.displayVersion());
+    QList<QByteArray> texts{records::resultHeader(2, m.second, "1", m.type), records::karte(3, m.chartNo),
+                            records::white(4, m.second.white)};
+    int seq = 5;
+    for (const PadReading &pad : m.second.pads) texts.append(records::pad(seq++, pad));
+    sim.sendRecords(texts);
+    ASSERT_TRUE(sim.run());
+    EXPECT_FALSE(QFile::exists(patientPath("A-123")));
+    EXPECT_FALSE(session().hasTestInfo());
+    EXPECT_TRUE(errorLog().contains("Measurement not stored: chart number \"A-123\""));
+}
+
 TEST_F(MeasurementEndToEnd, FailedStoreInStateFiveIsLoggedAndTheFlowGoesOn) {
     removeCalcSettings();  // the LEU axis has zero width
     transfer(sample(Measurement::Generation::Current));

@@ -119,6 +119,13 @@ TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
     noDate.secondTest().setTyData(" ");
     TYTestInfo noTime = measurement("E-2");
     noTime.secondTest().setTyTime("");
+    // Values would be made up from zeros for what never arrived.
+    TYTestInfo noFirstPass = measurement("E-3");
+    noFirstPass.setFirstTest(TYEachTest());
+    TYTestInfo noFirstPad = measurement("E-4");
+    noFirstPad.firstTest().setAlbTestData(TYTestData());
+    TYTestInfo noSecondPad = measurement("E-5");
+    noSecondPad.secondTest().nh3TestData().setTyName(" ");
     const struct {
         TYTestInfo info;
         UsbUtils::StoreResult result;
@@ -128,6 +135,9 @@ TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
         {measurement("check_measure_result"), UsbUtils::StoreResult::Refused},
         {noDate, UsbUtils::StoreResult::Refused},
         {noTime, UsbUtils::StoreResult::Refused},
+        {noFirstPass, UsbUtils::StoreResult::Refused},
+        {noFirstPad, UsbUtils::StoreResult::Refused},
+        {noSecondPad, UsbUtils::StoreResult::Refused},
         {measurement("U-1"), UsbUtils::StoreResult::Unreadable},
     };
     const QStringList skip{".config", ".Corvadenix/CalcSetting.xml", "Error.txt"};

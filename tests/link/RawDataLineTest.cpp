@@ -85,6 +85,13 @@ TEST(RawDataLine, LeuStatusOfAStoredLine) {
         installCalcSettings(c.use);
         EXPECT_EQ(UsbUtils::getItemStatus(c.flag, c.line), c.status);
     }
+
+    // Ranges that cannot be loaded leave a current line unjudged instead of throwing.
+    writeBytes(dataFolder() + "/CalcSetting.xml", "<CalcData/>");
+    CalcSettingDatas::discardSharedForTesting();
+    EXPECT_EQ(UsbUtils::getItemStatus(true, withReading("100")), -1);
+    EXPECT_EQ(UsbUtils::getItemStatus(false, withReading("100")), 1);
+    EXPECT_EQ(UsbUtils::getItemStatus(true, older), 0);
     CalcSettingDatas::discardSharedForTesting();
 }
 
