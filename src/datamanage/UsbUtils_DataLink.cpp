@@ -6,13 +6,3 @@
 bool UsbUtils::readCsvOrTxt() {
     return false;
 }
-
-void UsbUtils::csvSave(const QString &chartNo, std::int64_t selectRow) {
-    Q_UNUSED(chartNo);
-    Q_UNUSED(selectRow);
-}
-
-void UsbUtils::csvBackup(const QString &chartNo, std::int64_t selectRow) {
-    Q_UNUSED(chartNo);
-    Q_UNUSED(selectRow);
-}

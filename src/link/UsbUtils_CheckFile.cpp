@@ -2,6 +2,7 @@
 #include "link/UsbHID.h"
 #include "link/UsbManager.h"
 #include "platform/FileManager.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 
 QString UsbUtils::spliceCheckRsvData(const QList<TYTestData> &records) {
@@ -13,6 +14,7 @@ QString UsbUtils::spliceCheckRsvData(const QList<TYTestData> &records) {
 bool UsbUtils::saveCheckMeasureResult(const TYTestInfo &testInfo) {
     cvx::FileManager::createDirectory(customerFolder());
     const QString path = getCheckXmlPath();
+    std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<cvx::XmlDocument> doc;
     if (cvx::FileManager::fileExists(path)) {
         doc = cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);

@@ -10,6 +10,7 @@
 #include "platform/UserDefaults.h"
 #include "records/CalcSettingDatas.h"
 #include "records/NSStringExt.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 
 namespace {
@@ -127,6 +128,7 @@ UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo,
     const QString path = getXmlPath(chartNo);
     if (path.isNull() || !isComplete(testInfo)) return StoreResult::Refused;
 
+    std::lock_guard lock(SettingsFiles::writeMutex());
     const bool existed = cvx::FileManager::fileExists(path);
     std::optional<cvx::XmlDocument> doc =
         existed ? cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy) : newPatientDocument();

@@ -31,7 +31,8 @@ public:
     // Replaces all children of the list element by prefix1, prefix2, ... holding the texts.
     static void setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts);
 
-    // Held around every read-modify-write of a settings file, so that two writers in this
-    // process (a window and a background save) do not drop each other's change.
+    // Held around every read-modify-write of a file of the data folder (settings, patient and
+    // check files), so that two writers in this process (a window or the link, and a
+    // background save or import) do not drop each other's change.
     static std::recursive_mutex &writeMutex();
 };

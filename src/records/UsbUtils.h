@@ -234,11 +234,55 @@ public:
     // returns at once. The result is a flag that callers ignore. (Not built yet: does
     // nothing and returns false.)
     static bool readCsvOrTxt();
-    // Writes the result CSV of the patient's measurement (0 the newest) to the data link's
-    // output folder. (Not built yet: writes nothing.)
-    static void csvSave(const QString &chartNo, std::int64_t selectRow);
-    // Writes the text backup of the patient's measurement to $HOME/ResultData. (Not built
-    // yet: writes nothing.)
-    static void csvBackup(const QString &chartNo, std::int64_t selectRow);
+    // Writes the result CSV of the patient's result at selectRow (0 the newest) into the data
+    // link's output folder, in modes 3, 4 and 5 only (datamanage/UsbUtils_ResultCsv.cpp).
+    // True when the file was written; false in mode 0, without an absolute output folder
+    // that exists, for a refused chart number, a missing patient file or result, a result
+    // that fails a check, and a failed write.
+    static bool csvSave(const QString &chartNo, std::int64_t selectRow);
+    // Writes the text backup of the result at selectRow, or of every result for a negative
+    // row, into $HOME/ResultData (created when missing). Results that fail a check are
+    // skipped and the walk goes on. True when every asked-for backup was written (also for
+    // a negative row on a file without results).
+    static bool csvBackup(const QString &chartNo, std::int64_t selectRow);
     // ---- end of data link ----------------------------------------------------------------
+
+    // ---- Result CSV and text backups (datamanage/UsbUtils_ResultCsv.cpp, cvx_datamanage) --
+    // One result of a patient file written as text: lines "name,...", "date,y/m/d,time,...",
+    // "Hospital", "Doctor", one line per item with its level word and quoted comment, "総合",
+    // (CSV layouts) the three fixed "N/A" lines, and "RsvData" with the reworked raw data
+    // line followed by 158 commas; CR LF line ends. File name
+    // "<chart number>_<yyyyMMddHHmmss of SaveDate>_<first 8 characters of RsvData>".
+    // A free field holding a comma, a double quote or a line break is written between double
+    // quotes, and a double quote inside a quoted field is doubled, so that no field spills
+    // into the next. Main thread.
+
+    enum class ResultLayout {
+        LinkCsv,     // the data link's CSV: BLD "-"/"N/A" in the six-item mode, I_LEU/I_NH3 as LEU/NH3
+        SheetCsv,    // the sheet's CSV: as LinkCsv, but the pad names stay as stored
+        TextBackup,  // the backup: BLD always, no "N/A" lines, Hospital/Doctor from the elements
+    };
+    struct ResultFile {
+        QString name;  // without extension
+        QString text;
+    };
+    // The file of the result at `row` of the patient file; nothing for a refused chart
+    // number, a missing or unreadable file, a row outside its results, or a result without a
+    // "yyyy-MM-dd HH:mm:ss" SaveDate, an RsvData of at least 42 fields after its ninth
+    // character (date in three "-" parts), a "yyyy-MM-dd"-like date attribute, value pairs
+    // with a "|", or whose name would not be a safe file name.
+    static std::optional<ResultFile> resultFile(const QString &chartNo, std::int64_t row,
+                                                ResultLayout layout);
+    // Writes the file as UTF-16 little-endian with byte-order mark, atomically, as
+    // "<name>.csv" in the data link's output folder. False when outputValue() is empty, not
+    // absolute or not a folder, or the write failed (the failure is logged to Error.txt).
+    static bool writeLinkCsv(const ResultFile &file);
+    // $HOME/ResultData.
+    static QString resultDataFolder();
+    // Deletes the patient's text backups: the *.txt files directly in $HOME/ResultData named
+    // "<chart number>_<14 digits>_<8 characters>", so that the backups of chart number "12_3"
+    // survive deleting those of "12". True when all of them are gone (also with no folder);
+    // false for a refused chart number or a failed deletion.
+    static bool delTxtBackup(const QString &chartNo);
+    // ---- end of result CSV and text backups ----------------------------------------------
 };

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/FileManager.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 
 namespace {
@@ -137,6 +138,7 @@ OCMCustomerComment UsbUtils::getCustComment(const QList<cvx::XmlElement> &list, 
 bool UsbUtils::savePrintInfo(const QString &chartNo, const QString &date, const QString &time) {
     cvx::FileManager::createDirectory(customerFolder());
     const QString path = getXmlPath(chartNo);
+    std::lock_guard lock(SettingsFiles::writeMutex());
     if (path.isNull() || !cvx::FileManager::fileExists(path)) return false;
     std::optional<cvx::XmlDocument> doc = loadTidy(path);
     if (!doc) return false;

@@ -4,6 +4,8 @@
 
 #include <QRandomGenerator>
 
+#include <thread>
+
 #include "PatientFixture.h"
 #include "platform/VirtualHidDevice.h"
 #include "records/AppDelegate.h"
@@ -227,6 +229,31 @@ TEST_F(PatientFile, PrintingSetsTheFlagOfTheMatchingResultByName) {
     }
     EXPECT_FALSE(UsbUtils::savePrintInfo("nobody", "2026-03-05", "09:08"));
     EXPECT_FALSE(QFile::exists(patientPath("nobody")));
+}
+
+// The data imports write patient files on worker threads while the link stores on the
+// main thread: no writer may drop another's result.
+TEST_F(PatientFile, WritersOnSeveralThreadsKeepEveryChange) {
+    UsbManager::sharedUsbManager();
+    CalcSettingDatas::getInst();
+    ASSERT_TRUE(UsbUtils::saveCustomerComment(measurement("T-1"), 5));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([i] {
+            TYTestInfo info = measurement("T-1");
+            info.secondTest().setTyTime(QStringLiteral("10:%1").arg(i, 2, 10, QLatin1Char('0')));
+            EXPECT_TRUE(UsbUtils::saveCustomerComment(info, 5));
+            EXPECT_TRUE(UsbUtils::savePrintInfo("T-1", "2026-03-05", "09:08"));
+            EXPECT_TRUE(UsbUtils::saveCheckMeasureResult(info));
+        });
+    }
+    for (std::thread &t : threads) t.join();
+    const QList<cvx::XmlElement> list = results("T-1");
+    EXPECT_EQ(list.size(), 9);
+    EXPECT_EQ(UsbUtils::getCustComment(list, list.size() - 1).Sheetflg(), "済");
+    const auto checks = cvx::XmlDocument::fromFile(UsbUtils::getCheckXmlPath());
+    ASSERT_TRUE(checks);
+    EXPECT_EQ(checks->rootElement().elements().size(), 8);
 }
 
 TEST_F(PatientFile, LayoutClassesAndOldestFirstOrder) {
