@@ -1,0 +1,318 @@
+#include "maintenance/SendDataCsv.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "platform/Dispatch.h"
+#include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
+#include "platform/XmlDocument.h"
+#include "records/SettingsFiles.h"
+#include "records/UsbUtils.h"
+
+namespace {
+
+const QString kLineEnd = QStringLiteral("\n");
+constexpr int kHeaderRepeats = 11;
+constexpr qint64 kProgressIntervalMs = 100;
+
+// Items in the order MS, pH, BFC, BLD, LEU, ALB, NH3: value pair, level word, comment.
+struct ItemFields {
+    const QString &(OCMCustomerComment::*pair)() const;
+    const QString &(OCMCustomerComment::*word)() const;
+    const QString &(OCMCustomerComment::*comment)() const;
+};
+
+const ItemFields kItems[] = {
+    {&OCMCustomerComment::Datavalue1, &OCMCustomerComment::ms, &OCMCustomerComment::contentMs},
+    {&OCMCustomerComment::Datavalue2, &OCMCustomerComment::ph, &OCMCustomerComment::contentPh},
+    {&OCMCustomerComment::Datavalue3, &OCMCustomerComment::bfc, &OCMCustomerComment::contentBfc},
+    {&OCMCustomerComment::Datavalue4, &OCMCustomerComment::bld, &OCMCustomerComment::contentBld},
+    {&OCMCustomerComment::Datavalue5, &OCMCustomerComment::leu, &OCMCustomerComment::contentLeu},
+    {&OCMCustomerComment::Datavalue6, &OCMCustomerComment::alb, &OCMCustomerComment::contentAlb},
+    {&OCMCustomerComment::Datavalue7, &OCMCustomerComment::nh3, &OCMCustomerComment::contentNh3},
+};
+
+QString withoutLineBreaks(QString text) {
+    text.remove(QLatin1Char('\n'));
+    text.remove(QLatin1Char('\r'));
+    return text;
+}
+
+// A stored text as one field: a line break would start a new row and a comma a new column.
+QString textField(const QString &text) {
+    QString field = withoutLineBreaks(text);
+    if (!field.contains(QLatin1Char(','))) return field;
+    field.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + field + QLatin1Char('"');
+}
+
+// The chart position of a "value|position" pair; empty when the pair has no separator.
+QString chartPosition(const QString &pair) {
+    return pair.section(QLatin1Char('|'), 1, 1);
+}
+
+bool isPatientFileName(const QString &name) {
+    if (!name.endsWith(QLatin1String(".xml")) || name == QLatin1String("ALL RESULT.xml")) return false;
+    // Also leaves out the check-measurement file and hidden files.
+    return UsbUtils::isSafeChartNumber(name.chopped(4), true);
+}
+
+std::optional<cvx::XmlDocument> readPatientFile(const QString &path) {
+    // A folder, a pipe or a device under a patient's name is not read: a pipe would block.
+    if (!QFileInfo(path).isFile()) return std::nullopt;
+    return cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
+}
+
+// Converts each piece to code page 932 and appends it to the file.
+class Cp932Writer {
+public:
+    Cp932Writer(QSaveFile &file, SendDataCsv::Report &report) : file_(file), report_(report) {}
+
+    bool write(const QString &text) {
+        const std::optional<QByteArray> bytes =
+            cvx::TextEncoding::encode(text, QByteArrayLiteral("CP932"), [this](char32_t) {
+                ++report_.substitutedCharacters;
+                return QByteArrayLiteral("?");
+            });
+        if (!bytes) {
+            report_.error = QStringLiteral("no CP932 converter");
+            return false;
+        }
+        if (file_.write(*bytes) != bytes->size()) {
+            report_.error = file_.errorString();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    QSaveFile &file_;
+    SendDataCsv::Report &report_;
+};
+
+SendDataCsv::Report &failed(SendDataCsv::Report &report, const QString &error) {
+    report.outcome = SendDataCsv::Outcome::WriteFailed;
+    if (report.error.isEmpty()) report.error = error;
+    return report;
+}
+
+// XML 1.0 holds no control characters but tab and line breaks, no U+FFFE or U+FFFF and no
+// unpaired surrogate; written anyway they make the whole file unreadable.
+bool fitsXmlText(const QString &text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') return false;
+        if (c == 0xFFFE || c == 0xFFFF) return false;
+        if (QChar::isHighSurrogate(c)) {
+            if (i + 1 >= text.size() || !text[i + 1].isLowSurrogate()) return false;
+            ++i;
+        } else if (QChar::isLowSurrogate(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+struct SendDataCsv::State {
+    std::mutex mutex;
+    bool cancelled = false;
+    // The outcome is decided (the file is being put in place, or the thread is done): from
+    // here on a cancel changes nothing.
+    bool settled = false;
+    std::atomic<bool> running{false};
+};
+
+SendDataCsv::SendDataCsv() : state_(std::make_shared<State>()) {}
+
+SendDataCsv::~SendDataCsv() {
+    cancel();
+    if (thread_.joinable()) thread_.join();
+}
+
+QString SendDataCsv::proposedFileName() {
+    return QStringLiteral("唾液検査結果　送信データ.csv");
+}
+
+bool SendDataCsv::saveSendCsvFolder(const QString &folder) {
+    if (!fitsXmlText(folder)) return false;
+    std::lock_guard lock(SettingsFiles::writeMutex());
+    const QString path = SettingsFiles::preparedPath(QStringLiteral("CommSetting.xml"));
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    if (!doc) return false;
+    cvx::XmlElement root = doc->rootElement();
+    root.insertElement(std::max(0, root.childCount() - 2), QStringLiteral("SendCsvFolder"), folder);
+    return doc->save(path);
+}
+
+bool SendDataCsv::start(const QString &path, FinishedHandler finished, ProgressHandler progress) {
+    if (state_->running) return false;
+    if (thread_.joinable()) thread_.join();
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->cancelled = false;
+        state_->settled = false;
+    }
+    state_->running = true;
+
+    // The thread keeps the state for its checks; the main-thread blocks drop their report
+    // once this writer is gone.
+    std::weak_ptr<State> weak = state_;
+    thread_ = std::thread(
+        [state = state_, weak, path, finished = std::move(finished), progress = std::move(progress)] {
+            const CancelCheck check = [&state](CheckPoint point) {
+                std::lock_guard lock(state->mutex);
+                if (state->cancelled) return true;
+                if (point == CheckPoint::Commit) state->settled = true;
+                return false;
+            };
+            QElapsedTimer sinceReport;
+            sinceReport.start();
+            const ProgressHandler post = [&](const Progress &p) {
+                if (!progress) return;
+                if (p.filesDone < p.filesTotal && sinceReport.elapsed() < kProgressIntervalMs) return;
+                sinceReport.restart();
+                cvx::Dispatch::mainAsync([weak, progress, p] {
+                    if (weak.lock()) progress(p);
+                });
+            };
+
+            Report report = startMethod(path, check, post);
+            {
+                std::lock_guard lock(state->mutex);
+                if (state->cancelled) report.outcome = Outcome::Cancelled;
+                state->settled = true;
+            }
+            cvx::Dispatch::mainAsync([weak, finished, report] {
+                const std::shared_ptr<State> alive = weak.lock();
+                if (!alive) return;
+                alive->running = false;
+                if (finished) finished(report);
+            });
+        });
+    return true;
+}
+
+bool SendDataCsv::cancel() {
+    if (!state_->running) return false;
+    std::lock_guard lock(state_->mutex);
+    if (state_->settled) return false;
+    state_->cancelled = true;
+    return true;
+}
+
+bool SendDataCsv::isRunning() const {
+    return state_->running;
+}
+
+SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCheck &isCancelled,
+                                             const ProgressHandler &progress) {
+    Report report;
+    const auto stop = [&](CheckPoint point) { return isCancelled && isCancelled(point); };
+
+    const QString folder = UsbUtils::customerFolder();
+    cvx::FileManager::createDirectory(folder);
+    QStringList patients = cvx::FileManager::contentsOfDirectory(folder);
+    patients.removeIf([](const QString &name) { return !isPatientFileName(name); });
+    report.patientFiles = int(patients.size());
+    if (patients.isEmpty()) {
+        report.outcome = Outcome::NoPatientFile;
+        return report;
+    }
+
+    // Unless committed, the temporary file goes with this object.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly)) return failed(report, file.errorString());
+    Cp932Writer writer(file, report);
+
+    QString text;
+    makeCsvTitle(text);
+    if (!writer.write(text)) return failed(report, QString());
+
+    Progress done{0, report.patientFiles, 0};
+    if (progress) progress(done);
+    for (const QString &name : std::as_const(patients)) {
+        if (stop(CheckPoint::File)) {
+            report.outcome = Outcome::Cancelled;
+            return report;
+        }
+        const std::optional<cvx::XmlDocument> doc = readPatientFile(folder + QLatin1Char('/') + name);
+        if (!doc) {
+            report.unreadableFiles.append(name);
+        } else {
+            const QList<cvx::XmlElement> results = doc->rootElement().elements();
+            for (qsizetype i = 0; i < results.size(); ++i) {
+                if (stop(CheckPoint::Result)) {
+                    report.outcome = Outcome::Cancelled;
+                    return report;
+                }
+                OCMCustomerComment cust = UsbUtils::getCustComment(results, i);
+                cust.setDate(results.at(i).attribute(QStringLiteral("date")));
+                cust.setTime(results.at(i).attribute(QStringLiteral("time")));
+                text.clear();
+                makeCsv(cust, text);
+                if (!writer.write(text)) return failed(report, QString());
+                ++report.results;
+            }
+        }
+        ++done.filesDone;
+        done.results = report.results;
+        if (progress) progress(done);
+    }
+
+    if (stop(CheckPoint::Commit)) {
+        report.outcome = Outcome::Cancelled;
+        return report;
+    }
+    if (!file.commit()) return failed(report, file.errorString());
+    report.outcome = Outcome::Written;
+    return report;
+}
+
+void SendDataCsv::makeCsvTitle(QString &str) {
+    str += QStringLiteral(
+        "測定日,医院名,歯科医師名,むし歯菌,,コメント,pH,,コメント,酸緩衝能,,コメント,潜血,,コメント,"
+        "白血球,,コメント,タンパク質,,コメント,アンモニア,,コメント,");
+    str += QStringLiteral("Serial,測定日,測定時刻,測定番号,測定温度,");
+    for (int i = 0; i < kHeaderRepeats; ++i)
+        str += QStringLiteral("測定項目名称,異常フラグ,判定ランク,反射率,");
+    for (int i = 0; i < kHeaderRepeats; ++i) {
+        str += QStringLiteral(
+            "測定項目名称,565nm_Sample1,565nm_Sample2,565nm_Reference1,565nm_Reference2,635nm_Sample1,"
+            "635nm_Sample2,");
+        str += QStringLiteral(
+            "635nm_Reference1,635nm_Reference2,760nm_Sample1,760nm_Sample2,760nm_Reference1,"
+            "760nm_Reference2,");
+        str += QStringLiteral(
+            "REF_Befor1,REF_Befor2,REF_TempAfter1,REF_TempAfter2,REF_nmAfter1,REF_nmAfter2,Dark1,Dark2,");
+    }
+    str += QStringLiteral("565nm_White1,565nm_White2,635nm_White1,635nm_White2,760nm_White1,760nm_White2");
+    str += kLineEnd;
+}
+
+void SendDataCsv::makeCsv(const OCMCustomerComment &cust, QString &str) {
+    str += textField(cust.date() + QLatin1Char(' ') + cust.time());
+    str += QLatin1Char(',') + textField(cust.hospital());
+    str += QLatin1Char(',') + textField(cust.doctor());
+    for (const ItemFields &item : kItems) {
+        str += QLatin1Char(',') + textField(chartPosition((cust.*item.pair)()));
+        str += QLatin1Char(',') + textField((cust.*item.word)());
+        str += QLatin1Char(',') + textField((cust.*item.comment)());
+    }
+    // Both replacements keep the field's width; the line's own commas separate its fields.
+    QString raw = withoutLineBreaks(cust.rsvData());
+    raw.replace(QLatin1String("I_LEU"), QLatin1String("LEU  "));
+    raw.replace(QLatin1String("I_NH3"), QLatin1String("NH3  "));
+    str += QLatin1Char(',') + raw;
+    str += kLineEnd;
+}
