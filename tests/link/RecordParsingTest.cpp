@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "PatientFixture.h"
+#include "records/AppDelegate.h"
 
 using namespace cvxtest;
 using namespace patienttest;
@@ -114,6 +115,28 @@ TEST_F(RecordParsing, StateAndConnectionRecords) {
     send({"002002X|STATE\rY|INF^x||VER^V3\r"});
     EXPECT_EQ(transport().deviceStatus(), 0);
     EXPECT_EQ(session().deviceDispVersion(), "V3");
+}
+
+TEST_F(RecordParsing, StateLabelsInTheCommunicationLog) {
+    const char *const labels[] = {"起動処理中", "待機中", "測定中", "トラブル状態", "電源OFF状態",
+                                  "その他状態", "待機中", "未知の", "未知の",       "未知の"};
+    for (int digit = 0; digit < 10; ++digit) {
+        QFile::remove(cvx::FileManager::homeDirectory() + "/CommLog/" + AppDelegate::shared().logDataStr());
+        send({records::state(2, digit, "V1.00")});
+        EXPECT_EQ(transport().deviceStatus(), digit);
+        EXPECT_TRUE(commLog().contains("\r\n================" + QString::fromUtf8(labels[digit]) + "\r\n"))
+            << digit;
+    }
+
+    // Each pass of a measurement is announced; the second pass of a check is not.
+    Measurement m;
+    m.state = 1;
+    sim.sendMeasurement(m);
+    sim.sendCheckMeasurement(m);
+    ASSERT_TRUE(sim.run());
+    const QString log = commLog();
+    EXPECT_EQ(log.count("\r\n==========第一次測光\r\n"), 1);
+    EXPECT_EQ(log.count("\r\n==========第二次測光\r\n"), 1);
 }
 
 TEST_F(RecordParsing, PassesWhitesAndPadsGoWhereTheirPassNumberSays) {
