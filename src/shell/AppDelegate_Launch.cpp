@@ -2,8 +2,6 @@
 // installation, the default settings files, the seeded choices, the instrument link, and the
 // firmware-version check that the link triggers.
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QStringList>
 #include <QWidget>
 
@@ -27,6 +25,7 @@
 #include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 #include "shell/ShellNotifications.h"
+#include "shell/WindowPlacement.h"
 #include "shell/kit/KitNotifications.h"
 #include "shell/kit/TYUpdateView.h"
 
@@ -93,14 +92,6 @@ bool hasPatientFile(const QString &customerFolder) {
     return std::any_of(entries.begin(), entries.end(), [](const QString &entry) {
         return FileManager::pathExtension(entry) == QLatin1String("xml");
     });
-}
-
-void placeMainWindow(QWidget *window) {
-    window->resize(960, 720);
-    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    const QRect area = screen->availableGeometry();
-    window->move(area.center() - QPoint(480, 360));
 }
 
 void hideConfirmationPanel(QWidget *window) {
@@ -255,7 +246,7 @@ void AppDelegate::applicationDidFinishLaunching(QWidget *mainWindow) {
     center.addObserver(owner, usblink::kPcReciveDataNotification,
                        [this](const cvx::Notification &notification) { reciveData(notification); });
 
-    if (mainWindow) placeMainWindow(mainWindow);
+    if (mainWindow) shell::placeMainWindow(mainWindow);
 
     createResultDataFolder();
     createCommLogFolder();

@@ -8,6 +8,7 @@
 #include "records/UsbUtils.h"
 #include "shell/BackNotifications.h"
 #include "shell/ScreenStyle.h"
+#include "shell/WindowPlacement.h"
 #include "shell/kit/BBTime.h"
 #include "shell/kit/CustomButton.h"
 #include "shell/kit/KitPictures.h"
@@ -31,6 +32,9 @@ MainMenuObject::MainMenuObject(QObject *parent)
     mainWindow_->setObjectName(QStringLiteral("MainMenuObject"));
     mainWindow_->setWindowTitle(QStringLiteral("Corvadenix"));
     ui_->setupUi(mainWindow_);
+    // In place before it is first shown: a window that appears elsewhere and then jumps keeps
+    // the button that was under the pointer lit.
+    shell::placeMainWindow(mainWindow_);
 
     shell::dressScreen(ui_->background, ui_->titleLabel, ui_->zbbtime);
     shell::styleLabel(ui_->subtitleLabel, 18, false, QStringLiteral("rgba(255, 255, 255, 220)"));

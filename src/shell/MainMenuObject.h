@@ -29,8 +29,9 @@ class MainMenuObject : public QObject {
 public:
     using WindowFactory = std::function<TYWindowController *(TYWindow *mainWindow)>;
 
-    // Makes the main window, laid out with the quit panel hidden, not yet shown. Make the menu
-    // before any other work window: the others take their place from the first window.
+    // Makes the main window, laid out with the quit panel hidden and centred on the screen,
+    // not yet shown. Make the menu before any other work window: the others take their place
+    // from the first window.
     explicit MainMenuObject(QObject *parent = nullptr);
     ~MainMenuObject() override;
 

@@ -389,6 +389,9 @@ void TestViewController::windowWillClose() {
         circularTimer_->removeCircularTimer();
     }
     stopClock();
+    // The window lingers with its controller; its state picture must not go on animating.
+    ui_->gifView->setIsGif(false);
+    ui_->gifView->setImage(ui_->gifView->imagePath());
     cvx::NotificationCenter &center = cvx::NotificationCenter::defaultCenter();
     center.postNotificationName(shell::kBackSetMenuObjectFromOptDetail);
     center.postNotificationName(entry::kBackOprationFromTest);

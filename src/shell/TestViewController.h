@@ -130,7 +130,8 @@ protected:
     void setupUi(TYWindow *window) override;
     void windowDidLoad() override;
     // Posts "BackSetMenuObjectFromOptDetail" and "BackOprationFromTest", brings lastWindow to
-    // the front and stops following the instrument; the countdown stops for good.
+    // the front and stops following the instrument; the countdown, the clock and the state
+    // picture's animation stop for good.
     void windowWillClose() override;
 
 private:

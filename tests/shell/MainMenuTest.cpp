@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QTest>
 
 #include "KitSampleController.h"
@@ -116,6 +118,16 @@ protected:
     QList<TYWindow *> factoryArgs;
     QList<QPointer<BackPostingController>> made;
 };
+
+// Shown where it stays: a window that first appears elsewhere and then jumps leaves the
+// button that was under the pointer lit.
+TEST(MainMenuWindow, StandsCentredBeforeItIsFirstShown) {
+    MainMenuObject menu;
+    EXPECT_FALSE(menu.mainWindow()->isVisible());
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(menu.mainWindow()->geometry(),
+              QRect(area.x() + (area.width() - 960) / 2, area.y() + (area.height() - 720) / 2, 960, 720));
+}
 
 TEST_F(MainMenuTest, EachButtonOpensItsWindowAndClosingBringsTheMenuBack) {
     EXPECT_EQ(kit::firstWindow(), menu->mainWindow());

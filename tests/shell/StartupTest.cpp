@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 #include "link/UsbHID.h"
@@ -93,7 +95,7 @@ protected:
 };
 
 TEST_F(StartupTest, FirstLaunchOnACleanHomePreparesEverything) {
-    QWidget window;
+    QWidget window(nullptr, Qt::FramelessWindowHint);  // as the main menu's window
     for (const char *name : {"bacImg", "messImg", "messBacImg", "okBtn", "cancelBtn"}) {
         auto *view = new QWidget(&window);
         view->setObjectName(name);
@@ -102,7 +104,9 @@ TEST_F(StartupTest, FirstLaunchOnACleanHomePreparesEverything) {
     app().setLaunchClock([] { return QDateTime(QDate(2026, 12, 7), QTime(9, 15)); });
     app().applicationDidFinishLaunching(&window);
 
-    EXPECT_EQ(window.size(), QSize(960, 720));
+    const QRect area = window.screen()->availableGeometry();
+    EXPECT_EQ(window.geometry(),
+              QRect(area.x() + (area.width() - 960) / 2, area.y() + (area.height() - 720) / 2, 960, 720));
     for (QWidget *view : window.findChildren<QWidget *>())
         EXPECT_FALSE(view->isVisible()) << qPrintable(view->objectName());
 

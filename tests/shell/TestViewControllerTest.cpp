@@ -276,7 +276,8 @@ TEST_F(TestViewControllerTest, DataAnnouncedStoresAndOpensTheResultScreen) {
         EXPECT_EQ(con->resultTableCon(), result.data());
 
         EXPECT_FALSE(measuringOpen());
-        EXPECT_FALSE(entry->window()->isVisible());  // stays hidden behind the result screen
+        EXPECT_EQ(con->gifView()->frameInterval(), 0);  // a closed window's picture stands still
+        EXPECT_FALSE(entry->window()->isVisible());     // stays hidden behind the result screen
         EXPECT_EQ(kit::keyWindow(), result->window());
         EXPECT_EQ(messages(), 0);
         EXPECT_FALSE(session().hasTestInfo());
