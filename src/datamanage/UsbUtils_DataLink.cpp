@@ -2,7 +2,3 @@
 // folders. Not built yet: these keep their callers working and do nothing, and say so by
 // their result where they have one. They never claim an import or a file that did not happen.
 #include "records/UsbUtils.h"
-
-bool UsbUtils::readCsvOrTxt() {
-    return false;
-}

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 // For the patient-file, raw-data-line and check-file section.
 #include <QList>
@@ -230,10 +231,11 @@ public:
     // Defined above the shell: the shell reaches them through callbacks that the application
     // installs (e.g. AppDelegate::setDataLinkImport). Main thread.
 
-    // Starts the import of patients from the data link's input folder in modes 3, 4 and 5;
-    // returns at once. The result is a flag that callers ignore. (Not built yet: does
-    // nothing and returns false.)
-    static bool readCsvOrTxt();
+    // Starts the import of patients from the data link's input folder in modes 3, 4 and 5
+    // (datamanage/DataLinkImport.h) and returns at once; always true. The completion, when
+    // given, gets the outcome on the main thread, at most once; it is not called when nothing
+    // was started.
+    static bool readCsvOrTxt(std::function<void(bool)> readCsvBlock = {});
     // Writes the result CSV of the patient's result at selectRow (0 the newest) into the data
     // link's output folder, in modes 3, 4 and 5 only (datamanage/UsbUtils_ResultCsv.cpp).
     // True when the file was written; false in mode 0, without an absolute output folder

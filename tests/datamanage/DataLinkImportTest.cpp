@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include "datamanage/DataLinkImport.h"
+#include "datamanage/PatientFields.h"
+#include "link/LogClock.h"
+#include "link/UsbManager.h"
+#include "platform/Dispatch.h"
+#include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
+#include "records/SettingsFixture.h"
+#include "records/UsbUtils.h"
+
+namespace {
+
+using cvx::FileManager;
+
+QString home(const QString &relative) {
+    return FileManager::homeDirectory() + u'/' + relative;
+}
+
+QString text(const QString &path) {
+    return QString::fromUtf8(FileManager::readFile(path).value_or("<missing>"));
+}
+
+// Whole years, counted independently of the program's calendar code.
+QString ageOf(const QString &birthday) {
+    const QDate birth = QDate::fromString(birthday, Qt::ISODate), today = QDate::currentDate();
+    return QString::number(today.year() - birth.year() -
+                           (today < birth.addYears(today.year() - birth.year())));
+}
+
+// The root element's start tag of a patient file.
+QString root(const QString &name, const QString &birthday, const QString &sex) {
+    return QStringLiteral("<DATA name=\"%1\" birthday=\"%2\" age=\"%3\" sex=\"%4\">")
+        .arg(name, birthday, birthday.isEmpty() ? QString() : ageOf(birthday), sex);
+}
+
+QString patientFile(const QString &name, const QString &birthday, const QString &sex) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n" + root(name, birthday, sex) +
+           "</DATA>\n";
+}
+
+class DataLinkImportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cvx::LogClock::setNowProvider([] { return QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)); });
+    }
+    void TearDown() override {
+        cvx::LogClock::setNowProvider({});
+        DataLinkImport::setBeforeRemoveHookForTesting({});
+    }
+
+    // The link's mode and input folder, and the fixture folder's files copied into that folder.
+    void linkTo(int mode, const QString &fixture = QString()) {
+        setMode(mode);
+        settingsfixture::installText("DataTransfer.xml",
+                                     QStringLiteral("<DATA><INPUT>%1</INPUT><OUTPUT/></DATA>").arg(input()));
+        const QString source = QStringLiteral(CVX_SOURCE_DIR "/tests/datamanage/fixtures/") + fixture;
+        ASSERT_TRUE(fixture.isNull() ? FileManager::createDirectory(input())
+                                     : FileManager::copyItem(source, input()));
+    }
+    void setMode(int mode) {
+        UsbManager::resetSharedForTesting();  // drops the cached mode
+        settingsfixture::installText("ModeSetting.xml",
+                                     QStringLiteral("<DATA><MODE>%1</MODE></DATA>").arg(mode));
+    }
+    QString input() const { return home(QStringLiteral("input")); }
+    void drop(const QString &name, const QByteArray &bytes) {
+        ASSERT_TRUE(FileManager::writeAtomically(input() + u'/' + name, bytes));
+    }
+    QStringList inputFiles() const {
+        QStringList files;
+        for (const QString &relative : FileManager::sortedSubpaths(input()))
+            if (!FileManager::isDirectory(input() + u'/' + relative)) files.append(relative);
+        return files;
+    }
+    // Starts an import as the data-management window does and waits for its completion.
+    std::optional<bool> runImport() {
+        std::optional<bool> outcome;
+        EXPECT_TRUE(UsbUtils::readCsvOrTxt([&](bool ok) {
+            EXPECT_TRUE(cvx::Dispatch::isMainThread());
+            outcome = ok;
+        }));
+        DataLinkImport::waitForIdle();
+        QCoreApplication::processEvents();
+        return outcome;
+    }
+    QString patient(const QString &chartNo) const { return text(UsbUtils::getXmlPath(chartNo)); }
+    QStringList transferLog() const {
+        QStringList lines = text(home("TransferLog/TransferLog_20240506.log")).split("\r\n");
+        lines.sort();
+        return lines;
+    }
+};
+
+TEST_F(DataLinkImportTest, Mode3TakesACsvWholeAndATxtByLineAndKeepsAFileWithABadLine) {
+    linkTo(3, "mode3");
+    const QString result = QStringLiteral("<comment date=\"2024-01-02\" time=\"10:00\"></comment>");
+    settingsfixture::installText("Customer/12345.xml",
+                                 "<DATA name=\"old\" extra=\"x\">" + result + "</DATA>");
+    EXPECT_EQ(runImport(), true);
+    // 12345.csv names the patient by its file name; visits.txt stays for its empty line.
+    EXPECT_EQ(patient("12345"), root("山田太郎", "1980-01-01", "0") + "\n    " + result + "\n</DATA>\n");
+    EXPECT_EQ(patient("A001"), patientFile("佐藤花子", "1990-02-15", "1"));
+    EXPECT_EQ(patient("A002"), patientFile("鈴木,一", "1975-03-09", "2"));
+    EXPECT_EQ(inputFiles(), QStringList{"visits.txt"});
+    EXPECT_EQ(transferLog(),
+              QStringList({"", "12345,山田太郎 ,20240506 070809", "A001,佐藤花子 ,20240506 070809",
+                           "A002,鈴木,一 ,20240506 070809"}));
+}
+
+TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
+    linkTo(4, "mode4");
+    EXPECT_EQ(runImport(), true);
+    EXPECT_EQ(patient("B100"), patientFile("高橋一郎", "1965-12-31", "0"));
+    EXPECT_EQ(patient("B200"), patientFile("伊藤", "2000-03-01", "1"));
+    EXPECT_EQ(inputFiles(), QStringList{"short.txt"});
+    EXPECT_EQ(transferLog(), QStringList({"", "B100,高橋一郎 ,20240506070809", "B200,伊藤 ,20240506070809"}));
+}
+
+TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
+    linkTo(0, "mode5");
+    const QByteArray garbled("\x81\x20\x41", 3);  // neither Shift-JIS nor UTF-16
+    drop("garbled.csv", garbled);
+    drop("utf8.csv", QStringLiteral("U1,渡辺,,,,\n").toUtf8());
+    EXPECT_EQ(runImport(), std::nullopt);  // no link mode: nothing starts
+    EXPECT_FALSE(FileManager::fileExists(UsbUtils::customerFolder()));
+
+    setMode(5);
+    EXPECT_EQ(runImport(), true);
+
+    EXPECT_EQ(patient("D1"), patientFile("田中 次郎", "1980-01-01", "1"));
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("D1_remark"), "再来院");
+    EXPECT_EQ(patient(QString(30, u'A')), patientFile("E F", "", "2"));
+    EXPECT_EQ(patient("D2"), patientFile("木村", "", "0"));
+    EXPECT_EQ(cvx::UserDefaults::standard().objectForKey("D2_remark"), QVariant(QString("")));
+    EXPECT_EQ(patient("U1"), patientFile("渡辺", "", "2"));
+    EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "titled.csv"}));
+    EXPECT_EQ(FileManager::readFile(input() + "/garbled.csv"), garbled);
+    // Hostile chart numbers write nothing; the refused one is noted in the error log.
+    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 4);
+    EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
+    EXPECT_EQ(transferLog().size(), 5);  // four patients and the empty last line
+}
+
+TEST_F(DataLinkImportTest, OverlappingStartsRunOneAfterTheOther) {
+    linkTo(5);
+    EXPECT_EQ(runImport(), true);  // nothing to import is a success
+    QByteArray list;
+    for (int i = 0; i < 200; ++i) list += QByteArray("P") + QByteArray::number(i) + ",a,b,,M,\n";
+    drop("many.csv", list);
+    for (int i = 0; i < 3; ++i) UsbUtils::readCsvOrTxt();
+    DataLinkImport::waitForIdle();
+    EXPECT_EQ(transferLog().size(), 201);  // each patient once, and the empty last line
+    EXPECT_TRUE(inputFiles().isEmpty());
+}
+
+TEST_F(DataLinkImportTest, AFileThatGrowsOrIsTooLargeStaysForTheNextImport) {
+    linkTo(5);
+    drop("growing.csv", "G1,a,b,,M,\n");
+    DataLinkImport::setBeforeRemoveHookForTesting([](const QString &path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("G2,a,b,,F,\n");
+    });
+    drop("big.csv", "");
+    ASSERT_TRUE(QFile::resize(input() + "/big.csv", PatientFields::kMaxInputFileSize + 1));
+
+    EXPECT_EQ(runImport(), false);
+    EXPECT_TRUE(FileManager::fileExists(UsbUtils::getXmlPath("G1")));
+    EXPECT_EQ(inputFiles(), QStringList({"big.csv", "growing.csv"}));
+    EXPECT_TRUE(text(home("Error.txt")).contains("too large"));
+
+    EXPECT_EQ(text(input() + "/growing.csv"), "G1,a,b,,M,\nG2,a,b,,F,\n");
+}
+
+}  // namespace
