@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -530,7 +531,12 @@ TEST_F(EntryWindow, ClosingReturnsToTheMenu) {
     EXPECT_FALSE(con->okButton()->isEnabled());
 }
 
+// With CVX_SCREENSHOT_DIR set, the pictures are kept there for people to look at.
 TEST_F(EntryWindow, Screenshot) {
+    const QString dir = qEnvironmentVariable("CVX_SCREENSHOT_DIR");
+    const auto keep = [&](const QImage &image, const char *name) {
+        if (!dir.isEmpty()) image.save(QDir(dir).filePath(QString::fromLatin1(name)));
+    };
     standBy();
     open();
     type(con->userIDTextField(), "A-0123");
@@ -544,15 +550,15 @@ TEST_F(EntryWindow, Screenshot) {
     settle();
     const QImage image = con->window()->grab().toImage();
     EXPECT_EQ(image.size(), QSize(960, 720));
-    image.save(QStringLiteral("/tmp/entry.png"));
+    keep(image, "entry.png");
     UsbHID::sharedManager().setDeviceStatus(-1);
-    con->window()->grab().toImage().save(QStringLiteral("/tmp/entry_off.png"));
+    keep(con->window()->grab().toImage(), "entry_off.png");
     QTest::mouseClick(con->listButton(101), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return con->yearComboBox()->view()->isVisible(); }));
-    con->yearComboBox()->view()->window()->grab().toImage().save(QStringLiteral("/tmp/entry_years.png"));
+    keep(con->yearComboBox()->view()->window()->grab().toImage(), "entry_years.png");
     con->yearComboBox()->hidePopup();
     con->showAlertView(QStringLiteral("W301"));
-    con->window()->grab().toImage().save(QStringLiteral("/tmp/entry_w301.png"));
+    keep(con->window()->grab().toImage(), "entry_w301.png");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScreen>
 #include <QTest>
 
@@ -125,6 +127,11 @@ TEST_F(StartupTest, FirstLaunchOnACleanHomePreparesEverything) {
     for (const QString &name : kSettingsFiles)
         EXPECT_EQ(read(home(".Corvadenix/" + name)), installed(name)) << qPrintable(name);
 
+    // Exactly the recorded version, the reset sheet layout and the seeded choices.
+    QStringList keys = QJsonDocument::fromJson(read(defaults().filePath())).object().keys();
+    keys.sort();
+    EXPECT_EQ(keys, QStringList({"appVersion", "hos1", "hos2", "resultChoiceNum", "signz", "xyz", "zcontent",
+                                 "zdoctor", "zhospital", "zsignData", "ztotAry", "ztotal"}));
     EXPECT_EQ(defaults().stringForKey("appVersion"), QString("V") + cvx::kAppShortVersion);
     EXPECT_EQ(defaults().stringForKey("resultChoiceNum"), "0");
     EXPECT_EQ(defaults().stringForKey("xyz"), "y");
