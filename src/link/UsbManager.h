@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -104,9 +106,10 @@ public:
     // From an attach to the next removal.
     bool isConnect() const { return isConnect_; }
     void setIsConnect(bool value) { isConnect_ = value; }
-    // Cache of the data-link mode: -1 not read yet, else 0, 3, 4 or 5.
-    std::int32_t mode() const { return mode_; }
-    void setMode(std::int32_t value) { mode_ = value; }
+    // Cache of the data-link mode: -1 not read yet, else 0, 3, 4 or 5. Atomic because the
+    // data-link import reads it on its worker thread while the start-up may reset it.
+    std::int32_t mode() const { return mode_.load(); }
+    void setMode(std::int32_t value) { mode_.store(value); }
 
     QString deviceMainVersion() const { return deviceMainVersion_; }
     void setDeviceMainVersion(const QString &value) { deviceMainVersion_ = value; }
@@ -141,7 +144,7 @@ private:
     std::shared_ptr<TYTestInfo> testInfo_;
     bool isBurnRom_ = false;
     bool isConnect_ = false;
-    std::int32_t mode_ = -1;
+    std::atomic<std::int32_t> mode_{-1};
     QString deviceMainVersion_;
     QString deviceDispVersion_;
     QString pcMainVersion_;
