@@ -7,6 +7,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "link/UsbManager.h"
 #include "platform/NotificationCenter.h"
 #include "review/OutputController.h"
 #include "review/ResultTableController.h"
@@ -132,6 +133,37 @@ TEST(OutputController, FindsPatientsByNumberOrNameWithTheRightMessage) {
                       con.dataXML()->rootElement().attribute(QStringLiteral("name")));
         }
     }
+}
+
+TEST(OutputController, DataLinkModesKeepTheStoredNameWhole) {
+    writePatient(
+        QStringLiteral("P-1"), QStringLiteral("Alpha Beta"),
+        result(QStringLiteral("2020-01-01"), QStringLiteral("10:00"), QStringLiteral("-"), QString()));
+    writePatient(
+        QStringLiteral("P-2"), QStringLiteral("A B C"),
+        result(QStringLiteral("2020-01-01"), QStringLiteral("10:00"), QStringLiteral("-"), QString()));
+    struct Case {
+        int mode;
+        const char *first, *last;
+        QStringList hits;
+    };
+    const Case cases[] = {
+        {0, "Alp", "", {"P-1"}},  {0, "", "eta", {"P-1"}}, {0, "Alpha", "Beta", {"P-1"}},
+        {0, "alp", "", {}},       {0, "B", "", {}},        {0, "", "B", {"P-1"}},
+        {3, "Beta", "", {"P-1"}}, {3, "", "Beta", {}},     {3, "Alpha", "Beta", {"P-1"}},
+        {4, "B C", "", {"P-2"}},  {4, "A", "C", {"P-2"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2/%3").arg(c.mode).arg(c.first, c.last).toStdString());
+        UsbManager::sharedUsbManager().setMode(c.mode);
+        Finder finder;
+        finder.search(QString(), QString::fromUtf8(c.first), QString::fromUtf8(c.last));
+        // A single hit is loaded at once, so the list of hits shows what the search found.
+        EXPECT_EQ(finder.con.comBox()->count(), c.hits.size());
+        EXPECT_EQ(finder.con.noStr(), c.hits.value(0));
+        if (auto *overlay = finder.con.window()->findChild<TYAlertView *>()) overlay->okButtonClicked();
+    }
+    UsbManager::sharedUsbManager().setMode(-1);
 }
 
 TEST(OutputController, ListsNewestFirstAndKeepsExactlyOneTick) {
