@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <QDate>
+
+#include "datamanage/PatientListImport.h"
+#include "link/UsbManager.h"
+#include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
+#include "platform/UserDefaults.h"
+#include "records/SettingsFixture.h"
+
+namespace {
+
+using cvx::FileManager;
+
+QString fixture(const QString &name) {
+    return QStringLiteral(CVX_SOURCE_DIR "/tests/datamanage/fixtures/lists/") + name;
+}
+
+QString ageOf(const QString &birthday) {
+    if (birthday.isEmpty()) return QString();
+    const QDate birth = QDate::fromString(birthday, Qt::ISODate), today = QDate::currentDate();
+    return QString::number(today.year() - birth.year() -
+                           (today < birth.addYears(today.year() - birth.year())));
+}
+
+QString rootTag(const QString &name, const QString &birthday, const QString &sex) {
+    return QStringLiteral("<DATA name=\"%1\" birthday=\"%2\" age=\"%3\" sex=\"%4\"")
+        .arg(name, birthday, ageOf(birthday), sex);
+}
+
+QString stored(const QString &chartNo) {
+    return QString::fromUtf8(settingsfixture::contents("Customer/" + chartNo + ".xml"));
+}
+
+QString remark(const QString &chartNo) {
+    return settingsfixture::shape(cvx::UserDefaults::standard().objectForKey(chartNo + "_remark"));
+}
+
+QString writeList(const QByteArray &bytes) {
+    const QString path = FileManager::homeDirectory() + QStringLiteral("/list.csv");
+    EXPECT_TRUE(FileManager::writeAtomically(path, bytes));
+    return path;
+}
+
+QStringList customerFiles() {
+    return FileManager::contentsOfDirectory(settingsfixture::dataPath(QStringLiteral("Customer")));
+}
+
+struct Patient {
+    const char *chartNo, *name, *birthday, *sex, *remark;
+};
+
+TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
+    // A patient already measured: the list replaces its details and keeps its result.
+    settingsfixture::installText(
+        "Customer/1001.xml",
+        "<DATA name=\"old\" birthday=\"\" age=\"\" sex=\"2\"><comment date=\"2024-01-01\" time=\"10:00\">"
+        "<Hospital>h</Hospital></comment></DATA>");
+    const struct {
+        const char *file;
+        std::vector<Patient> patients;
+    } cases[] = {
+        {"patients-sjis.csv",
+         {{"1001", "山田 太郎", "1980-01-01", "0", "初診"},
+          {"2", "髙橋 花子", "1975-12-31", "1", ""},
+          {"A-3(x)", " 三郎 佐藤", "", "2", "remark"}}},
+        {"patients-utf16.csv",
+         {{"77", "鈴木 一郎", "2000-02-29", "2", "メモ"}, {"78", "ＡＢＣ", "1999-12-01", "0", ""}}},
+    };
+    for (const auto &c : cases) {
+        const PatientListImport::Outcome outcome = PatientListImport::importList(fixture(c.file));
+        EXPECT_EQ(outcome.signResult, 200) << c.file;
+        EXPECT_TRUE(outcome.alertStr.isNull());
+        QStringList expectedSaved;
+        for (const Patient &p : c.patients) {
+            expectedSaved << p.chartNo;
+            const QString file = stored(p.chartNo);
+            EXPECT_TRUE(file.contains(rootTag(p.name, p.birthday, p.sex))) << p.chartNo << "\n"
+                                                                           << file.toStdString();
+            EXPECT_EQ(remark(p.chartNo), QString::fromUtf8(p.remark)) << p.chartNo;
+        }
+        EXPECT_EQ(outcome.saved, expectedSaved);
+    }
+    EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
+    EXPECT_EQ(customerFiles().size(), 5);
+}
+
+TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
+    const struct {
+        const char *text;
+        QList<int> badLines;
+        int mode = 0;
+    } cases[] = {
+        {"1,a,b,1980/1/1,M,x\r\n2,a,b,1980/1/1,M\r\n", {2}},        // five fields
+        {"カルテ番号,名,姓,生年月日,性別,備考\r\n1,a,b,,M,", {1}},  // a header line
+        {"1,a,b,,M,\r\n\r\n2,a,b,,F,", {2}},                        // a blank line between
+        {"1,a,b,,m,\r\n2,a,b,,F, ", {1}},                           // lower-case sex
+        {"1,aaaaaaaaaaaaaaaa,b,,M,", {1}},                          // 16-character name
+        {"1,a,b,1980.1.1,M,\n2,a,b,1980/2/30,,", {1, 2}},           // dot separators, no such day
+        {"Check_Measure_Result,a,b,,M,", {1}},
+        {"../x,a,b,,M,\r1234567890123456789012345678901,a,b,,,", {1, 2}},
+        {"1,a,b,,M,,", {1}},  // a comma in the remark makes seven fields
+        {"", {1}},
+        {"1,a,b,,M,", {}, 5},  // a data-link mode reads no list
+    };
+    for (const auto &c : cases) {
+        UsbManager::resetSharedForTesting();
+        settingsfixture::installText("ModeSetting.xml",
+                                     QStringLiteral("<DATA><MODE>%1</MODE></DATA>").arg(c.mode));
+        const PatientListImport::Outcome outcome =
+            PatientListImport::importList(writeList(*cvx::TextEncoding::toCp932(QString::fromUtf8(c.text))));
+        EXPECT_EQ(outcome.signResult, 404) << c.text;
+        EXPECT_EQ(outcome.alertStr, QStringLiteral("インポート対象ファイルがありません。"));
+        EXPECT_EQ(outcome.badLines, c.badLines) << c.text;
+        EXPECT_TRUE(outcome.saved.isEmpty());
+        EXPECT_EQ(customerFiles(), QStringList()) << c.text;
+        EXPECT_EQ(remark("1"), "<none>");
+    }
+    EXPECT_EQ(PatientListImport::importList(FileManager::homeDirectory() + "/missing.csv").signResult, 404);
+}
+
+TEST(PatientListImportTest, UnwritablePatientFailsTheImportAndKeepsItsFile) {
+    const QByteArray broken = "<DATA name=\"x\" birthday=\"\" age=\"\" sex=\"0\"><comment>";
+    settingsfixture::writeData("Customer/5.xml", broken);
+    const PatientListImport::Outcome outcome =
+        PatientListImport::importList(writeList("4,a,b,,M,\r\n5,c,d,,F,\r\n6,e,,,,"));
+    EXPECT_EQ(outcome.signResult, 404);
+    EXPECT_FALSE(outcome.alertStr.isEmpty());
+    EXPECT_EQ(outcome.saved, QStringList({"4", "6"}));
+    EXPECT_EQ(outcome.failed, QStringList({"5"}));
+    EXPECT_EQ(settingsfixture::contents("Customer/5.xml"), broken);
+    EXPECT_TRUE(stored("6").contains(rootTag("e", "", "2")));
+}
+
+TEST(PatientListImportTest, CancelStopsBeforeTheNextPatient) {
+    int polls = 0;
+    const PatientListImport::Outcome outcome = PatientListImport::importList(
+        writeList("4,a,b,,M,\n5,c,d,,F,\n6,e,,,,"), [&] { return ++polls > 1; });
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.saved, QStringList({"4"}));
+    EXPECT_EQ(customerFiles(), QStringList({"4.xml"}));
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "datamanage/ResultListFile.h"
+#include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
+#include "records/SettingsFixture.h"
+
+namespace {
+
+using cvx::FileManager;
+using Status = ResultListFile::Status;
+
+QString fixture(const QString &name) {
+    return QStringLiteral(CVX_SOURCE_DIR "/tests/datamanage/fixtures/lists/") + name;
+}
+
+// Patients 9 (one result, a value pair without "|"), 10 (two results, a TAB in a dentist's
+// name) and 11 (no result), the check-measurement file and a second copy of 10's file.
+void installPatients() {
+    const QString customer = fixture(QStringLiteral("Customer"));
+    for (const QString &name : FileManager::contentsOfDirectory(customer))
+        settingsfixture::writeData("Customer/" + name, *FileManager::readFile(customer + u'/' + name));
+}
+
+QString outFolder() {
+    return FileManager::homeDirectory() + QStringLiteral("/out/lists");
+}
+
+QByteArray written() {
+    return FileManager::readFile(outFolder() + QStringLiteral("/検査結果一覧.xls")).value_or("<missing>");
+}
+
+TEST(ResultListFileTest, ListsEveryResultInShiftJisWithTabsAndLineFeeds) {
+    installPatients();
+    const QByteArray expected = *FileManager::readFile(fixture(QStringLiteral("expected-list.xls")));
+    const QByteArray blankRow =
+        *cvx::TextEncoding::toCp932(QStringLiteral("11\t佐藤 次郎\t30\t\t") + QString(17, u'\t') + u'\n');
+    const struct {
+        bool withBlankRows;
+        QByteArray bytes;
+        int rows;
+    } cases[] = {{false, expected, 3}, {true, expected + blankRow, 4}};
+    for (const auto &c : cases) {
+        const ResultListFile::Outcome outcome = ResultListFile::writeList(outFolder(), c.withBlankRows);
+        EXPECT_EQ(outcome.status, Status::Written);
+        EXPECT_EQ(outcome.isSucc4, 200);
+        EXPECT_EQ(outcome.rowCount, c.rows);
+        EXPECT_EQ(written(), c.bytes) << c.withBlankRows;
+    }
+}
+
+TEST(ResultListFileTest, OutcomesWithoutAList) {
+    // Only the check-measurement file, or patients without results and no tick: nothing to list.
+    settingsfixture::writeData("Customer/Check_Measure_Result.xml",
+                               *FileManager::readFile(fixture("Customer/Check_Measure_Result.xml")));
+    EXPECT_EQ(ResultListFile::writeList(outFolder(), true).status, Status::Empty);
+    settingsfixture::writeData("Customer/11.xml", *FileManager::readFile(fixture("Customer/11.xml")));
+    EXPECT_EQ(ResultListFile::writeList(outFolder(), false).status, Status::Empty);
+    EXPECT_FALSE(FileManager::fileExists(outFolder()));
+
+    // A name Shift-JIS cannot hold fails the list and leaves the earlier one as it was.
+    installPatients();
+    ASSERT_EQ(ResultListFile::writeList(outFolder(), false).status, Status::Written);
+    const QByteArray before = written();
+    settingsfixture::installText(
+        "Customer/12.xml",
+        "<DATA name=\"😀 x\" birthday=\"\" age=\"\" sex=\"0\">"
+        "<comment date=\"2024-01-01\" time=\"10:00\"><Doctor>d</Doctor></comment></DATA>");
+    const ResultListFile::Outcome refused = ResultListFile::writeList(outFolder(), false);
+    EXPECT_EQ(refused.status, Status::Failed);
+    EXPECT_EQ(refused.isSucc4, 405);
+    EXPECT_EQ(refused.unencodable, QStringList({"12"}));
+    EXPECT_EQ(written(), before);
+
+    // A cancel while the rows are collected or written ends without a file and without "W311".
+    for (int pollsBeforeCancel : {0, 8, 12}) {
+        FileManager::removeItem(outFolder());
+        int polls = 0;
+        const auto outcome =
+            ResultListFile::writeList(outFolder(), false, [&] { return polls++ >= pollsBeforeCancel; });
+        EXPECT_EQ(outcome.status, Status::Cancelled) << pollsBeforeCancel;
+        EXPECT_FALSE(FileManager::fileExists(outFolder() + "/検査結果一覧.xls"));
+    }
+}
+
+TEST(ResultListFileTest, ChartPositionIsTheSecondPartOfTheValuePair) {
+    const struct {
+        const char *pair, *position;
+    } cases[] = {{"5.1|52", "52"}, {"12.0", ""}, {"", ""}, {"|7", "7"}, {"1|2|3", "2"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(ResultListFile::getSecStr(QString::fromUtf8(c.pair)), QString::fromUtf8(c.position))
+            << c.pair;
+    EXPECT_EQ(ResultListFile::getSecStr(QString()), "");
+}
+
+}  // namespace
