@@ -59,6 +59,7 @@ CustomButton *LinkSetController::backButton() {
 void LinkSetController::setupUi(TYWindow *window) {
     ui_->setupUi(window);
     shell::dressScreen(ui_->background, ui_->titleLabel, ui_->zbbtime);
+    shell::styleLabel(ui_->hintLabel, 14, false, QStringLiteral("#4a5a66"));
     QWidget *page = settings::preparePage(ui_->outScroll);
     viewBB_ = new BBView(page);
     // Red beyond full counts as full red.

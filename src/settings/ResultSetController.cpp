@@ -91,6 +91,7 @@ CustomButton *ResultSetController::backButton() {
 void ResultSetController::setupUi(TYWindow *window) {
     ui_->setupUi(window);
     shell::dressScreen(ui_->background, ui_->titleLabel, ui_->zbbtime);
+    shell::styleLabel(ui_->hintLabel, 14, false, QStringLiteral("#4a5a66"));
     QWidget *page = settings::preparePage(ui_->mainScroll);
     const QColor colours[] = {QColor(243, 104, 110), QColor(244, 149, 9), QColor(119, 174, 112)};
     for (int k = 1; k <= 3; ++k) {

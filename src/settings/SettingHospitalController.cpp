@@ -68,6 +68,7 @@ QPushButton *SettingHospitalController::doctorListButton() {
 void SettingHospitalController::setupUi(TYWindow *window) {
     ui_->setupUi(window);
     shell::dressScreen(ui_->background, ui_->titleLabel, ui_->zbbtime);
+    shell::styleLabel(ui_->hintLabel, 14, false, QStringLiteral("#4a5a66"));
     settings::styleTab(ui_->hospitalListBtn);
     settings::styleTab(ui_->doctorListBtn);
     settings::styleMarker(ui_->ing1);

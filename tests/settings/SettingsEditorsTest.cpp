@@ -356,3 +356,35 @@ TEST_F(SettingsEditorsTest, ASaveThatFailsIsReportedAndTheEditorStays) {
 }
 
 }  // namespace
+
+namespace {
+
+// BLD's button goes, and LEU's takes its place, unless the mode file says "0".
+TEST_F(SettingsEditorsTest, BldIsLeftOutOfTheCommentEditorInTheSixItemMode) {
+    struct Case {
+        const char *name;
+        const char *modeFile;
+        bool sixItems;
+    };
+    const Case cases[] = {
+        {"seven items", "<DATA><MODE>0</MODE><DeleteBLD>0</DeleteBLD></DATA>", false},
+        {"six items", "<DATA><MODE>0</MODE><DeleteBLD>1</DeleteBLD></DATA>", true},
+        {"unreadable file", "<DATA><MODE>0", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(cvx::FileManager::writeAtomically(
+            SettingsFiles::preparedPath(QStringLiteral("ModeSetting.xml")), QByteArray(c.modeFile)));
+        SettingMainController *settings = openSettings();
+        auto *editor = open(settings, settings->resultSetButton(), &SettingMainController::resultSetCon);
+        ASSERT_TRUE(editor);
+        const int bldPlace = editor->itemButton(4)->x();
+        EXPECT_EQ(editor->isSixItems(), c.sixItems);
+        EXPECT_EQ(editor->itemButton(4)->isVisible(), !c.sixItems);
+        EXPECT_EQ(editor->itemButton(5)->x() == bldPlace, c.sixItems);
+        editor->backTap();
+        settle();
+    }
+}
+
+}  // namespace
