@@ -83,14 +83,4 @@ TEST(ResultListFileTest, OutcomesWithoutAList) {
     }
 }
 
-TEST(ResultListFileTest, ChartPositionIsTheSecondPartOfTheValuePair) {
-    const struct {
-        const char *pair, *position;
-    } cases[] = {{"5.1|52", "52"}, {"12.0", ""}, {"", ""}, {"|7", "7"}, {"1|2|3", "2"}};
-    for (const auto &c : cases)
-        EXPECT_EQ(ResultListFile::getSecStr(QString::fromUtf8(c.pair)), QString::fromUtf8(c.position))
-            << c.pair;
-    EXPECT_EQ(ResultListFile::getSecStr(QString()), "");
-}
-
 }  // namespace
