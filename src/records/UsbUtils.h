@@ -287,4 +287,25 @@ public:
     // false for a refused chart number or a failed deletion.
     static bool delTxtBackup(const QString &chartNo);
     // ---- end of result CSV and text backups ----------------------------------------------
+
+    // ---- Conversion of imported patient files (datamanage/UsbUtils_Conversion.cpp) -------
+    // Library cvx_datamanage. Merge the results of an imported patient file (`from`, never
+    // changed) into the local patient file `to` (made when missing), bringing the converter's
+    // own layout to the current one: oldest (isOldData 1), old (2) or current (any other).
+    // Chart positions and level words are recomputed from the raw data line with this
+    // computer's calculation ranges. A local result and an imported one with the same date
+    // and time keep the local one; the file is written newest first. Results too short for
+    // their layout are copied unconverted. Any thread; holds SettingsFiles::writeMutex()
+    // around the read and write of the local file.
+    enum class ConvertResult {
+        Written,
+        NothingToRead,      // the imported file is missing or unreadable; nothing written
+        LocalUnreadable,    // the local file exists but cannot be read; left as it is
+        CalculationFailed,  // the calculation ranges failed; nothing written
+        WriteFailed,
+    };
+    static ConvertResult saveFromOldOldDataPath(const QString &from, const QString &to);
+    static ConvertResult saveFromOldDataPath(const QString &from, const QString &to);
+    static ConvertResult saveFromCurrentDataPath(const QString &from, const QString &to);
+    // ---- end of conversion of imported patient files --------------------------------------
 };

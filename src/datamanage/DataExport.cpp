@@ -1,0 +1,190 @@
+#include "datamanage/DataExport.h"
+
+#include <QUuid>
+#include <QVariantList>
+
+#include <mutex>
+
+#include "platform/DateFormatter.h"
+#include "platform/Dispatch.h"
+#include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
+#include "platform/XmlDocument.h"
+#include "records/BBInitDatas.h"
+#include "records/SettingsFiles.h"
+#include "records/UsbUtils.h"
+
+namespace {
+
+using cvx::FileManager;
+
+const QString kSelect = QStringLiteral("select");
+
+// Gives the entry at the position of the first "1" of the flags select="1"; nothing when the
+// flags hold no "1" or the list is shorter.
+void markTicked(const cvx::XmlElement &list, const QStringList &flags) {
+    const qsizetype ticked = flags.indexOf(QStringLiteral("1"));
+    if (ticked < 0) return;
+    cvx::XmlElement entry = list.childAt(int(ticked));
+    if (!entry.isNull() && ticked < list.childCount()) entry.setAttribute(kSelect, QStringLiteral("1"));
+}
+
+QStringList texts(const QVariant &value) {
+    QStringList out;
+    for (const QVariant &entry : value.toList()) out.append(entry.toString());
+    return out;
+}
+
+// The "zsignData" flags of the stock-comment list at `position` among the root's children.
+// A list that names its item and level by `title` and `type` takes that slot, so that the
+// import finds the tick on the same list whatever the order of the file; otherwise the order
+// of the file the application carries decides.
+QStringList stockFlags(const cvx::XmlElement &list, int position, const QVariantList &signData) {
+    int item = position / 3;
+    int level = position >= 3 && position <= 5 ? position % 3 : 2 - position % 3;
+    for (const QString &key : BBInitDatas::listKeys()) {
+        const auto row = BBInitDatas::listKey(key);
+        if (row->title == list.attribute(QStringLiteral("title")) &&
+            row->type == list.attribute(QStringLiteral("type"))) {
+            item = row->item;
+            level = row->level;
+            break;
+        }
+    }
+    if (item >= signData.size()) return {};
+    const QVariantList levels = signData.at(item).toList();
+    return level < levels.size() ? texts(levels.at(level)) : QStringList();
+}
+
+bool isTarget(const QString &name) {
+    return name.size() >= 4 && name.endsWith(QLatin1String(".xml"));
+}
+
+QString hiddenSibling(const QString &chosenFolder, const QString &name, const QString &what) {
+    return FileManager::appendingPathComponent(
+        chosenFolder,
+        QStringLiteral(".%1.%2-%3").arg(name, what, QUuid::createUuid().toString(QUuid::Id128)));
+}
+
+}  // namespace
+
+QString DataExport::exportFolderName(const QDateTime &now) {
+    return QStringLiteral("唾液検査結果データ") +
+           cvx::DateFormatter(QStringLiteral("yyyy年MM月dd日")).stringFromDate(now);
+}
+
+void DataExport::updateCommentXml(const QString &path) {
+    if (!FileManager::fileExists(path)) return;
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    if (!doc) return;
+    const cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
+    const QList<cvx::XmlElement> lists = doc->rootElement().elements();
+    if (lists.isEmpty()) return;
+    if (lists.size() != 1) {
+        const QVariantList signData = defaults.arrayForKey(QStringLiteral("zsignData"));
+        for (int i = 0; i < lists.size() - 1; ++i)
+            markTicked(lists.at(i), stockFlags(lists.at(i), i, signData));
+    }
+    markTicked(lists.last(), defaults.stringArrayForKey(QStringLiteral("ztotAry")));
+    doc->save(path);
+}
+
+void DataExport::updateHisSettingXml(const QString &path) {
+    if (!FileManager::fileExists(path)) return;
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    if (!doc) return;
+    const cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
+    for (const cvx::XmlElement &list : doc->rootElement().elements()) {
+        const bool hospital = list.attribute(QStringLiteral("name")) == QLatin1String("hospital");
+        markTicked(list,
+                   defaults.stringArrayForKey(hospital ? QStringLiteral("hos1") : QStringLiteral("hos2")));
+    }
+    doc->save(path);
+}
+
+bool DataExport::updateCustomer(const QString &folder) {
+    for (const QString &name : FileManager::contentsOfDirectory(folder)) {
+        if (!isTarget(name)) continue;
+        const QString path = FileManager::appendingPathComponent(folder, name);
+        std::optional<cvx::XmlDocument> doc =
+            cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
+        if (!doc) return false;
+        const QList<cvx::XmlElement> results = doc->rootElement().elements();
+        for (const cvx::XmlElement &result : results) {
+            for (cvx::XmlElement child : result.elements()) {
+                const QString n = child.name();
+                if (n == QLatin1String("BLD") || n == QLatin1String("DataValue4") ||
+                    n == QLatin1String("Content4"))
+                    cvx::XmlElement(result).removeChild(child);
+            }
+        }
+        if (doc->rootElement().childCount() > 0 && !doc->save(path)) return false;
+    }
+    return true;
+}
+
+DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
+                                                 const DataJobs::CancelFlag *isCancel) {
+    Outcome out;
+    const QString source = SettingsFiles::dataFolder();
+    out.folder = FileManager::appendingPathComponent(chosenFolder, exportFolderName());
+    const auto fail = [&out] {
+        out.isSucc = DataJobs::kExportFailed;
+        return out;
+    };
+    if (chosenFolder.isEmpty() || !FileManager::isDirectory(chosenFolder) ||
+        !FileManager::isDirectory(source))
+        return fail();
+    // An export inside the data folder would copy the folder into itself.
+    if (DataJobs::isInsideFolder(chosenFolder, source)) return fail();
+    if (DataJobs::cancelled(isCancel)) {
+        out.cancelled = true;
+        return out;
+    }
+
+    const QString staging = hiddenSibling(chosenFolder, exportFolderName(), QStringLiteral("partial"));
+    bool copied = false;
+    {
+        // One consistent picture of the lists, the ticks and the patient files.
+        std::lock_guard lock(SettingsFiles::writeMutex());
+        copied = FileManager::copyItem(source, staging);
+        if (copied) {
+            updateCommentXml(FileManager::appendingPathComponent(staging, QStringLiteral("Comment.xml")));
+            updateHisSettingXml(
+                FileManager::appendingPathComponent(staging, QStringLiteral("HisSetting.xml")));
+        }
+    }
+    bool ok = copied;
+    if (ok && UsbUtils::isDeleteBLD())
+        ok = updateCustomer(FileManager::appendingPathComponent(staging, QStringLiteral("Customer")));
+    if (!ok || DataJobs::cancelled(isCancel)) {
+        FileManager::removeItem(staging);
+        if (ok) out.cancelled = true;
+        return ok ? out : fail();
+    }
+
+    // The earlier export of the day is put aside, not deleted, until the new one stands.
+    const QString aside = hiddenSibling(chosenFolder, exportFolderName(), QStringLiteral("old"));
+    const bool hadEarlier = FileManager::fileExists(out.folder);
+    if (hadEarlier && !FileManager::moveItem(out.folder, aside)) {
+        FileManager::removeItem(staging);
+        return fail();
+    }
+    if (!FileManager::moveItem(staging, out.folder)) {
+        if (hadEarlier) FileManager::moveItem(aside, out.folder);
+        FileManager::removeItem(staging);
+        return fail();
+    }
+    if (hadEarlier) FileManager::removeItem(aside);
+    return out;
+}
+
+void DataExport::start(const QString &chosenFolder, std::shared_ptr<DataJobs::CancelFlag> isCancel,
+                       std::function<void(const Outcome &)> completion) {
+    cvx::Dispatch::globalAsync([chosenFolder, isCancel, completion] {
+        const Outcome outcome = exportDataFolder(chosenFolder, isCancel.get());
+        cvx::Dispatch::mainAsync([completion, outcome] {
+            if (completion) completion(outcome);
+        });
+    });
+}

@@ -1,0 +1,360 @@
+#include "datamanage/DataImport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMap>
+#include <QSet>
+#include <QVariant>
+
+#include <mutex>
+#include <optional>
+
+#include "datamanage/AddTabData.h"
+#include "platform/Bundle.h"
+#include "platform/Dispatch.h"
+#include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
+#include "platform/XmlDocument.h"
+#include "records/SettingsFiles.h"
+#include "records/UsbUtils.h"
+
+namespace {
+
+using cvx::FileManager;
+using cvx::XmlDocument;
+using cvx::XmlElement;
+
+const QString kCheckName = QStringLiteral("Check_Measure_Result");
+
+std::function<void(const QString &)> &afterFileHook() {
+    static std::function<void(const QString &)> hook;
+    return hook;
+}
+
+// The user-default keys that the list merges change.
+const QStringList &tickKeys() {
+    static const QStringList keys{
+        QStringLiteral("zsignData"), QStringLiteral("zcontent"), QStringLiteral("ztotAry"),
+        QStringLiteral("ztotal"),    QStringLiteral("hos1"),     QStringLiteral("hos2"),
+        QStringLiteral("zhospital"), QStringLiteral("zdoctor"),
+    };
+    return keys;
+}
+
+// What the data folder and the tick keys held before the import changed them, so that a
+// failed or cancelled import can put every one of them back.
+class Journal {
+public:
+    Journal() {
+        for (const QString &key : tickKeys())
+            defaults_.insert(key, cvx::UserDefaults::standard().objectForKey(key));
+    }
+
+    // False when an existing file cannot be read: it must then not be changed.
+    bool keep(const QString &path) {
+        if (files_.contains(path)) return true;
+        if (!FileManager::fileExists(path)) {
+            files_.insert(path, std::nullopt);
+            return true;
+        }
+        const std::optional<QByteArray> bytes = FileManager::readFile(path);
+        if (!bytes) return false;
+        files_.insert(path, bytes);
+        return true;
+    }
+
+    void keepFolder(const QString &path) {
+        if (!FileManager::isDirectory(path)) createdFolders_.prepend(path);
+    }
+
+    void rollBack() {
+        for (auto it = files_.cbegin(); it != files_.cend(); ++it) {
+            if (it.value()) {
+                FileManager::writeAtomically(it.key(), *it.value());
+            } else if (FileManager::fileExists(it.key())) {
+                FileManager::removeItem(it.key());
+            }
+        }
+        for (const QString &folder : createdFolders_) QDir().rmdir(folder);
+        cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
+        for (auto it = defaults_.cbegin(); it != defaults_.cend(); ++it)
+            defaults.setObject(it.value(), it.key());
+        defaults.synchronize();
+    }
+
+private:
+    QMap<QString, std::optional<QByteArray>> files_;
+    QStringList createdFolders_;
+    QMap<QString, QVariant> defaults_;
+};
+
+// A plain file: not a link, not a folder.
+bool isPlainFile(const QString &path) {
+    const QFileInfo info(path);
+    return info.isFile() && !info.isSymLink();
+}
+
+QString dataPath(const QString &name) {
+    return FileManager::appendingPathComponent(SettingsFiles::dataFolder(), name);
+}
+
+QStringList localListing(const QString &localCustomer) {
+    QStringList out;
+    for (const QString &name : FileManager::contentsOfDirectory(localCustomer)) {
+        if (name.size() >= 4 && name.endsWith(QLatin1String(".xml")))
+            out.append(QStringLiteral("     ") + name);
+    }
+    return out;
+}
+
+// Why an imported Customer entry is not taken; null when it is.
+QString refusal(const QString &relative, const QString &source) {
+    if (relative.contains(QLatin1Char('/'))) return QStringLiteral("not directly in Customer");
+    if (!isPlainFile(source)) return QStringLiteral("not a plain file");
+    const QString base = FileManager::deletingPathExtension(relative);
+    if (base != kCheckName && !UsbUtils::isSafeChartNumber(base, true))
+        return QStringLiteral("not a chart number");
+    return QString();
+}
+
+class Importer {
+public:
+    Importer(const QString &chosen, const DataJobs::CancelFlag *isCancel)
+        : chosen_(chosen), isCancel_(isCancel) {}
+
+    DataImport::Outcome run() {
+        const QString data = SettingsFiles::dataFolder();
+        FileManager::createDirectory(data);
+        // Importing the data folder into itself would merge every file with itself.
+        if (chosen_.isEmpty() || !FileManager::isDirectory(chosen_) ||
+            DataJobs::isInsideFolder(chosen_, data) ||
+            DataJobs::isInsideFolder(chosen_ + QStringLiteral("/Customer"), data)) {
+            return finish(false);
+        }
+
+        std::lock_guard lock(SettingsFiles::writeMutex());
+        bool ok = importCustomer();
+        if (ok && !cancelled()) ok = importSettings();
+        if (!ok || cancelled()) journal_.rollBack();
+        return finish(ok && !cancelled());
+    }
+
+private:
+    bool cancelled() const { return DataJobs::cancelled(isCancel_); }
+
+    bool importCustomer() {
+        const QString source = FileManager::appendingPathComponent(chosen_, QStringLiteral("Customer"));
+        if (!FileManager::isDirectory(source)) return true;
+        hasCustomer_ = true;
+        const QString local = UsbUtils::customerFolder();
+        journal_.keepFolder(local);
+        if (!FileManager::createDirectory(local)) return false;
+
+        QStringList paths;
+        for (const QString &relative : FileManager::subpaths(source)) {
+            if (cancelled()) return true;
+            if (FileManager::pathExtension(relative) == QLatin1String("xml")) paths.append(relative);
+        }
+        for (const QString &relative : paths) {
+            if (cancelled()) return true;
+            const QString from = FileManager::appendingPathComponent(source, relative);
+            const QString why = refusal(relative, from);
+            if (!why.isNull()) {
+                skipped_.append(relative + QStringLiteral(": ") + why);
+                continue;
+            }
+            const QString to = FileManager::appendingPathComponent(local, relative);
+            // A link in our own folder is not followed: the save would write through it.
+            if (QFileInfo(to).isSymLink()) {
+                skipped_.append(relative + QStringLiteral(": local file is a link"));
+                continue;
+            }
+            if (!journal_.keep(to)) return false;
+            if (!importOne(relative, from, to)) return false;
+            if (afterFileHook()) afterFileHook()(relative);
+        }
+        return true;
+    }
+
+    bool importOne(const QString &name, const QString &from, const QString &to) {
+        if (FileManager::deletingPathExtension(name) == kCheckName) {
+            if (FileManager::fileExists(to)) return DataImport::saveCheckDataPath(to, from);
+            const std::optional<QByteArray> bytes = FileManager::readFile(from);
+            return bytes && FileManager::writeAtomically(to, *bytes);
+        }
+        using R = UsbUtils::ConvertResult;
+        R result = R::Written;
+        switch (UsbUtils::isOldData(from)) {
+            case 1:
+                result = UsbUtils::saveFromOldOldDataPath(from, to);
+                break;
+            case 2:
+                result = UsbUtils::saveFromOldDataPath(from, to);
+                break;
+            default:
+                result = UsbUtils::saveFromCurrentDataPath(from, to);
+                break;
+        }
+        switch (result) {
+            case R::Written:
+                return true;
+            case R::NothingToRead:
+                skipped_.append(name + QStringLiteral(": unreadable"));
+                return true;
+            case R::LocalUnreadable:
+                skipped_.append(name + QStringLiteral(": local file unreadable"));
+                return true;
+            case R::CalculationFailed:
+            case R::WriteFailed:
+                return false;
+        }
+        return false;
+    }
+
+    // The imported settings file when it is a plain file; null otherwise.
+    QString imported(const QString &name) const {
+        const QString path = FileManager::appendingPathComponent(chosen_, name);
+        return isPlainFile(path) ? path : QString();
+    }
+
+    bool importSettings() {
+        bool ok = true;
+        bool nothingFound = false;
+
+        const QString comment = imported(QStringLiteral("Comment.xml"));
+        if (!comment.isNull()) {
+            if (cancelled()) return true;
+            if (!journal_.keep(dataPath(QStringLiteral("Comment.xml")))) return false;
+            ok = AddTabData::addTabDataFromPath(comment) && AddTabData::addTotalDataFromPath(comment) && ok;
+        } else {
+            nothingFound = true;
+        }
+
+        const QString his = imported(QStringLiteral("HisSetting.xml"));
+        if (!his.isNull()) {
+            if (cancelled()) return true;
+            if (!journal_.keep(dataPath(QStringLiteral("HisSetting.xml")))) return false;
+            ok = AddTabData::addHisDataFromPath(his) && ok;
+            nothingFound = false;
+        }
+
+        const QString mode = imported(QStringLiteral("ModeSetting.xml"));
+        if (!mode.isNull()) {
+            if (cancelled()) return true;
+            ok = takeMode(mode) && ok;
+            nothingFound = false;
+        }
+
+        const QString transfer = imported(QStringLiteral("DataTransfer.xml"));
+        if (!transfer.isNull()) {
+            if (cancelled()) return true;
+            const std::optional<XmlDocument> doc = SettingsFiles::load(transfer);
+            ok = doc && save(*doc, QStringLiteral("DataTransfer.xml")) && ok;
+            nothingFound = false;
+        }
+
+        const QString usb = imported(QStringLiteral("USBSetting.xml"));
+        if (!usb.isNull()) {
+            if (cancelled()) return true;
+            std::optional<XmlDocument> doc = SettingsFiles::load(usb);
+            if (doc && doc->firstNodeForXPath(QStringLiteral("/DATA/Timeout")).isNull())
+                doc->rootElement().appendElement(QStringLiteral("Timeout"), QStringLiteral("10000"));
+            ok = doc && save(*doc, QStringLiteral("USBSetting.xml")) && ok;
+        } else if (nothingFound) {
+            ok = false;
+        }
+        return ok;
+    }
+
+    bool takeMode(const QString &path) {
+        const std::optional<XmlDocument> theirs = SettingsFiles::load(path);
+        const auto first = [&theirs](const QString &xpath) {
+            const XmlElement node = theirs ? theirs->firstNodeForXPath(xpath) : XmlElement();
+            return node.isNull() ? QStringLiteral("0") : node.stringValue();
+        };
+        const QString mode = first(QStringLiteral("/DATA/MODE"));
+        const QString deleteBld = first(QStringLiteral("/DATA/DeleteBLD"));
+
+        const std::optional<QByteArray> bytes =
+            FileManager::readFile(cvx::Bundle::pathForResource(QStringLiteral("ModeSetting.xml")));
+        if (!bytes) return false;
+        std::optional<XmlDocument> ours = XmlDocument::fromBytes(*bytes, XmlDocument::Option::Tidy);
+        if (!ours) return false;
+        XmlElement modeNode = ours->firstNodeForXPath(QStringLiteral("/DATA/MODE"));
+        XmlElement bldNode = ours->firstNodeForXPath(QStringLiteral("/DATA/DeleteBLD"));
+        modeNode.setStringValue(mode);
+        bldNode.setStringValue(deleteBld);
+        return save(*ours, QStringLiteral("ModeSetting.xml"));
+    }
+
+    bool save(const XmlDocument &doc, const QString &name) {
+        const QString path = dataPath(name);
+        return journal_.keep(path) && doc.save(path);
+    }
+
+    DataImport::Outcome finish(bool ok) {
+        DataImport::Outcome out;
+        out.cancelled = cancelled();
+        out.signResult = ok ? DataJobs::kSuccess : DataJobs::kImportFailed;
+        out.alertStr = ok ? QStringLiteral("インポートは成功しました。")
+                          : QStringLiteral("インポート対象ファイルがありません。");
+        if (hasCustomer_)
+            out.fileList = QStringList{QStringLiteral("Customer")} + localListing(UsbUtils::customerFolder());
+        out.skipped = skipped_;
+        return out;
+    }
+
+    const QString chosen_;
+    const DataJobs::CancelFlag *isCancel_;
+    Journal journal_;
+    bool hasCustomer_ = false;
+    QStringList skipped_;
+};
+
+// The whole element as text, to tell results that stand identically in both files.
+QString fingerprint(const XmlElement &element) {
+    return element.toString();
+}
+
+}  // namespace
+
+bool DataImport::saveCheckDataPath(const QString &localPath, const QString &importedPath) {
+    std::lock_guard lock(SettingsFiles::writeMutex());
+    std::optional<XmlDocument> local = XmlDocument::fromFile(localPath, XmlDocument::Option::Tidy);
+    if (!local || local->rootElement().isNull()) return false;
+    const std::optional<XmlDocument> theirs = XmlDocument::fromFile(importedPath, XmlDocument::Option::Tidy);
+
+    XmlElement root = local->rootElement();
+    QList<XmlElement> all = root.elements();
+    QSet<QString> seen;
+    for (const XmlElement &result : all) seen.insert(fingerprint(result));
+    if (theirs) {
+        for (const XmlElement &result : theirs->rootElement().elements()) {
+            if (!seen.contains(fingerprint(result))) all.append(result);
+        }
+    }
+    XmlDocument merged = local->clone();
+    XmlElement mergedRoot = merged.rootElement();
+    mergedRoot.removeAllChildren();
+    for (const XmlElement &result : UsbUtils::compareComment(all)) mergedRoot.insertCopy(0, result);
+    return merged.save(localPath);
+}
+
+DataImport::Outcome DataImport::importDataFolder(const QString &chosenFolder,
+                                                 const DataJobs::CancelFlag *isCancel) {
+    return Importer(chosenFolder, isCancel).run();
+}
+
+void DataImport::start(const QString &chosenFolder, std::shared_ptr<DataJobs::CancelFlag> isCancel,
+                       std::function<void(const Outcome &)> completion) {
+    cvx::Dispatch::globalAsync([chosenFolder, isCancel, completion] {
+        const Outcome outcome = importDataFolder(chosenFolder, isCancel.get());
+        cvx::Dispatch::mainAsync([completion, outcome] {
+            if (completion) completion(outcome);
+        });
+    });
+}
+
+void DataImport::setAfterFileHookForTesting(std::function<void(const QString &name)> hook) {
+    afterFileHook() = std::move(hook);
+}

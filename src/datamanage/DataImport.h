@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+#include "datamanage/DataJobs.h"
+
+// The import of an exported data folder (job 1 of the data-management window) into the local
+// data folder: the patient files of its `Customer` folder are merged one by one, converted from
+// older layouts on the way; its check-measurement file is merged; the lists of its
+// "Comment.xml" and "HisSetting.xml" are merged with their ticks; of its "ModeSetting.xml" the
+// mode and the six-item switch are taken, its "DataTransfer.xml" whole and its "USBSetting.xml"
+// with a Timeout of "10000" added when it has none.
+//
+// All or nothing: every file of the data folder is kept as it was before the import first
+// changes it, together with the user-default keys of the ticks, and a failed or cancelled
+// import puts them all back. The import holds SettingsFiles::writeMutex() while it runs, so a
+// result stored meanwhile waits for it instead of being overwritten by a roll-back.
+//
+// Only plain files directly in the chosen `Customer` folder whose names are safe patient-file
+// names (or the check-measurement file's) are taken; links, hidden files, subfolders and other
+// names are skipped, so nothing is ever written outside the local `Customer` folder.
+class DataImport {
+public:
+    DataImport() = delete;
+
+    struct Outcome {
+        std::int32_t signResult = DataJobs::kImportFailed;  // 200 or 404
+        QString alertStr;  // "インポートは成功しました。" or "インポート対象ファイルがありません。"
+        QStringList fileList;  // "Customer", then "     <name>" per patient file of the local Customer
+        QStringList skipped;   // imported names that were not taken, with the reason
+        bool cancelled = false;
+    };
+
+    // The import on the calling thread. Cancel is polled before each patient file and each
+    // settings file.
+    static Outcome importDataFolder(const QString &chosenFolder,
+                                    const DataJobs::CancelFlag *isCancel = nullptr);
+    // Runs importDataFolder on a worker thread and hands its outcome to `completion` on the
+    // main thread.
+    static void start(const QString &chosenFolder, std::shared_ptr<DataJobs::CancelFlag> isCancel,
+                      std::function<void(const Outcome &)> completion);
+
+    // Merges the imported check-measurement file into the local one: all results newest first,
+    // the local root kept; an imported result equal to a local one is not added again. False
+    // when the local file cannot be read or the write failed.
+    static bool saveCheckDataPath(const QString &localPath, const QString &importedPath);
+
+    // Tests: runs after each imported patient file.
+    static void setAfterFileHookForTesting(std::function<void(const QString &name)> hook);
+};

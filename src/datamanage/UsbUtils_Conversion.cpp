@@ -1,0 +1,294 @@
+#include <QDateTime>
+#include <QMap>
+
+#include <array>
+#include <cmath>
+#include <exception>
+#include <mutex>
+
+#include "platform/DateFormatter.h"
+#include "platform/FileManager.h"
+#include "platform/Numbers.h"
+#include "records/NSStringExt.h"
+#include "records/SettingsFiles.h"
+#include "records/UsbUtils.h"
+
+namespace {
+
+using cvx::XmlDocument;
+using cvx::XmlElement;
+
+enum class Layout { Oldest, Old, Current };
+
+// Positions of an item's level word, value pair and comment in a current-layout result.
+struct ItemPlace {
+    int element;
+    int pair;
+    int comment;
+};
+constexpr std::array<ItemPlace, 7> kPlaces{{
+    {5, 6, 7},
+    {8, 9, 10},
+    {11, 12, 13},
+    {14, 15, 16},
+    {17, 18, 19},
+    {20, 21, 22},
+    {23, 24, 25},
+}};
+
+// Children a rewritten result must hold (after the BLD elements are back) and the fields its
+// raw data line must hold as read, so that every positional access stays inside.
+int requiredChildren(Layout layout) {
+    switch (layout) {
+        case Layout::Oldest:
+            return 17;
+        case Layout::Old:
+            return 27;
+        case Layout::Current:
+            return 28;
+    }
+    return 0;
+}
+int requiredFields(Layout layout) {
+    return layout == Layout::Current ? 41 : 40;
+}
+
+void dropNonElements(XmlElement &element) {
+    for (int i = element.childCount() - 1; i >= 0; --i) {
+        if (!element.childAt(i).isElement()) element.removeChildAt(i);
+    }
+}
+
+bool hasChildNamed(const XmlElement &element, const QString &name) {
+    return !element.firstElement(name).isNull();
+}
+
+QString valuePart(const QString &pair) {
+    return pair.section(QLatin1Char('|'), 0, 0);
+}
+
+double logOrZero(double v) {
+    return v > 0 ? std::log10(v) : 0.0;
+}
+
+struct ItemValue {
+    double value = 0;
+    QString word;
+    QString pair;
+};
+
+// Values, chart positions and level words of the seven items. `line` is the raw data line as
+// read from the file, `fields` the line in the current field order. Throws what the
+// calculation ranges throw.
+std::array<ItemValue, 7> computeItems(Layout layout, const QString &line, const QStringList &fields,
+                                      const XmlElement &result) {
+    QMap<QString, QString> table;
+    for (int k = 0; k < 9; ++k) table.insert(NSStringExt::trim(fields.at(5 + 4 * k)), fields.at(8 + 4 * k));
+    const auto pad = [&table](const QString &key) { return cvx::doubleValue(table.value(key)); };
+    // An older line of a newer instrument names its LEU and NH3 pads I_LEU and I_NH3.
+    const auto padOr = [&table, &pad](const QString &key, const QString &other) {
+        return pad(table.contains(key) ? key : other);
+    };
+
+    const bool newerPads = UsbUtils::getItemStatus(false, line) == 1;
+    const int leuStatus = UsbUtils::getItemStatus(true, line);
+    const std::int32_t leuFlag = leuStatus == 2 ? 4 : leuStatus == 3 ? 7 : 8;
+    const std::int32_t nh3Flag = newerPads ? 6 : 9;
+
+    double leu = 0;
+    double nh3 = 0;
+    if (layout == Layout::Current) {
+        const int n = result.childCount();
+        leu = cvx::doubleValue(valuePart(result.childAt(n - 10).stringValue()));
+        nh3 = cvx::doubleValue(valuePart(result.childAt(n - 4).stringValue()));
+    } else {
+        leu = padOr(QStringLiteral("LEU"), QStringLiteral("I_LEU"));
+        nh3 = padOr(QStringLiteral("NH3"), QStringLiteral("I_NH3"));
+    }
+    const double ms = pad(QStringLiteral("MS"));
+    const double ph = padOr(QStringLiteral("pH"), QStringLiteral("PH"));
+    const double bfc = pad(QStringLiteral("BFC"));
+    const double bld = pad(QStringLiteral("BLD"));
+    const double alb = pad(QStringLiteral("ALB"));
+
+    struct Input {
+        double value;
+        double chartInput;
+        std::int32_t flag;
+        std::int64_t wordIndex;
+    };
+    const std::array<Input, 7> inputs{{
+        {ms, ms, newerPads ? 0 : 10, 0},
+        {ph, ph, 1, 1},
+        {bfc, bfc, 2, 2},
+        {bld, logOrZero(bld), 3, 3},
+        {leu, logOrZero(leu), leuFlag, leuFlag},
+        {alb, alb, 5, 5},
+        {nh3, logOrZero(nh3), nh3Flag, nh3Flag},
+    }};
+    std::array<ItemValue, 7> out;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const double position = UsbUtils::getAxiYValue(inputs[i].chartInput, inputs[i].flag);
+        out[i].value = inputs[i].value;
+        out[i].word = UsbUtils::getResultValue(position, inputs[i].wordIndex);
+        out[i].pair = cvx::format("%.1f|%.0f", inputs[i].value, position);
+    }
+    return out;
+}
+
+void setLevelWord(XmlElement result, int position, const QString &word, bool isPh) {
+    XmlElement element = result.childAt(position);
+    element.setStringValue(word);
+    if (isPh) element.setName(QStringLiteral("pH"));
+}
+
+// Steps 5 to 9 of one root child. Throws what the calculation ranges throw, before the result
+// is rewritten.
+void convertResult(XmlElement result, Layout layout) {
+    dropNonElements(result);
+
+    const bool oldest = layout == Layout::Oldest;
+    if (!hasChildNamed(result, QStringLiteral("BLD")) && result.childCount() >= (oldest ? 8 : 14)) {
+        if (oldest) {
+            result.insertElement(8, QStringLiteral("BLD"));
+            result.insertElement(9, QStringLiteral("Content4"));
+        } else {
+            result.insertElement(14, QStringLiteral("BLD"));
+            result.insertElement(15, QStringLiteral("DataValue4"));
+            result.insertElement(16, QStringLiteral("Content4"));
+        }
+    }
+
+    if (result.attributeCount() <= 1) {
+        const QDateTime utc = QDateTime::currentDateTimeUtc();
+        const QString date = result.hasAttribute(QStringLiteral("date"))
+                                 ? result.attribute(QStringLiteral("date"))
+                                 : utc.toString(QStringLiteral("yyyy-MM-dd"));
+        const QString time = result.hasAttribute(QStringLiteral("time"))
+                                 ? result.attribute(QStringLiteral("time"))
+                                 : utc.toString(QStringLiteral("HH:mm"));
+        result.setAttributes({{QStringLiteral("date"), date}, {QStringLiteral("time"), time}});
+    }
+
+    const int count = result.childCount();
+    if (count == 0) return;
+    const bool endsWithRsv = result.childAt(count - 1).name() == QLatin1String("RsvData");
+    if (endsWithRsv == (layout == Layout::Current)) return;
+    if (count < requiredChildren(layout)) return;
+
+    XmlElement lineElement = result.childAt(layout == Layout::Current ? count - 2 : count - 1);
+    const QString line = lineElement.stringValue();
+    QStringList fields = line.split(QLatin1Char(','));
+    if (fields.size() < requiredFields(layout)) return;
+    if (layout != Layout::Current) fields.insert(2, result.attribute(QStringLiteral("time")));
+
+    const std::array<ItemValue, 7> items = computeItems(layout, line, fields, result);
+
+    if (oldest) {
+        result.insertElement(2, QStringLiteral("SheetFlg"), QStringLiteral("-"));
+        result.insertElement(3, QStringLiteral("Remark"));
+        result.insertElement(4, QStringLiteral("TotalComment"));
+    }
+    if (layout != Layout::Current) lineElement.setStringValue(fields.join(QLatin1Char(',')));
+
+    for (size_t i = 0; i < items.size(); ++i) {
+        const ItemPlace &place = kPlaces[i];
+        const QString pairName = QStringLiteral("DataValue%1").arg(i + 1);
+        if (!oldest) result.removeChildAt(place.pair);
+        result.insertElement(place.pair, pairName, items[i].pair);
+        setLevelWord(result, place.element, items[i].word, i == 1);
+        if (oldest) {
+            XmlElement comment = result.childAt(place.comment);
+            comment.setAttributes({});
+        }
+    }
+
+    if (layout != Layout::Current) {
+        result.appendElement(QStringLiteral("SaveDate"),
+                             cvx::DateFormatter(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                 .stringFromDate(QDateTime::currentDateTime()));
+    }
+}
+
+QList<XmlElement> elementChildren(const XmlElement &element) {
+    return element.elements();
+}
+
+// The date and time by which a local result replaces an imported one; "" and "" unless it has
+// exactly these two attributes.
+std::pair<QString, QString> resultKey(const XmlElement &result) {
+    if (result.attributeCount() != 2) return {QString(""), QString("")};
+    return {result.attribute(QStringLiteral("date")), result.attribute(QStringLiteral("time"))};
+}
+
+UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layout layout) {
+    using R = UsbUtils::ConvertResult;
+    if (!cvx::FileManager::fileExists(from)) return R::NothingToRead;
+    std::optional<XmlDocument> doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
+    if (!doc || doc->rootElement().isNull()) return R::NothingToRead;
+    doc->setVersion(QStringLiteral("1.0"));
+    doc->setCharacterEncoding(QStringLiteral("UTF-8"));
+    doc->setStandalone(false);
+
+    XmlElement root = doc->rootElement();
+    if (root.attributeCount() < 4) {
+        QList<cvx::XmlAttribute> attributes;
+        for (const char *name : {"name", "birthday", "age", "sex"}) {
+            const QString key = QString::fromLatin1(name);
+            attributes.append({key, root.hasAttribute(key) ? root.attribute(key) : QString("")});
+        }
+        root.setAttributes(attributes);
+    }
+    dropNonElements(root);
+
+    try {
+        for (XmlElement &child : elementChildren(root)) {
+            if (layout == Layout::Current && child.name() != QLatin1String("comment")) continue;
+            convertResult(child, layout);
+        }
+    } catch (const std::exception &) {
+        return R::CalculationFailed;
+    }
+
+    std::lock_guard lock(SettingsFiles::writeMutex());
+    if (cvx::FileManager::fileExists(to)) {
+        // An unreadable local file is not replaced: its results would be lost.
+        const std::optional<XmlDocument> local = XmlDocument::fromFile(to, XmlDocument::Option::Tidy);
+        if (!local || local->rootElement().isNull()) return R::LocalUnreadable;
+        const QList<XmlElement> localResults = elementChildren(local->rootElement());
+        for (const XmlElement &mine : localResults) {
+            const auto key = resultKey(mine);
+            for (const XmlElement &theirs : elementChildren(root)) {
+                if (theirs.attributeCount() == 2 && resultKey(theirs) == key) {
+                    root.removeChild(theirs);
+                    break;
+                }
+            }
+        }
+        for (const XmlElement &mine : localResults) root.insertCopy(0, mine);
+    }
+
+    QList<XmlElement> kept;
+    for (const XmlElement &child : elementChildren(root)) {
+        if (layout != Layout::Current || child.name() == QLatin1String("comment")) kept.append(child);
+    }
+    XmlDocument sorted = doc->clone();
+    XmlElement sortedRoot = sorted.rootElement();
+    sortedRoot.removeAllChildren();
+    for (const XmlElement &result : UsbUtils::compareComment(kept)) sortedRoot.insertCopy(0, result);
+    return sorted.save(to) ? R::Written : R::WriteFailed;
+}
+
+}  // namespace
+
+UsbUtils::ConvertResult UsbUtils::saveFromOldOldDataPath(const QString &from, const QString &to) {
+    return convertFile(from, to, Layout::Oldest);
+}
+
+UsbUtils::ConvertResult UsbUtils::saveFromOldDataPath(const QString &from, const QString &to) {
+    return convertFile(from, to, Layout::Old);
+}
+
+UsbUtils::ConvertResult UsbUtils::saveFromCurrentDataPath(const QString &from, const QString &to) {
+    return convertFile(from, to, Layout::Current);
+}

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+#include "fixtures/dataio/DataFolderKit.h"
+#include "platform/Numbers.h"
+#include "records/UsbUtils.h"
+
+namespace {
+
+using dataio::data;
+using dataio::read;
+
+const QString kLine = QStringLiteral(
+    "A1:V12345,2015-04-01,0001,25.0 ℃,BFC,0,w,5.0,PH,0,w,6.8,MS,0,w,12.5,DUMMY,0,---,25.0,BLD,0,w,30.0,"
+    "[Cal],0,---,25.0,LEU,0,w,20.0,ALB,0,w,40.0,NH3,0,w,15.0");
+
+// The three elements of an item as the converter must write them from the line's value.
+QString item(const QString &name, int n, double value, double chartInput, int flag, int wordIndex,
+             const QString &comment) {
+    const double position = UsbUtils::getAxiYValue(chartInput, flag);
+    return QStringLiteral(
+               "        <%1>%2</%1>\n        <DataValue%3>%4</DataValue%3>\n        "
+               "<Content%3>%5</Content%3>\n")
+        .arg(name, UsbUtils::getResultValue(position, wordIndex), QString::number(n),
+             cvx::format("%.1f|%.0f", value, position), comment);
+}
+
+QString expectedResult(const QString &remark, const QString &c4) {
+    return QStringLiteral(
+               "    <comment date=\"2015-04-01\" time=\"10:20\">\n        <Hospital>H</Hospital>\n"
+               "        <Doctor>D</Doctor>\n        <SheetFlg>-</SheetFlg>\n") +
+           remark + item("MS", 1, 12.5, 12.5, 10, 0, "c1") + item("pH", 2, 6.8, 6.8, 1, 1, "c2") +
+           item("BFC", 3, 5.0, 5.0, 2, 2, "c3") + item("BLD", 4, 30.0, std::log10(30.0), 3, 3, c4) +
+           item("LEU", 5, 20.0, std::log10(20.0), 8, 8, "c5") + item("ALB", 6, 40.0, 40.0, 5, 5, "c6") +
+           item("NH3", 7, 15.0, std::log10(15.0), 9, 9, "c7") +
+           QStringLiteral("        <RsvData>%1</RsvData>\n        <SaveDate>NOW</SaveDate>\n    </comment>\n")
+               .arg(QString(kLine).replace("2015-04-01,", "2015-04-01,10:20,"));
+}
+
+struct Case {
+    const char *label;
+    QString file;
+    int layoutClass;
+    QString expected;
+};
+
+TEST(UsbUtilsConversionTest, OlderLayoutsComeOutInTheCurrentLayoutExactly) {
+    dataio::installDefaults();
+    const QString head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
+    const QString oldest =
+        "<DATA name=\"X\"><comment date=\"2015-04-01\" "
+        "time=\"10:20\"><Hospital>H</Hospital><Doctor>D</Doctor>"
+        "<MS>m</MS><Content1 "
+        "a=\"1\">c1</Content1><PH>p</PH><Content2>c2</Content2><BFC>b</BFC><Content3>c3</Content3>"
+        "<BLD>x</BLD><Content4 z=\"2\">c4</Content4><LEU>l</LEU><Content5>c5</Content5><ALB>a</ALB>"
+        "<Content6>c6</Content6><NH3>n</NH3><Content7>c7</Content7><RsvData>" +
+        kLine + "</RsvData></comment></DATA>";
+    // Exported in the six-item mode: no BLD elements.
+    const QString old =
+        "<DATA name=\"Y\" birthday=\"2000-01-01\" age=\"15\" sex=\"0\"><comment date=\"2015-04-01\" "
+        "time=\"10:20\">"
+        "<Hospital>H</Hospital><Doctor>D</Doctor><SheetFlg>-</SheetFlg><Remark>r</Remark><TotalComment>t</"
+        "TotalComment>"
+        "<MS>m</MS><DataValue1>0|0</DataValue1><Content1>c1</Content1><PH>p</PH><DataValue2>0|0</DataValue2>"
+        "<Content2>c2</Content2><BFC>b</BFC><DataValue3>0|0</DataValue3><Content3>c3</Content3><LEU>l</LEU>"
+        "<DataValue5>0|0</DataValue5><Content5>c5</Content5><ALB>a</ALB><DataValue6>0|0</DataValue6>"
+        "<Content6>c6</Content6><NH3>n</NH3><DataValue7>0|0</DataValue7><Content7>c7</Content7><RsvData>" +
+        kLine + "</RsvData></comment></DATA>";
+    const Case cases[] = {
+        {"oldest", oldest, 1,
+         head + "<DATA name=\"X\" birthday=\"\" age=\"\" sex=\"\">\n" +
+             expectedResult("        <Remark></Remark>\n        <TotalComment></TotalComment>\n", "c4") +
+             "</DATA>\n"},
+        {"old, six items", old, 2,
+         head + "<DATA name=\"Y\" birthday=\"2000-01-01\" age=\"15\" sex=\"0\">\n" +
+             expectedResult("        <Remark>r</Remark>\n        <TotalComment>t</TotalComment>\n", "") +
+             "</DATA>\n"},
+    };
+    QTemporaryDir chosen;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString from = chosen.path() + "/P.xml";
+        const QString to = data("Customer/P.xml");
+        dataio::write(from, c.file);
+        QFile::remove(to);
+        ASSERT_EQ(UsbUtils::isOldData(from), c.layoutClass);
+        const auto convert =
+            c.layoutClass == 1 ? &UsbUtils::saveFromOldOldDataPath : &UsbUtils::saveFromOldDataPath;
+        cvx::FileManager::createDirectory(data("Customer"));
+        ASSERT_EQ(convert(from, to), UsbUtils::ConvertResult::Written);
+        QString written = read(to);
+        const QRegularExpression saveDate("<SaveDate>\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d</SaveDate>");
+        EXPECT_TRUE(written.contains(saveDate));
+        written.replace(saveDate, "<SaveDate>NOW</SaveDate>");
+        EXPECT_EQ(written, c.expected);
+        EXPECT_EQ(read(from), c.file);  // the imported file is never changed
+    }
+}
+
+// A local file that cannot be read is kept rather than replaced (its results would be lost);
+// a result too short for its layout is copied unconverted rather than read out of range.
+TEST(UsbUtilsConversionTest, UnreadableLocalFileAndShortResultsLoseNothing) {
+    dataio::installDefaults();
+    QTemporaryDir chosen;
+    const QString from = chosen.path() + "/P.xml";
+    const QString to = data("Customer/P.xml");
+    const QString shortResult =
+        "<DATA name=\"a\" birthday=\"\" age=\"\" sex=\"\"><comment date=\"2015-01-01\" time=\"09:00\">"
+        "<MS>m</MS><RsvData>too,short</RsvData></comment></DATA>";
+    dataio::write(from, shortResult);
+    dataio::write(to, "<DATA><comment");
+    EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::LocalUnreadable);
+    EXPECT_EQ(read(to), "<DATA><comment");
+
+    QFile::remove(to);
+    EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::Written);
+    EXPECT_TRUE(read(to).contains("<MS>m</MS>\n        <RsvData>too,short</RsvData>"));
+}
+
+}  // namespace
