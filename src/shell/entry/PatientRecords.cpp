@@ -3,6 +3,7 @@
 #include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "records/NSStringExt.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 
 namespace entry {
@@ -162,6 +163,9 @@ bool saveCustInfo(const OCMCustInfo &info) {
     if (path.isNull() || isCheckMeasureResult(info.customerNo())) return false;
     cvx::FileManager::createDirectory(UsbUtils::customerFolder());
 
+    // The data-link import calls this from its worker thread while the link may store a result
+    // into the same file: one lock from reading to writing keeps both.
+    std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<cvx::XmlDocument> doc;
     if (cvx::FileManager::fileExists(path)) {
         doc = readPatientFile(path);
