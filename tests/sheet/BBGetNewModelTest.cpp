@@ -94,7 +94,6 @@ TEST(BBGetNewModelTest, SplitsTheNameOutsideModesThreeAndFour) {
         {0, "山田 花 子", {"山田", "花", "子"}},
         {5, "山田  花子", {"山田", "", "花子"}},
         {3, "山田 花 子", {"山田 花 子"}},
-        {4, "山田 花子", {"山田 花子"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.toStdString() + " mode " + std::to_string(c.mode));

@@ -96,13 +96,4 @@ TEST(QRCodeTest, PrintedCodeDecodesToTheSameBytes) {
     EXPECT_TRUE(QRCodeGenerator::qrImageForString("", 220).isNull());
 }
 
-TEST(QRCodeTest, ModulesSitThreeModulesInFromTheTopLeft) {
-    const QImage image = QRCodeGenerator::qrImageForString("2026-03-05,09:08,A-123", 470);
-    ASSERT_EQ(image.size(), QSize(470, 470));  // 41 + 6 modules of 10 pixels
-    EXPECT_EQ(qAlpha(image.pixel(29, 29)), 0);
-    EXPECT_EQ(image.pixel(30, 30), qRgba(0, 0, 0, 255));  // finder pattern corner
-    EXPECT_EQ(image.pixel(439, 30), qRgba(0, 0, 0, 255));
-    EXPECT_EQ(qAlpha(image.pixel(440, 30)), 0);
-}
-
 }  // namespace
