@@ -1,132 +1,305 @@
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
+#include "charts/BBColumnView.h"
+#include "charts/BBNetView.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 #include "platform/XmlDocument.h"
+#include "records/BBInitDatas.h"
+#include "records/UsbUtils.h"
 #include "review/OutputController.h"
 #include "review/ResultTableController.h"
 #include "shell/kit/BBTime.h"
 #include "shell/kit/CustomButton.h"
+#include "shell/kit/KitPictures.h"
+#include "shell/kit/PictureView.h"
+#include "shell/kit/TYAlertView.h"
 #include "shell/kit/TYWindow.h"
 #include "shell/kit/WindowList.h"
 
 namespace {
 
-// Two measurements, newest first, as the patient file keeps them.
-const char *const kPatientFile = R"(<?xml version="1.0" encoding="UTF-8" standalone="no"?>
-<DATA name="山田 花子" birthday="1980-04-01" age="46" sex="1">
-    <comment date="2026-12-06" time="10:30:00">
-        <Hospital>中央歯科</Hospital><Doctor>佐藤</Doctor><SheetFlg>-</SheetFlg><Remark></Remark><TotalComment></TotalComment>
-        <MS>多め</MS><DataValue1>31.4|55</DataValue1><Content1>a</Content1>
-        <pH>平均レベル</pH><DataValue2>6.8|50</DataValue2><Content2>b</Content2>
-        <BFC>弱め</BFC><DataValue3>12.0|20</DataValue3><Content3>c</Content3>
-        <BLD>少なめ</BLD><DataValue4>0.5|10</DataValue4><Content4>d</Content4>
-        <LEU>平均レベル</LEU><DataValue5>40.0|45</DataValue5><Content5>e</Content5>
-        <ALB>多め</ALB><DataValue6>80.2|90</DataValue6><Content6>f</Content6>
-        <NH3>少なめ</NH3><DataValue7>3.3|15</DataValue7><Content7>g</Content7>
-        <RsvData></RsvData><SaveDate>2026-12-06 10:35:12</SaveDate>
-    </comment>
-    <comment date="2026-11-01" time="09:00:00">
-        <MS>少なめ</MS><DataValue1>1.0|5</DataValue1>
-        <pH>高め</pH><DataValue2>7.9|95</DataValue2>
-    </comment>
-</DATA>
-)";
+// One stored measurement: date, time, level words and chart positions in item order, the
+// temperature field, hospital and dentist.
+QString result(const char *date, const char *time, const QStringList &words, const QStringList &positions,
+               const char *temperature, const char *hospital, const char *doctor) {
+    const char *items[] = {"MS", "pH", "BFC", "BLD", "LEU", "ALB", "NH3"};
+    QString body = QStringLiteral(
+                       "<Hospital>%1</Hospital><Doctor>%2</Doctor><SheetFlg>-</SheetFlg><Remark></Remark>"
+                       "<TotalComment></TotalComment>")
+                       .arg(QString::fromUtf8(hospital), QString::fromUtf8(doctor));
+    for (int i = 0; i < 7; ++i)
+        body += QStringLiteral("<%1>%2</%1><DataValue%3>1.0|%4</DataValue%3><Content%3>c%3</Content%3>")
+                    .arg(QLatin1String(items[i]), words[i])
+                    .arg(i + 1)
+                    .arg(positions[i]);
+    body += QStringLiteral("<RsvData>R1:V1,%1,%2,7,%3</RsvData><SaveDate>x</SaveDate>")
+                .arg(QLatin1String(date), QLatin1String(time), QString::fromUtf8(temperature));
+    return QStringLiteral("<comment date=\"%1\" time=\"%2\">%3</comment>")
+        .arg(QLatin1String(date), QLatin1String(time), body);
+}
+
+const QStringList kWords = {"多め", "低め", "強め", "平均レベル", "平均レベル", "少なめ", "多め"};
+const QStringList kPositions = {"55", "20", "30", "40", "45", "10", "70"};
+
+void writeFixture(bool six) {
+    const QDir data(QDir::home().filePath(QStringLiteral(".Corvadenix")));
+    data.mkpath(QStringLiteral("Customer"));
+    for (const char *name : {"Comment.xml", "HisSetting.xml", "CalcSetting.xml", "ModeSetting.xml"})
+        QFile::copy(QStringLiteral(":/settings/") + QLatin1String(name), data.filePath(QLatin1String(name)));
+    QFile::setPermissions(data.filePath(QStringLiteral("Comment.xml")), QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(data.filePath(QStringLiteral("HisSetting.xml")),
+                          QFile::ReadOwner | QFile::WriteOwner);
+    QFile mode(data.filePath(QStringLiteral("ModeSetting.xml")));
+    mode.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_TRUE(mode.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    mode.write(QStringLiteral(
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA><MODE>0</MODE><DeleteBLD>%1</DeleteBLD>"
+                   "</DATA>\n")
+                   .arg(six ? 1 : 0)
+                   .toUtf8());
+    const QStringList older = {"少なめ", "高め", "弱め", "少なめ", "少なめ", "多め", "少なめ"};
+    QString file = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA name=\"山田 花子\">") +
+                   result("2026-12-06", "10:30", kWords, kPositions, "23.4 ℃", "中央歯科", "佐藤") +
+                   result("2026-11-01", "09:00", older, kPositions, "18.6 ℃", "", "") +
+                   result("2026-10-01", "08:00", older, kPositions, "20.0 ℃", "", "") +
+                   result("2026-09-01", "07:00", older, kPositions, "21.0 ℃", "", "") +
+                   QStringLiteral("</DATA>\n");
+    QFile patient(data.filePath(QStringLiteral("Customer/A-100.xml")));
+    ASSERT_TRUE(patient.open(QIODevice::WriteOnly));
+    patient.write(file.toUtf8());
+}
 
 struct ResultScreen {
-    ResultScreen() {
-        opener.move(40, 30);
+    explicit ResultScreen(const char *dateStr = "2026-12-06 10:30", bool six = false) {
+        writeFixture(six);
         opener.makeKeyAndOrderFront();
-        con.window()->setLastWindow(&opener);
-        con.setDataXML(
-            cvx::XmlDocument::fromText(QString::fromUtf8(kPatientFile), cvx::XmlDocument::Option::Tidy));
+        con.setDataXML(UsbUtils::getCustomerXml(QStringLiteral("A-100")));
         con.setXmlPath(QString());
-        con.setSavePath(QStringLiteral("/nowhere/Customer/A-100.xml"));
+        con.setSavePath(UsbUtils::getXmlPath(QStringLiteral("A-100")));
         con.setNoString(QStringLiteral("A-100"));
         con.setNoStr(QStringLiteral("A-100"));
+        con.setDateStr(QString::fromUtf8(dateStr));
+        con.window()->setLastWindow(&opener);
+        con.showWindow();
+        opener.orderOut();
     }
-    TYWindow opener;  // the first window, standing in for the measuring window
+    template <typename T>
+    T *find(const char *name) {
+        return con.window()->findChild<T *>(QString::fromLatin1(name));
+    }
+    QString cell(const char *table, int row, int column) {
+        auto *label = qobject_cast<QLabel *>(find<QTableWidget>(table)->cellWidget(row, column));
+        return label ? label->text() : QStringLiteral("<none>");
+    }
+    void click(QWidget *widget) { QTest::mouseClick(widget, Qt::LeftButton); }
+    QString stored(const char *element) {
+        auto document = UsbUtils::getCustomerXml(QStringLiteral("A-100"));
+        return document
+                   ? document->firstNodeForXPath(QStringLiteral("/DATA/comment[1]/") + QLatin1String(element))
+                         .stringValue()
+                   : QString();
+    }
+    TYAlertView *message() {
+        const QList<TYAlertView *> views = con.window()->findChildren<TYAlertView *>();
+        return views.isEmpty() ? nullptr : views.last();
+    }
+    TYWindow opener;  // the first window, standing in for the main window
     ResultTableController con;
 };
 
-void setSixItemMode(bool six) {
-    QDir().mkpath(QDir::home().filePath(QStringLiteral(".Corvadenix")));
-    QFile file(QDir::home().filePath(QStringLiteral(".Corvadenix/ModeSetting.xml")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("<?xml version=\"1.0\" "
-                              "encoding=\"UTF-8\"?>\n<DATA><MODE>0</MODE><DeleteBLD>%1</DeleteBLD></DATA>\n")
-                   .arg(six ? 1 : 0)
-                   .toUtf8());
+bool shows(TYAlertView *view, const char *picture) {
+    return view &&
+           view->errorImageView()->pixmap().toImage() == kit::picture(QString::fromLatin1(picture)).toImage();
 }
 
-TEST(ResultTableController, ShowsThePatientAndTheChosenMeasurement) {
+TEST(ResultTableController, ShowsValuesLevelsAveragesAndHistory) {
     struct Case {
+        bool six;
         const char *dateStr;
-        qint64 selectRow;
-        bool sixItems;
-        const char *shownDate;
-        QStringList firstRow;  // empty: no measurement shown
-        int rows;
+        QStringList group2Names;
+        QString shownDate;
+        QStringList history;
+        QStringList ticks;  // after layout A, the default, kept only the first
     };
     const Case cases[] = {
-        {"2026-12-06 10:30:00", 0, false, "2026-12-06 10:30:00", {"MS　むし歯菌", "31.4", "多め"}, 7},
-        {"2026-11-01 09:00:00", 0, false, "2026-11-01 09:00:00", {"MS　むし歯菌", "1.0", "少なめ"}, 7},
-        {"", 1, false, "2026-11-01 09:00:00", {"MS　むし歯菌", "1.0", "少なめ"}, 7},  // counted from the
-                                                                                      // newest
-        {"2026-12-06 10:30:00", 0, true, "2026-12-06 10:30:00", {"MS　むし歯菌", "31.4", "多め"}, 6},
-        {"2020-01-01 00:00:00", 0, false, "2020-01-01 00:00:00", {}, 0},
+        {false,
+         "2026-12-06 10:30",
+         {"潜血", "白血球", "タンパク質"},
+         "2026-12-06 10:30",
+         {"2026-11-01 09:00", "2026-10-01 08:00", "2026-09-01 07:00"},
+         {"1", "0", "0"}},
+        {true,
+         "2026-12-06 10:30",
+         {"白血球", "タンパク質"},
+         "2026-12-06 10:30",
+         {"2026-11-01 09:00", "2026-10-01 08:00", "2026-09-01 07:00"},
+         {"1", "0", "0"}},
+        // A date the file does not hold shows the newest measurement.
+        {false,
+         "2020-01-01 00:00",
+         {"潜血", "白血球", "タンパク質"},
+         "2026-12-06 10:30",
+         {"2026-11-01 09:00", "2026-10-01 08:00", "2026-09-01 07:00"},
+         {"1", "0", "0"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.dateStr);
-        setSixItemMode(c.sixItems);
-        ResultScreen screen;
-        screen.con.setDateStr(QString::fromUtf8(c.dateStr));
-        screen.con.setSelectRow(c.selectRow);
-        screen.con.showWindow();
-        EXPECT_EQ(screen.con.chartValue()->text(), "A-100");
-        EXPECT_EQ(screen.con.nameValue()->text(), "山田 花子");
-        EXPECT_EQ(screen.con.dateValue()->text(), QString::fromUtf8(c.shownDate));
-        QList<QStringList> rows = screen.con.itemRows();
-        ASSERT_EQ(rows.size(), c.rows);
-        if (c.rows == 0) {
-            EXPECT_EQ(screen.con.emptyText(), "この測定結果は見つかりません。");
-            continue;
-        }
-        EXPECT_TRUE(screen.con.emptyText().isEmpty());
-        EXPECT_EQ(rows.first(), c.firstRow);
-        EXPECT_EQ(rows[3].first().section(u'　', 0, 0), c.sixItems ? "LEU" : "BLD");
-        EXPECT_EQ(rows.last(), (c.selectRow == 0 && c.firstRow[1] == "31.4"
-                                    ? QStringList{"NH3　アンモニア", "3.3", "少なめ"}
-                                    : QStringList{"NH3　アンモニア", "", ""}));
+        ResultScreen screen(c.dateStr, c.six);
+        EXPECT_EQ(screen.con.dateStr(), c.shownDate);
+        EXPECT_EQ(screen.find<QLabel>("timeMainLab")->text(), c.shownDate);
+        EXPECT_EQ(screen.cell("tabView", 0, 0), "むし歯菌");
+        EXPECT_EQ(screen.cell("tabView", 0, 1), "55");
+        const QString ms = screen.cell("tabView", 0, 2);
+        EXPECT_TRUE(ms.contains("多め") && ms.contains("#ec6a83") && ms.contains("平均値:37"))
+            << ms.toStdString();
+        EXPECT_TRUE(screen.cell("tabView", 2, 2).contains("#509427"));  // BFC strong: green
+        EXPECT_TRUE(screen.cell("tabView", 1, 2).contains("#509427"));  // pH low: green
+        EXPECT_EQ(screen.cell("tabView", 0, 3), "c1");
+        QTableWidget *group2 = screen.find<QTableWidget>("tabView2");
+        ASSERT_EQ(group2->rowCount(), c.group2Names.size());
+        for (int r = 0; r < group2->rowCount(); ++r)
+            EXPECT_EQ(screen.cell("tabView2", r, 0), c.group2Names[r]);
+        const QString leu = screen.cell("tabView2", c.six ? 0 : 1, 2);
+        EXPECT_TRUE(leu.contains("平均値:49") && leu.contains("#f8a501")) << leu.toStdString();
+        EXPECT_TRUE(screen.cell("tabView3", 0, 2).contains("平均値:53"));
+        EXPECT_EQ(screen.find<BBColumnView>("columnView6")->isHidden(), c.six);
+        EXPECT_EQ(screen.find<BBNetView>("netView")->isSix(), c.six ? 6 : 0);
+        EXPECT_EQ(screen.con.digiAry().size(), 7);
+
+        EXPECT_EQ(screen.con.tabTimeAry(), c.history);
+        EXPECT_EQ(screen.con.tabTimeCkAry(), c.ticks);
+        EXPECT_EQ(screen.con.aryDU(), (QStringList{"18", "20", "21"}));
+        EXPECT_TRUE(screen.cell("tabTimeView", 0, 1).startsWith("18"));
+        EXPECT_TRUE(
+            screen.find<QTableWidget>("tabTimeView")->cellWidget(0, 1)->styleSheet().contains("blue"));
+        EXPECT_FALSE(
+            screen.find<QTableWidget>("tabTimeView")->cellWidget(1, 1)->styleSheet().contains("blue"));
+        EXPECT_EQ(screen.find<QLabel>("hanLab")->text(), "23℃");
+        EXPECT_EQ(screen.find<QLineEdit>("hospitalLab")->text(), "中央歯科");
+        EXPECT_TRUE(screen.find<CustomButton>("modifyBtn")->isEnabled());
+        const QString dir = qEnvironmentVariable("CVX_SCREENSHOT_DIR");
+        if (!dir.isEmpty() && !c.six)
+            screen.con.window()->grab().save(QDir(dir).filePath(QStringLiteral("result.png")));
     }
 }
 
-TEST(ResultTableController, BackClosesAndBringsTheLastWindowBack) {
+TEST(ResultTableController, OpensOnAnOlderMeasurementWithTheTwoBeforeItTicked) {
+    cvx::UserDefaults::standard().setObject(QStringLiteral("1"), QStringLiteral("resultChoiceNum"));
+    ResultScreen screen("2026-11-01 09:00");
+    EXPECT_EQ(screen.con.isNO(), 2);
+    EXPECT_EQ(screen.con.tabTimeAry(),
+              (QStringList{"2026-12-06 10:30", "2026-10-01 08:00", "2026-09-01 07:00"}));
+    EXPECT_EQ(screen.con.tabTimeCkAry(), (QStringList{"0", "1", "1"}));
+    EXPECT_EQ(screen.find<QLineEdit>("hospitalLab")->text(), "");
+    EXPECT_FALSE(screen.find<CustomButton>("modifyBtn")->isEnabled());
+    EXPECT_EQ(screen.find<CustomButton>("modifyBtn")->imageName(), "ボタン_次へ_OFF");
+
+    // Layout B takes two: a third tick is refused with W309 and changes nothing.
+    screen.click(screen.find<QTableWidget>("tabTimeView")->cellWidget(0, 0));
+    EXPECT_TRUE(shows(screen.message(), "W309"));
+    EXPECT_EQ(screen.con.tabTimeCkAry(), (QStringList{"0", "1", "1"}));
+    EXPECT_EQ(screen.find<QLabel>("date2Lab")->text(), "2026/10/01 08:00");
+    EXPECT_EQ(screen.find<QLabel>("date1Lab")->text(), "2026/09/01 07:00");
+    const QString dir = qEnvironmentVariable("CVX_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        screen.message()->okButtonClicked();
+        screen.con.window()->grab().save(QDir(dir).filePath(QStringLiteral("result_b.png")));
+        screen.click(screen.find<QCheckBox>("check3"));
+        screen.con.window()->grab().save(QDir(dir).filePath(QStringLiteral("result_c.png")));
+    }
+}
+
+TEST(ResultTableController, ChosenCommentAndTotalGoIntoThePatientFile) {
+    ResultScreen screen;
+    // MS is "多め": its pull-down lists the high-level comments.
+    screen.click(screen.find<QTableWidget>("tabView")->cellWidget(0, 4));
+    QTableWidget *list = screen.find<QTableWidget>("zTv");
+    ASSERT_TRUE(list->isVisible());
+    const QStringList high = BBInitDatas::getTableDetail().value(QStringLiteral("ms0"));
+    ASSERT_GE(list->rowCount(), 2);
+    EXPECT_EQ(qobject_cast<QLineEdit *>(list->cellWidget(1, 1))->text(), high.value(1));
+    screen.click(list->cellWidget(1, 0));
+    screen.click(screen.find<QPushButton>("bgButton"));
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(screen.cell("tabView", 0, 3), high.value(1));
+    EXPECT_EQ(screen.stored("Content1"), high.value(1));
+    EXPECT_EQ(screen.stored("Content2"), "c2");
+
+    // The total comment: open its list, tick the first entry, close.
+    screen.click(screen.find<CustomButton>("detailBtn"));
+    ASSERT_TRUE(list->isVisible());
+    const QStringList totals = BBInitDatas::getTotal().value(QStringLiteral("total"));
+    ASSERT_FALSE(totals.isEmpty());
+    screen.click(list->cellWidget(0, 0));
+    screen.click(screen.find<CustomButton>("detailBtn"));
+    EXPECT_EQ(screen.stored("TotalComment"), totals.first());
+}
+
+TEST(ResultTableController, BackSavesTheNamesAndPostsTheReturn) {
     ResultScreen screen;
     QObject owner;
     QStringList posted;
     cvx::NotificationCenter::defaultCenter().addObserver(
         &owner, QStringLiteral("BackMainMenuObjectFromResult"),
         [&posted](const cvx::Notification &n) { posted.append(n.name); });
-    screen.con.setDateStr(QStringLiteral("2026-12-06 10:30:00"));
-    screen.con.showWindow();
-    screen.opener.orderOut();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(screen.con.window()));
+    QLineEdit *hospital = screen.find<QLineEdit>("hospitalLab");
+    hospital->clear();
+    QTest::keyClicks(hospital, QStringLiteral("Minato Dental "));
+    QTest::keyClicks(hospital, QString(40, u'x'));
+    EXPECT_EQ(hospital->text().size(), 30);
 
-    QImage shot = screen.con.window()->grab().toImage();
-    QString dir = qEnvironmentVariable("CVX_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) shot.save(QDir(dir).filePath(QStringLiteral("result_table.png")));
-
-    QTest::mouseClick(screen.con.backButton(), Qt::LeftButton, {}, QPoint(20, 20));
+    QTest::mouseClick(screen.find<CustomButton>("backButton"), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(posted, QStringList{"BackMainMenuObjectFromResult"});
     EXPECT_FALSE(screen.con.zbbtime()->isRunning());
     EXPECT_FALSE(screen.con.window()->isVisible());
     EXPECT_TRUE(screen.opener.isVisible());
-    EXPECT_EQ(kit::keyWindow(), &screen.opener);
+    EXPECT_EQ(screen.stored("Hospital"), hospital->text());
+    EXPECT_EQ(screen.stored("Doctor"), "佐藤");
+    EXPECT_TRUE(BBInitDatas::getHospital().value(QStringLiteral("hospital")).contains(hospital->text()));
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey(QStringLiteral("zhospital")), hospital->text());
+}
+
+TEST(ResultTableController, NextOpensTheSheetOnlyThroughItsFactory) {
+    {
+        ResultScreen screen;
+        screen.click(screen.find<CustomButton>("modifyBtn"));
+        EXPECT_TRUE(shows(screen.message(), "sheet_unavailable"));
+        EXPECT_TRUE(screen.con.window()->isVisible());
+        EXPECT_TRUE(QDir(QDir::home().filePath(QStringLiteral("ResultData"))).exists());
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    std::optional<ResultSheetRequest> asked;
+    ResultTableController::setTotalTableFactory([&asked](const ResultSheetRequest &request) {
+        asked = request;
+        return new TYWindowController(QStringLiteral("TotalTableController"));
+    });
+    ResultScreen screen;
+    screen.click(screen.find<CustomButton>("modifyBtn"));
+    ResultTableController::setTotalTableFactory({});
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_EQ(asked->isNO, 1);
+    EXPECT_EQ(asked->C22->dateT(), "2026-11-01 09:00");
+    EXPECT_FALSE(asked->C23.has_value());
+    EXPECT_EQ(asked->digiAry, kPositions);
+    EXPECT_EQ(asked->lastWindow, &screen.opener);
+    EXPECT_FALSE(screen.con.window()->isVisible());
+
+    // The sheet gave the patient a new chart number.
+    cvx::NotificationCenter::defaultCenter().postNotificationName(
+        QStringLiteral("BackBeforeFromTotal"), QVariantMap{{QStringLiteral("nos"), QStringLiteral("B-200")}});
+    EXPECT_EQ(screen.con.noString(), "B-200");
+    EXPECT_TRUE(screen.con.savePath().endsWith("/Customer/B-200.xml"));
+    EXPECT_TRUE(screen.con.zbbtime()->isRunning());
 }
 
 TEST(OutputController, BackReturnsToTheFirstWindowWhoeverOpenedIt) {
