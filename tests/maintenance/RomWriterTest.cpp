@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QtEndian>
+
+#include "FirmwareFixture.h"
+#include "link/MaintenanceMode.h"
+#include "link/UsbHID.h"
+#include "link/UsbManager.h"
+#include "maintenance/RomWriter.h"
+#include "platform/HidManager.h"
+#include "platform/VirtualHidDevice.h"
+#include "records/BBInitDatas.h"
+#include "support/RomSimulator.h"
+
+namespace {
+
+using firmwaretest::lines;
+using firmwaretest::readAll;
+
+QByteArray command(char letter) {
+    QByteArray frame("\x02");
+    frame.append(letter).append('\x03');
+    if (letter != 'S') frame.append(char(quint8(letter) + 3));
+    return frame;
+}
+
+QByteArray withSum(QByteArray bytes) {
+    quint8 sum = 0;
+    for (char b : bytes) sum += quint8(b);
+    return bytes.append(char(sum));
+}
+
+QByteArray params(const QList<quint32> &addresses) {
+    QByteArray bytes;
+    for (quint32 a : addresses) {
+        uchar be[4];
+        qToBigEndian(a, be);
+        bytes.append(reinterpret_cast<const char *>(be), 4);
+    }
+    return withSum(bytes);
+}
+
+QList<QByteArray> dataFrames(const QList<QByteArray> &fileLines) {
+    QList<QByteArray> frames;
+    for (const QByteArray &line : fileLines) frames.append(withSum(QByteArray::fromHex(line)));
+    return frames;
+}
+
+// What the carried firmware must put on the link, frame by frame.
+QList<QByteArray> expectedFrames() {
+    const QList<QByteArray> main = firmwaretest::section(lines(readAll(":/USB/Data/MAIN.DAT")),
+                                                         "/* ROM-DAT START */", "/* ROM-DAT END */");
+    QList<QByteArray> frames{command('S'), command('B'), command('P'),
+                             params({0x10000, 0x1002F, 0x20000, 0x2002F}), command('W')};
+    frames += dataFrames(lines(readAll(":/USB/Data/WRTPRG.DAT")));
+    frames +=
+        {command('S'), command('E'), params({0x10000, 0x1FFFF}), command('T'), params({0x10000, 0x1FFFF})};
+    frames += dataFrames(main);
+    frames += {command('E'), params({0x20000, 0x2FFFF}), command('T'), params({0x20000, 0x2FFFF})};
+    frames += dataFrames(lines(readAll(":/USB/Data/DISP.DAT")));
+    frames += command('Q');
+    return frames;
+}
+
+class RomWriterTest : public firmwaretest::FirmwareTest {
+protected:
+    RomWriterTest() {
+        RomWriter::setTimingsForTesting(20, 400, 400);
+        cvx::VirtualHidHub::install();  // before the link's transport is made
+        UsbManager::sharedUsbManager().connectHID();
+        writer.observeLink();
+        writer.initUpdateSystemInfo();
+    }
+    ~RomWriterTest() override {
+        RomWriter::setTimingsForTesting(-1, -1, -1);
+        MaintenanceMode::sharedMode().setMode(0);
+    }
+
+    bool runUntilEnd(cvxtest::RomSimulator &rom) {
+        return rom.runUntil([&] { return rom.sawQuit() || !alerts.isEmpty(); });
+    }
+
+    QString errorLog() const { return QString::fromUtf8(readAll(QDir::home().filePath("Error.txt"))); }
+
+    RomWriter writer;
+};
+
+TEST_F(RomWriterTest, WritesTheCarriedFirmwareFrameByFrame) {
+    for (bool padded : {true, false}) {
+        SCOPED_TRACE(padded ? "zero-padded reports" : "reports of the reply's length");
+        cvxtest::RomSimulator rom;
+        cvxtest::RomSimulator::Faults faults;
+        faults.padReports = padded;
+        faults.busyEraseReplies = 1;
+        rom.setFaults(faults);
+        BBInitDatas::setAutoVersionUp(true);
+        UsbHID::sharedManager().setVersionID("1.0");
+        writer.initUpdateSystemInfo();
+        rom.attach();
+        ASSERT_TRUE(runUntilEnd(rom));
+
+        EXPECT_EQ(alerts, QStringList());
+        EXPECT_EQ(rom.frames(), expectedFrames());
+        EXPECT_EQ(rom.reportedSums(), QStringList({"0000FB8D", "00020621", "0001F089"}));
+        EXPECT_EQ(writer.confirmConnectLabel(), "終了");
+        EXPECT_EQ(writer.sClientName(), "CVX-BOOT");
+        EXPECT_FALSE(UsbManager::sharedUsbManager().isBurnRom());
+        EXPECT_EQ(UsbHID::sharedManager().versionID(), "");
+        EXPECT_FALSE(BBInitDatas::getAutoVersionUp());
+
+        const QByteArray log = readAll(QDir::home().filePath("RomConvert.log"));
+        EXPECT_TRUE(
+            log.startsWith("/----- (TxD) <Port 1>------\r\n<STX>S<ETX>\r\n"
+                           "/----- (RxD) <Port 1>------\r\n<ACK>\r\n"
+                           "/----- (TxD) <Port 1>------\r\n<STX>B<ETX>\r\n"))
+            << log.left(200).constData();
+        EXPECT_TRUE(log.endsWith("/----- (TxD) <Port 1>------\r\n<STX>Q<ETX>\r\n"));
+
+        rom.detach();
+        cvx::HidManager::processPendingEvents();
+        EXPECT_EQ(alerts, QStringList()) << "no message for a removal after the end";
+    }
+}
+
+TEST_F(RomWriterTest, FaultsEndTheWriteWithTheirMessage) {
+    using Faults = cvxtest::RomSimulator::Faults;
+    struct Case {
+        const char *name;
+        std::function<void(Faults &)> fault;
+        std::uint8_t mode;
+        QString alert;
+        QString errorLine;  // expected in Error.txt, empty for none
+    };
+    const QList<Case> cases{
+        {"program sum one off", [](Faults &f) { f.programSumDelta = 1; }, 0, "E402",
+         "-[OutputPWController reciveData:]  チェックサム 異常!!   [SEND](0000FB8D) != [RECV](0000FB8E)"},
+        {"ROM sum one off", [](Faults &f) { f.romSumDelta = 1; }, 0, "E402",
+         "-[OutputPWController reciveData:] チェックサム 異常!!   [SEND](00020621) != [RECV](00020622)"},
+        {"third NAK of a frame", [](Faults &f) { f.nakFrame = 3, f.naks = 3; }, 0, "E402", ""},
+        {"wrong boot loader", [](Faults &f) { f.bootName = "OTHER"; }, 0, "E402", ""},
+        {"no answer any more", [](Faults &f) { f.silentFromFrame = 30; }, 0, "E402", ""},
+        {"removed while writing", [](Faults &f) { f.removeAtFrame = 40; }, 0, "T504", ""},
+        {"removed while writing, maintenance mode 1", [](Faults &f) { f.removeAtFrame = 40; }, 1, "T504", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(QDir::home().filePath("Error.txt"));
+        alerts.clear();
+        cvxtest::RomSimulator rom;
+        Faults faults;
+        c.fault(faults);
+        rom.setFaults(faults);
+        writer.initUpdateSystemInfo();
+        rom.attach();
+        cvx::HidManager::processPendingEvents();
+        // As after the instrument's restart in the maintenance screen.
+        MaintenanceMode::sharedMode().setMode(c.mode);
+        ASSERT_TRUE(runUntilEnd(rom));
+        cvx::HidManager::processPendingEvents();
+
+        EXPECT_EQ(alerts, QStringList{c.alert});
+        EXPECT_FALSE(rom.sawQuit());
+        EXPECT_EQ(writer.burnStatus(), RomWriter::WasReset);
+        EXPECT_FALSE(writer.isBurnROM());
+        EXPECT_FALSE(UsbManager::sharedUsbManager().isBurnRom()) << "the link parses the instrument again";
+        if (c.errorLine.isEmpty()) {
+            EXPECT_EQ(errorLog(), "");
+        } else {
+            EXPECT_TRUE(errorLog().contains("*************************exception begin\nexception time: "));
+            EXPECT_TRUE(
+                errorLog().contains("\n" + c.errorLine + "\n*************************exception end\n\n"))
+                << errorLog().toStdString();
+        }
+        // Nothing more goes out after the reset, whatever still arrives.
+        const qsizetype sent = rom.reports().size();
+        rom.runUntil([] { return false; }, 100);
+        EXPECT_EQ(rom.reports().size(), sent);
+    }
+}
+
+TEST_F(RomWriterTest, TwoNaksOfAFrameAreRetried) {
+    cvxtest::RomSimulator rom;
+    cvxtest::RomSimulator::Faults faults;
+    faults.nakFrame = 5;
+    faults.naks = 2;
+    rom.setFaults(faults);
+    rom.attach();
+    ASSERT_TRUE(runUntilEnd(rom));
+    EXPECT_EQ(alerts, QStringList());
+    EXPECT_EQ(rom.frames().size(), expectedFrames().size() + 2);
+    EXPECT_EQ(rom.frames().mid(5, 3), QList<QByteArray>(3, expectedFrames()[5])) << "sent again as it was";
+}
+
+}  // namespace
