@@ -86,6 +86,9 @@ TEST_F(AutoUpdateTest, OfferWaitWriteAndFinish) {
     EXPECT_EQ(AutoUpdate::engine()->burnStatus(), RomWriter::Armed);
 
     cvxtest::RomSimulator rom;
+    cvxtest::RomSimulator::Faults faults;
+    faults.restartMs = 50;  // back after the engine's pause
+    rom.setFaults(faults);
     rom.attach();
     QString progressSeen;
     ASSERT_TRUE(rom.runUntil([&] {

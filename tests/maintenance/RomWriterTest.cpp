@@ -192,4 +192,23 @@ TEST_F(RomWriterTest, TwoNaksOfAFrameAreRetried) {
     EXPECT_EQ(rom.frames().mid(5, 3), QList<QByteArray>(3, expectedFrames()[5])) << "sent again as it was";
 }
 
+// The instrument restarts into the write program; it may come back before or after the
+// engine's pause, and is addressed again either way.
+TEST_F(RomWriterTest, InstrumentRestartingIntoTheWriteProgram) {
+    for (const auto &[pauseMs, backAfterMs] : {std::pair{200, 20}, std::pair{20, 150}}) {
+        SCOPED_TRACE(
+            QStringLiteral("pause %1 ms, back after %2 ms").arg(pauseMs).arg(backAfterMs).toStdString());
+        RomWriter::setTimingsForTesting(pauseMs, 1000, 1000);
+        cvxtest::RomSimulator rom;
+        cvxtest::RomSimulator::Faults faults;
+        faults.restartMs = backAfterMs;
+        rom.setFaults(faults);
+        writer.initUpdateSystemInfo();
+        rom.attach();
+        ASSERT_TRUE(runUntilEnd(rom));
+        EXPECT_EQ(alerts, QStringList());
+        EXPECT_EQ(rom.frames(), expectedFrames());
+    }
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 
 #include "platform/HidManager.h"
 
@@ -101,6 +102,7 @@ void RomSimulator::lineReceived(const QByteArray &frame) {
     if (frame.startsWith(QByteArray(4, char(0xFF)))) {
         ack();
         sendSum(program_ ? faults_.programSumDelta : (romFile_ == 0 ? faults_.romSumDelta : 0));
+        restartPending_ = program_ && faults_.restartMs >= 0;
         if (!program_) ++romFile_;
         lines_.clear();
         expect_ = Expect::Command;
@@ -112,7 +114,14 @@ void RomSimulator::lineReceived(const QByteArray &frame) {
 
 void RomSimulator::onOutputReport(const QByteArray &report) {
     reports_.append(report);
-    if (report == QByteArray(1, kAck)) return;
+    if (report == QByteArray(1, kAck)) {
+        if (restartPending_) {
+            restartPending_ = false;
+            detach();
+            QTimer::singleShot(faults_.restartMs, [this] { attach(); });
+        }
+        return;
+    }
     const int index = frameCount_++;
     if (index == faults_.removeAtFrame) {
         detach();

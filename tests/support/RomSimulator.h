@@ -37,6 +37,9 @@ public:
         int removeAtFrame = -1;    // unplugged when this frame arrives, before answering
         int silentFromFrame = -1;  // from this frame on nothing is answered
         int busyEraseReplies = 0;  // erase replies of 0x01 before the 0x00
+        // >= 0: once its program sum is acknowledged the instrument restarts into the write
+        // program: unplugged, and plugged in again this many milliseconds later.
+        int restartMs = -1;
     };
 
     RomSimulator();   // installs the virtual HID hub
@@ -80,6 +83,7 @@ private:
     char lastCommand_ = 0;
     QList<QByteArray> lines_;  // data lines of the image being received
     bool program_ = false;
+    bool restartPending_ = false;
     int romFile_ = 0;
     int eraseBusyLeft_ = 0;
     bool sawQuit_ = false;
