@@ -30,6 +30,7 @@ public:
     // What the maintenance screen lets the engine touch. A windowless engine has none: it
     // changes no maintenance mode and stops no clock.
     struct Screen {
+        // The state line; the screen shows the progress texts in the label's face at size 57.
         std::function<void(const QString &text)> setConfirmConnectLabel;
         std::function<void()> showBurnRomOkButton;
         std::function<void()> hideWidgets;  // the reset hides the screen's panels

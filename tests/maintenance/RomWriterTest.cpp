@@ -211,4 +211,38 @@ TEST_F(RomWriterTest, InstrumentRestartingIntoTheWriteProgram) {
     }
 }
 
+TEST_F(RomWriterTest, ScreenFollowsTheWrite) {
+    RomWriter screenWriter;
+    QStringList labels;
+    int okShown = 0;
+    int clockStops = 0;
+    screenWriter.setScreen({[&](const QString &text) { labels << text; },
+                            [&] { ++okShown; },
+                            {},
+                            [] { return true; },
+                            [&] { ++clockStops; }});
+    screenWriter.observeLink();
+    writer.burnRomOkButtonClicked();  // the windowless one stays out of this write
+    screenWriter.arm();
+    MaintenanceMode::sharedMode().setMode(0);  // the ROM code was accepted
+    cvxtest::RomSimulator rom;
+    rom.attach();
+    ASSERT_TRUE(runUntilEnd(rom));
+
+    EXPECT_EQ(alerts, QStringList());
+    EXPECT_EQ(labels.first(), "転送中");
+    EXPECT_TRUE(labels.contains("転送中 [1/2] (0/33)"));
+    EXPECT_TRUE(labels.contains("転送中 [2/2] (33/33)"));
+    EXPECT_EQ(labels.last(), "終了");
+    EXPECT_EQ(okShown, 1);
+    EXPECT_GE(clockStops, 1);
+    EXPECT_EQ(MaintenanceMode::sharedMode().getMode(), 1) << "set once the write program runs";
+    EXPECT_TRUE(screenWriter.isBurnROM());
+
+    // A removal after the end shows nothing.
+    rom.detach();
+    cvx::HidManager::processPendingEvents();
+    EXPECT_EQ(alerts, QStringList());
+}
+
 }  // namespace
