@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -187,6 +188,18 @@ void cutTyped(QLineEdit *field, int limit) {
     if (field->text().size() > limit) field->setText(field->text().left(limit));
 }
 
+// A comment is one line of at most `limit` characters; the field wraps it for reading.
+void commentTyped(QPlainTextEdit *field, int limit) {
+    QString text = field->toPlainText();
+    text.remove(u'\n');
+    if (text.size() > limit) text.truncate(limit);
+    if (text == field->toPlainText()) return;
+    const bool blocked = field->blockSignals(true);
+    field->setPlainText(text);
+    field->moveCursor(QTextCursor::End);
+    field->blockSignals(blocked);
+}
+
 void scrollToTop(QScrollArea *area) {
     area->verticalScrollBar()->setValue(0);
 }
@@ -199,9 +212,9 @@ public:
     explicit CommentTable(ResultTableController &con) : con_(con) {}
     int rowCount() const override { return con_.ui_->zTv->rowCount(); }
     std::optional<QString> rowText(int row) override {
-        auto *field = qobject_cast<QLineEdit *>(con_.ui_->zTv->cellWidget(row, 1));
+        auto *field = qobject_cast<QPlainTextEdit *>(con_.ui_->zTv->cellWidget(row, 1));
         if (!field) return std::nullopt;
-        return field->text();
+        return field->toPlainText();
     }
     void reloadData() override { con_.reloadComments(); }
     void setAddButtonHidden(bool hidden) override { con_.ui_->btnz->setHidden(hidden); }
@@ -722,20 +735,24 @@ void ResultTableController::reloadComments() {
             table->setCellWidget(r, 0, box);
         }
         setTicked(box, ticks.value(r) == kTicked);
-        auto *field = qobject_cast<QLineEdit *>(table->cellWidget(r, 1));
+        auto *field = qobject_cast<QPlainTextEdit *>(table->cellWidget(r, 1));
         if (!field) {
-            field = new QLineEdit;
+            field = new QPlainTextEdit;
             field->setFont(kit::appFont(15));
+            field->setFrameShape(QFrame::NoFrame);
             field->setStyleSheet(QStringLiteral("border: none; background: transparent;"));
-            connect(field, &QLineEdit::textEdited, this, [this, field] {
-                cutTyped(field, seleCount_ == TableViewDatas::kTotalList ? 165 : 65);
+            field->setTabChangesFocus(true);
+            connect(field, &QPlainTextEdit::textChanged, this, [this, field] {
+                commentTyped(field, seleCount_ == TableViewDatas::kTotalList ? 165 : 65);
                 TVD_.update(seleCount_, *commentTable_);
             });
             table->setCellWidget(r, 1, field);
         }
-        const bool blocked = field->blockSignals(true);
-        field->setText(texts.value(r));
-        field->blockSignals(blocked);
+        if (field->toPlainText() != texts.value(r)) {
+            const bool blocked = field->blockSignals(true);
+            field->setPlainText(texts.value(r));
+            field->blockSignals(blocked);
+        }
         // Only the last row, the one added for typing, takes text.
         field->setReadOnly(!(listed && r == texts.size() - 1));
     }
