@@ -268,6 +268,14 @@ void ResultTableController::windowDidLoad() {
         ui_->txt6->setText(QStringLiteral("アンモニア"));
         ui_->bloodLab1->setText(QStringLiteral("白血球・タンパク質"));
         ui_->tabView2->setFixedHeight(2 * 60 + 2);
+        // Everything under the group-2 table moves up by the row it lost.
+        for (QWidget *below : {static_cast<QWidget *>(ui_->japLab), static_cast<QWidget *>(ui_->tabView3),
+                               static_cast<QWidget *>(ui_->netView), static_cast<QWidget *>(ui_->netView1),
+                               static_cast<QWidget *>(ui_->netView2), static_cast<QWidget *>(ui_->netView3),
+                               static_cast<QWidget *>(ui_->date1Lab), static_cast<QWidget *>(ui_->date2Lab),
+                               static_cast<QWidget *>(ui_->date3Lab)})
+            below->move(below->x(), below->y() - 60);
+        ui_->mainContent->resize(ui_->mainContent->width(), ui_->mainContent->height() - 60);
     }
     twoInit();
     cvx::NotificationCenter::defaultCenter().addObserver(
