@@ -549,6 +549,7 @@ void OutputController::editTap() {
     resultTableCon_ = con;
     // Every property is set before the screen's window is first touched: loading it reads them.
     con->setDataXML(dataXML_ ? std::optional<cvx::XmlDocument>(dataXML_->clone()) : std::nullopt);
+    con->setMWindow(mWindow_);
     con->setSavePath(savePath_);
     con->setNoString(noStr_);
     con->setDateStr(timeMuAry_.at(selectRow_));

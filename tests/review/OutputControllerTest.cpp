@@ -225,6 +225,7 @@ TEST(OutputController, OpensTheTickedMeasurementOnTheResultScreen) {
     ASSERT_TRUE(screen->dataXML().has_value());
     EXPECT_EQ(screen->dataXML()->rootElement().elements().size(), 3);
     EXPECT_EQ(screen->window()->lastWindow(), con.window());
+    EXPECT_EQ(screen->mWindow(), &finder.mainWindow);
     EXPECT_TRUE(screen->window()->isVisible());
     EXPECT_FALSE(con.window()->isVisible());
     EXPECT_FALSE(con.zbbtime()->isRunning());
