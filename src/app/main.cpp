@@ -4,6 +4,7 @@
 #include "app/WindowFactories.h"
 #include "link/UsbHID.h"
 #include "link/UsbManager.h"
+#include "maintenance/AutoUpdate.h"
 #include "maintenance/OutputPWController.h"
 #include "records/AppDelegate.h"
 #include "records/UsbUtils.h"
@@ -24,6 +25,9 @@ int main(int argc, char *argv[]) {
     OutputPWController::setErrorAlertPresenter(
         [](const QString &code) { TYAlertView::showErrorAlertView(code); });
     OutputPWController::installFirmwareVersionReader();
+    // Before the start-up: an interrupted update is offered again during launch, and its OK
+    // needs the next step.
+    AutoUpdate::install();
     UsbHID::setOpenFailureAlert([](const QString &message, const QString &informative) {
         QMessageBox box(QMessageBox::Critical, message, message, QMessageBox::Ok);
         box.setInformativeText(informative);
