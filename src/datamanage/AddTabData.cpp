@@ -55,19 +55,6 @@ QStringList flagsTicking(qsizetype length, qsizetype ticked) {
     return flags;
 }
 
-// The stored 7 x 3 key, padded where another writer left it shorter, so that a tick always has
-// its slot (a short key would otherwise stop the merge half-way).
-QVariantList paddedChoices(const QString &key, const QVariant &blank) {
-    QVariantList items = cvx::UserDefaults::standard().arrayForKey(key);
-    while (items.size() < kItemCount) items.append(QVariant(QVariantList()));
-    for (QVariant &item : items) {
-        QVariantList levels = item.toList();
-        while (levels.size() < kLevelCount) levels.append(blank);
-        item = levels;
-    }
-    return items;
-}
-
 QStringList texts(const QVariant &value) {
     QStringList out;
     for (const QVariant &entry : value.toList()) out.append(entry.toString());
@@ -140,12 +127,13 @@ void AddTabData::updateSelectItem(const QStringList &list, const QMap<QString, Q
         if (ticked < 0 || ticked >= list.size()) return;
     }
 
-    QVariantList signData = paddedChoices(QStringLiteral("zsignData"), QVariant(QVariantList()));
+    QVariantList signData = BBInitDatas::paddedChoices(QStringLiteral("zsignData"), QVariant(QVariantList()));
     QVariantList levels = signData.at(nodeIndex).toList();
     levels[currentIndex] = QVariant(flagsTicking(list.size(), ticked));
     signData[nodeIndex] = levels;
     if (!chosen.isEmpty()) {
-        QVariantList content = paddedChoices(QStringLiteral("zcontent"), QVariant(QStringLiteral("")));
+        QVariantList content =
+            BBInitDatas::paddedChoices(QStringLiteral("zcontent"), QVariant(QStringLiteral("")));
         QVariantList contentLevels = content.at(nodeIndex).toList();
         contentLevels[currentIndex] = chosen;
         content[nodeIndex] = contentLevels;

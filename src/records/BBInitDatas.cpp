@@ -47,9 +47,15 @@ bool matches(const cvx::XmlElement &list, const QString &title, const QString &t
            list.attribute(QStringLiteral("title")) == title && list.attribute(QStringLiteral("type")) == type;
 }
 
-// The stored value of a key of 7 items x 3 levels, padded with empty entries (built by
-// `blank`) where another writer left it shorter.
-QVariantList paddedChoices(const QString &key, const QVariant &blank) {
+void replaceChoice(QVariantList &items, int item, int level, const QVariant &value) {
+    QVariantList levels = items.at(item).toList();
+    levels[level] = value;
+    items[item] = levels;
+}
+
+}  // namespace
+
+QVariantList BBInitDatas::paddedChoices(const QString &key, const QVariant &blank) {
     QVariantList items = cvx::UserDefaults::standard().arrayForKey(key);
     while (items.size() < kItemCount) items.append(QVariant(QVariantList()));
     for (QVariant &item : items) {
@@ -59,14 +65,6 @@ QVariantList paddedChoices(const QString &key, const QVariant &blank) {
     }
     return items;
 }
-
-void replaceChoice(QVariantList &items, int item, int level, const QVariant &value) {
-    QVariantList levels = items.at(item).toList();
-    levels[level] = value;
-    items[item] = levels;
-}
-
-}  // namespace
 
 cvx::Calendar BBInitDatas::getCalendar() {
     return cvx::Calendar::application();

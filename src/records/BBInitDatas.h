@@ -71,6 +71,9 @@ public:
     // setTableContent. A key outside the 21 changes nothing. Both user-default keys are
     // padded to 7 items of 3 levels first; other entries keep their values.
     static void deleteBlankData(const QStringList &texts, const QStringList &chkData, const QString &key);
+    // The stored value of a choice key of 7 items x 3 levels ("zsignData", "zcontent"),
+    // padded with `blank` where it is absent or another writer left it shorter; never shrunk.
+    static QVariantList paddedChoices(const QString &key, const QVariant &blank);
 
     // ---- Hospital and dentist lists ("HisSetting.xml") -------------------------------------
     // The root holds a group with `name` "hospital" (entries hospital1, hospital2, ...) and

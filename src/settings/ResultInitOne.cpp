@@ -17,18 +17,6 @@ const QString kContent = QStringLiteral("zcontent");
 const QString kTicked = QStringLiteral("1");
 const char *const kPrefixes[] = {"ms", "ph", "bfc", "bld", "leu", "alb", "nh3"};
 
-// The stored key as 7 items of 3 slots, padded with `blank` where it is absent or shorter.
-QVariantList choiceShape(const QString &key, const QVariant &blank) {
-    QVariantList items = cvx::UserDefaults::standard().arrayForKey(key);
-    while (items.size() < 7) items.append(QVariant(QVariantList()));
-    for (QVariant &item : items) {
-        QVariantList levels = item.toList();
-        while (levels.size() < 3) levels.append(blank);
-        item = levels;
-    }
-    return items;
-}
-
 QStringList toStrings(const QVariant &value) {
     QStringList texts;
     for (const QVariant &entry : value.toList()) texts.append(entry.toString());
@@ -145,8 +133,8 @@ void ResultInitOne::writeChoices(int item, const QList<int> &tables, bool keepUn
     // A save of the result screen may be rewriting the same keys on its queue.
     std::lock_guard lock(SettingsFiles::writeMutex());
     cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
-    QVariantList signData = choiceShape(kSignData, QVariant(QVariantList()));
-    QVariantList content = choiceShape(kContent, QVariant(QStringLiteral("")));
+    QVariantList signData = BBInitDatas::paddedChoices(kSignData, QVariant(QVariantList()));
+    QVariantList content = BBInitDatas::paddedChoices(kContent, QVariant(QStringLiteral("")));
     QVariantList signSlots = signData.at(item - 1).toList();
     QVariantList contentSlots = content.at(item - 1).toList();
     for (int table : tables) {
