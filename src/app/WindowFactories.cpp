@@ -1,6 +1,8 @@
 #include "app/WindowFactories.h"
 
 #include "datamanage/ManagerMainController.h"
+#include "maintenance/DataLinkFolders.h"
+#include "maintenance/OutputPWController.h"
 #include "records/UsbUtils.h"
 #include "review/OutputController.h"
 #include "review/ResultTableController.h"
@@ -31,6 +33,18 @@ void installWindowFactories(MainMenuObject &menu) {
         return con;
     });
     menu.setDataLinkImport([] { UsbUtils::readCsvOrTxt(); });
+    SettingMainController::setMaintenanceFactory([](TYWindow *settingsMenuWindow) {
+        auto *con = new OutputPWController;
+        con->setLastWindow(settingsMenuWindow);
+        return con;
+    });
+    // The maintenance screen's INPUT folder is imported from at once when it is stored. The
+    // import reports nothing when it starts nothing, so the panel is told so here, or it
+    // would wait for it for good.
+    DataLinkFolders::setImport([](DataLinkFolders::ImportDone done) {
+        if (UsbUtils::isHaveMODE() == 0 || UsbUtils::inputValue().isEmpty()) return false;
+        return UsbUtils::readCsvOrTxt(std::move(done));
+    });
 
     TestViewController::installAsMeasuringWindow();
     TestViewController::setCsvSave(
