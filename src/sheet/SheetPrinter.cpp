@@ -1,0 +1,53 @@
+#include "sheet/SheetPrinter.h"
+
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+
+#include "records/NSStringExt.h"
+#include "records/UsbUtils.h"
+#include "sheet/SheetPage.h"
+
+QSizeF SheetPrinter::printSize(const QSizeF &paperPoints) {
+    QSizeF size = paperPoints;
+    if (size.width() > 595 || size.height() > 842) size = QSizeF(595, 842);
+    return size * 0.9;
+}
+
+SheetPrinter::Outcome SheetPrinter::print(const SheetPage &page, QPrinter &printer) {
+    // A page whose measurement is gone would print an empty sheet and mark nothing.
+    if (!page.hasResult()) return Outcome::NoResult;
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    printer.setFullPage(true);
+    const QSizeF paper = printer.pageLayout().fullRect(QPageLayout::Point).size();
+    QPainter painter;
+    if (!painter.begin(&printer)) return Outcome::NoPrinter;
+    // The page is laid out in points; the printer's device counts its own dots.
+    const qreal dots = printer.resolution() / 72.0;
+    painter.scale(dots, dots);
+    page.paint(painter, QRectF(QPointF(0, 0), printSize(paper)));
+    if (!painter.end() || printer.printerState() == QPrinter::Error ||
+        printer.printerState() == QPrinter::Aborted)
+        return Outcome::Failed;
+
+    const QStringList stamp = NSStringExt::trim(page.dateStr()).split(QLatin1Char(' '));
+    if (stamp.size() != 2) return Outcome::NotMarked;
+    return UsbUtils::savePrintInfo(page.noString(), stamp[0], stamp[1]) ? Outcome::Printed
+                                                                        : Outcome::NotMarked;
+}
+
+QString SheetPrinter::pictureName(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Printed:
+            return QString("");
+        case Outcome::NotMarked:
+            return QStringLiteral("E403");
+        case Outcome::NoPrinter:
+            return QStringLiteral("print_no_printer");
+        case Outcome::Failed:
+            return QStringLiteral("print_failed");
+        case Outcome::NoResult:
+            return QStringLiteral("print_no_result");
+    }
+    return QString("");
+}

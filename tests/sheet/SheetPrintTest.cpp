@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "SheetFixture.h"
+#include "sheet/SheetPage.h"
+#include "sheet/SheetPrinter.h"
+
+namespace {
+
+using namespace sheettest;
+
+QString run(const QString &program, const QStringList &args) {
+    QProcess process;
+    process.start(program, args);
+    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+OCMCustomerComment earlier(const QString &dateT, const QString &degrees) {
+    OCMCustomerComment c;
+    c.setDateT(dateT);
+    c.setRsvData("x,2026-01-01,10:00,0001," + degrees + " ℃,BFC");
+    for (auto set : {&OCMCustomerComment::setDatavalue1, &OCMCustomerComment::setDatavalue2,
+                     &OCMCustomerComment::setDatavalue3, &OCMCustomerComment::setDatavalue4,
+                     &OCMCustomerComment::setDatavalue5, &OCMCustomerComment::setDatavalue6,
+                     &OCMCustomerComment::setDatavalue7})
+        (c.*set)("1.0|30");
+    return c;
+}
+
+SheetInput fixtureInput(int isNO) {
+    SheetInput in;
+    in.isNO = isNO;
+    in.noString = "0001";
+    in.dateStr = "2026-03-05 09:08";
+    in.strDU = "25";
+    in.digiAry = {"35", "57", "89", "3", "81", "53", "65"};
+    in.isDraw2 = 1;
+    in.coNCus = earlier("2026-01-10 10:30", "19.9");
+    in.C22 = earlier("2026-01-10 10:30", "19.9");
+    in.t2 = in.C22;
+    in.DUDU = {"2026-01-10 10:30|19"};
+    return in;
+}
+
+QString sheetFlg() {
+    const QString xml = QString::fromUtf8(readBytes(home(".Corvadenix/Customer/0001.xml")));
+    return xml.section("<SheetFlg>", 1, 1).section("</SheetFlg>", 0, 0);
+}
+
+struct PrintCase {
+    int isNO;
+    bool deleteBld;
+    const char *title;
+    const char *caption;
+};
+
+class SheetPrintTest : public ::testing::TestWithParam<PrintCase> {};
+
+TEST_P(SheetPrintTest, PdfShowsTheSheetAndItsQrAndMarksThePrint) {
+    const PrintCase c = GetParam();
+    setLink(0, c.deleteBld);
+    storePatient("0001", false);
+    const SheetPage page(fixtureInput(c.isNO));
+    ASSERT_TRUE(page.hasResult());
+    EXPECT_EQ(page.isSix(), c.deleteBld ? 6 : 0);
+    EXPECT_EQ(sheetFlg(), "-");
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("sheet.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    ASSERT_EQ(SheetPrinter::print(page, printer), SheetPrinter::Outcome::Printed);
+    EXPECT_EQ(sheetFlg(), "済");
+
+    QString text = run("pdftotext", {"-layout", pdf, "-"});
+    // The PDF's font names some kanji by their radical code points.
+    text = text.normalized(QString::NormalizationForm_KC).replace(QStringLiteral("⻭"), QStringLiteral("歯"));
+    for (const char *expected :
+         {c.title, "山田 花子 様", "カルテ番号:0001", "むし歯菌", "アンモニア", "平均レベル", "強め", "多め",
+          "所見0-1", "所見6-0", "平均値:53", "さくら歯科", "山田 太郎", "総合 <良好> & 安定", c.caption})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected).normalized(QString::NormalizationForm_KC)))
+            << expected;
+    EXPECT_EQ(text.contains(QStringLiteral("潜血")), !c.deleteBld);
+    EXPECT_EQ(text.contains(QStringLiteral("所見3-2")), !c.deleteBld);
+
+    run("pdftoppm", {"-r", "150", "-png", "-singlefile", pdf, dir.filePath("page")});
+    const QString decoded =
+        run("zbarimg", {"-q", "--raw", "-Sqrcode.binary", dir.filePath("page.png")}).trimmed();
+    const QString bld = c.deleteBld ? "-,-" : "3,0";
+    EXPECT_EQ(decoded.toStdString(),
+              ("2026-03-05,09:08,0001,35,1,57,2,89,0," + bld + ",81,2,53,1,65,2").toStdString());
+    EXPECT_EQ(decoded, page.endStr());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, SheetPrintTest,
+    ::testing::Values(PrintCase{1, false, "検査結果シート（タイプA）", "７角形が小さいほど"},
+                      PrintCase{2, false, "検査結果シート（タイプB）", "７角形が小さいほど"},
+                      PrintCase{3, false, "検査結果シート（タイプC）", "７角形が小さいほど"},
+                      PrintCase{1, true, "検査結果シート（タイプA）", "６角形が小さいほど"},
+                      PrintCase{3, true, "検査結果シート（タイプC）", "６角形が小さいほど"}),
+    [](const ::testing::TestParamInfo<PrintCase> &info) {
+        return std::string(1, char('A' + info.param.isNO - 1)) + (info.param.deleteBld ? "_six" : "_seven");
+    });
+
+TEST(SheetPrintFailure, NothingIsMarkedWhenThePrintFailsOrTheResultIsGone) {
+    setLink(0, false);
+    storePatient("0001", false);
+    const SheetPage page(fixtureInput(1));
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(home("no/such/folder/sheet.pdf"));
+    EXPECT_EQ(SheetPrinter::print(page, printer), SheetPrinter::Outcome::NoPrinter);
+    EXPECT_EQ(sheetFlg(), "-");
+
+    SheetInput other = fixtureInput(1);
+    other.dateStr = "2026-03-06 10:00";
+    storePatient("0001", false, {{"</DATA>", "<comment date=\"2026-03-06\" time=\"11:00\"/></DATA>"}});
+    QTemporaryDir dir;
+    QPrinter pdf;
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(dir.filePath("sheet.pdf"));
+    EXPECT_EQ(SheetPrinter::print(SheetPage(other), pdf), SheetPrinter::Outcome::NoResult);
+    EXPECT_FALSE(QFile::exists(dir.filePath("sheet.pdf")));
+}
+
+TEST(SheetPageLabels, TemperaturesNamesAndBars) {
+    setLink(0, false);
+    storePatient("0001", false, {{"山田 花子", "山田 中 花子"}});
+    SheetInput in = fixtureInput(2);
+    in.strDU = "19";
+    in.C23 = earlier("2026-01-01 08:00", "22.0");  // not in DUDU
+    const SheetPage b(in);
+    EXPECT_EQ(b.text("zfirstLab"), "山田 花子 様");
+    EXPECT_EQ(b.text("ztopnameLab"), "山田  花子");
+    EXPECT_EQ(b.text("zd1Lab"), "2026/03/05\n09:08 19℃");
+    EXPECT_EQ(b.blueFrom("zd1Lab"), 17);
+    EXPECT_EQ(b.blueFrom("d1"), 6);
+    EXPECT_EQ(b.text("d2"), "10:30 19℃");
+    EXPECT_EQ(b.blueFrom("d2"), 6);
+    EXPECT_EQ(b.text("d3"), "08:00 ℃");
+    EXPECT_EQ(b.text("litLab3"), "2026/01/01");
+
+    in.isNO = 1;
+    in.strDU = "20";
+    in.coNCus = earlier("2026-01-10 10:30", "20.0");
+    const SheetPage a(in);
+    EXPECT_EQ(a.text("zd2Lab"), "2026/01/10\n10:30 20℃");
+    EXPECT_EQ(a.blueFrom("zd2Lab"), -1);
+    EXPECT_EQ(a.blueFrom("zd1Lab"), -1);
+    EXPECT_EQ(SheetPage::wholeDegrees("a,b,c,d,18.9℃,e"), "18");
+
+    storePatient("0001", false, {{"山田 花子", ""}});
+    const SheetPage unnamed(in);
+    for (const char *label : {"zfirstLab", "znameLab", "zFirstLastnameLab3", "zFLnameLab3", "ztopnameLab"})
+        EXPECT_EQ(unnamed.text(label), "") << label;
+}
+
+TEST(SheetPageLabels, LevelColours) {
+    const struct {
+        const char *name, *word, *colour;
+    } cases[] = {{"緩衝能", "強め", "#509427"},   {"緩衝能", "弱め", "#ec6a83"},
+                 {"むし歯菌", "多め", "#ec6a83"}, {"むし歯菌", "少なめ", "#509427"},
+                 {"酸性度", "高め", "#ec6a83"},   {"潜血", "平均レベル", "#f8a501"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(SheetPage::levelColor(QString::fromUtf8(c.name), QString::fromUtf8(c.word)), c.colour)
+            << c.word;
+}
+
+}  // namespace
