@@ -10,6 +10,7 @@
 #include "platform/FileManager.h"
 #include "platform/NotificationCenter.h"
 #include "records/SettingsFixture.h"
+#include "records/UsbUtils.h"
 #include "shell/kit/BBTime.h"
 #include "shell/kit/CustomButton.h"
 #include "shell/kit/PictureView.h"
@@ -193,6 +194,30 @@ TEST_F(ManagerMainControllerTest, DataLinkModeHidesPatientImportAndOffersBlankRo
     EXPECT_EQ(controller->inputPicture(), "画面_連携患者情報読込み");
     EXPECT_EQ(controller->filePathLab()->text(), "/link/in");
     EXPECT_FALSE(controller->checkBoxBtn()->isVisible());
+}
+
+TEST_F(ManagerMainControllerTest, DataLinkImportStoresTheFolderAndShowsItsFailure) {
+    setMode(3);
+    const QString input = folder("input");
+    ASSERT_TRUE(FileManager::writeAtomically(input + "/bad.csv", "not a patient\n"));
+    for (const bool transferFile : {true, false}) {
+        SCOPED_TRACE(transferFile);
+        if (transferFile)
+            settingsfixture::installText("DataTransfer.xml", "<DATA><INPUT/><OUTPUT/></DATA>");
+        else
+            ASSERT_TRUE(FileManager::removeItem(settingsfixture::dataPath("DataTransfer.xml")));
+        open();
+        controller->userInfoTap();
+        chosen = input;
+        click(controller->inputFileButton());
+        EXPECT_EQ(asked.last(), Kind::FolderNoNewFolder);
+        click(controller->okButton());
+        // A folder that could not be stored is not read: the failure shows at once.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return controller->signPicture() == "E404"; }, 20000));
+        EXPECT_TRUE(controller->sureImg()->isVisible());
+        EXPECT_EQ(UsbUtils::inputValue(), transferFile ? input : "");
+        EXPECT_TRUE(FileManager::fileExists(input + "/bad.csv"));
+    }
 }
 
 TEST_F(ManagerMainControllerTest, BackClosesTheWindowAndReturnsToTheMainMenu) {
