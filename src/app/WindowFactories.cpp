@@ -11,6 +11,7 @@
 #include "shell/MainMenuObject.h"
 #include "shell/OpretionController.h"
 #include "shell/TestViewController.h"
+#include "sheet/TotalTableController.h"
 
 void installWindowFactories(MainMenuObject &menu) {
     // The patient entry hands the main window on to the measuring window, so that the result
@@ -60,5 +61,24 @@ void installWindowFactories(MainMenuObject &menu) {
         con->setNoStr(request.noStr);
         con->setDateStr(request.dateStr);
         return con;
+    });
+    ResultTableController::setTotalTableFactory([](const ResultSheetRequest &request) {
+        SheetInput in;
+        in.isNO = request.isNO;
+        in.digiAry = request.digiAry;
+        in.zdata = request.zdata;
+        in.dateStr = request.dateStr;
+        in.strDU = request.strDU;
+        in.aryDU = request.aryDU;
+        in.DUDU = request.DUDU;
+        in.isDraw2 = request.isDraw2;
+        in.coNCus = request.coNCus;
+        in.C22 = request.C22;
+        in.C23 = request.C23;
+        in.t1 = request.t1;
+        in.t2 = request.t2;
+        in.selectRow = request.selectRow;
+        in.noString = request.noString;
+        return new TotalTableController(std::move(in));
     });
 }

@@ -1,0 +1,318 @@
+#include "sheet/TotalTableController.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QVariantMap>
+#include <QWheelEvent>
+
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "records/NSStringExt.h"
+#include "records/UsbUtils.h"
+#include "sheet/SheetCsv.h"
+#include "sheet/SheetPrinter.h"
+#include "shell/BackNotifications.h"
+#include "shell/ScreenStyle.h"
+#include "shell/kit/BBTime.h"
+#include "shell/kit/TYAlertView.h"
+#include "shell/kit/WindowList.h"
+#include "ui_TotalTableController.h"
+
+namespace {
+
+const QString kBackBeforeFromTotal = QStringLiteral("BackBeforeFromTotal");
+constexpr int kNameLimit = 15;
+constexpr int kChartNoLimit = 30;
+
+TotalTableController::PrinterSetup &printerSetup() {
+    static TotalTableController::PrinterSetup setup = [](QPrinter &printer, QWidget *parent) {
+        QPrintDialog dialog(&printer, parent);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    return setup;
+}
+
+}  // namespace
+
+// ---- Page views -----------------------------------------------------------------------------
+
+void SheetPageView::paintEvent(QPaintEvent *) {
+    if (!page_) return;
+    QPainter painter(this);
+    page_->paint(painter, QRectF(rect()));
+}
+
+void SheetPageView::mouseReleaseEvent(QMouseEvent *event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+}
+
+PrintScrollView::PrintScrollView(QWidget *parent) : QScrollArea(parent) {
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setAlignment(Qt::AlignCenter);
+    setWidgetResizable(false);
+}
+
+void PrintScrollView::wheelEvent(QWheelEvent *event) {
+    QWidget *document = widget();
+    const int delta = event->angleDelta().y();
+    if (document && delta > 0)
+        document->resize((QSizeF(document->size()) * 1.05).toSize());
+    else if (document && delta < 0 && document->width() > 302)
+        document->resize((QSizeF(document->size()) * 0.95).toSize());
+    event->accept();
+}
+
+// ---- Controller -----------------------------------------------------------------------------
+
+void TotalTableController::setPrinterSetup(PrinterSetup setup) {
+    printerSetup() = std::move(setup);
+}
+
+TotalTableController::TotalTableController(SheetInput input, QObject *parent)
+    : TYWindowController(QStringLiteral("TotalTableController"), parent), input_(std::move(input)) {}
+
+TotalTableController::~TotalTableController() = default;
+
+void TotalTableController::setupUi(TYWindow *window) {
+    ui_ = std::make_unique<Ui::TotalTableController>();
+    ui_->setupUi(window);
+}
+
+void TotalTableController::windowDidLoad() {
+    TYWindowController::windowDidLoad();
+    isSix_ = SheetPage::readIsSix();
+    page_ = std::make_unique<SheetPage>(input_, isSix_);
+
+    shell::dressScreen(ui_->background, ui_->titleLabel, ui_->btime);
+    shell::styleLabel(ui_->sheetNote, 14, false, QStringLiteral("#6b7b86"));
+    shell::styleCard(ui_->modifyUserView);
+
+    img1_ = new SheetPageView(window());
+    const QSizeF page = SheetPage::pageSize();
+    const qreal height = 560;
+    img1_->setGeometry(50, 76, qRound(page.width() * height / page.height()), qRound(height));
+    img1_->setPage(page_.get());
+    img1_->setCursor(Qt::PointingHandCursor);
+    img1_->stackUnder(ui_->modifyUserView);
+    connect(img1_, &SheetPageView::clicked, this, &TotalTableController::forBig);
+
+    scr_ = new PrintScrollView(window());
+    scr_->setGeometry(44, 60, 800, 580);
+    bigImg_ = new SheetPageView;
+    bigImg_->setPage(page_.get());
+    bigImg_->resize(671, 949);
+    scr_->setWidget(bigImg_);
+    scr_->hide();
+
+    ui_->printBtn->setImageNamed(QStringLiteral("ボタン_印刷_"));
+    ui_->printBtn->setHoverImageNamed(QStringLiteral("ボタン_印刷_ON"));
+    ui_->printBtn->setAlternateImageNamed(QStringLiteral("ボタン_印刷_DOWN"));
+    ui_->miniBtn->setPictureStem(QStringLiteral("ボタン_マイナス_"));
+    ui_->miniBtn->hide();
+    ui_->miniBtn->raise();
+    ui_->saveBtn->setVisible(UsbUtils::isHaveMODE() != 0);
+    ui_->modifyUserView->hide();
+    ui_->modNoLAB->setMaxLength(kChartNoLimit + 1);
+
+    connect(ui_->printBtn, &CustomButton::clicked, this, &TotalTableController::prints);
+    connect(ui_->saveBtn, &CustomButton::clicked, this, &TotalTableController::saveCsv);
+    connect(ui_->miniBtn, &CustomButton::clicked, this, &TotalTableController::minTap);
+    connect(ui_->bacBtn, &CustomButton::clicked, this, &TotalTableController::bacTap);
+    connect(ui_->cencalBtn, &CustomButton::clicked, this, &TotalTableController::cencalTap);
+    connect(ui_->modifyBtn, &QPushButton::clicked, this, &TotalTableController::modifyButtonClicked);
+    connect(ui_->cancelBtn, &QPushButton::clicked, this, &TotalTableController::cancelModify);
+    connect(ui_->confirmBtn, &QPushButton::clicked, this, &TotalTableController::confirmModify);
+    for (QLineEdit *field : {static_cast<QLineEdit *>(ui_->modNoLAB), ui_->modFirLAB, ui_->modNameLAB})
+        connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
+    connect(ui_->modNoLAB, &QLineEdit::cursorPositionChanged, this,
+            [this](int oldPosition, int) { lastCursor_ = oldPosition; });
+    ui_->btime->zstart();
+}
+
+void TotalTableController::refreshPreview() {
+    if (img1_) img1_->update();
+    if (bigImg_) bigImg_->update();
+}
+
+CustomButton *TotalTableController::saveBtn() {
+    window();  // the controls exist once the window has loaded
+    return ui_->saveBtn;
+}
+IDTextField *TotalTableController::modNoLAB() {
+    window();  // the controls exist once the window has loaded
+    return ui_->modNoLAB;
+}
+QLineEdit *TotalTableController::modFirLAB() {
+    window();  // the controls exist once the window has loaded
+    return ui_->modFirLAB;
+}
+QLineEdit *TotalTableController::modNameLAB() {
+    window();  // the controls exist once the window has loaded
+    return ui_->modNameLAB;
+}
+
+bool TotalTableController::isZoomed() const {
+    return scr_ && !scr_->isHidden();
+}
+
+QSize TotalTableController::zoomedSheetSize() const {
+    return bigImg_ ? bigImg_->size() : QSize();
+}
+
+void TotalTableController::forBig() {
+    img1_->hide();
+    bigImg_->resize(671, 949);
+    scr_->show();
+    scr_->raise();
+    ui_->modifyUserView->raise();
+    ui_->miniBtn->show();
+    ui_->miniBtn->raise();
+}
+
+void TotalTableController::minTap() {
+    scr_->hide();
+    img1_->show();
+    ui_->miniBtn->hide();
+}
+
+void TotalTableController::prints() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    if (!printerSetup()(printer, window())) return;  // cancelled: nothing printed, nothing marked
+    const SheetPrinter::Outcome outcome = SheetPrinter::print(*page_, printer);
+    if (outcome != SheetPrinter::Outcome::Printed)
+        TYAlertView::showErrorAlertView(SheetPrinter::pictureName(outcome));
+}
+
+void TotalTableController::saveCsv() {
+    const SheetCsv::Outcome outcome = SheetCsv::saveCsv(noString(), input_.selectRow);
+    const QString picture = SheetCsv::pictureName(outcome);
+    if (!picture.isEmpty()) TYAlertView::showErrorAlertView(picture);
+}
+
+void TotalTableController::bacTap() {
+    isBacTap_ = 1;
+    // The window's last window is the result screen's, set by the opener.
+    ui_->btime->zstop();
+    window()->close();
+}
+
+void TotalTableController::cencalTap() {
+    isBacTap_ = 2;
+    ui_->btime->zstop();
+    window()->setLastWindow(kit::firstWindow());
+    window()->close();
+}
+
+void TotalTableController::windowWillClose() {
+    ui_->btime->zstop();
+    auto &center = cvx::NotificationCenter::defaultCenter();
+    if (isBacTap_ == 1)
+        center.postNotificationName(kBackBeforeFromTotal, QVariantMap{{QStringLiteral("nos"), noString()}});
+    else
+        center.postNotificationName(shell::kBackMainMenuFromTotal);
+    TYWindowController::windowWillClose();
+}
+
+// ---- Patient correction -------------------------------------------------------------------
+
+void TotalTableController::modifyButtonClicked() {
+    ui_->modifyUserView->show();
+    ui_->modifyUserView->raise();
+    const QString number = page_->text(QStringLiteral("znoLab"));
+    ui_->modNoLAB->setText(number);
+    ui_->modNoLAB->setLastStringValue(number);
+    const QStringList name = page_->datas().nameStr();
+    if (name.isEmpty()) return;
+    ui_->modFirLAB->setText(name.first());
+    ui_->modNameLAB->setText(name.size() >= 2 ? name.last() : QString(""));
+}
+
+void TotalTableController::cancelModify() {
+    ui_->modifyUserView->hide();
+}
+
+void TotalTableController::controlTextDidChange(QLineEdit *field) {
+    if (field != ui_->modNoLAB) {
+        if (field->text().size() >= kNameLimit) field->setText(field->text().left(kNameLimit));
+        return;
+    }
+    IDTextField *number = ui_->modNoLAB;
+    const QString text = number->text();
+    if (text.isEmpty() || NSStringExt::validateDBCS(text, kChartNoLimit)) {
+        number->setLastStringValue(text);
+        return;
+    }
+    const int typedAt = number->cursorPosition();
+    number->setText(number->lastStringValue());
+    if (typedAt == 1)
+        number->setCursorPosition(0);
+    else if (typedAt <= number->text().size() && typedAt > 0)
+        number->setCursorPosition(typedAt - 1);
+}
+
+int TotalTableController::isRepead(const QString &chartNo) const {
+    const QString folder = UsbUtils::customerFolder();
+    if (!QFileInfo(folder).isDir()) return 1;
+    if (chartNo == noString()) return 1;
+    QDirIterator it(folder, {QStringLiteral("*.xml")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (it.fileName().section(QLatin1Char('.'), 0, 0).compare(chartNo, Qt::CaseInsensitive) == 0)
+            return 2;
+    }
+    return 1;
+}
+
+void TotalTableController::confirmModify() {
+    const QString newNo = ui_->modNoLAB->text();
+    const QString oldNo = page_->noString();
+    const int mode = UsbUtils::isHaveMODE();
+    QString fullName = QStringLiteral("%1 %2").arg(ui_->modFirLAB->text(), ui_->modNameLAB->text());
+    if ((mode == 3 || mode == 4) && ui_->modNameLAB->text().isEmpty()) fullName = ui_->modFirLAB->text();
+
+    if (newNo.isEmpty()) {
+        TYAlertView::showErrorAlertView(QStringLiteral("W302"));
+        return;
+    }
+    // A number that names no file (a path sign, "..") is refused like a taken one.
+    if (!UsbUtils::isSafeChartNumber(newNo, true)) {
+        TYAlertView::showErrorAlertView(QStringLiteral("W303"));
+        return;
+    }
+    QDir().mkpath(UsbUtils::customerFolder());
+    const QString oldPath = UsbUtils::getXmlPath(oldNo), newPath = UsbUtils::getXmlPath(newNo);
+    if (oldPath != newPath && (QFile::exists(newPath) || isRepead(newNo) == 2)) {
+        TYAlertView::showErrorAlertView(QStringLiteral("W303"));
+        return;
+    }
+    if (oldPath != newPath && !QFile::rename(oldPath, newPath)) {
+        TYAlertView::showErrorAlertView(QStringLiteral("W303"));
+        return;
+    }
+    auto &defaults = cvx::UserDefaults::standard();
+    if (newNo != oldNo) {
+        const QVariant remark = defaults.objectForKey(oldNo + QStringLiteral("_remark"));
+        if (remark.isValid()) {
+            defaults.setObject(remark, newNo + QStringLiteral("_remark"));
+            defaults.removeObjectForKey(oldNo + QStringLiteral("_remark"));
+        }
+    }
+    page_->setNoString(newNo);
+    // The name goes into the file before the backups and the header read it back.
+    const bool named = page_->datas().setDatas(newNo, page_->dateStr(), fullName);
+    if (newNo != oldNo) UsbUtils::delTxtBackup(oldNo);
+    UsbUtils::csvBackup(newNo, -1);
+    page_->initTabView();
+    refreshPreview();
+    ui_->modifyUserView->hide();
+    TYAlertView::showErrorAlertView(named ? QStringLiteral("update_success") : QStringLiteral("E403"));
+}
