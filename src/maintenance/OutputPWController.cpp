@@ -249,7 +249,6 @@ void OutputPWController::hideScreenWidgets() {
 }
 
 void OutputPWController::setConnectLabel(const QString &text) {
-    // The progress line is set large, as the instrument's display shows it.
     const bool progress = text.startsWith(QStringLiteral("転送中 ["));
     QFont font = ui_->confirmConnectLabel->font();
     font.setPixelSize(progress ? 57 : 44);
@@ -318,6 +317,12 @@ void OutputPWController::CancelOutputTap() {
     // A write already putting its file in place cannot be stopped: its outcome follows.
     if (writer_.isRunning() && !writer_.cancel()) return;
     isCancel_ = true;
+    // The armed engine would otherwise write the firmware into the next instrument attached,
+    // behind a screen that no longer says so.
+    if (isUpgrade_ && isCou() == 2) {
+        MaintenanceMode::sharedMode().setMode(1);
+        ui_->timez->zstop();
+    }
     const bool wasWriting = !ui_->OKBtn->isEnabled();
     setShown({ui_->backImg, ui_->messImg, ui_->messLab, ui_->messTxtFid, ui_->OKBtn, ui_->cancelBtn,
               ui_->signImg, ui_->signLab, ui_->noteLab},
@@ -410,8 +415,7 @@ void OutputPWController::windowWillClose() {
     writer_.cancel();
     // A closed screen's engine must not start a write on the next instrument attached.
     if (romWriter_) {
-        cvx::NotificationCenter::defaultCenter().removeObserver(romWriter_);
-        romWriter_->deleteLater();
+        delete romWriter_;
         romWriter_ = nullptr;
     }
     UsbManager::sharedUsbManager().setIsBurnRom(false);

@@ -9,6 +9,7 @@
 #include "link/MaintenanceMode.h"
 #include "link/UsbManager.h"
 #include "maintenance/OutputPWController.h"
+#include "maintenance/RomWriter.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TextEncoding.h"
@@ -22,6 +23,7 @@
 #include "shell/kit/PictureView.h"
 #include "shell/kit/TYAlertView.h"
 #include "shell/kit/WindowList.h"
+#include "support/RomSimulator.h"
 
 namespace {
 
@@ -88,6 +90,8 @@ public:
         SettingMainController::setMaintenanceFactory(nullptr);
         OutputPWController::setSavePanel(nullptr);
         OutputPWController::setFolderPanel(nullptr);
+        OutputPWController::setErrorAlertPresenter({});
+        RomWriter::setTimingsForTesting(-1, -1, -1);
         MaintenanceMode::sharedMode().setMode(0);
     }
 
@@ -150,6 +154,7 @@ TEST_F(OutputPWControllerTest, OpensFromTheSettingsMenuBehindItsAccessCodes) {
     click(screen->cancelBtn());
     EXPECT_FALSE(screen->backImg()->isVisible());
     EXPECT_EQ(screen->isCou(), 1);
+    EXPECT_EQ(MaintenanceMode::sharedMode().getMode(), 1) << "a cancelled update writes into no instrument";
 }
 
 TEST_F(OutputPWControllerTest, SendDataCsvIsWrittenIntoTheChosenFile) {
@@ -175,7 +180,7 @@ TEST_F(OutputPWControllerTest, SendDataCsvIsWrittenIntoTheChosenFile) {
     EXPECT_TRUE(shows(screen->messImg(), QStringLiteral("画面_送信データ作成")));
     click(screen->OKBtn());
     EXPECT_EQ(proposed, QStringLiteral("唾液検査結果　送信データ.csv"));
-    QTRY_COMPARE_WITH_TIMEOUT(screen->isCou(), 3, 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screen->isCou() == 3; }, 10000));
 
     EXPECT_TRUE(shows(screen->signImg(), QStringLiteral("made_data_success")));
     EXPECT_EQ(screen->isSucc2(), 200);
@@ -199,6 +204,37 @@ TEST_F(OutputPWControllerTest, SendDataCsvIsWrittenIntoTheChosenFile) {
     click(screen->OKBtn());
     EXPECT_EQ(screen->isCou(), 1);
     EXPECT_FALSE(screen->backImg()->isVisible());
+}
+
+TEST_F(OutputPWControllerTest, RomUpdateWaitsForTheInstrumentAndWritesIt) {
+    RomWriter::setTimingsForTesting(20, 400, 300);
+    OutputPWController::setErrorAlertPresenter(
+        [](const QString &code) { TYAlertView::showErrorAlertView(code); });
+    cvxtest::RomSimulator rom;
+    UsbManager::sharedUsbManager().connectHID();
+    OutputPWController *screen = openScreen();
+
+    // Nothing attached within the wait: "T504" and the screen back at its start.
+    enterCode(screen, screen->sysBtn(), OutputPWController::kRomAccessCode);
+    click(screen->OKBtn());
+    EXPECT_EQ(screen->confirmConnectLabel()->text(), QStringLiteral("接続確認中"));
+    QString message;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !(message = takeMessage(screen->window())).isEmpty(); }, 3000));
+    EXPECT_EQ(message, QStringLiteral("T504"));
+    EXPECT_FALSE(screen->backImg()->isVisible());
+    EXPECT_EQ(screen->isCou(), 1);
+
+    enterCode(screen, screen->sysBtn(), OutputPWController::kRomAccessCode);
+    click(screen->OKBtn());
+    rom.attach();
+    ASSERT_TRUE(rom.runUntil([&] { return rom.sawQuit(); }));
+    settle();
+    EXPECT_EQ(screen->confirmConnectLabel()->text(), QStringLiteral("終了"));
+    screen->window()->grab().save(QStringLiteral("/tmp/mnt_written.png"));
+    click(screen->burnRomOkButton());
+    EXPECT_FALSE(screen->confirmConnectLabel()->isVisible());
+    EXPECT_FALSE(screen->backImg()->isVisible());
+    EXPECT_EQ(takeMessage(screen->window()), QString());
 }
 
 TEST_F(OutputPWControllerTest, ClosingGivesTheLinkBackAndReturns) {
