@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPrinter>
 #include <QTemporaryDir>
 
@@ -22,6 +24,14 @@ SheetInput input() {
     in.strDU = "25";
     in.digiAry = {"35", "57", "89", "3", "81", "53", "65"};
     return in;
+}
+
+// Types as a keyboard would, also characters without a key of their own.
+void type(QWidget *field, const QString &text) {
+    for (QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(field, &press);
+    }
 }
 
 QString sheetFlg(const QString &chart) {
@@ -115,6 +125,32 @@ TEST(TotalTableController, CorrectionMovesThePatientAndBackReportsTheNewNumber) 
     TotalTableController other(input());
     other.window()->close();
     EXPECT_EQ(posted.names.last(), "BackMainMenuFromTotal");
+}
+
+TEST(TotalTableController, CorrectionFieldsKeepTheirLimits) {
+    setLink(0, false);
+    storePatient("0001", false);
+    TotalTableController sheet(input());
+    sheet.window();
+    sheet.modifyButtonClicked();
+    const struct {
+        const char *typed;
+        const char *number;
+    } cases[] = {{"A", "0001A"}, {"/", "0001"}, {"あ", "0001"}, {":", "0001"}};
+    for (const auto &c : cases) {
+        sheet.modNoLAB()->setText("0001");
+        sheet.modNoLAB()->setLastStringValue("0001");
+        sheet.modNoLAB()->setCursorPosition(4);
+        type(sheet.modNoLAB(), QString::fromUtf8(c.typed));
+        EXPECT_EQ(sheet.modNoLAB()->text(), QString::fromUtf8(c.number)) << c.typed;
+    }
+    sheet.modNoLAB()->setText(QString(30, 'a'));
+    sheet.modNoLAB()->setLastStringValue(QString(30, 'a'));
+    type(sheet.modNoLAB(), "b");
+    EXPECT_EQ(sheet.modNoLAB()->text(), QString(30, 'a'));
+    sheet.modFirLAB()->setText(QString(15, u'山'));
+    type(sheet.modFirLAB(), "x");
+    EXPECT_EQ(sheet.modFirLAB()->text(), QString(15, u'山'));
 }
 
 }  // namespace
