@@ -27,7 +27,7 @@ namespace {
 class AutoUpdateTest : public firmwaretest::FirmwareTest {
 protected:
     AutoUpdateTest() {
-        RomWriter::setTimingsForTesting(20, 400, 400);
+        RomWriter::setTimingsForTesting(20, 2000, 2000);  // generous: no test here waits them out
         cvx::VirtualHidHub::install();
         UsbManager &session = UsbManager::sharedUsbManager();
         session.connectHID();
