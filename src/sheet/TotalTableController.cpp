@@ -60,13 +60,17 @@ PrintScrollView::PrintScrollView(QWidget *parent) : QScrollArea(parent) {
     setWidgetResizable(false);
 }
 
+void PrintScrollView::setDocumentSize(const QSizeF &size) {
+    documentSize_ = size;
+    if (widget()) widget()->resize(size.toSize());
+}
+
 void PrintScrollView::wheelEvent(QWheelEvent *event) {
-    QWidget *document = widget();
     const int delta = event->angleDelta().y();
-    if (document && delta > 0)
-        document->resize((QSizeF(document->size()) * 1.05).toSize());
-    else if (document && delta < 0 && document->width() > 302)
-        document->resize((QSizeF(document->size()) * 0.95).toSize());
+    if (delta > 0)
+        setDocumentSize(documentSize_ * 1.05);
+    else if (delta < 0 && documentSize_.width() > 302)
+        setDocumentSize(documentSize_ * 0.95);
     event->accept();
 }
 
@@ -108,8 +112,8 @@ void TotalTableController::windowDidLoad() {
     scr_->setGeometry(44, 60, 800, 580);
     bigImg_ = new SheetPageView;
     bigImg_->setPage(page_.get());
-    bigImg_->resize(671, 949);
     scr_->setWidget(bigImg_);
+    scr_->setDocumentSize(QSizeF(671, 949));
     scr_->hide();
 
     ui_->printBtn->setImageNamed(QStringLiteral("ボタン_印刷_"));
@@ -169,7 +173,7 @@ QSize TotalTableController::zoomedSheetSize() const {
 
 void TotalTableController::forBig() {
     img1_->hide();
-    bigImg_->resize(671, 949);
+    scr_->setDocumentSize(QSizeF(671, 949));
     scr_->show();
     scr_->raise();
     ui_->modifyUserView->raise();

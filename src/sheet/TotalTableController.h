@@ -44,9 +44,14 @@ class PrintScrollView : public QScrollArea {
     Q_OBJECT
 public:
     explicit PrintScrollView(QWidget *parent = nullptr);
+    // Sizes the document and starts zooming from there.
+    void setDocumentSize(const QSizeF &size);
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
+
+private:
+    QSizeF documentSize_;  // unrounded, so that repeated steps do not drift
 };
 
 // The result sheet's window: a preview of the page in the chosen layout, printing, the sheet

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 
 #include "SheetFixture.h"
 #include "platform/NotificationCenter.h"
@@ -32,6 +33,13 @@ void type(QWidget *field, const QString &text) {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
         QApplication::sendEvent(field, &press);
     }
+}
+
+void wheel(TotalTableController &sheet, int delta) {
+    QWidget *view = sheet.window()->findChild<PrintScrollView *>()->viewport();
+    QWheelEvent event(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &event);
 }
 
 QString sheetFlg(const QString &chart) {
@@ -84,8 +92,14 @@ TEST(TotalTableController, CsvButtonFollowsTheModeAndPrintingMarksOnlyAFinishedP
     sheet.forBig();
     EXPECT_TRUE(sheet.isZoomed());
     EXPECT_EQ(sheet.zoomedSheetSize(), QSize(671, 949));
+    for (int step = 0; step < 20; ++step) wheel(sheet, -120);
+    EXPECT_EQ(sheet.zoomedSheetSize().width(), 295);  // stops below 302, sixteen steps down
+    wheel(sheet, 120);
+    EXPECT_EQ(sheet.zoomedSheetSize().width(), 310);
     sheet.minTap();
     EXPECT_FALSE(sheet.isZoomed());
+    sheet.forBig();
+    EXPECT_EQ(sheet.zoomedSheetSize(), QSize(671, 949));
 }
 
 TEST(TotalTableController, CorrectionMovesThePatientAndBackReportsTheNewNumber) {
