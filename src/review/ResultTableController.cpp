@@ -14,9 +14,11 @@
 
 #include "charts/BBColumnView.h"
 #include "charts/BBNetView.h"
+#include "platform/FileManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Numbers.h"
 #include "platform/UserDefaults.h"
+#include "platform/XmlDocument.h"
 #include "records/BBInitDatas.h"
 #include "records/BBInitZBases.h"
 #include "records/CalcSettingDatas.h"
@@ -38,6 +40,17 @@ const QString kTicked = QStringLiteral("1");
 const QString kUnticked = QStringLiteral("0");
 constexpr int kBfc = 3;  // item numbers run 1 MS .. 7 NH3
 constexpr int kMaxNameLength = 30;
+
+// Same reading as the result sheet's, so that screen and sheet never differ on one file: only "0"
+// keeps BLD; any other text, no node or no readable file leaves it out.
+bool leavesOutBld() {
+    const auto doc = cvx::XmlDocument::fromFile(
+        cvx::FileManager::homeDirectory() + QStringLiteral("/.Corvadenix/ModeSetting.xml"),
+        cvx::XmlDocument::Option::Tidy);
+    if (!doc) return true;
+    const cvx::XmlElement node = doc->firstNodeForXPath(QStringLiteral("/DATA/DeleteBLD"));
+    return node.isNull() || node.stringValue() != QLatin1String("0");
+}
 constexpr int kMaxStoredNames = 10;
 
 ResultTableController::TotalTableFactory &totalTableFactory() {
@@ -258,7 +271,7 @@ void ResultTableController::windowDidLoad() {
     connectActions();
 
     isSix_ = 0;
-    if (UsbUtils::isDeleteBLD()) {
+    if (leavesOutBld()) {
         isSix_ = 6;
         for (BBNetView *net : {ui_->netView, ui_->netView1, ui_->netView2, ui_->netView3}) net->setIsSix(6);
         // The NH3 chart takes the BLD chart's place.

@@ -53,7 +53,7 @@ QString result(const char *date, const char *time, const QStringList &words, con
 const QStringList kWords = {"多め", "低め", "強め", "平均レベル", "平均レベル", "少なめ", "多め"};
 const QStringList kPositions = {"55", "20", "30", "40", "45", "10", "70"};
 
-void writeFixture(bool six) {
+void writeFixture(const char *deleteBld) {
     const QDir data(QDir::home().filePath(QStringLiteral(".Corvadenix")));
     data.mkpath(QStringLiteral("Customer"));
     for (const char *name : {"Comment.xml", "HisSetting.xml", "CalcSetting.xml", "ModeSetting.xml"})
@@ -67,7 +67,7 @@ void writeFixture(bool six) {
     mode.write(QStringLiteral(
                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA><MODE>0</MODE><DeleteBLD>%1</DeleteBLD>"
                    "</DATA>\n")
-                   .arg(six ? 1 : 0)
+                   .arg(QLatin1String(deleteBld))
                    .toUtf8());
     const QStringList older = {"少なめ", "高め", "弱め", "少なめ", "少なめ", "多め", "少なめ"};
     QString file = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA name=\"山田 花子\">") +
@@ -83,10 +83,10 @@ void writeFixture(bool six) {
 }
 
 struct ResultScreen {
-    explicit ResultScreen(const char *dateStr = "2026-12-06 10:30", bool six = false) {
+    explicit ResultScreen(const char *dateStr = "2026-12-06 10:30", const char *deleteBld = "0") {
         // Windows that earlier screens let go must not count as the first one.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        writeFixture(six);
+        writeFixture(deleteBld);
         opener.makeKeyAndOrderFront();
         con.setDataXML(UsbUtils::getCustomerXml(QStringLiteral("A-100")));
         con.setXmlPath(QString());
@@ -129,6 +129,7 @@ bool shows(TYAlertView *view, const char *picture) {
 
 TEST(ResultTableController, ShowsValuesLevelsAveragesAndHistory) {
     struct Case {
+        const char *deleteBld;  // any text but "0" leaves BLD out, as on the sheet
         bool six;
         const char *dateStr;
         QStringList group2Names;
@@ -137,20 +138,30 @@ TEST(ResultTableController, ShowsValuesLevelsAveragesAndHistory) {
         QStringList ticks;  // after layout A, the default, kept only the first
     };
     const Case cases[] = {
-        {false,
+        {"0",
+         false,
          "2026-12-06 10:30",
          {"潜血", "白血球", "タンパク質"},
          "2026-12-06 10:30",
          {"2026-11-01 09:00", "2026-10-01 08:00", "2026-09-01 07:00"},
          {"1", "0", "0"}},
-        {true,
+        {"1",
+         true,
+         "2026-12-06 10:30",
+         {"白血球", "タンパク質"},
+         "2026-12-06 10:30",
+         {"2026-11-01 09:00", "2026-10-01 08:00", "2026-09-01 07:00"},
+         {"1", "0", "0"}},
+        {"2",
+         true,
          "2026-12-06 10:30",
          {"白血球", "タンパク質"},
          "2026-12-06 10:30",
          {"2026-11-01 09:00", "2026-10-01 08:00", "2026-09-01 07:00"},
          {"1", "0", "0"}},
         // A date the file does not hold shows the newest measurement.
-        {false,
+        {"0",
+         false,
          "2020-01-01 00:00",
          {"潜血", "白血球", "タンパク質"},
          "2026-12-06 10:30",
@@ -159,7 +170,7 @@ TEST(ResultTableController, ShowsValuesLevelsAveragesAndHistory) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.dateStr);
-        ResultScreen screen(c.dateStr, c.six);
+        ResultScreen screen(c.dateStr, c.deleteBld);
         EXPECT_EQ(screen.con.dateStr(), c.shownDate);
         EXPECT_EQ(screen.find<QLabel>("timeMainLab")->text(), c.shownDate);
         EXPECT_EQ(screen.cell("tabView", 0, 0), "むし歯菌");
