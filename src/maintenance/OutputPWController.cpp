@@ -299,10 +299,15 @@ void OutputPWController::OKOutputTap() {
         setIsCou(1);
     } else if (stage == 2 && isUpgrade_) {
         setShown({ui_->messLab, ui_->messTxtFid, ui_->OKBtn, ui_->cancelBtn, ui_->signImg}, false);
-        setConnectLabel(kConfirming);
+        // An instrument attached since the code was accepted is being written already: arming
+        // again would stop that write halfway, with its flash erased.
+        const bool writing = romWriter_->isWriting();
+        if (!writing) setConnectLabel(kConfirming);
         setShown({ui_->confirmConnectLabel, ui_->leftImageView}, true);
-        romWriter_->startConnectionWait();
-        romWriter_->arm();
+        if (!writing) {
+            romWriter_->startConnectionWait();
+            romWriter_->arm();
+        }
     } else if (stage == 2) {
         startSendData();
     }

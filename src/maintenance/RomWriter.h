@@ -67,6 +67,8 @@ public:
     bool isBurnROM() const { return isBurnROM_; }
     quint64 burnStatus() const { return burnStatus_; }
     bool isBurning() const { return isBurning_; }
+    // Frames are being exchanged, or the instrument is restarting into the write program.
+    bool isWriting() const { return active_ && !finished_; }
     std::int32_t isCou() const { return isCou_; }
     void setIsCou(std::int32_t value) { isCou_ = value; }
     // The state line: "接続確認中", "転送中", the progress, "終了".

@@ -96,7 +96,9 @@ TEST_F(AutoUpdateTest, OfferWaitWriteAndFinish) {
         return rom.sawQuit();
     }));
     // The progress line is sampled between event rounds; a fast write can finish within one.
-    if (!progressSeen.isEmpty()) EXPECT_TRUE(progressSeen.startsWith(" [")) << progressSeen.toStdString();
+    if (!progressSeen.isEmpty()) {
+        EXPECT_TRUE(progressSeen.startsWith(" [")) << progressSeen.toStdString();
+    }
     EXPECT_EQ(alerts, QStringList());
     EXPECT_EQ(panel(), "自動バージョンアップ4 OK");
     EXPECT_EQ(app().updateStep(), 4);

@@ -237,6 +237,27 @@ TEST_F(OutputPWControllerTest, RomUpdateWaitsForTheInstrumentAndWritesIt) {
     EXPECT_EQ(takeMessage(screen->window()), QString());
 }
 
+TEST_F(OutputPWControllerTest, SecondOkWhileAnEarlyAttachedInstrumentIsWrittenLeavesTheWriteAlone) {
+    RomWriter::setTimingsForTesting(20, 400, 300);
+    QStringList messages;
+    OutputPWController::setErrorAlertPresenter([&](const QString &code) { messages.append(code); });
+    cvxtest::RomSimulator rom;
+    UsbManager::sharedUsbManager().connectHID();
+    OutputPWController *screen = openScreen();
+
+    // Attached once the code is accepted: the write starts before the second OK.
+    enterCode(screen, screen->sysBtn(), OutputPWController::kRomAccessCode);
+    rom.attach();
+    ASSERT_TRUE(rom.runUntil([&] { return rom.frames().size() >= 3; }));
+    click(screen->OKBtn());
+    ASSERT_TRUE(rom.runUntil([&] { return rom.sawQuit() || !messages.isEmpty(); }));
+    QTest::qWait(400);
+    settle();
+    EXPECT_TRUE(rom.sawQuit());
+    EXPECT_EQ(messages, QStringList());
+    EXPECT_EQ(screen->confirmConnectLabel()->text(), QStringLiteral("終了"));
+}
+
 TEST_F(OutputPWControllerTest, ClosingGivesTheLinkBackAndReturns) {
     struct Row {
         CustomButton *(OutputPWController::*button)() const;
