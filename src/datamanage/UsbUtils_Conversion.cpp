@@ -258,12 +258,19 @@ UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layo
         const QList<XmlElement> localResults = elementChildren(local->rootElement());
         for (const XmlElement &mine : localResults) {
             const auto key = resultKey(mine);
+            // Results stored within the same minute share date and time: the local one stands
+            // in for its own twin (same raw line), else another would be dropped in its place.
+            const QString line = mine.firstElement(QStringLiteral("RsvData")).stringValue();
+            XmlElement match;
             for (const XmlElement &theirs : elementChildren(root)) {
-                if (theirs.attributeCount() == 2 && resultKey(theirs) == key) {
-                    root.removeChild(theirs);
+                if (theirs.attributeCount() != 2 || resultKey(theirs) != key) continue;
+                if (match.isNull()) match = theirs;
+                if (theirs.firstElement(QStringLiteral("RsvData")).stringValue() == line) {
+                    match = theirs;
                     break;
                 }
             }
+            if (!match.isNull()) root.removeChild(match);
         }
         for (const XmlElement &mine : localResults) root.insertCopy(0, mine);
     }

@@ -121,4 +121,23 @@ TEST(UsbUtilsConversionTest, UnreadableLocalFileAndShortResultsLoseNothing) {
     EXPECT_TRUE(read(to).contains("<MS>m</MS>\n        <RsvData>too,short</RsvData>"));
 }
 
+// Two measurements stored within the same minute share their date and time: the local one
+// must stand in for its own twin, so that the other one is neither lost nor doubled.
+TEST(UsbUtilsConversionTest, SameMinuteResultsEachKeepTheirOwnPlace) {
+    dataio::installDefaults();
+    const auto result = [](const QString &testNo, int v) {
+        return dataio::currentResult("2024-05-06", "10:00", v).replace(",0001,", "," + testNo + ",");
+    };
+    QTemporaryDir chosen;
+    const QString from = chosen.path() + "/P.xml";
+    const QString to = data("Customer/P.xml");
+    dataio::write(from, dataio::patientFile("a", {result("0002", 2), result("0001", 1)}));
+    dataio::write(to, dataio::patientFile("a", {result("0001", 1)}));
+
+    ASSERT_EQ(UsbUtils::saveFromCurrentDataPath(from, to), UsbUtils::ConvertResult::Written);
+    const QString merged = read(to);
+    EXPECT_EQ(merged.count(",0001,"), 1) << merged.toStdString();
+    EXPECT_EQ(merged.count(",0002,"), 1) << merged.toStdString();
+}
+
 }  // namespace
