@@ -446,7 +446,8 @@ void ManagerMainController::cancelTap() {
     ui_->tiSLab->hide();
     if (!ui_->okBtn->isEnabled()) {
         ui_->okBtn->setEnabled(true);
-        showAlert(QStringLiteral("made_data_stop"));
+        // OK also stays off below a finished job's outcome, where nothing was stopped.
+        if (running_) showAlert(QStringLiteral("made_data_stop"));
     }
 }
 

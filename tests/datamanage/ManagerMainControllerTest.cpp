@@ -182,6 +182,20 @@ TEST_F(ManagerMainControllerTest, CancelStopsTheJobAndShowsTheStopOnce) {
     EXPECT_TRUE(controller->inputButton()->isEnabled());
 }
 
+// Cancel stays clickable below the outcome of a finished job: it leaves the mode and says
+// nothing about a stop, since nothing was running.
+TEST_F(ManagerMainControllerTest, CancelAfterTheOutcomeShowsNoStopMessage) {
+    settingsfixture::installText("Customer/1001.xml", QString::fromUtf8(kPatient));
+    for (QAbstractButton *mode : {controller->outputButton(), controller->inputButton()}) {
+        run(mode, folder("chosen"));
+        ASSERT_TRUE(controller->sureImg()->isVisible());
+        click(controller->cancelButton());
+        EXPECT_EQ(alert(), nullptr) << controller->signPicture().toStdString();
+        EXPECT_TRUE(controller->lastAlert().isEmpty());
+        EXPECT_FALSE(controller->backImg()->isVisible());
+    }
+}
+
 TEST_F(ManagerMainControllerTest, DataLinkModeHidesPatientImportAndOffersBlankRows) {
     setMode(3);
     settingsfixture::installText("DataTransfer.xml", "<DATA><INPUT>/link/in</INPUT><OUTPUT/></DATA>");
