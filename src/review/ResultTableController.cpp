@@ -822,6 +822,9 @@ void ResultTableController::applyLayout(int layout) {
             ui_->netView->setData2(customerComments_[kept]);
             coNCus_ = customerComments_[kept];
             isDraw2_ = 1;
+        } else {
+            // Rows unticked under another layout: the radar shows no comparison, nor may the sheet.
+            isDraw2_ = 0;
         }
         ui_->netView->update();
         scrollToTop(ui_->mainScroll1);

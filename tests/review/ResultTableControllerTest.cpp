@@ -299,6 +299,19 @@ TEST(ResultTableController, BackSavesTheNamesAndPostsTheReturn) {
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey(QStringLiteral("zhospital")), hospital->text());
 }
 
+// Back on layout A with every row unticked elsewhere, the sheet must not compare with the
+// result that was ticked before.
+TEST(ResultTableController, LayoutAWithoutATickComparesWithNothing) {
+    ResultScreen screen;
+    ASSERT_EQ(screen.con.isDraw2(), 1);
+    screen.con.checkTap3();
+    screen.con.timeTap(0);
+    ASSERT_EQ(screen.con.tabTimeCkAry(), (QStringList{"0", "0", "0"}));
+    screen.con.checkTap();
+    EXPECT_EQ(screen.con.isDraw2(), 0);
+    EXPECT_EQ(screen.find<BBNetView>("netView")->isDrawTwo(), 0);
+}
+
 TEST(ResultTableController, NextOpensTheSheetOnlyThroughItsFactory) {
     {
         ResultScreen screen;
