@@ -474,6 +474,9 @@ void OutputPWController::choosePath() {
 void OutputPWController::csvOk() {
     const DataLinkFolders::Result result =
         folders_.csvOk(ui_->pathTextField->text(), [this](const DataLinkFolders::Result &finished) {
+            // Only the INPUT panel still open waits for it: the OUTPUT panel opened since
+            // would be closed, or covered by the picture, with the user's choice unsaved.
+            if (!ui_->csvShowView->isVisible() || folders_.btnTag() != DataLinkFolders::Folder::Input) return;
             ui_->msgLabel->hide();
             showCsvResult(finished);
         });

@@ -8,6 +8,7 @@
 
 #include "link/MaintenanceMode.h"
 #include "link/UsbManager.h"
+#include "maintenance/DataLinkFolders.h"
 #include "maintenance/OutputPWController.h"
 #include "maintenance/RomWriter.h"
 #include "platform/Bundle.h"
@@ -307,6 +308,42 @@ TEST_F(OutputPWControllerTest, DataLinkFoldersAreSetInADataLinkMode) {
     click(screen->clearBtn());
     EXPECT_TRUE(shows(screen->csvShowResultImg(), QStringLiteral("clear_success")));
     EXPECT_EQ(UsbUtils::outputValue(), QString());
+}
+
+TEST_F(OutputPWControllerTest, LateImportOutcomeLeavesTheOutputPanelAlone) {
+    writeSetting(
+        QStringLiteral("ModeSetting.xml"),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA><MODE>3</MODE><DeleteBLD>1</DeleteBLD></DATA>\n");
+    UsbManager::sharedUsbManager().setMode(-1);
+    QString chosen = QStringLiteral("/srv/patients");
+    OutputPWController::setFolderPanel([&](QWidget *) { return chosen; });
+    DataLinkFolders::ImportDone done;
+    DataLinkFolders::setImport([&](DataLinkFolders::ImportDone d) {
+        done = std::move(d);
+        return true;
+    });
+    OutputPWController *screen = openScreen();
+
+    // The import runs on after its panel is cancelled; the user goes on to the OUTPUT folder.
+    for (bool ok : {false, true}) {
+        chosen = QStringLiteral("/srv/patients");
+        click(screen->userBtn());
+        click(screen->pathBtn());
+        click(screen->csvOkBtn());
+        ASSERT_TRUE(done);
+        click(screen->csvCancelBtn());
+        click(screen->csvBtn());
+        chosen = QStringLiteral("/srv/results");
+        click(screen->pathBtn());
+        std::exchange(done, nullptr)(ok);
+        QTest::qWait(20);
+        settle();
+        EXPECT_TRUE(screen->csvShowView()->isVisible()) << ok;
+        EXPECT_TRUE(screen->pathTextField()->isVisible()) << ok;
+        EXPECT_EQ(screen->pathTextField()->text(), QStringLiteral("/srv/results")) << ok;
+        click(screen->csvCancelBtn());
+    }
+    DataLinkFolders::setImport({});
 }
 
 }  // namespace
