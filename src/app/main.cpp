@@ -6,8 +6,10 @@
 #include "link/UsbManager.h"
 #include "maintenance/AutoUpdate.h"
 #include "maintenance/OutputPWController.h"
+#include "platform/Dispatch.h"
 #include "records/AppDelegate.h"
 #include "records/UsbUtils.h"
+#include "review/TableViewDatas.h"
 #include "shell/MainMenuObject.h"
 #include "shell/kit/KitFont.h"
 #include "shell/kit/TYAlertView.h"
@@ -44,5 +46,10 @@ int main(int argc, char *argv[]) {
 
     const int status = app.exec();
     delegate.applicationWillTerminate();
+    // Background saves and data jobs finish before the program's static objects go away;
+    // quitting in the middle of one would otherwise leave a half-written file or touch
+    // destroyed objects.
+    TableViewDatas::waitForSaves();
+    cvx::Dispatch::globalPool().waitForDone();
     return status;
 }
