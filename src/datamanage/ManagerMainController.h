@@ -97,6 +97,8 @@ public:
 protected:
     void setupUi(TYWindow *window) override;
     void windowDidLoad() override;
+    // Refused while a job runs: like Back, the window manager's close must not drop the job.
+    bool windowShouldClose() override { return !running_; }
     // Stops the clock, posts "BackMainMenuObject" and brings the last window back.
     void windowWillClose() override;
 

@@ -170,6 +170,10 @@ TEST_F(ManagerMainControllerTest, CancelStopsTheJobAndShowsTheStopOnce) {
     // One job at a time, and no way out while it runs.
     EXPECT_FALSE(controller->inputButton()->isEnabled());
     EXPECT_FALSE(controller->backButton()->isEnabled());
+    // Nor through the window manager: the job would be dropped without a word.
+    EXPECT_FALSE(controller->window()->close());
+    EXPECT_TRUE(controller->window()->isVisible());
+    EXPECT_TRUE(controller->isRunning());
 
     click(controller->cancelButton());
     EXPECT_EQ(controller->lastAlert(), "made_data_stop");

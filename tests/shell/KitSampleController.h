@@ -12,9 +12,11 @@ public:
 
     Ui::KitSampleController ui;
     int willCloseCount = 0;
+    bool refusesClose = false;
 
 protected:
     void setupUi(TYWindow *window) override { ui.setupUi(window); }
+    bool windowShouldClose() override { return !refusesClose; }
     void windowWillClose() override {
         ++willCloseCount;
         ui.zbbtime->zstop();

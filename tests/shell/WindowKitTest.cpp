@@ -107,6 +107,25 @@ TEST(WindowKit, ClosingBringsBackTheLastWindow) {
     EXPECT_EQ(kit::keyWindow(), &main.window);
 }
 
+TEST(WindowKit, ControllerCanRefuseToClose) {
+    MainWindow main;
+    KitSampleController busy;
+    busy.window()->setLastWindow(&main.window);
+    busy.showWindow();
+    main.window.orderOut();
+
+    busy.refusesClose = true;
+    EXPECT_FALSE(busy.window()->close());
+    EXPECT_EQ(busy.willCloseCount, 0);
+    EXPECT_TRUE(busy.window()->isVisible());
+    EXPECT_FALSE(main.window.isVisible());
+
+    busy.refusesClose = false;
+    EXPECT_TRUE(busy.window()->close());
+    EXPECT_EQ(busy.willCloseCount, 1);
+    EXPECT_TRUE(main.window.isVisible());
+}
+
 TEST(WindowKit, KeyWindowIsTheFrontMostVisibleWorkWindow) {
     EXPECT_EQ(kit::keyWindow(), nullptr);
     MainWindow main;

@@ -44,6 +44,10 @@ bool TYWindow::event(QEvent *event) {
 }
 
 void TYWindow::closeEvent(QCloseEvent *event) {
+    if (shouldClose_ && !shouldClose_()) {
+        event->ignore();
+        return;
+    }
     emit windowWillClose();
     event->accept();
 }

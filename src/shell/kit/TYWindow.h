@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 // The window of every work window: frameless, 960 x 720, dragged by its background.
@@ -17,6 +18,8 @@ public:
     // The window brought to the front when this one closes; set by the opener before showing.
     TYWindow *lastWindow() const { return lastWindow_; }
     void setLastWindow(TYWindow *window) { lastWindow_ = window; }
+    // Asked before every close, the window manager's too; false keeps the window open.
+    void setShouldClose(std::function<bool()> shouldClose) { shouldClose_ = std::move(shouldClose); }
 
     // Shows the window in front of the others and makes it the key window.
     void makeKeyAndOrderFront();
@@ -43,6 +46,7 @@ protected:
 
 private:
     QPointer<TYWindow> lastWindow_;
+    std::function<bool()> shouldClose_;
     std::optional<QPoint> followTarget_;
     bool dragging_ = false;
     QPoint dragOffset_;

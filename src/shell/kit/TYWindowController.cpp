@@ -19,6 +19,9 @@ TYWindow *TYWindowController::window() {
         window_->setObjectName(windowNibName_);
         setupUi(window_);
         connect(window_, &TYWindow::windowWillClose, this, [this] { windowWillClose(); });
+        // The window may outlive its controller by a turn of the event loop.
+        window_->setShouldClose(
+            [self = QPointer<TYWindowController>(this)] { return !self || self->windowShouldClose(); });
         windowDidLoad();
     }
     return window_;

@@ -53,6 +53,9 @@ protected:
     // After the window was made: places it at the first window's origin and starts
     // following the moves of all work windows. Overrides call this first.
     virtual void windowDidLoad();
+    // Asked whenever the window is to close, by the window manager too; false keeps it open
+    // (no windowWillClose). The default lets it close.
+    virtual bool windowShouldClose() { return true; }
     // The window is about to close; the default brings its lastWindow to the front.
     virtual void windowWillClose();
     // Another (or this) work window moved: stand where it stands, and so does the first window.
