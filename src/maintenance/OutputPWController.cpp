@@ -319,6 +319,8 @@ void OutputPWController::showAlert() {
 }
 
 void OutputPWController::CancelOutputTap() {
+    // The instrument's flash may be erased already: the write is seen through, in sight.
+    if (isUpgrade_ && romWriter_ && romWriter_->isWriting()) return;
     // A write already putting its file in place cannot be stopped: its outcome follows.
     if (writer_.isRunning() && !writer_.cancel()) return;
     isCancel_ = true;
