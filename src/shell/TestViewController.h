@@ -9,10 +9,10 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/XmlDocument.h"
+#include "shell/CircularTimer.h"
 #include "shell/kit/TYWindowController.h"
 
 class BBTime;
-class CircularTimer;
 class CustomButton;
 class GifView;
 class OpretionController;
