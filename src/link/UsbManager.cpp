@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "link/ControlBytes.h"
 #include "link/LinkNotifications.h"
 #include "link/SharedInstance.h"
 #include "platform/Dates.h"
@@ -15,14 +16,6 @@
 #include "records/UsbUtils.h"
 
 namespace {
-
-constexpr char kSTX = 0x02;
-constexpr char kETX = 0x03;
-constexpr char kEOT = 0x04;
-constexpr char kENQ = 0x05;
-constexpr char kACK = 0x06;
-constexpr char kNAK = 0x15;
-constexpr char kETB = 0x17;
 
 const QString kRxD = QStringLiteral("----- (RxD)------");
 const QString kTxD = QStringLiteral("----- (TxD)------\r\n");
@@ -149,7 +142,7 @@ bool UsbManager::sendMessageToDevice(qint64 kind) {
     }
     hid.setSessionInitiator(1);
     addInt_ = 1;
-    sendControl(kENQ, kTxD + QStringLiteral("<ENQ>"));
+    sendControl(ctl::ENQ, kTxD + QStringLiteral("<ENQ>"));
     return true;
 }
 
@@ -169,24 +162,24 @@ void UsbManager::usbhidDidRecvData(const quint8 *data, qint64 length) {
 
     commLog(kRxD);
     UsbHID &hid = UsbHID::sharedManager();
-    if (first == kENQ) hid.setSessionInitiator(0);
+    if (first == ctl::ENQ) hid.setSessionInitiator(0);
     const bool ownExchange = hid.sessionInitiator() == 1;
 
     switch (first) {
-        case kSTX:
+        case ctl::STX:
             startFrame(report);
             break;
-        case kNAK:
+        case ctl::NAK:
             commLog(QStringLiteral("<NAK>"));
             break;
-        case kENQ:
-            sendControl(kACK, QStringLiteral("<ENQ>\r\n") + kTxD + QStringLiteral("<ACK>"));
+        case ctl::ENQ:
+            sendControl(ctl::ACK, QStringLiteral("<ENQ>\r\n") + kTxD + QStringLiteral("<ACK>"));
             break;
-        case kACK:
+        case ctl::ACK:
             commLog(QStringLiteral("<ACK>"));
             if (ownExchange) nextStepOfExchange();
             break;
-        case kEOT:
+        case ctl::EOT:
             commLog(QStringLiteral("<EOT>"));
             if (ownExchange) {
                 hid.setSessionInitiator(0);
@@ -195,7 +188,7 @@ void UsbManager::usbhidDidRecvData(const quint8 *data, qint64 length) {
                 saveTestData();
             }
             break;
-        case kETX:
+        case ctl::ETX:
             if (ownExchange) {
                 spliceString_ += QString::fromLatin1(report);
                 completeFrame();
@@ -204,7 +197,7 @@ void UsbManager::usbhidDidRecvData(const quint8 *data, qint64 length) {
             }
             break;
         default:
-            if (!ownExchange || last == kETB) continueFrame(report);
+            if (!ownExchange || last == ctl::ETB) continueFrame(report);
             break;
     }
 }
@@ -213,12 +206,12 @@ void UsbManager::startFrame(const QByteArray &report) {
     spliceString_ = QString::fromLatin1(report);
     commLog(UsbUtils::replaceAsciiStr(spliceString_));
     const char last = report.back();
-    if (last == kETB || last == kETX) completeFrame();
+    if (last == ctl::ETB || last == ctl::ETX) completeFrame();
 }
 
 void UsbManager::continueFrame(const QByteArray &report) {
     const char last = report.isEmpty() ? 0 : report.back();
-    if (last != kETB && last != kETX) return;
+    if (last != ctl::ETB && last != ctl::ETX) return;
     const QString text = QString::fromLatin1(report);
     spliceString_ += text;
     commLog(UsbUtils::replaceAsciiStr(text));
@@ -229,7 +222,7 @@ void UsbManager::completeFrame() {
     spliceString_.remove(0, 1);
     if (!UsbUtils::bolSetRcvCheckSum(spliceString_)) return;
     parseData(QString(spliceString_), UsbHID::sharedManager().sessionInitiator());
-    sendControl(kACK, kTxD + QStringLiteral("<ACK>"));
+    sendControl(ctl::ACK, kTxD + QStringLiteral("<ACK>"));
 }
 
 void UsbManager::nextStepOfExchange() {
@@ -244,7 +237,7 @@ void UsbManager::nextStepOfExchange() {
             break;
         case 3:
             // Stays at 3: a further ACK gets EOT again.
-            sendControl(kEOT, kTxD + QStringLiteral("<EOT>"));
+            sendControl(ctl::EOT, kTxD + QStringLiteral("<EOT>"));
             break;
         default:
             break;
@@ -252,11 +245,11 @@ void UsbManager::nextStepOfExchange() {
 }
 
 void UsbManager::sendFrame(const QString &text) {
-    QStringList elements{QString::number(int(kSTX))};
+    QStringList elements{QString::number(int(ctl::STX))};
     for (const char byte : text.toLatin1()) elements << QString::number(quint8(byte));
     elements << QStringLiteral("13");
     UsbUtils::vSetSndCheckSum(elements);
-    elements << QString::number(int(addInt_ == 3 ? kETX : kETB));
+    elements << QString::number(int(addInt_ == 3 ? ctl::ETX : ctl::ETB));
 
     QByteArray frame;
     for (const QString &element : elements) frame.append(char(element.toInt()));

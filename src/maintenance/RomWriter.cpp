@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 
+#include "link/ControlBytes.h"
 #include "link/LinkNotifications.h"
 #include "link/MaintenanceMode.h"
 #include "link/UsbHID.h"
@@ -21,9 +22,6 @@
 
 namespace {
 
-constexpr char kStx = 0x02;
-constexpr char kEtx = 0x03;
-constexpr char kAck = 0x06;
 constexpr int kMaxRetries = 3;
 constexpr int kBootReplyLength = 48;
 constexpr int kVersionAreaLength = 52;
@@ -264,10 +262,10 @@ void RomWriter::sndBgn() {
 }
 
 QByteArray RomWriter::makeCmd(char letter, bool withoutBcc) {
-    shared().sSendStr = QString(QChar(kStx)) + QChar(letter) + QChar(kEtx);
+    shared().sSendStr = QString(QChar(ctl::STX)) + QChar(letter) + QChar(ctl::ETX);
     QByteArray frame;
-    frame.append(kStx).append(letter).append(kEtx);
-    if (!withoutBcc) frame.append(char((quint8(letter) + quint8(kEtx)) & 0xFF));
+    frame.append(ctl::STX).append(letter).append(ctl::ETX);
+    if (!withoutBcc) frame.append(char((quint8(letter) + quint8(ctl::ETX)) & 0xFF));
     return frame;
 }
 
@@ -394,7 +392,7 @@ void RomWriter::sndStr() {
 }
 
 void RomWriter::sendAck() {
-    const quint8 ack = quint8(kAck);
+    const quint8 ack = quint8(ctl::ACK);
     UsbHID::sharedManager().senddata(&ack, 1);
     addLog(true, QStringLiteral("<ACK>"));
 }
@@ -433,7 +431,7 @@ void RomWriter::reciveData(const QByteArray &report) {
     // Cleared, then the report at its start: never more than the buffer holds.
     const QByteArray abRxBuff = report.left(kRxBuffSize);
     if (state.phase == 1) {
-        if (!abRxBuff.isEmpty() && abRxBuff[0] == kAck) {
+        if (!abRxBuff.isEmpty() && abRxBuff[0] == ctl::ACK) {
             addLog(false, QStringLiteral("<ACK>"));
             bRetry_ = 0;
             onAck();

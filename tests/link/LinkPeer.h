@@ -10,6 +10,7 @@
 #include <QList>
 #include <QStringList>
 
+#include "link/ControlBytes.h"
 #include "link/LinkNotifications.h"
 #include "link/MaintenanceMode.h"
 #include "link/UsbHID.h"
@@ -21,7 +22,7 @@
 
 namespace linktest {
 
-inline constexpr char STX = 0x02, ETX = 0x03, EOT = 0x04, ENQ = 0x05, ACK = 0x06, NAK = 0x15, ETB = 0x17;
+using ::ctl::ACK, ::ctl::ENQ, ::ctl::EOT, ::ctl::ETB, ::ctl::ETX, ::ctl::NAK, ::ctl::STX;
 
 // STX, the text, its byte sum as two hex digits, the terminator.
 inline QByteArray frame(const QByteArray &text, char terminator = ETX, bool lowerCase = false) {

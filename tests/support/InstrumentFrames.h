@@ -11,19 +11,11 @@
 
 #include <optional>
 
+#include "link/ControlBytes.h"
+
 namespace cvxtest {
 
-namespace ctl {
-inline constexpr char STX = 0x02;
-inline constexpr char ETX = 0x03;
-inline constexpr char EOT = 0x04;
-inline constexpr char ENQ = 0x05;
-inline constexpr char ACK = 0x06;
-inline constexpr char LF = 0x0A;
-inline constexpr char CR = 0x0D;
-inline constexpr char NAK = 0x15;
-inline constexpr char ETB = 0x17;
-}  // namespace ctl
+namespace ctl = ::ctl;
 
 // Two upper-case hexadecimal digits of the byte sum of `text` modulo 256.
 QByteArray frameChecksum(const QByteArray &text);

@@ -5,16 +5,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include "link/ControlBytes.h"
 #include "platform/HidManager.h"
 
 namespace cvxtest {
 
 namespace {
-
-constexpr char kStx = 0x02;
-constexpr char kEtx = 0x03;
-constexpr char kAck = 0x06;
-constexpr char kNak = 0x15;
 
 bool sumIsRight(const QByteArray &frame) {
     if (frame.isEmpty()) return false;
@@ -53,7 +49,7 @@ bool RomSimulator::isAttached() const {
 QList<QByteArray> RomSimulator::frames() const {
     QList<QByteArray> result;
     for (const QByteArray &report : reports_)
-        if (report != QByteArray(1, kAck)) result.append(report);
+        if (report != QByteArray(1, ::ctl::ACK)) result.append(report);
     return result;
 }
 
@@ -79,11 +75,11 @@ void RomSimulator::reply(const QByteArray &bytes) {
 }
 
 void RomSimulator::ack() {
-    reply(QByteArray(1, kAck));
+    reply(QByteArray(1, ::ctl::ACK));
 }
 
 void RomSimulator::nak() {
-    reply(QByteArray(1, kNak));
+    reply(QByteArray(1, ::ctl::NAK));
 }
 
 void RomSimulator::sendSum(quint32 delta) {
@@ -114,7 +110,7 @@ void RomSimulator::lineReceived(const QByteArray &frame) {
 
 void RomSimulator::onOutputReport(const QByteArray &report) {
     reports_.append(report);
-    if (report == QByteArray(1, kAck)) {
+    if (report == QByteArray(1, ::ctl::ACK)) {
         if (restartPending_) {
             restartPending_ = false;
             detach();
@@ -138,8 +134,8 @@ void RomSimulator::onOutputReport(const QByteArray &report) {
     switch (expect_) {
         case Expect::Command: {
             const bool plainS = report == QByteArray("\x02S\x03", 3);
-            if (!plainS && (report.size() != 4 || report[0] != kStx || report[2] != kEtx ||
-                            quint8(report[3]) != quint8(quint8(report[1]) + quint8(kEtx)))) {
+            if (!plainS && (report.size() != 4 || report[0] != ::ctl::STX || report[2] != ::ctl::ETX ||
+                            quint8(report[3]) != quint8(quint8(report[1]) + quint8(::ctl::ETX)))) {
                 nak();
                 return;
             }
