@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/WindowFactories.h"
+#include "AppFlowFixture.h"
 #include "link/UsbHID.h"
 #include "link/UsbManager.h"
 #include "maintenance/AutoUpdate.h"
@@ -33,18 +33,6 @@ const QString kChartNo = QStringLiteral("12345");
 const QByteArray kPatientRecord =
     QByteArray::fromHex("098e52936391be985909d4cfc0de090909313938302f312f3109926a0909090909780d0a0d0a");
 
-void type(QWidget *field, const QString &text) {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-void click(QWidget *widget) {
-    ASSERT_TRUE(widget);
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
-
 void writeFile(const QString &path, const QByteArray &bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     ASSERT_TRUE(cvx::FileManager::writeAtomically(path, bytes));
@@ -54,7 +42,7 @@ QStringList filesIn(const QString &folder, const QString &pattern) {
     return QDir(folder).entryList({pattern}, QDir::Files);
 }
 
-class DataLinkFlow : public testing::Test {
+class DataLinkFlow : public appflow::LaunchedApp {
 protected:
     DataLinkFlow() {
         const QString data = QDir::home().filePath(QStringLiteral(".Corvadenix"));
@@ -68,27 +56,8 @@ protected:
         writeFile(inputFile(), kPatientRecord);
         UsbManager::sharedUsbManager().setMode(-1);
 
-        // What main() does before the main window, with the instrument already plugged in.
-        AppDelegate &delegate = AppDelegate::shared();
-        delegate.setDataLinkImport([] { UsbUtils::readCsvOrTxt(); });
-        OutputPWController::installFirmwareVersionReader();
-        AutoUpdate::install();
-        UsbManager::setIsUpdateViewShowing([] { return TYUpdateView::isExistUpdateView(); });
-        sim.attach();
-
-        installWindowFactories(menu);
-        menu.mainWindow()->makeKeyAndOrderFront();
-        delegate.applicationDidFinishLaunching(menu.mainWindow());
-        waitUntil([this] { return sim.stateRequests() > 0; });
-    }
-
-    ~DataLinkFlow() override {
-        AppDelegate::shared().setDataLinkImport({});
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        sim.detach();
-        sim.run();
-        UsbManager::resetSharedForTesting();
-        UsbHID::resetSharedForTesting();
+        launch();
+        waitForStateRequest();
     }
 
     QString inputFolder() const { return dir.filePath(QStringLiteral("in")); }
@@ -97,20 +66,11 @@ protected:
         return inputFolder() + QStringLiteral("/") + kChartNo + QStringLiteral(".csv");
     }
 
-    // Runs events, the simulator and the background jobs until the condition holds.
-    template <typename Condition>
-    void waitUntil(Condition done) {
-        for (int i = 0; i < 100 && !done(); ++i) {
-            QTest::qWait(50);
-            sim.run();
-        }
-        ASSERT_TRUE(done());
-    }
-
     QTemporaryDir dir;
-    cvxtest::InstrumentSimulator sim;
-    MainMenuObject menu;
 };
+
+using appflow::click;
+using appflow::type;
 
 TEST_F(DataLinkFlow, ImportedPatientIsMeasuredAndHandedBackAsResultCsv) {
     // The launch imports the dropped file and removes it once stored.

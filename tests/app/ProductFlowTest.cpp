@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/WindowFactories.h"
+#include "AppFlowFixture.h"
 #include "link/UsbHID.h"
 #include "link/UsbManager.h"
 #include "maintenance/AutoUpdate.h"
@@ -25,7 +25,6 @@
 #include "review/ResultTableController.h"
 #include "sheet/TotalTableController.h"
 #include "shell/MainMenuObject.h"
-#include "shell/ManualCountdownClock.h"
 #include "shell/OpretionController.h"
 #include "shell/TestViewController.h"
 #include "shell/kit/BBTime.h"
@@ -40,18 +39,8 @@ namespace {
 
 const QString kChartNo = QStringLiteral("P-100");
 
-// Typed key by key; QTest::keyClicks knows only ASCII keys.
-void type(QWidget *field, const QString &text) {
-    for (const QChar c : text) {
-        QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-void click(QWidget *widget) {
-    ASSERT_TRUE(widget);
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
+using appflow::click;
+using appflow::type;
 
 template <typename T>
 T *inWindow(TYWindow *window, const char *name) {
@@ -68,51 +57,23 @@ QString pdfText(const QString &pdf) {
         .replace(QStringLiteral("⻭"), QStringLiteral("歯"));
 }
 
-class ProductFlow : public testing::Test {
+class ProductFlow : public appflow::LaunchedApp {
 protected:
     ProductFlow() {
-        // What main() does before the main window, with the instrument already plugged in.
-        AppDelegate &delegate = AppDelegate::shared();
-        delegate.setDataLinkImport([] { UsbUtils::readCsvOrTxt(); });
-        OutputPWController::installFirmwareVersionReader();
-        AutoUpdate::install();
-        UsbManager::setIsUpdateViewShowing([] { return TYUpdateView::isExistUpdateView(); });
-        sim.attach();
-
-        installWindowFactories(menu);
-        menu.mainWindow()->makeKeyAndOrderFront();
-        delegate.applicationDidFinishLaunching(menu.mainWindow());
+        countdown.emplace();
+        launch();
         TotalTableController::setPrinterSetup([this](QPrinter &printer, QWidget *) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdfPath());
             printer.setPageSize(QPageSize(QPageSize::A4));
             return true;
         });
-        // A second after the launch the program asks the instrument for its state.
-        waitUntil([this] { return sim.stateRequests() > 0; });
+        waitForStateRequest();
     }
 
-    ~ProductFlow() override {
-        TotalTableController::setPrinterSetup({});
-        AppDelegate::shared().setDataLinkImport({});
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        sim.detach();
-        sim.run();
-        UsbManager::resetSharedForTesting();
-        UsbHID::resetSharedForTesting();
-    }
+    ~ProductFlow() override { TotalTableController::setPrinterSetup({}); }
 
     QString pdfPath() const { return dir.filePath(QStringLiteral("sheet.pdf")); }
-
-    // Runs events, the simulator and the clock until the condition holds.
-    template <typename Condition>
-    void waitUntil(Condition done) {
-        for (int i = 0; i < 50 && !done(); ++i) {
-            QTest::qWait(50);
-            sim.run();
-        }
-        ASSERT_TRUE(done());
-    }
 
     void instrument(int state) {
         sim.sendState(state, QStringLiteral("V1.00"));
@@ -159,7 +120,7 @@ protected:
     void measure() {
         instrument(2);
         EXPECT_EQ(measuring->statePictureName(), QStringLiteral("表示_装置状態_測定中"));
-        clock.advanceSeconds(120);
+        countdown->advanceSeconds(120);
         EXPECT_EQ(measuring->countdownText(), QStringLiteral(" \t \n残り179秒"));
         cvxtest::Measurement m;
         m.state = 2;
@@ -198,9 +159,6 @@ protected:
     }
 
     QTemporaryDir dir;
-    shelltest::ManualCountdownClock clock;
-    cvxtest::InstrumentSimulator sim;  // before the link's transport is first used
-    MainMenuObject menu;               // the first window
     QPointer<OpretionController> entry;
     QPointer<TestViewController> measuring;
     QPointer<TYWindow> result;
