@@ -129,8 +129,6 @@ void BBBigNetView::initBase(const ChartCanvas &canvas) {
 
 void BBBigNetView::drawPicTwo(const ChartCanvas &canvas) {
     getDatas();
-    // Without a record there is nothing to compare; a polygon of zeros would look like one.
-    if (!data2_) return;
     canvas.strokePolyline(polygon(digiSubAry_), charts::chartPen(kEarlierGreen, 1.5), false);
 }
 

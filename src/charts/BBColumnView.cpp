@@ -3,7 +3,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <algorithm>
 #include <cmath>
 
 #include "charts/ChartGeometry.h"
@@ -67,11 +66,10 @@ void BBColumnView::paint(QPainter &painter, const QRectF &rect) {
     painter.restore();
 }
 
-void BBColumnView::setValuez(ChartCanvas &canvas, float value, int contNo) const {
-    // Held to the scale: a value past 6 is a full bar rather than none, a negative one no bar
-    // (it would hang below the base line into the captions).
-    if (std::isnan(value) || value <= 0) return;
-    const float v = std::min(value, 6.0f);
+void BBColumnView::setValuez(ChartCanvas &canvas, float v, int contNo) const {
+    // A negative value draws no bar: it would hang below the base line into the captions. One
+    // past 6 matches no band and draws none either.
+    if (std::isnan(v) || v <= 0) return;
     const int count = charts::barSegmentCount(v);
     const double left = 60 * contNo + 11;
     for (int i = 0; i < count; ++i) {

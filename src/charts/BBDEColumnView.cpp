@@ -118,10 +118,12 @@ void BBDEColumnView::setValuez(const ChartCanvas &canvas, float v, int contNo) {
 void BBDEColumnView::setNewData(const ChartCanvas &canvas, float v, int noCount) {
     float q = v * 100 / 6;
     if (boLab_ == QLatin1String("100")) q = 100 - q;
-    // The bar height is the chart position times 0.06, so truncating would print 35 as 34 in
-    // single precision: round to the nearest whole position. Clamped, since a value far
-    // outside the scale would overflow the int.
-    const int label = std::isfinite(q) ? int(std::lround(std::clamp(q, -1e6f, 1e6f))) : 0;
+    // Truncated toward zero, except that a q within a hair of a whole number is that number:
+    // the bar height is the chart position times 0.06, so 35 comes back as 34.99998 in single
+    // precision. Held to +-1e6 first, since a value far outside the scale would overflow the int.
+    const double held = std::isfinite(q) ? std::clamp(double(q), -1e6, 1e6) : 0.0;
+    const double whole = std::round(held);
+    const int label = int(std::fabs(held - whole) < 1e-3 ? whole : std::trunc(held));
     const double y = 54.0 * v / 6 + 47;
     canvas.drawText({double(28 + 22 * noCount), std::isfinite(y) ? std::clamp(y, -1e6, 1e6) : 47},
                     QString::number(label), charts::chartFont(7, true), Qt::black);

@@ -59,20 +59,16 @@ void BBNetView::paint(QPainter &painter, const QRectF &rect) {
     if (tabAry_.size() == charts::kItemCount) drawPolygon(canvas, Family::Reference, tabAry_);
     drawGrid(canvas);
     drawLabels(canvas);
-    // A result that is not there draws nothing rather than a polygon of zeros.
+    // A switch that is on without a record draws every position at 0.
     if (isDraw_ == 1) {
         tab_.clear();
-        if (data_) {
-            getVal(*data_);
-            drawPolygon(canvas, Family::Current, tab_);
-        }
+        getVal(data_.value_or(OCMCustomerComment()));
+        drawPolygon(canvas, Family::Current, tab_);
     }
     if (isDrawTwo_ == 1) {
         tab2_.clear();
-        if (data2_) {
-            getValz(*data2_);
-            drawPolygon(canvas, Family::Earlier, tab2_);
-        }
+        getValz(data2_.value_or(OCMCustomerComment()));
+        drawPolygon(canvas, Family::Earlier, tab2_);
     }
     painter.restore();
 }

@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include <algorithm>
 #include <cmath>
 
 #include "platform/Numbers.h"
@@ -43,7 +42,7 @@ QPointF alongAxis(QPointF centre, int item, bool six, double distance) {
 }
 
 double plottedPosition(int item, double position) {
-    const double p = std::isnan(position) ? 0.0 : std::clamp(position, 0.0, 100.0);
+    const double p = std::isfinite(position) ? position : 0.0;
     return item == BFC ? 100.0 - p : p;
 }
 

@@ -38,9 +38,10 @@ QPointF axisDirection(int item, bool six);
 // The point `distance` from the centre along the item's axis.
 QPointF alongAxis(QPointF centre, int item, bool six, double distance);
 
-// A chart position as a radar or bar draws it: held to 0..100 (a stored value outside the
-// scale must not land on another axis or outside the chart) and, for BFC, turned round, since
-// a strong buffer is the good end of its scale.
+// A chart position as a radar draws it: for BFC turned round, since a strong buffer is the good
+// end of its scale. Not held to 0..100: a position outside the scale is drawn outside the grid
+// (or beyond the centre), where it shows as what it is. Only a value that is no number at all
+// (NaN, infinite) counts as 0.
 double plottedPosition(int item, double position);
 
 // A chart-position text read as its leading whole number: "45.7" is 45, "" or "x" is 0.

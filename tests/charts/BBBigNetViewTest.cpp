@@ -38,15 +38,16 @@ TEST(BBBigNetViewTest, PolygonsPlaceValuesBetweenTheRings) {
         QStringList values;
         QList<QPointF> vertices;
     };
-    // pH 50, BFC 30 (drawn as 70), " 42x" as 42, "abc" as 0, -5 and 120 held to the scale.
+    // pH 50, BFC 30 (drawn as 70), " 42x" as 42, "abc" as 0; -5 inside the inner ring, 120
+    // beyond the outer one.
     const Case cases[] = {
         {0,
          {"50", "50", "30", "0", "-5", "120", " 42x"},
          {{150, 220},
           {204.691, 193.645},
           {237.741, 129.975},
-          {141.322, 131.98},
-          {33.012, 123.3},
+          {143.492, 136.485},
+          {13.514, 118.85},
           {101.559, 188.657}}},
         {6, {"50", "50", "30", "99", "40", "abc", "-5"}, {{150, 220}, {210.62, 185}, {150, 90}}},
     };
@@ -77,11 +78,18 @@ TEST(BBBigNetViewTest, ReferenceAndPolygonsNeedTheirInputs) {
         BBBigNetViewWidget widget;  // as on screen
         widget.resize(widget.sizeHint());
         BBBigNetView &view = widget.chart();
-        view.setTabAry(c.tabAry), view.setDigiAry(c.digiAry), view.setIsDraw(1), view.setIsDrawTwo(1);
+        view.setTabAry(c.tabAry), view.setDigiAry(c.digiAry), view.setIsDraw(1), view.setIsDrawTwo(c.earlier);
         if (c.earlier) view.setData2(storedResult(QStringList(7, QStringLiteral("80"))));
         const QImage image = widget.grab().toImage();
         EXPECT_EQ(near(chartPixel(image, {153, 185}), kReference, 6), c.earlier);
         EXPECT_EQ(pixelsOf(image, kCurrent) > 0, c.earlier);
         EXPECT_EQ(pixelsOf(image, kEarlier) > 0, c.earlier);
     }
+    // Switched on without a record, the earlier polygon is all zeros: the inner ring, and BFC's
+    // vertex on the outer one: half way from the inner pH vertex out to it.
+    BBBigNetView view;
+    view.setIsDrawTwo(1);
+    const QImage image = renderChart(view, kPage);
+    EXPECT_TRUE(colourNear(image, {(165.626 + 266.988) / 2, (162.47 + 123.3) / 2}, kEarlier));
+    EXPECT_EQ(view.digiSubAry(), QStringList(7, QString()));
 }

@@ -60,8 +60,9 @@ TEST(BBColumnViewTest, ValueStacksSegmentsByBand) {
         {4.02f, 129, 120, 4},    // "b5" would be -0.55 high: left out
         {5.7f, 168.25, 160, 5},  // narrows below 5.7: "b5" band
         {6.0f, 174.5, 165, 6},   // "b6" 21.5
-        {7.5f, 174.5, 165, 6},   // past the scale: held at a full bar
-        {0.0f, 0, 0, 0},        {-1.2f, 0, 0, 0}, {std::numeric_limits<float>::quiet_NaN(), 0, 0, 0},
+        {6.01f, 0, 0, 0},        // past the scale: no bar
+        {7.5f, 0, 0, 0},        {0.0f, 0, 0, 0},
+        {-1.2f, 0, 0, 0},       {std::numeric_limits<float>::quiet_NaN(), 0, 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.value);

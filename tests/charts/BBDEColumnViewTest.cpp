@@ -62,7 +62,9 @@ TEST(BBDEColumnViewTest, CaptionedBarsGetValueLabelAndTemperature) {
         QColor colour;
     };
     for (const Case &c :
-         {Case{{}, float(35 * 0.06), "20℃", "35", Qt::black}, Case{"100", 1.0f, "19℃", "83", Qt::blue},
+         {Case{{}, float(35 * 0.06), "20℃", "35", Qt::black}, Case{{}, 1.0f, "21℃", "16", Qt::black},
+          Case{{}, float(67 * 0.06), "21℃", "67", Qt::black},
+          Case{"100", float(35 * 0.06), "20℃", "65", Qt::black}, Case{"100", 1.0f, "19℃", "83", Qt::blue},
           Case{{}, 6.0f, "℃", "100", Qt::blue}, Case{{}, 1e30f, "abc", "1000000", Qt::blue}}) {
         SCOPED_TRACE(c.label.toStdString());
         BBDEColumnView view;

@@ -38,13 +38,14 @@ TEST(BBNetViewTest, CurrentResultVerticesLieOnTheirAxesAndAreDrawnThere) {
     struct Vertex {
         double dx, dy, p;  // axis and the position drawn, at centre 95, 95 and radius 70
     };
-    // MS full, pH half, BFC 0 on the rim, BLD 37, LEU 45.7 read as 45, ALB 120 held at 100, NH3 -10 at 0.
+    // MS full, pH half, BFC 0 on the rim, BLD 37, LEU 45.7 read as 45; nothing held to the
+    // scale: ALB 120 beyond the rim, NH3 -10 beyond the centre.
     const QStringList values = {"12.0|100", "5.5|50", "1|0", "3|37", "8|45.7", "9|120", "2|-10"};
-    const QList<Vertex> seven = {{0, 1, 100},        {.7813, .6235, 50},  {.9749, -.2225, 100},
-                                 {.4339, -.901, 37}, {-.4339, -.901, 45}, {-.9749, -.2225, 100},
-                                 {-.7813, .6235, 0}};
+    const QList<Vertex> seven = {{0, 1, 100},         {.7813, .6235, 50},  {.9749, -.2225, 100},
+                                 {.4339, -.901, 37},  {-.4339, -.901, 45}, {-.9749, -.2225, 120},
+                                 {-.7813, .6235, -10}};
     const QList<Vertex> six = {{0, 1, 100}, {.866, .5, 50},    {.866, -.5, 100},
-                               {0, -1, 45}, {-.866, -.5, 100}, {-.866, .5, 0}};
+                               {0, -1, 45}, {-.866, -.5, 120}, {-.866, .5, -10}};
     for (int isSix : {0, 6}) {
         SCOPED_TRACE(isSix);
         const QList<Vertex> &expected = isSix ? six : seven;
@@ -63,6 +64,20 @@ TEST(BBNetViewTest, CurrentResultVerticesLieOnTheirAxesAndAreDrawnThere) {
                 EXPECT_TRUE(colourNear(image, want, kCurrent)) << i;
             }
         }
+    }
+
+    // MS 120 and -10 on the main chart, and 120 at the default radius, off the grid.
+    const struct {
+        float r;
+        const char *ms;
+        double y;
+    } ms[] = {{70, "|120", 179}, {70, "|-10", 88}, {0, "|120", 161}};
+    for (const auto &c : ms) {
+        BBNetView view;
+        view.setX(95), view.setY(95), view.setR(c.r), view.setIsDraw(1);
+        view.setData(record({c.ms, "|0", "|100", "|0", "|0", "|0", "|0"}));
+        render(view);
+        EXPECT_NEAR(view.vertices()[0].y(), c.y, 1e-3) << c.ms;
     }
 }
 
@@ -143,15 +158,19 @@ TEST(BBNetViewTest, ReferenceMarkersAndEarlierResultFollowTheirSwitches) {
 
 TEST(BBNetViewTest, MissingOrGarbageValuesDrawSafely) {
     BBNetView view;  // centre and radius never set
-    view.setIsDraw(1), view.setIsDrawTwo(1), view.setIsDrawPoint(1);
+    view.setIsDraw(1), view.setIsDrawPoint(1);
     const QImage empty = render(view);
     EXPECT_EQ(view.x(), 95);
     EXPECT_EQ(view.y(), 95);
     EXPECT_EQ(view.r(), 55);
-    // No result at all draws no polygon: not even the line out to BFC's rim.
+    // Switched on without a result: every position 0, so a line out to BFC's rim and back.
     const QPointF bfcMid(95 + 0.9749 * 27.5, 95 - 0.2225 * 27.5);
-    EXPECT_FALSE(colourNear(empty, bfcMid, kCurrent));
-    EXPECT_FALSE(colourNear(empty, bfcMid, kEarlier));
+    EXPECT_TRUE(colourNear(empty, bfcMid, kCurrent));
+    EXPECT_NEAR(view.vertices()[2].x(), 95 + 0.9749 * 55, 1e-3);
+    EXPECT_EQ(view.tab(), QStringList(7, ""));
+    view.setIsDraw(0), view.setIsDrawTwo(1);
+    EXPECT_TRUE(colourNear(render(view), bfcMid, kEarlier));
+    view.setIsDraw(1);
 
     view.setR(std::nanf(""));
     view.setTabAry({"x", "", "-5", "1e9", "nan", "99999999999", " 7"});
