@@ -25,6 +25,7 @@
 #include "records/UsbUtils.h"
 #include "shell/BackNotifications.h"
 #include "shell/ScreenStyle.h"
+#include "shell/entry/FieldRules.h"
 #include "shell/kit/BBTime.h"
 #include "shell/kit/CustomButton.h"
 #include "shell/kit/KitFont.h"
@@ -130,9 +131,9 @@ QString axisOf(const QString &value) {
     return bar < 0 ? QStringLiteral("") : value.mid(bar + 1);
 }
 
-// Bar height 0..6; BFC runs the other way. A missing value draws no bar at all.
+// Bar height 0..6; BFC runs the other way. A missing value counts as position 0, so no bar,
+// except for BFC, whose 0 is the full bar.
 float barHeight(int item, const QString &axis) {
-    if (axis.trimmed().isEmpty()) return 0;
     const int position = cvx::intValue(axis);
     return float((item == kBfc ? 100 - position : position) * 0.06);
 }
@@ -198,14 +199,14 @@ void setTicked(QAbstractButton *box, bool ticked) {
 
 // Typed text is cut to the limit; stored longer texts are shown and kept whole.
 void cutTyped(QLineEdit *field, int limit) {
-    if (field->text().size() > limit) field->setText(field->text().left(limit));
+    if (field->text().size() > limit) field->setText(entry::cutToLength(field->text(), limit));
 }
 
 // A comment is one line of at most `limit` characters; the field wraps it for reading.
 void commentTyped(QPlainTextEdit *field, int limit) {
     QString text = field->toPlainText();
     text.remove(u'\n');
-    if (text.size() > limit) text.truncate(limit);
+    text = entry::cutToLength(text, limit);
     if (text == field->toPlainText()) return;
     const bool blocked = field->blockSignals(true);
     field->setPlainText(text);
@@ -408,15 +409,15 @@ void ResultTableController::twoInit() {
     ui_->date3Lab->setText(dateLabel(dateStr_));
     checkPrintButtonState();
 
+    // A stored value that names no layout runs no layout action: the screen stays as set up,
+    // on layout A, with the history's first ticks and the stored value as they were.
     const qint64 choice = cvx::UserDefaults::standard().integerForKey(kResultChoiceNum);
-    // A stored value that names no layout opens layout A with its button on, so that the
-    // ticks follow a layout's rules.
-    if (choice == 1)
+    if (choice == 0)
+        checkTap();
+    else if (choice == 1)
         checkTap2();
     else if (choice == 2)
         checkTap3();
-    else
-        checkTap();
 
     ui_->hanLab->setText(strDU_.isEmpty() ? QString() : strDU_ + QStringLiteral("℃"));
     if (!strDU_.isEmpty() && cvx::intValue(strDU_) < 20)
@@ -468,6 +469,7 @@ void ResultTableController::initBase() {
 
     ui_->zTvMainScr->hide();
     isNO_ = 1;
+    showLayout(1);
     scrollToTop(ui_->mainScroll1);
     ui_->modifyBtn->setEnabled(false);
 }
@@ -515,7 +517,9 @@ void ResultTableController::getList() {
     for (qsizetype i = 0; i < results.size(); ++i) {
         const QString joined = results[i].attribute(QStringLiteral("date")) + u' ' +
                                results[i].attribute(QStringLiteral("time"));
-        if (results.size() > 1 && !BBInitZBases::isOKfromDate(joined)) continue;
+        // The measurement asked for is shown even when its date fails the check; the history
+        // lists only measurements whose dates pass.
+        if (results.size() > 1 && joined != dateStr_ && !BBInitZBases::isOKfromDate(joined)) continue;
         OCMCustomerComment record;
         record.setDate(results[i].attribute(QStringLiteral("date")));
         record.setTime(results[i].attribute(QStringLiteral("time")));
@@ -796,16 +800,7 @@ void ResultTableController::checkTap3() {
 void ResultTableController::applyLayout(int layout) {
     cvx::UserDefaults::standard().setObject(QString::number(layout - 1), kResultChoiceNum);
     isNO_ = layout;
-    setTicked(ui_->check1, layout == 1);
-    setTicked(ui_->check2, layout == 2);
-    setTicked(ui_->check3, layout == 3);
-    ui_->columnScroll->setVisible(layout == 3);
-    ui_->mainScroll1->setVisible(layout != 3);
-    ui_->netView->setVisible(layout == 1);
-    for (QWidget *w : {static_cast<QWidget *>(ui_->netView1), static_cast<QWidget *>(ui_->netView2),
-                       static_cast<QWidget *>(ui_->netView3), static_cast<QWidget *>(ui_->date1Lab),
-                       static_cast<QWidget *>(ui_->date2Lab), static_cast<QWidget *>(ui_->date3Lab)})
-        w->setVisible(layout == 2);
+    showLayout(layout);
 
     if (layout == 1) {
         qsizetype kept = -1;
@@ -844,6 +839,20 @@ void ResultTableController::applyLayout(int layout) {
         tempz_ = int(qMin<qsizetype>(ticked.size(), 2));
     }
     reloadHistory();
+}
+
+// The layout buttons and panels of a layout, without touching ticks or charts.
+void ResultTableController::showLayout(int layout) {
+    setTicked(ui_->check1, layout == 1);
+    setTicked(ui_->check2, layout == 2);
+    setTicked(ui_->check3, layout == 3);
+    ui_->columnScroll->setVisible(layout == 3);
+    ui_->mainScroll1->setVisible(layout != 3);
+    ui_->netView->setVisible(layout == 1);
+    for (QWidget *w : {static_cast<QWidget *>(ui_->netView1), static_cast<QWidget *>(ui_->netView2),
+                       static_cast<QWidget *>(ui_->netView3), static_cast<QWidget *>(ui_->date1Lab),
+                       static_cast<QWidget *>(ui_->date2Lab), static_cast<QWidget *>(ui_->date3Lab)})
+        w->setVisible(layout == 2);
 }
 
 // Layout B: the first ticked row on netView2, the second on netView1.
@@ -1127,13 +1136,21 @@ void ResultTableController::saveHosAndDo() {
         qWarning("result screen: the dentist could not be written to %s", qUtf8Printable(savePath_));
 }
 
+// The main window the opener handed over; an opener that handed none (the measuring window)
+// set the window to return to as the last window. Not the first window of the list: which
+// one that is depends on what else was opened before.
+TYWindow *ResultTableController::mainWindow() {
+    if (mWindow_) return mWindow_;
+    if (TYWindow *last = window()->lastWindow()) return last;
+    return kit::firstWindow();
+}
+
 void ResultTableController::backTap() {
     saveHosAndDo();
     ui_->zbbtime->zstop();
-    TYWindow *first = kit::firstWindow();
-    if (first && first != window()) {
-        first->setLastWindow(nullptr);
-        window()->setLastWindow(first);
+    if (TYWindow *main = mainWindow(); main && main != window()) {
+        main->setLastWindow(nullptr);
+        window()->setLastWindow(main);
     }
     window()->close();
 }
@@ -1175,7 +1192,7 @@ void ResultTableController::modifyTap() {
     request.selectRow = selectRow_;
     request.noString = noString_;
     // The sheet returns to the main menu's window when it is done.
-    request.lastWindow = mWindow_ ? mWindow_.data() : kit::firstWindow();
+    request.lastWindow = mainWindow();
 
     TYWindowController *sheet = totalTableFactory()(request);
     if (!sheet) return showSheetUnavailable();

@@ -164,12 +164,14 @@ private:
     void reloadComments();
     void setTVData();
     void applyLayout(int layout);
+    void showLayout(int layout);
     void showComparedRadars();
     void placePullDown(int group, int row);
     void closeItemPullDown();
     void closeNameLists();
     void pickName(bool hospital, int row);
     void showSheetUnavailable();
+    TYWindow *mainWindow();
 
     QList<BBColumnView *> columns() const;
 

@@ -46,12 +46,16 @@ cvx::SerialQueue &saveQueue() {
     return queue;
 }
 
-// The first kMaxRows texts that are not empty, in order.
-QStringList keptRows(const QStringList &rows) {
-    QStringList kept;
-    for (const QString &row : rows) {
-        if (kept.size() >= TableViewDatas::kMaxRows) break;
-        if (!row.isEmpty()) kept.append(row);
+// The rows that hold text, in order, and beside them the stored flag of each ("0" past the
+// stored flags), so that a flag stays with its row when an empty row before it is dropped.
+// Every such row is kept: a stored list may be longer than the add button lets the screen make
+// one (an import's merge, the comment editor), and closing a pull-down must not shorten it.
+std::pair<QStringList, QStringList> keptRows(const QStringList &rows, const QStringList &storedFlags) {
+    std::pair<QStringList, QStringList> kept;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (rows.at(r).isEmpty()) continue;
+        kept.first.append(rows.at(r));
+        kept.second.append(storedFlags.value(r, QStringLiteral("0")));
     }
     return kept;
 }
@@ -250,26 +254,26 @@ void TableViewDatas::setAllTableXML(int seleCout) {
     // The key is the one the shown list came from, so a list is never stored under another
     // level; the rows are taken now, so later edits wait for the next save.
     const QString key = keyOf(seleCout, shownLevel_[seleCout - 1]);
-    const QStringList kept = keptRows(shown(seleCout));
-    saveQueue().async([key, kept] {
+    const QStringList rows = shown(seleCout);
+    saveQueue().async([key, rows] {
         const std::optional<BBInitDatas::ListKey> place = BBInitDatas::listKey(key);
         if (!place) return;
         std::lock_guard lock(SettingsFiles::writeMutex());
-        // The defaults stay with their rows; the screen's tick does not become one.
-        const QStringList flags = extendedFlags(storedSignFlags(place->item, place->level), kept.size());
-        BBInitDatas::deleteBlankData(kept, flags, key);
+        // The defaults stay with their rows (empty rows go, with their flags); the screen's
+        // tick does not become one.
+        BBInitDatas::deleteBlankData(rows, storedSignFlags(place->item, place->level), key);
     });
 }
 
 void TableViewDatas::setTotals() {
-    const QStringList kept = keptRows(own_[kTotalList - 1]);
-    if (kept.isEmpty()) return;
     std::lock_guard lock(SettingsFiles::writeMutex());
-    QStringList flags;
+    QStringList stored;
     for (const QString &flag : cvx::UserDefaults::standard().stringArrayForKey(QStringLiteral("ztotAry")))
-        flags.append(flag == kTicked ? kTicked : kUnticked);
+        stored.append(flag == kTicked ? kTicked : kUnticked);
+    const auto [kept, flags] = keptRows(own_[kTotalList - 1], stored);
+    if (kept.isEmpty()) return;
     BBInitDatas::setTotal(kept, kTotalKey);
-    saveCKAryAndData(extendedFlags(flags, kept.size()), kept);
+    saveCKAryAndData(flags, kept);
 }
 
 void TableViewDatas::saveCKAryAndData(const QStringList &flags, const QStringList &texts) {

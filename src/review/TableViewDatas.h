@@ -33,7 +33,7 @@ public:
 
     static constexpr int kItemCount = 7;
     static constexpr int kTotalList = 8;
-    // The add button keeps a list at this many rows; a save keeps at most this many.
+    // The add button keeps a list at this many rows (a stored list may hold more).
     static constexpr int kMaxRows = 10;
 
     // Loads the 21 stock-comment lists from "Comment.xml" (empty when it is missing).
@@ -83,9 +83,9 @@ public:
     QString getDataSeleRow(int sele) const;
 
     // Queues the save of item list `seleCout` (1..7) under the key it was loaded from by
-    // getNineDadas: its first kMaxRows non-empty rows become the list in "Comment.xml" (empty
-    // when none), the stored default flags of that list (not the screen's ticks) are kept
-    // row by row with "0" for new rows, and "zcontent" takes the text of the last flagged row
+    // getNineDadas: every non-empty row, in order, becomes the list in "Comment.xml" (empty
+    // when none), the stored default flags of that list (not the screen's ticks) stay with
+    // their rows with "0" for new rows, and "zcontent" takes the text of the last flagged row
     // (unchanged when none). Returns at once; a list that was never shown is not saved.
     void setAllTableXML(int seleCout);
     // Saves the overall list the same way, at once: nothing when no row has text; otherwise

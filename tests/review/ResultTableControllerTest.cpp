@@ -33,7 +33,7 @@ namespace {
 // One stored measurement: date, time, level words and chart positions in item order, the
 // temperature field, hospital and dentist.
 QString result(const char *date, const char *time, const QStringList &words, const QStringList &positions,
-               const char *temperature, const char *hospital, const char *doctor) {
+               const char *temperature, const char *hospital, const char *doctor, const char *rsvTail = "") {
     const char *items[] = {"MS", "pH", "BFC", "BLD", "LEU", "ALB", "NH3"};
     QString body = QStringLiteral(
                        "<Hospital>%1</Hospital><Doctor>%2</Doctor><SheetFlg>-</SheetFlg><Remark></Remark>"
@@ -44,8 +44,9 @@ QString result(const char *date, const char *time, const QStringList &words, con
                     .arg(QLatin1String(items[i]), words[i])
                     .arg(i + 1)
                     .arg(positions[i]);
-    body += QStringLiteral("<RsvData>R1:V1,%1,%2,7,%3</RsvData><SaveDate>x</SaveDate>")
-                .arg(QLatin1String(date), QLatin1String(time), QString::fromUtf8(temperature));
+    body += QStringLiteral("<RsvData>R1:V1,%1,%2,7,%3%4</RsvData><SaveDate>x</SaveDate>")
+                .arg(QLatin1String(date), QLatin1String(time), QString::fromUtf8(temperature),
+                     QLatin1String(rsvTail));
     return QStringLiteral("<comment date=\"%1\" time=\"%2\">%3</comment>")
         .arg(QLatin1String(date), QLatin1String(time), body);
 }
@@ -53,7 +54,24 @@ QString result(const char *date, const char *time, const QStringList &words, con
 const QStringList kWords = {"多め", "低め", "強め", "平均レベル", "平均レベル", "少なめ", "多め"};
 const QStringList kPositions = {"55", "20", "30", "40", "45", "10", "70"};
 
-void writeFixture(const char *deleteBld) {
+// Every range its own chart-position average (NH3, I_NH3, LEU, I_LEU more, I_LEU less), so a
+// wrong range shows a wrong number.
+void giveRangesTheirOwnAverages(const QString &path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    qsizetype at = text.indexOf(QStringLiteral("<DATA title=\"ChgData\">"));
+    for (const char *average : {"51", "57", "47", "44", "46"}) {
+        at = text.indexOf(QStringLiteral("<AvgData>"), at) + 9;
+        const qsizetype end = text.indexOf(u'<', at);
+        text.replace(at, end - at, QLatin1String(average));
+    }
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+}
+
+void writeFixture(const char *deleteBld, const QString &oldest = QString()) {
     const QDir data(QDir::home().filePath(QStringLiteral(".Corvadenix")));
     data.mkpath(QStringLiteral("Customer"));
     for (const char *name : {"Comment.xml", "HisSetting.xml", "CalcSetting.xml", "ModeSetting.xml"})
@@ -61,6 +79,9 @@ void writeFixture(const char *deleteBld) {
     QFile::setPermissions(data.filePath(QStringLiteral("Comment.xml")), QFile::ReadOwner | QFile::WriteOwner);
     QFile::setPermissions(data.filePath(QStringLiteral("HisSetting.xml")),
                           QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(data.filePath(QStringLiteral("CalcSetting.xml")),
+                          QFile::ReadOwner | QFile::WriteOwner);
+    giveRangesTheirOwnAverages(data.filePath(QStringLiteral("CalcSetting.xml")));
     QFile mode(data.filePath(QStringLiteral("ModeSetting.xml")));
     mode.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     ASSERT_TRUE(mode.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -74,7 +95,7 @@ void writeFixture(const char *deleteBld) {
                    result("2026-12-06", "10:30", kWords, kPositions, "23.4 ℃", "中央歯科", "佐藤") +
                    result("2026-11-01", "09:00", older, kPositions, "18.6 ℃", "", "") +
                    result("2026-10-01", "08:00", older, kPositions, "20.0 ℃", "", "") +
-                   result("2026-09-01", "07:00", older, kPositions, "21.0 ℃", "", "") +
+                   result("2026-09-01", "07:00", older, kPositions, "21.0 ℃", "", "") + oldest +
                    QStringLiteral("</DATA>\n");
     CalcSettingDatas::discardSharedForTesting();  // read the ranges just copied
     QFile patient(data.filePath(QStringLiteral("Customer/A-100.xml")));
@@ -83,10 +104,11 @@ void writeFixture(const char *deleteBld) {
 }
 
 struct ResultScreen {
-    explicit ResultScreen(const char *dateStr = "2026-12-06 10:30", const char *deleteBld = "0") {
+    explicit ResultScreen(const char *dateStr = "2026-12-06 10:30", const char *deleteBld = "0",
+                          const QString &oldest = QString()) {
         // Windows that earlier screens let go must not count as the first one.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        writeFixture(deleteBld);
+        writeFixture(deleteBld, oldest);
         opener.makeKeyAndOrderFront();
         con.setDataXML(UsbUtils::getCustomerXml(QStringLiteral("A-100")));
         con.setXmlPath(QString());
@@ -121,6 +143,14 @@ struct ResultScreen {
     TYWindow opener;  // the first window, standing in for the main window
     ResultTableController con;
 };
+
+const QString kOutsideBasicPlane = QString::fromUcs4(U"\U0001F9B7");
+
+// One key press that types a whole character, as an input method hands it over.
+void typeCharacter(QWidget *field, const QString &character) {
+    QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, character, Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, character, Qt::NoModifier);
+}
 
 bool shows(TYAlertView *view, const char *picture) {
     return view &&
@@ -186,8 +216,8 @@ TEST(ResultTableController, ShowsValuesLevelsAveragesAndHistory) {
         for (int r = 0; r < group2->rowCount(); ++r)
             EXPECT_EQ(screen.cell("tabView2", r, 0), c.group2Names[r]);
         const QString leu = screen.cell("tabView2", c.six ? 0 : 1, 2);
-        EXPECT_TRUE(leu.contains("平均値:49") && leu.contains("#f8a501")) << leu.toStdString();
-        EXPECT_TRUE(screen.cell("tabView3", 0, 2).contains("平均値:53"));
+        EXPECT_TRUE(leu.contains("平均値:47") && leu.contains("#f8a501")) << leu.toStdString();
+        EXPECT_TRUE(screen.cell("tabView3", 0, 2).contains("平均値:51"));
         EXPECT_EQ(screen.find<BBColumnView>("columnView6")->isHidden(), c.six);
         EXPECT_EQ(screen.find<BBNetView>("netView")->isSix(), c.six ? 6 : 0);
         EXPECT_EQ(screen.con.digiAry().size(), 7);
@@ -235,6 +265,74 @@ TEST(ResultTableController, OpensOnAnOlderMeasurementWithTheTwoBeforeItTicked) {
     }
 }
 
+TEST(ResultTableController, StoredLayoutChoiceRunsItsLayoutOrNone) {
+    struct Case {
+        const char *stored;  // null: no such key
+        int isNO;
+        QStringList ticks;
+        const char *storedAfter;
+        int isDraw2;
+    };
+    const Case cases[] = {
+        {"2", 3, {"1", "1", "0"}, "2", 0},
+        {nullptr, 1, {"1", "0", "0"}, "0", 1},
+        // Names no layout: no layout action runs, the first ticks and the stored value stay.
+        {"7", 1, {"1", "1", "0"}, "7", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "none");
+        cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
+        if (c.stored)
+            defaults.setObject(QString::fromLatin1(c.stored), QStringLiteral("resultChoiceNum"));
+        else
+            defaults.removeObjectForKey(QStringLiteral("resultChoiceNum"));
+        ResultScreen screen;
+        EXPECT_EQ(screen.con.isNO(), c.isNO);
+        EXPECT_EQ(screen.con.tabTimeCkAry(), c.ticks);
+        EXPECT_EQ(defaults.stringForKey(QStringLiteral("resultChoiceNum")), c.storedAfter);
+        EXPECT_EQ(screen.con.isDraw2(), c.isDraw2);
+        EXPECT_EQ(screen.find<BBNetView>("netView")->isDrawTwo(), c.isDraw2);
+    }
+}
+
+// A measurement whose stored date fails the date check is shown when it is the one asked for,
+// and left out of the history; its LEU and NH3 averages follow its record line's ranges.
+TEST(ResultTableController, ShowsTheAskedMeasurementWhateverItsDateAndItsOwnAverages) {
+    struct Case {
+        const char *rsvTail;  // appended to the record line
+        const char *leu, *nh3;
+    };
+    const Case cases[] = {
+        {"", "47", "51"},                                        // no I_LEU: the LEU and NH3 ranges
+        {",I_LEU,0,0,0,0,0,0,0,0,0,0,0,0,0,0,100", "44", "57"},  // 10 %, under the threshold: more
+        {",I_LEU,0,0,0,0,0,0,0,0,0,0,0,0,0,0,500", "46", "57"},  // 50 %: less
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rsvTail);
+        // BFC without a chart position: position 0, the full bar.
+        const QString invalid = result("2026-02-30", "06:00", kWords,
+                                       {"50", "50", "", "50", "50", "50", "50"}, "22.0 ℃", "", "", c.rsvTail);
+        ResultScreen screen("2026-02-30 06:00", "0", invalid);
+        ASSERT_TRUE(screen.con.tabData().has_value());
+        EXPECT_EQ(screen.con.dateStr(), "2026-02-30 06:00");
+        EXPECT_EQ(screen.cell("tabView", 0, 1), "50");
+        EXPECT_EQ(screen.con.tabTimeAry(), (QStringList{"2026-12-06 10:30", "2026-11-01 09:00",
+                                                        "2026-10-01 08:00", "2026-09-01 07:00"}));
+        EXPECT_EQ(screen.find<BBColumnView>("columnView3")->x3(), 6.0f);
+        EXPECT_EQ(screen.find<BBColumnView>("columnView1")->x3(), 3.0f);
+        EXPECT_TRUE(screen.cell("tabView2", 1, 2).contains(QStringLiteral("平均値:") + c.leu));
+        EXPECT_TRUE(screen.cell("tabView3", 0, 2).contains(QStringLiteral("平均値:") + c.nh3));
+        const QStringList reference = screen.find<BBNetView>("netView")->tabAry();
+        EXPECT_EQ(reference.value(4), c.leu);
+        EXPECT_EQ(reference.value(6), c.nh3);
+    }
+    // Opened on another measurement, the one with the refused date is not in the history.
+    ResultScreen screen("2026-12-06 10:30", "0",
+                        result("2026-02-30", "06:00", kWords, kPositions, "22.0 ℃", "", ""));
+    EXPECT_EQ(screen.con.tabTimeAry(),
+              (QStringList{"2026-11-01 09:00", "2026-10-01 08:00", "2026-09-01 07:00"}));
+}
+
 TEST(ResultTableController, ChosenCommentAndTotalGoIntoThePatientFile) {
     ResultScreen screen;
     // MS is "多め": its pull-down lists the high-level comments.
@@ -259,7 +357,10 @@ TEST(ResultTableController, ChosenCommentAndTotalGoIntoThePatientFile) {
     auto *typing = qobject_cast<QPlainTextEdit *>(list->cellWidget(free, 1));
     ASSERT_FALSE(typing->isReadOnly());
     EXPECT_TRUE(qobject_cast<QPlainTextEdit *>(list->cellWidget(0, 1))->isReadOnly());
-    QTest::keyClicks(typing, QStringLiteral("Rinse after meals") + QString(60, u'.'));
+    QTest::keyClicks(typing, QStringLiteral("Rinse after meals") + QString(47, u'.'));
+    typeCharacter(typing, kOutsideBasicPlane);  // would end at 66: cut before the pair, not in it
+    EXPECT_EQ(typing->toPlainText().size(), 64);
+    typeCharacter(typing, QStringLiteral("."));
     EXPECT_EQ(typing->toPlainText().size(), 65);
     screen.click(list->cellWidget(free, 0));
     screen.click(screen.find<QPushButton>("bgButton"));
@@ -284,15 +385,21 @@ TEST(ResultTableController, BackSavesTheNamesAndPostsTheReturn) {
         [&posted](const cvx::Notification &n) { posted.append(n.name); });
     QLineEdit *hospital = screen.find<QLineEdit>("hospitalLab");
     hospital->clear();
-    QTest::keyClicks(hospital, QStringLiteral("Minato Dental "));
+    QTest::keyClicks(hospital, QStringLiteral("Minato Dental ") + QString(15, u'x'));
+    typeCharacter(hospital, kOutsideBasicPlane);  // 29 + 2: cut before the pair
+    EXPECT_EQ(hospital->text().size(), 29);
     QTest::keyClicks(hospital, QString(40, u'x'));
     EXPECT_EQ(hospital->text().size(), 30);
+    // The main window the finder handed over is where Back leads, whichever window is first.
+    TYWindow mainWindow;
+    screen.con.setMWindow(&mainWindow);
 
     QTest::mouseClick(screen.find<CustomButton>("backButton"), Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(posted, QStringList{"BackMainMenuObjectFromResult"});
     EXPECT_FALSE(screen.con.zbbtime()->isRunning());
     EXPECT_FALSE(screen.con.window()->isVisible());
-    EXPECT_TRUE(screen.opener.isVisible());
+    EXPECT_TRUE(mainWindow.isVisible());
+    EXPECT_FALSE(screen.opener.isVisible());
     EXPECT_EQ(screen.stored("Hospital"), hospital->text());
     EXPECT_EQ(screen.stored("Doctor"), "佐藤");
     EXPECT_TRUE(BBInitDatas::getHospital().value(QStringLiteral("hospital")).contains(hospital->text()));

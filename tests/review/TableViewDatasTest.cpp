@@ -175,6 +175,54 @@ TEST_F(TableViewDatasTest, OverlappingSavesKeepEveryListAndTheStoredDefaults) {
     EXPECT_EQ(BBInitDatas::getTotal().value("total").size(), 3);
 }
 
+// Lists longer than the pull-down lets the screen make them (an import's merge, the comment
+// editor) come back whole, rows and flags, when their pull-down is opened and closed untouched.
+TEST_F(TableViewDatasTest, ClosingAPullDownKeepsAStoredListLongerThanTen) {
+    QStringList rows, flags;
+    QString xmlRows;
+    for (int i = 1; i <= 12; ++i) {
+        rows << QStringLiteral("row%1").arg(i);
+        flags << (i == 12 ? "1" : "0");
+        xmlRows += QStringLiteral("<data%1>row%1</data%1>").arg(i);
+    }
+    writeFile(QDir::home().filePath(QStringLiteral(".Corvadenix/Comment.xml")),
+              QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Comments>"
+                             "<List title=\"LEU\" type=\"2\">%1</List>"
+                             "<List title=\"TotalComment\" type=\"0\">%1</List></Comments>\n")
+                  .arg(xmlRows)
+                  .toUtf8());
+    QVariantList signData(7, QVariantList{QVariantList(), QVariantList(), QVariantList()});
+    signData[4] = QVariantList{QVariant(flags), QVariantList(), QVariantList()};
+    cvx::UserDefaults::standard().setObject(signData, QStringLiteral("zsignData"));
+    cvx::UserDefaults::standard().setObject(flags, QStringLiteral("ztotAry"));
+
+    TableViewDatas model;
+    model.getNineDadas({"", "", "", "", "多め", "", ""});
+    model.getCK(QStringList(7, QString()));
+    model.getTotal();
+    model.getTOCK(QString());
+    for (int n : {5, 8}) {
+        SCOPED_TRACE(n);
+        FakeTable table(model, n);
+        model.update(n, table);
+        EXPECT_EQ(model.data(n), rows);
+        EXPECT_TRUE(table.addHidden);
+        if (n == 8) {
+            model.setData8(model.data(8));
+            model.setTotals();
+        } else {
+            model.setAllTableXML(n);
+        }
+    }
+    TableViewDatas::waitForSaves();
+    EXPECT_EQ(BBInitDatas::getTableDetail().value("leu0"), rows);
+    EXPECT_EQ(BBInitDatas::getTotal().value("total"), rows);
+    EXPECT_EQ(stored("zsignData", 4, 0).toStringList(), flags);
+    EXPECT_EQ(stored("zcontent", 4, 0).toString(), "row12");
+    EXPECT_EQ(cvx::UserDefaults::standard().stringArrayForKey("ztotAry"), flags);
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("ztotal"), "row12");
+}
+
 // A result in the stored layout (or, without SheetFlg, an older one), each text tagged.
 QString result(const QString &dateTime, const QString &tag, bool withSheetFlg = true) {
     const QStringList parts = dateTime.split(' ');
