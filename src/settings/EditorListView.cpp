@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
+#include "shell/entry/FieldRules.h"
 #include "shell/kit/KitFont.h"
 #include "shell/kit/TYDelButton.h"
 
@@ -47,7 +48,7 @@ void ListTextField::cutToLimit() {
     const QString text = toPlainText();
     if (text.size() <= limit_) return;
     const QSignalBlocker blocker(this);
-    setPlainText(text.left(limit_));
+    setPlainText(entry::cutToLength(text, limit_));
     moveCursor(QTextCursor::End);
 }
 

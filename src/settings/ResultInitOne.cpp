@@ -79,17 +79,18 @@ void ResultInitOne::afterSetting(int item) {
     const QVariantList levels = item - 1 < signData.size() ? signData.at(item - 1).toList() : QVariantList();
     for (int table = 1; table <= 3; ++table) {
         const int slot = slotOf(item, table);
-        const QStringList stored = slot < levels.size() ? toStrings(levels.at(slot)) : QStringList();
-        dataCHK(item, table) = TickedList::parallelFlags(stored, data(item, table).size());
+        // Taken as stored, also when another length than the list; none stored (the keys
+        // reset from outside) gives one unticked flag per text.
+        dataCHK(item, table) = slot < levels.size() ? toStrings(levels.at(slot))
+                                                    : TickedList::parallelFlags({}, data(item, table).size());
     }
 }
 
 void ResultInitOne::selectRow(int table, int item, int row, const QStringList &shown) {
     if (!isItem(item) || !isTable(table)) return;
     saveRows(table, item, shown);
+    // A row beyond short stored flags has none to tick: every flag of the table becomes "0".
     QStringList &flags = dataCHK(item, table);
-    flags = TickedList::parallelFlags(flags, data(item, table).size());
-    if (row < 0 || row >= flags.size()) return;
     for (qsizetype r = 0; r < flags.size(); ++r) flags[r] = r == row ? kTicked : QStringLiteral("0");
     writeChoices(item, {table}, true);
 }
@@ -123,9 +124,17 @@ double ResultInitOne::setMinHei(int table, int item) const {
 QString ResultInitOne::tickedText(int item, int table) const {
     const QStringList &texts = data(item, table);
     const QStringList &flags = dataCHK(item, table);
+    // pH's and BFC's outer tables take their last text for a tick beyond it; the other lists
+    // take nothing from beyond their end.
+    const bool lastForBeyond = (item == 2 || item == 3) && table != 2;
     QString ticked = QStringLiteral("");
-    for (qsizetype r = 0; r < flags.size() && r < texts.size(); ++r)
-        if (flags.at(r) == kTicked) ticked = texts.at(r);
+    for (qsizetype r = 0; r < flags.size() && !texts.isEmpty(); ++r) {
+        if (flags.at(r) != kTicked) continue;
+        if (r < texts.size())
+            ticked = texts.at(r);
+        else if (lastForBeyond)
+            ticked = texts.last();
+    }
     return ticked;
 }
 
@@ -139,7 +148,7 @@ void ResultInitOne::writeChoices(int item, const QList<int> &tables, bool keepUn
     QVariantList contentSlots = content.at(item - 1).toList();
     for (int table : tables) {
         const int slot = slotOf(item, table);
-        const QStringList flags = TickedList::parallelFlags(dataCHK(item, table), data(item, table).size());
+        const QStringList &flags = dataCHK(item, table);
         signSlots[slot] = QVariant(flags);
         if (!keepUntickedText || flags.contains(kTicked)) contentSlots[slot] = tickedText(item, table);
     }

@@ -36,12 +36,14 @@ public:
 
     // Leaving an item (and at OK): takes in the shown texts of its three tables, writes its
     // flags to "zsignData" and the last ticked text of each table ("" when none) to "zcontent".
+    // A tick beyond the last text gives the last text in pH's and BFC's tables 1 and 3, and
+    // nothing in the other lists.
     void beforeSetting(int item, const Shown &shown);
-    // Showing an item: its flags from "zsignData", made parallel to its texts (a missing flag
-    // "0", surplus flags dropped).
+    // Showing an item: its flags from "zsignData" as stored, whatever their length.
     void afterSetting(int item);
-    // A tick: the row becomes the only ticked one of its table; takes in the table's shown
-    // texts and records the flags and the row's text at once.
+    // A tick: the row becomes the only ticked one of its table (a row beyond the flags leaves
+    // none ticked); takes in the table's shown texts and records the flags and the row's text
+    // at once.
     void selectRow(int table, int item, int row, const QStringList &shown);
     // Takes in the table's shown texts and appends a blank row, ticked when the list was empty.
     void addRow(int table, int item, const QStringList &shown);

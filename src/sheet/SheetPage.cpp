@@ -98,9 +98,6 @@ SheetPage::SheetPage(SheetInput input, int isSix) : input_(std::move(input)), is
     for (BBBigNetView *net : {&bigNetView2_, &bigNet_, &bigNet2_}) net->setIsSix(isSix_);
     for (BBNMNetView &net : litNet_) net.setIsSix(isSix_);
     initBase();
-    endStr_ = datas_.hasTabData()
-                  ? SheetQrText::endStrForCode(input_.dateStr, input_.noString, datas_, isSix_)
-                  : QString();
     initTabView();
 }
 
@@ -229,6 +226,10 @@ void SheetPage::setCol(const OCMCustomerComment &result, int cou) {
 
 void SheetPage::initTabView() {
     datas_.getDatas(input_.noString, input_.dateStr);
+    // Made again with every change of the shown data, so that the code says what the page says.
+    endStr_ = datas_.hasTabData()
+                  ? SheetQrText::endStrForCode(input_.dateStr, input_.noString, datas_, isSix_)
+                  : QString();
     const QString number = QStringLiteral("カルテ番号:") + input_.noString;
     setLabel(QStringLiteral("numberLabA"), number);
     setLabel(QStringLiteral("numberLabC"), number);

@@ -68,7 +68,8 @@ public:
     QString text(const QString &label) const { return labels_.value(label); }
     int blueFrom(const QString &label) const { return blueFrom_.value(label, -1); }
 
-    // Rereads the measurement and rewrites the header (after a correction of name or number).
+    // Rereads the measurement and rewrites the header and the QR text (after a correction of
+    // name or number).
     void initTabView();
     // Paints the whole page scaled into target (aspect kept, top-left aligned).
     void paint(QPainter &painter, const QRectF &target) const;

@@ -16,14 +16,11 @@ QString field(const QString &text) {
 }
 
 QString valueField(const QStringList &column, qsizetype row) {
-    const QString value = BBGetNewModel::entry(column, row);
-    return value.isEmpty() ? kNone : field(value);
+    return field(BBGetNewModel::entry(column, row));
 }
 
 QString digitField(const QStringList &column, qsizetype row, bool reversed) {
-    const QString word = BBGetNewModel::entry(column, row);
-    if (word.isEmpty()) return kNone;
-    const QString digit = SheetQrText::getDigi(word);
+    const QString digit = SheetQrText::getDigi(BBGetNewModel::entry(column, row));
     if (!reversed || digit == QLatin1String("1")) return digit;
     return digit == QLatin1String("0") ? QStringLiteral("2") : QStringLiteral("0");
 }

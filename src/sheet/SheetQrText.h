@@ -18,9 +18,9 @@ public:
     static QString getDigi(const QString &word);
     // The text for the result in the model. dateStr is "<date> <time>". The values are the
     // model's chart positions; BFC's digit is reversed (strong buffer capacity is the good
-    // end); in the six-item mode (isSix 6) BLD's value and digit are "-". An item without a
-    // value or level word gets "-" in that field too, rather than a made-up level. A field
-    // holding a comma or a double quote is quoted, so that the reader still finds 17 fields.
+    // end); in the six-item mode (isSix 6) BLD's value and digit are "-". A missing value is
+    // an empty field and a missing level word counts as any other word. A field holding a
+    // comma or a double quote is quoted, so that the reader still finds 17 fields.
     static QString endStrForCode(const QString &dateStr, const QString &chartNo, const BBGetNewModel &model,
                                  int isSix);
 };

@@ -20,6 +20,7 @@
 #include "sheet/SheetPrinter.h"
 #include "shell/BackNotifications.h"
 #include "shell/ScreenStyle.h"
+#include "shell/entry/FieldRules.h"
 #include "shell/kit/BBTime.h"
 #include "shell/kit/TYAlertView.h"
 #include "shell/kit/WindowList.h"
@@ -28,8 +29,6 @@
 namespace {
 
 const QString kBackBeforeFromTotal = QStringLiteral("BackBeforeFromTotal");
-constexpr int kNameLimit = 15;
-constexpr int kChartNoLimit = 30;
 
 TotalTableController::PrinterSetup &printerSetup() {
     static TotalTableController::PrinterSetup setup = [](QPrinter &printer, QWidget *parent) {
@@ -37,6 +36,26 @@ TotalTableController::PrinterSetup &printerSetup() {
         return dialog.exec() == QDialog::Accepted;
     };
     return setup;
+}
+
+// The text backups follow a new chart number. The new ones are written before the old ones
+// go, so that a failure half-way leaves one whole set: when not every result could be
+// written, only the old backups that have their new counterpart are removed.
+void updateBackup(const QString &oldNo, const QString &newNo) {
+    const bool complete = UsbUtils::csvBackup(newNo, -1);
+    if (newNo == oldNo) return;
+    if (complete) {
+        UsbUtils::delTxtBackup(oldNo);
+        return;
+    }
+    const QString folder = UsbUtils::resultDataFolder();
+    constexpr int kStampAndHead = 1 + 14 + 1 + 8 + 4;  // "_<yyyyMMddHHmmss>_<8>.txt"
+    for (const QString &entry : QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files)) {
+        if (!entry.startsWith(oldNo + QLatin1Char('_')) || entry.size() - oldNo.size() != kStampAndHead)
+            continue;
+        if (QFile::exists(folder + QLatin1Char('/') + newNo + entry.mid(oldNo.size())))
+            QFile::remove(folder + QLatin1Char('/') + entry);
+    }
 }
 
 }  // namespace
@@ -124,7 +143,6 @@ void TotalTableController::windowDidLoad() {
     ui_->miniBtn->raise();
     ui_->saveBtn->setVisible(UsbUtils::isHaveMODE() != 0);
     ui_->modifyUserView->hide();
-    ui_->modNoLAB->setMaxLength(kChartNoLimit + 1);
 
     connect(ui_->printBtn, &CustomButton::clicked, this, &TotalTableController::prints);
     connect(ui_->saveBtn, &CustomButton::clicked, this, &TotalTableController::saveCsv);
@@ -136,8 +154,6 @@ void TotalTableController::windowDidLoad() {
     connect(ui_->confirmBtn, &QPushButton::clicked, this, &TotalTableController::confirmModify);
     for (QLineEdit *field : {static_cast<QLineEdit *>(ui_->modNoLAB), ui_->modFirLAB, ui_->modNameLAB})
         connect(field, &QLineEdit::textEdited, this, [this, field] { controlTextDidChange(field); });
-    connect(ui_->modNoLAB, &QLineEdit::cursorPositionChanged, this,
-            [this](int oldPosition, int) { lastCursor_ = oldPosition; });
     ui_->btime->zstart();
 }
 
@@ -244,23 +260,21 @@ void TotalTableController::cancelModify() {
     ui_->modifyUserView->hide();
 }
 
+// The typing limits bind what is typed only: the field is filled with the whole stored
+// number, which the data import may have made longer than a typed one can be.
 void TotalTableController::controlTextDidChange(QLineEdit *field) {
     if (field != ui_->modNoLAB) {
-        if (field->text().size() >= kNameLimit) field->setText(field->text().left(kNameLimit));
+        const QString cut = entry::limitName(field->text());
+        if (cut != field->text()) field->setText(cut);
         return;
     }
     IDTextField *number = ui_->modNoLAB;
-    const QString text = number->text();
-    if (text.isEmpty() || NSStringExt::validateDBCS(text, kChartNoLimit)) {
-        number->setLastStringValue(text);
-        return;
-    }
-    const int typedAt = number->cursorPosition();
-    number->setText(number->lastStringValue());
-    if (typedAt == 1)
-        number->setCursorPosition(0);
-    else if (typedAt <= number->text().size() && typedAt > 0)
-        number->setCursorPosition(typedAt - 1);
+    const entry::ChartNumberEdit edit =
+        entry::checkChartNumber(number->text(), number->cursorPosition(), number->lastStringValue());
+    if (edit.accepted) number->setLastStringValue(edit.text);
+    if (edit.text == number->text()) return;
+    number->setText(edit.text);
+    number->setCursorPosition(edit.cursor);
 }
 
 int TotalTableController::isRepead(const QString &chartNo) const {
@@ -302,19 +316,20 @@ void TotalTableController::confirmModify() {
         TYAlertView::showErrorAlertView(QStringLiteral("W303"));
         return;
     }
-    auto &defaults = cvx::UserDefaults::standard();
     if (newNo != oldNo) {
+        // The remark moves with the patient; a stale one under the new number is not kept.
+        auto &defaults = cvx::UserDefaults::standard();
         const QVariant remark = defaults.objectForKey(oldNo + QStringLiteral("_remark"));
-        if (remark.isValid()) {
+        if (remark.isValid())
             defaults.setObject(remark, newNo + QStringLiteral("_remark"));
-            defaults.removeObjectForKey(oldNo + QStringLiteral("_remark"));
-        }
+        else
+            defaults.removeObjectForKey(newNo + QStringLiteral("_remark"));
+        defaults.removeObjectForKey(oldNo + QStringLiteral("_remark"));
     }
     page_->setNoString(newNo);
     // The name goes into the file before the backups and the header read it back.
     const bool named = page_->datas().setDatas(newNo, page_->dateStr(), fullName);
-    if (newNo != oldNo) UsbUtils::delTxtBackup(oldNo);
-    UsbUtils::csvBackup(newNo, -1);
+    updateBackup(oldNo, newNo);
     page_->initTabView();
     refreshPreview();
     ui_->modifyUserView->hide();

@@ -112,5 +112,4 @@ private:
     SheetPageView *img1_ = nullptr;
     PrintScrollView *scr_ = nullptr;
     SheetPageView *bigImg_ = nullptr;
-    int lastCursor_ = 0;
 };

@@ -69,34 +69,56 @@ TEST_F(ResultInitOneTest, RowsAddedToAnEmptyListTickTheFirstAndLeavingWritesTheT
     EXPECT_EQ(choice(kContent, 3, 1).toString(), QStringLiteral("edited"));
 }
 
-// Stored ticks of another length than the list: a missing tick counts as none and surplus ones
-// are dropped, so nothing reads past the list and a level without a tick chooses "".
-TEST_F(ResultInitOneTest, StoredTicksAreMadeParallelToTheList) {
+// Stored ticks of another length than the list are kept as stored; a tick beyond the last
+// text chooses the last text in pH's and BFC's outer tables and nothing elsewhere, and a click
+// on a row beyond short flags leaves the table without a tick and its chosen text as it was.
+TEST_F(ResultInitOneTest, StoredTicksOfAnotherLengthFollowTheirRules) {
     struct Case {
         const char *name;
-        QVariantList stored;
+        int item, table, slot;
+        QStringList stored;
+        int clickedRow;  // -1: no click, the item is left
         QStringList flags;
-        QString content;
+        int content;  // the text of this row, -1 for "", -2 for the text chosen before
     };
-    const QString third = ResultInitOne().data(2, 1).at(2);
     const Case cases[] = {
-        {"short", {QStringLiteral("0")}, {"0", "0", "0"}, QStringLiteral("")},
-        {"long, ticked beyond the list", {"0", "0", "0", "0", "1"}, {"0", "0", "0"}, QStringLiteral("")},
-        {"two ticks, the later wins", {"1", "0", "1"}, {"1", "0", "1"}, third},
+        {"short", 2, 1, 0, {"0"}, -1, {"0"}, -1},
+        {"pH high, ticked beyond the list",
+         2,
+         1,
+         0,
+         {"0", "0", "0", "0", "1"},
+         -1,
+         {"0", "0", "0", "0", "1"},
+         2},
+        {"BFC strong, ticked beyond", 3, 3, 0, {"0", "0", "0", "1"}, -1, {"0", "0", "0", "1"}, 2},
+        {"pH average, ticked beyond", 2, 2, 1, {"0", "0", "0", "1"}, -1, {"0", "0", "0", "1"}, -1},
+        {"two ticks, the later wins", 2, 1, 0, {"1", "0", "1"}, -1, {"1", "0", "1"}, 2},
+        {"a click beyond short flags", 2, 1, 0, {"1"}, 2, {"0"}, -2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QVariantList sign = user().arrayForKey(kSign);
-        QVariantList ph = sign.at(1).toList();
-        ph[0] = c.stored;
-        sign[1] = ph;
+        QVariantList levels = sign.at(c.item - 1).toList();
+        levels[c.slot] = c.stored;
+        sign[c.item - 1] = levels;
         user().setObject(sign, kSign);
+        const QVariant before = choice(kContent, c.item - 1, c.slot);
         ResultInitOne model;
-        model.afterSetting(2);
-        EXPECT_EQ(model.dataCHK(2, 1), c.flags);
-        model.beforeSetting(2, {model.data(2, 1), model.data(2, 2), model.data(2, 3)});
-        EXPECT_EQ(strings(choice(kSign, 1, 0)), c.flags);
-        EXPECT_EQ(choice(kContent, 1, 0).toString(), c.content);
+        model.afterSetting(c.item);
+        const QStringList texts = model.data(c.item, c.table);
+        ASSERT_EQ(texts.size(), 3);
+        if (c.clickedRow >= 0)
+            model.selectRow(c.table, c.item, c.clickedRow, texts);
+        else
+            model.beforeSetting(c.item,
+                                {model.data(c.item, 1), model.data(c.item, 2), model.data(c.item, 3)});
+        EXPECT_EQ(model.dataCHK(c.item, c.table), c.flags);
+        EXPECT_EQ(strings(choice(kSign, c.item - 1, c.slot)), c.flags);
+        const QVariant expected = c.content >= 0    ? QVariant(texts.at(c.content))
+                                  : c.content == -1 ? QVariant(QStringLiteral(""))
+                                                    : before;
+        EXPECT_EQ(choice(kContent, c.item - 1, c.slot), expected);
     }
 }
 

@@ -190,6 +190,10 @@ TEST_F(SettingsEditorsTest, HospitalAndDentistEditsAreStoredWithTheirTicksByOk) 
     const QString tooLong = QStringLiteral("新町デンタルクリニック").repeated(3);
     typeInto(list, 3, tooLong);
     EXPECT_EQ(list->textField(3)->stringValue(), tooLong.left(SettingHospitalController::kNameLimit));
+    // A character of two code units at the limit goes whole, never half of it.
+    const QString nearly = tooLong.left(SettingHospitalController::kNameLimit - 1);
+    typeInto(list, 3, nearly + QStringLiteral("\U0001F600"));
+    EXPECT_EQ(list->textField(3)->stringValue(), nearly);
     typeInto(list, 3, QStringLiteral("新町デンタル"));
     clickRow(list, 3);
     EXPECT_TRUE(list->checkBox(3)->isChecked());

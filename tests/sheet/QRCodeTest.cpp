@@ -58,11 +58,13 @@ TEST(QRCodeTest, TextCarriesDateChartNumberValuesAndLevelDigits) {
           {"<pH>高め</pH>", "<pH>低め</pH>"},
           {"<MS>平均レベル", "<MS>不明"}},
          "2026-03-05,09:08,A-123,35,2,57,0,89,2,3,0,81,2,53,1,65,2"},
-        // An item the file lacks is marked "-" rather than given a level it never had.
+        // A missing value is an empty field; a missing word counts as any other word ("2",
+        // reversed to "0" for BFC); a value without "|" has no chart position.
         {false,
          0,
          {{"<NH3>多め</NH3>", ""}, {"<DataValue7>30.0|65</DataValue7>", ""}, {"<BFC>強め</BFC>", ""}},
-         "2026-03-05,09:08,A-123,35,1,57,2,89,-,3,0,81,2,53,1,-,-"},
+         "2026-03-05,09:08,A-123,35,1,57,2,89,0,3,0,81,2,53,1,,2"},
+        {false, 0, {{"|35<", "<"}}, "2026-03-05,09:08,A-123,,1,57,2,89,0,3,0,81,2,53,1,65,2"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -70,7 +72,7 @@ TEST(QRCodeTest, TextCarriesDateChartNumberValuesAndLevelDigits) {
         EXPECT_EQ(SheetQrText::endStrForCode(kDate, "A-123", model, c.isSix), c.text);
     }
     EXPECT_EQ(SheetQrText::endStrForCode(kDate, "12,3", BBGetNewModel(), 0),
-              "2026-03-05,09:08,\"12,3\",-,-,-,-,-,-,-,-,-,-,-,-,-,-");
+              "2026-03-05,09:08,\"12,3\",,2,,2,,0,,2,,2,,2,,2");
 }
 
 TEST(QRCodeTest, PrintedCodeDecodesToTheSameBytes) {

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 
 #include "link/UsbManager.h"
 #include "platform/FileManager.h"
@@ -47,6 +48,21 @@ inline QString patientXml(bool older, const QList<std::pair<QString, QString>> &
 inline void storePatient(const QString &chart, bool older,
                          const QList<std::pair<QString, QString>> &edits = {}) {
     writeText(home(".Corvadenix/Customer/") + chart + ".xml", patientXml(older, edits));
+}
+
+inline QString run(const QString &program, const QStringList &args) {
+    QProcess process;
+    process.start(program, args);
+    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// What a phone reads off the printed page: the PDF rendered at 150 dpi, its QR code decoded
+// as raw bytes.
+inline QString decodePrintedQr(const QString &pdf) {
+    const QString png = pdf + QStringLiteral("-page");
+    run("pdftoppm", {"-r", "150", "-png", "-singlefile", pdf, png});
+    return run("zbarimg", {"-q", "--raw", "-Sqrcode.binary", png + ".png"}).trimmed();
 }
 
 }  // namespace sheettest

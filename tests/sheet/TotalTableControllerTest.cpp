@@ -9,18 +9,22 @@
 #include "SheetFixture.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "records/UsbUtils.h"
 #include "sheet/TotalTableController.h"
 #include "shell/kit/CustomButton.h"
 #include "shell/kit/IDTextField.h"
+#include "shell/kit/KitPictures.h"
+#include "shell/kit/PictureView.h"
+#include "shell/kit/TYAlertView.h"
 
 namespace {
 
 using namespace sheettest;
 
-SheetInput input() {
+SheetInput input(const QString &chart = "0001") {
     SheetInput in;
     in.isNO = 1;
-    in.noString = "0001";
+    in.noString = chart;
     in.dateStr = "2026-03-05 09:08";
     in.strDU = "25";
     in.digiAry = {"35", "57", "89", "3", "81", "53", "65"};
@@ -46,6 +50,30 @@ QString sheetFlg(const QString &chart) {
     return QString::fromUtf8(readBytes(home(".Corvadenix/Customer/" + chart + ".xml")))
         .section("<SheetFlg>", 1, 1)
         .section("</SheetFlg>", 0, 0);
+}
+
+// The message shown over the sheet, then dismissed; "" when none.
+QString message(TotalTableController &sheet) {
+    TYAlertView *view = sheet.window()->findChild<TYAlertView *>();
+    if (!view) return "";
+    QString shown = "?";
+    for (const char *name : {"update_success", "W302", "W303", "E403"})
+        if (view->errorImageView()->pixmap().toImage() == kit::picture(name).toImage()) shown = name;
+    view->okButtonClicked();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return shown;
+}
+
+// Opens the correction panel, sets the number and presses OK; answers the message shown.
+QString correct(TotalTableController &sheet, const QString &number) {
+    sheet.modifyButtonClicked();
+    sheet.modNoLAB()->setText(number);
+    sheet.confirmModify();
+    return message(sheet);
+}
+
+QStringList files(const QString &folder) {
+    return QDir(home(folder)).entryList(QDir::Files, QDir::Name);
 }
 
 // Records the notifications the sheet posts as it closes.
@@ -106,31 +134,40 @@ TEST(TotalTableController, CorrectionMovesThePatientAndBackReportsTheNewNumber) 
     setLink(0, false);
     storePatient("0001", false);
     storePatient("0003", false);
+    ASSERT_TRUE(UsbUtils::csvBackup("0001", -1));
     cvx::UserDefaults::standard().setObject(QString("memo"), "0001_remark");
+    QTemporaryDir dir;
+    TotalTableController::setPrinterSetup([&](QPrinter &printer, QWidget *) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("sheet.pdf"));
+        return true;
+    });
     Posted posted;
     {
         TotalTableController sheet(input());
-        sheet.window();
+        sheet.window()->makeKeyAndOrderFront();
         sheet.modifyButtonClicked();
         EXPECT_EQ(sheet.modNoLAB()->text(), "0001");
         EXPECT_EQ(sheet.modFirLAB()->text(), "山田");
         EXPECT_EQ(sheet.modNameLAB()->text(), "花子");
 
-        sheet.modNoLAB()->setText("0003");  // another patient's number
-        sheet.confirmModify();
-        EXPECT_TRUE(QFile::exists(home(".Corvadenix/Customer/0001.xml")));
-        EXPECT_EQ(sheet.noString(), "0001");
-
         sheet.modNoLAB()->setText("0002");
         sheet.modNameLAB()->setText("花");
         sheet.confirmModify();
+        EXPECT_EQ(message(sheet), "update_success");
         EXPECT_FALSE(QFile::exists(home(".Corvadenix/Customer/0001.xml")));
         EXPECT_TRUE(
             QString::fromUtf8(readBytes(home(".Corvadenix/Customer/0002.xml"))).contains("name=\"山田 花\""));
         EXPECT_EQ(cvx::UserDefaults::standard().objectForKey("0002_remark").toString(), "memo");
         EXPECT_FALSE(cvx::UserDefaults::standard().objectForKey("0001_remark").isValid());
+        EXPECT_EQ(files("ResultData"), QStringList{"0002_20260305090830_12345678.txt"});
         EXPECT_EQ(sheet.page()->text("zfirstLab"), "山田 花 様");
         EXPECT_EQ(sheet.page()->text("numberLabA"), "カルテ番号:0002");
+
+        // The printed code says what the printed page says.
+        sheet.prints();
+        EXPECT_EQ(decodePrintedQr(dir.filePath("sheet.pdf")),
+                  "2026-03-05,09:08,0002,35,1,57,2,89,0,3,0,81,2,53,1,65,2");
         sheet.bacTap();
     }
     EXPECT_EQ(posted.names, QStringList{"BackBeforeFromTotal"});
@@ -139,6 +176,69 @@ TEST(TotalTableController, CorrectionMovesThePatientAndBackReportsTheNewNumber) 
     TotalTableController other(input());
     other.window()->close();
     EXPECT_EQ(posted.names.last(), "BackMainMenuFromTotal");
+}
+
+// Refused numbers change nothing: the file, the remark and the number the sheet reports.
+TEST(TotalTableController, CorrectionRefusesEmptyTakenAndReservedNumbers) {
+    setLink(0, false);
+    storePatient("A100", false);
+    storePatient("0003", false);
+    writeText(home(".Corvadenix/Customer/Check_Measure_Result.xml"), "<DATA/>");
+    const struct {
+        const char *number, *message;
+    } cases[] = {{"", "W302"},
+                 {"a100", "W303"},
+                 {"0003", "W303"},
+                 {"Check_Measure_Result", "W303"},
+                 {"check_measure_result", "W303"}};
+    TotalTableController sheet(input("A100"));
+    sheet.window()->makeKeyAndOrderFront();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.number);
+        EXPECT_EQ(correct(sheet, c.number), c.message);
+        EXPECT_EQ(sheet.noString(), "A100");
+        EXPECT_EQ(files(".Corvadenix/Customer"),
+                  (QStringList{"0003.xml", "A100.xml", "Check_Measure_Result.xml"}));
+    }
+}
+
+// A number longer than one can type (the data import takes any safe file name) is shown whole,
+// and OK without an edit moves nothing.
+TEST(TotalTableController, CorrectionKeepsALongImportedNumberWhole) {
+    setLink(0, false);
+    const QString chart = "IMPORTED-" + QString(27, QLatin1Char('7'));
+    storePatient(chart, false);
+    cvx::UserDefaults::standard().setObject(QString("memo"), chart + "_remark");
+    TotalTableController sheet(input(chart));
+    sheet.window()->makeKeyAndOrderFront();
+    sheet.modifyButtonClicked();
+    EXPECT_EQ(sheet.modNoLAB()->text(), chart);
+    sheet.confirmModify();
+    EXPECT_EQ(message(sheet), "update_success");
+    EXPECT_EQ(files(".Corvadenix/Customer"), QStringList{chart + ".xml"});
+    EXPECT_EQ(sheet.noString(), chart);
+    EXPECT_EQ(cvx::UserDefaults::standard().objectForKey(chart + "_remark").toString(), "memo");
+}
+
+// The remark under the new number is the one moved with the patient, never a stale one.
+TEST(TotalTableController, CorrectionReplacesAStaleRemarkOfTheNewNumber) {
+    setLink(0, false);
+    const struct { QVariant moved; } cases[] = {{QString("memo")}, {QVariant()}};
+    for (const auto &c : cases) {
+        storePatient("A200", false);
+        QFile::remove(home(".Corvadenix/Customer/C300.xml"));
+        auto &defaults = cvx::UserDefaults::standard();
+        defaults.setObject(QString("stale"), "C300_remark");
+        if (c.moved.isValid())
+            defaults.setObject(c.moved, "A200_remark");
+        else
+            defaults.removeObjectForKey("A200_remark");
+        TotalTableController sheet(input("A200"));
+        sheet.window()->makeKeyAndOrderFront();
+        EXPECT_EQ(correct(sheet, "C300"), "update_success");
+        EXPECT_EQ(defaults.objectForKey("C300_remark"), c.moved);
+        EXPECT_FALSE(defaults.objectForKey("A200_remark").isValid());
+    }
 }
 
 TEST(TotalTableController, CorrectionFieldsKeepTheirLimits) {
