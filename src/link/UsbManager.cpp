@@ -267,7 +267,13 @@ void UsbManager::usbhidDidMatch() {
     isConnect_ = true;
     // The next communication-log entry opens the file of this connection.
     AppDelegate::shared().setLogDataStr(QStringLiteral(""));
-    UsbHID::sharedManager().setDeviceConnectStatus(1);
+    // Whatever was attached before (another instrument, or this one before its firmware
+    // changed), this one announces itself afresh and passes the version gate on its own.
+    UsbHID &hid = UsbHID::sharedManager();
+    hid.setDeviceNo(QString());
+    hid.setVersionID(QString());
+    deviceMainVersion_ = QString();
+    hid.setDeviceConnectStatus(1);
     post(usblink::kDeviceConnectNotification);
 }
 

@@ -33,20 +33,23 @@ QChar hexDigit(int value) {
 }  // namespace
 
 bool UsbUtils::bolSetRcvCheckSum(const QString &frame) {
-    UsbHID &hid = UsbHID::sharedManager();
-    if (hid.versionID().isEmpty()) captureIdentity(frame);
-
-    // Instruments up to version 0.0801 speak an older protocol. Compared with the threshold
-    // itself: "0.0801" minus 0.08 comes out a hair above 0.0001 in binary floating point.
-    if (!(cvx::doubleValue(hid.versionID()) > 0.0801)) return false;
-
     // Text, two checksum digits, terminator.
     const qsizetype length = frame.size();
     if (length < 3) return false;
     unsigned sum = 0;
     for (qsizetype i = 0; i <= length - 4; ++i) sum += frame[i].unicode();
     sum %= 256;
-    return frame[length - 3] == hexDigit(int(sum / 16)) && frame[length - 2] == hexDigit(int(sum % 16));
+    if (frame[length - 3] != hexDigit(int(sum / 16)) || frame[length - 2] != hexDigit(int(sum % 16)))
+        return false;
+
+    // A damaged frame must not decide who the instrument is: a wrong version would close
+    // the gate below for the whole connection.
+    UsbHID &hid = UsbHID::sharedManager();
+    if (hid.versionID().isEmpty()) captureIdentity(frame);
+
+    // Instruments up to version 0.0801 speak an older protocol. Compared with the threshold
+    // itself: "0.0801" minus 0.08 comes out a hair above 0.0001 in binary floating point.
+    return cvx::doubleValue(hid.versionID()) > 0.0801;
 }
 
 QStringList &UsbUtils::vSetSndCheckSum(QStringList &bytes) {

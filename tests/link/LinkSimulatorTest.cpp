@@ -98,4 +98,39 @@ TEST_F(LinkSimulator, FaultyFramesGoUnacknowledged) {
     }
 }
 
+// A corrupted first frame whose damage reads as an old version must not close the gate, and
+// every attachment takes the identity of the instrument now attached.
+TEST_F(LinkSimulator, IdentityComesFromAGoodFrameOfTheInstrumentNowAttached) {
+    sim.detach();
+    ASSERT_TRUE(sim.run());
+    sim.setIdentity({"DAMAGED", "V00.00"});
+    sim.setFaults({.wrongChecksum = true});
+    sim.attach();
+    sim.sendState(1, "V1.00");
+    ASSERT_TRUE(sim.run());
+    EXPECT_EQ(sim.unacknowledgedFrames(), 1);
+    while (!sim.isIdle()) {
+        sim.timeout();
+        ASSERT_TRUE(sim.run());
+    }
+    EXPECT_TRUE(transport().versionID().isEmpty());
+
+    const InstrumentSimulator::Identity identities[] = {{"11111111", "V01.00"}, {"22222222", "V02.50"}};
+    for (const auto &identity : identities) {
+        SCOPED_TRACE(identity.serial.toStdString());
+        sim.detach();
+        ASSERT_TRUE(sim.run());
+        sim.clearHistory();
+        sim.setFaults({});
+        sim.setIdentity(identity);
+        sim.attach();
+        sim.sendState(1, "V1.00");
+        ASSERT_TRUE(sim.run());
+        EXPECT_EQ(sim.unacknowledgedFrames(), 0);
+        EXPECT_EQ(transport().deviceNo(), identity.serial);
+        EXPECT_EQ(session().deviceMainVersion(), identity.mainVersion);
+        EXPECT_EQ(transport().deviceStatus(), 1);
+    }
+}
+
 }  // namespace

@@ -178,7 +178,7 @@ TEST_F(LinkTest, VersionGateAndIdentityCapture) {
     }
 }
 
-TEST_F(LinkTest, IdentityIsTakenFromTheFirstFrameThatCarriesItOncePerRun) {
+TEST_F(LinkTest, IdentityIsTakenFromTheFirstGoodFrameOfEachAttachment) {
     attach();
     // Not yet identified: a right frame is not acknowledged, and one without the pieces
     // leaves the capture to the next frame.
@@ -189,24 +189,45 @@ TEST_F(LinkTest, IdentityIsTakenFromTheFirstFrameThatCarriesItOncePerRun) {
         EXPECT_TRUE(transport().versionID().isEmpty()) << text.constData();
         EXPECT_TRUE(sent().isEmpty());
     }
-    // A bad checksum does not stop the capture.
-    QByteArray bad = frame(identityText());
-    bad[bad.size() - 2] = bad[bad.size() - 2] == '0' ? '1' : '0';
-    feed(bad);
-    EXPECT_TRUE(sent().isEmpty());
+    // A damaged first frame, even one whose damage reads as a closed gate, decides nothing.
+    for (const QByteArray &version : {QByteArray("V01.10"), QByteArray("V00.00")}) {
+        QByteArray bad = frame(identityText(version));
+        bad[bad.size() - 2] = bad[bad.size() - 2] == '0' ? '1' : '0';
+        feed(bad);
+        EXPECT_TRUE(sent().isEmpty());
+        EXPECT_TRUE(transport().versionID().isEmpty());
+        EXPECT_TRUE(transport().deviceNo().isEmpty());
+    }
+    feed(frame(identityText()));
+    EXPECT_EQ(sent(), QList<QByteArray>{control(ACK)});
     EXPECT_EQ(transport().versionID(), "01.10");
-
     feed(frame("1H|\\^&|||SB^OTHER V02.20|\r"));
     EXPECT_EQ(sent(), QList<QByteArray>{control(ACK)});
-    hub.remove(device);
-    ASSERT_TRUE(cvx::HidManager::processPendingEvents());
-    device = hub.attach();
-    ASSERT_TRUE(cvx::HidManager::processPendingEvents());
-    feed(frame("1H|\\^&|||SC^THIRD V03.30|\r"));
-    EXPECT_EQ(sent(), QList<QByteArray>{control(ACK)});
     EXPECT_EQ(transport().deviceNo(), "SN0042");
-    EXPECT_EQ(transport().versionID(), "01.10");
-    EXPECT_EQ(session().deviceMainVersion(), "V01.10");
+
+    // The next attachment starts afresh, also after an old instrument closed the gate.
+    const struct {
+        QByteArray first;
+        QString deviceNo, versionID, mainVersion;
+        bool accepted;
+    } attachments[] = {
+        {"1H|\\^&|||SO^OLD V0.080|\r", "OLD", "0.080", "V0.080", false},
+        {"1H|\\^&|||SC^THIRD V03.30|\r", "THIRD", "03.30", "V03.30", true},
+    };
+    for (const auto &a : attachments) {
+        SCOPED_TRACE(a.first.constData());
+        hub.remove(device);
+        ASSERT_TRUE(cvx::HidManager::processPendingEvents());
+        device = hub.attach();
+        ASSERT_TRUE(cvx::HidManager::processPendingEvents());
+        EXPECT_TRUE(transport().versionID().isEmpty());
+        EXPECT_TRUE(session().deviceMainVersion().isEmpty());
+        feed(frame(a.first));
+        EXPECT_EQ(sent(), a.accepted ? QList<QByteArray>{control(ACK)} : QList<QByteArray>{});
+        EXPECT_EQ(transport().deviceNo(), a.deviceNo);
+        EXPECT_EQ(transport().versionID(), a.versionID);
+        EXPECT_EQ(session().deviceMainVersion(), a.mainVersion);
+    }
 }
 
 TEST_F(LinkTest, InstrumentsOwnExchangeAndControlBytes) {
