@@ -17,11 +17,12 @@ QString commSettingPath() {
     return SettingsFiles::preparedPath(QStringLiteral("CommSetting.xml"));
 }
 
-// The group that a rewrite of the type's list replaces; null when there is none.
+// The group that a rewrite of the type's list replaces; null when there is none. Of repeated
+// groups the reader shows the last, so that is the one written.
 cvx::XmlElement groupToRewrite(const cvx::XmlElement &root, const QString &type) {
     const QList<cvx::XmlElement> groups = root.elements();
-    for (const cvx::XmlElement &group : groups) {
-        if (group.attribute(QStringLiteral("name")) == type) return group;
+    for (auto group = groups.crbegin(); group != groups.crend(); ++group) {
+        if (group->attribute(QStringLiteral("name")) == type) return *group;
     }
     // A file without names keeps the hospitals first and the dentists second; a group named
     // as the other list is never taken for this one.

@@ -40,6 +40,16 @@ TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {
     EXPECT_TRUE(BBInitDatas::setHospital({"X"}, "nurse"));
     EXPECT_EQ(groupEntries("Hospital"), QStringList({"Clinic & Co", "<New>"}));
 
+    // Of repeated groups the one that is read is the one written; the other stays.
+    installText(kHis,
+                "<HisSetting><Hospital name='hospital'><hospital1>Old</hospital1></Hospital>"
+                "<Doctor name='doctor'/><Hospital name='hospital'><hospital1>Shown</hospital1></Hospital>"
+                "</HisSetting>");
+    EXPECT_EQ(BBInitDatas::getHospital().value("hospital"), QStringList{"Shown"});
+    ASSERT_TRUE(BBInitDatas::setHospital({"Saved"}, "hospital"));
+    EXPECT_EQ(BBInitDatas::getHospital().value("hospital"), QStringList{"Saved"});
+    EXPECT_EQ(groupEntries("Hospital"), QStringList({"Old", "Saved"}));
+
     // Groups without names are taken by position.
     install("HisSetting_unnamed.xml", kHis);
     ASSERT_TRUE(BBInitDatas::setHospital({"H"}, "hospital"));
