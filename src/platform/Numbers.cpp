@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <QByteArray>
+#include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <limits>
@@ -88,6 +90,15 @@ int intValue(QStringView text) {
 
 qint64 integerValue(QStringView text) {
     return clampedInteger(text, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+}
+
+int boundedIntValue(QStringView text) {
+    return static_cast<int>(clampedInteger(text, -kReadLimit, kReadLimit));
+}
+
+int boundedWholeValue(QStringView text) {
+    const double value = doubleValue(text);
+    return std::isnan(value) ? 0 : static_cast<int>(std::clamp<double>(value, -kReadLimit, kReadLimit));
 }
 
 double doubleValue(QStringView text) {

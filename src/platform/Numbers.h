@@ -12,6 +12,15 @@ namespace cvx {
 int intValue(QStringView text);
 qint64 integerValue(QStringView text);
 
+// Numbers from files that arithmetic (a difference, a scale, a sum) takes up afterwards are
+// clamped to +-kReadLimit: far beyond any meaningful value of such a field, so that drawing
+// still shows it as out of range, yet safe from overflow.
+inline constexpr int kReadLimit = 1'000'000;
+// intValue, clamped.
+int boundedIntValue(QStringView text);
+// The integer part of doubleValue, clamped; no number (NaN) gives 0.
+int boundedWholeValue(QStringView text);
+
 // The longest leading decimal number of a text (leading white space skipped): optional sign,
 // digits with an optional "." fraction, an optional exponent; read as C's strtod does in the C
 // locale. No number gives 0; a value too large gives an infinity of its sign.

@@ -134,7 +134,7 @@ QString axisOf(const QString &value) {
 // Bar height 0..6; BFC runs the other way. A missing value counts as position 0, so no bar,
 // except for BFC, whose 0 is the full bar.
 float barHeight(int item, const QString &axis) {
-    const int position = cvx::intValue(axis);
+    const int position = cvx::boundedIntValue(axis);
     return float((item == kBfc ? 100 - position : position) * 0.06);
 }
 
@@ -170,7 +170,7 @@ const CalcSettingDatas *calcSettings() {
 }
 
 int average(const CalcValue &range) {
-    return int(cvx::doubleValue(range.ChgData().AvgData()));
+    return cvx::boundedWholeValue(range.ChgData().AvgData());
 }
 
 QString averageLabel(std::optional<int> value) {

@@ -6,6 +6,7 @@
 #include <QRectF>
 
 #include "platform/FileManager.h"
+#include "platform/Numbers.h"
 #include "platform/XmlDocument.h"
 #include "records/BBInitZBases.h"
 #include "records/NSStringExt.h"
@@ -26,10 +27,7 @@ const QString kPink = QStringLiteral("#ec6a83");    // RGB(236,106,131)
 const QString kOrange = QStringLiteral("#f8a501");  // RGB(248,165,1)
 
 int leadingInt(const QString &text) {
-    const QString whole = text.section(QLatin1Char('.'), 0, 0).trimmed();
-    qsizetype n = 0;
-    while (n < whole.size() && (whole[n].isDigit() || (n == 0 && whole[n] == QLatin1Char('-')))) ++n;
-    return whole.left(n).toInt();
+    return cvx::boundedIntValue(text);
 }
 
 // "yyyy-MM-dd HH:mm" as year, month/day and time on three lines.

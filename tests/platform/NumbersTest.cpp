@@ -30,6 +30,8 @@ TEST(Numbers, IntegerValue) {
         const QString text = QString::fromUtf16(c.text);
         EXPECT_EQ(cvx::integerValue(text), c.value) << text.toStdString();
         EXPECT_EQ(cvx::intValue(text), std::clamp<qint64>(c.value, INT_MIN, INT_MAX)) << text.toStdString();
+        EXPECT_EQ(cvx::boundedIntValue(text), std::clamp<qint64>(c.value, -cvx::kReadLimit, cvx::kReadLimit))
+            << text.toStdString();
     }
 }
 
@@ -42,7 +44,13 @@ TEST(Numbers, DoubleValue) {
         {"  +2.5", 2.5},   {"abc", 0.0}, {".", 0.0},      {"-", 0.0},          {"inf", 0.0},
         {"0x10", 0.0},     {"1,5", 1.0}, {"1e-400", 0.0}, {"1e999", HUGE_VAL}, {"-1e999", -HUGE_VAL},
     };
-    for (const auto &c : cases) EXPECT_EQ(cvx::doubleValue(QString::fromLatin1(c.text)), c.value) << c.text;
+    for (const auto &c : cases) {
+        EXPECT_EQ(cvx::doubleValue(QString::fromLatin1(c.text)), c.value) << c.text;
+        EXPECT_EQ(cvx::boundedWholeValue(QString::fromLatin1(c.text)),
+                  int(std::clamp<double>(c.value, -cvx::kReadLimit, cvx::kReadLimit)))
+            << c.text;
+    }
+    EXPECT_EQ(cvx::boundedWholeValue(u"-999999999999"), -cvx::kReadLimit);
     EXPECT_EQ(cvx::floatValue(u"0.1"), 0.1f);
 }
 

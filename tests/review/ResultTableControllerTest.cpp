@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,7 @@
 #include "charts/BBColumnView.h"
 #include "charts/BBNetView.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Numbers.h"
 #include "platform/UserDefaults.h"
 #include "platform/XmlDocument.h"
 #include "records/BBInitDatas.h"
@@ -71,7 +74,7 @@ void giveRangesTheirOwnAverages(const QString &path) {
     file.write(text.toUtf8());
 }
 
-void writeFixture(const char *deleteBld, const QString &oldest = QString()) {
+void writeFixture(const char *deleteBld, const QString &oldest, const QStringList &positions) {
     const QDir data(QDir::home().filePath(QStringLiteral(".Corvadenix")));
     data.mkpath(QStringLiteral("Customer"));
     for (const char *name : {"Comment.xml", "HisSetting.xml", "CalcSetting.xml", "ModeSetting.xml"})
@@ -92,7 +95,7 @@ void writeFixture(const char *deleteBld, const QString &oldest = QString()) {
                    .toUtf8());
     const QStringList older = {"少なめ", "高め", "弱め", "少なめ", "少なめ", "多め", "少なめ"};
     QString file = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA name=\"山田 花子\">") +
-                   result("2026-12-06", "10:30", kWords, kPositions, "23.4 ℃", "中央歯科", "佐藤") +
+                   result("2026-12-06", "10:30", kWords, positions, "23.4 ℃", "中央歯科", "佐藤") +
                    result("2026-11-01", "09:00", older, kPositions, "18.6 ℃", "", "") +
                    result("2026-10-01", "08:00", older, kPositions, "20.0 ℃", "", "") +
                    result("2026-09-01", "07:00", older, kPositions, "21.0 ℃", "", "") + oldest +
@@ -105,10 +108,12 @@ void writeFixture(const char *deleteBld, const QString &oldest = QString()) {
 
 struct ResultScreen {
     explicit ResultScreen(const char *dateStr = "2026-12-06 10:30", const char *deleteBld = "0",
-                          const QString &oldest = QString()) {
+                          const QString &oldest = QString(), const QStringList &positions = kPositions,
+                          const std::function<void()> &afterFixture = {}) {
         // Windows that earlier screens let go must not count as the first one.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        writeFixture(deleteBld, oldest);
+        writeFixture(deleteBld, oldest, positions);
+        if (afterFixture) afterFixture();
         opener.makeKeyAndOrderFront();
         con.setDataXML(UsbUtils::getCustomerXml(QStringLiteral("A-100")));
         con.setXmlPath(QString());
@@ -237,6 +242,39 @@ TEST(ResultTableController, ShowsValuesLevelsAveragesAndHistory) {
         if (!dir.isEmpty() && !c.six)
             screen.con.window()->grab().save(QDir(dir).filePath(QStringLiteral("result.png")));
     }
+}
+
+// Numbers far out of range in the patient file and the calculation settings are shown as out of
+// range, not taken into arithmetic that overflows.
+TEST(ResultTableController, HostileNumbersInTheFilesDoNotOverflow) {
+    const QStringList positions = {"999999999999", "2147483648", "-999999999999", "-2147483648", "1e999",
+                                   "nan",          "+30"};
+    const auto hostileAverages = [] {
+        const QString path = QDir::home().filePath(QStringLiteral(".Corvadenix/CalcSetting.xml"));
+        QFile file(path);
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray text = file.readAll();
+        file.close();
+        ASSERT_TRUE(text.contains("<AvgData>47</AvgData>") && text.contains("<AvgData>51</AvgData>"));
+        text.replace("<AvgData>47</AvgData>", "<AvgData>-1e300</AvgData>")
+            .replace("<AvgData>51</AvgData>", "<AvgData>99999999999</AvgData>");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        CalcSettingDatas::discardSharedForTesting();
+    };
+    ResultScreen screen("2026-12-06 10:30", "0", QString(), positions, hostileAverages);
+    EXPECT_EQ(screen.con.digiAry(), positions);
+    const float scale = 0.06f;
+    EXPECT_FLOAT_EQ(screen.find<BBColumnView>("columnView1")->x3(), cvx::kReadLimit * scale);  // MS
+    EXPECT_FLOAT_EQ(screen.find<BBColumnView>("columnView2")->x3(), cvx::kReadLimit * scale);  // pH
+    EXPECT_FLOAT_EQ(screen.find<BBColumnView>("columnView3")->x3(), (100 + cvx::kReadLimit) * scale);
+    EXPECT_FLOAT_EQ(screen.find<BBColumnView>("columnView6")->x3(), -cvx::kReadLimit * scale);  // BLD
+    EXPECT_FLOAT_EQ(screen.find<BBColumnView>("columnView4")->x3(), 0);                         // ALB
+    EXPECT_FLOAT_EQ(screen.find<BBColumnView>("columnView7")->x3(), 30 * scale);                // NH3
+    EXPECT_TRUE(screen.cell("tabView2", 1, 2).contains(QString::number(-cvx::kReadLimit)));
+    EXPECT_TRUE(screen.cell("tabView3", 0, 2).contains(QString::number(cvx::kReadLimit)));
 }
 
 TEST(ResultTableController, OpensOnAnOlderMeasurementWithTheTwoBeforeItTicked) {

@@ -150,6 +150,13 @@ TEST(SheetPageLabels, TemperaturesNamesAndBars) {
     const SheetPage unnamed(in);
     for (const char *label : {"zfirstLab", "znameLab", "zFirstLastnameLab3", "zFLnameLab3", "ztopnameLab"})
         EXPECT_EQ(unnamed.text(label), "") << label;
+
+    // Numbers far out of range in the patient file lay out without overflowing.
+    in.isNO = 3;
+    in.strDU = "-2147483648";
+    in.digiAry = {"999999999999", "1", "-2147483648", "2147483648", "-999999999999", "nan", "+5"};
+    const SheetPage typeC(in);
+    EXPECT_FALSE(typeC.text("zd1Lab").isNull());
 }
 
 TEST(SheetPageLabels, LevelColours) {
