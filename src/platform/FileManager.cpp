@@ -1,14 +1,54 @@
 #include "platform/FileManager.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/FileIo.h"
 
 namespace cvx {
+
+namespace fileio {
+
+namespace {
+
+int systemOpen(const char *path, int flags, mode_t mode) {
+    return ::open(path, flags, mode);
+}
+
+Calls &current() {
+    static Calls calls = systemCalls();
+    return calls;
+}
+
+}  // namespace
+
+Calls systemCalls() {
+    return {systemOpen, ::write, ::fsync, ::close, ::rename, ::syncfs};
+}
+
+const Calls &calls() {
+    return current();
+}
+
+ScopedCalls::ScopedCalls(const Calls &replacement) : previous_(current()) {
+    current() = replacement;
+}
+
+ScopedCalls::~ScopedCalls() {
+    current() = previous_;
+}
+
+}  // namespace fileio
 
 namespace {
 
@@ -68,6 +108,53 @@ qsizetype startOfExtension(const QString &fixed) {
     if (dot <= component) return -1;
     if (fixed.size() - component == 2 && fixed.mid(component) == QLatin1String("..")) return -1;
     return dot + 1;
+}
+
+// The file a write to `path` replaces: a symbolic link is followed to its final target so that
+// the link itself survives the rename.
+QString writeTarget(const QString &path) {
+    QFileInfo info(path);
+    int depth = 128;
+    while (--depth > 0 && info.isSymLink()) info.setFile(info.symLinkTarget());
+    return depth > 0 ? info.filePath() : path;
+}
+
+QByteArray folderOf(const QByteArray &file) {
+    const qsizetype slash = file.lastIndexOf('/');
+    if (slash < 0) return ".";
+    return slash == 0 ? QByteArray("/") : file.left(slash);
+}
+
+QByteArray randomSuffix() {
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray out(6, '\0');
+    for (char &c : out) c = letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return out;
+}
+
+// errno tells why when false.
+bool writeAll(const fileio::Calls &io, int fd, const QByteArray &bytes) {
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = io.write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+void syncFolder(const fileio::Calls &io, const QByteArray &folder) {
+    const int fd = io.open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) return;
+    io.fsync(fd);
+    io.close(fd);
 }
 
 }  // namespace
@@ -158,13 +245,60 @@ bool FileManager::appendToFile(const QString &path, const QByteArray &bytes) {
     return written && file.error() == QFileDevice::NoError;
 }
 
-bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes) {
+bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, Durability durability) {
+    return writeAtomically(path, bytes, durability, nullptr);
+}
+
+bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, Durability durability,
+                                  QString *error) {
+    const auto fail = [error](int err) {
+        if (error) *error = QString::fromLocal8Bit(std::strerror(err));
+        return false;
+    };
+    if (path.isEmpty()) return fail(ENOENT);
+    const QByteArray target = QFile::encodeName(writeTarget(path));
+    struct stat existing {};
+    const bool exists = ::stat(target.constData(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) return fail(EISDIR);
+    if (exists && ::access(target.constData(), W_OK) != 0) return fail(errno);
+
+    const fileio::Calls &io = fileio::calls();
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = target + '.' + randomSuffix();
+        fd = io.open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) return fail(errno);
+    const auto abandon = [&](int err) {
+        if (fd >= 0) io.close(fd);
+        ::unlink(temporary.constData());
+        return fail(err);
+    };
+    // Best effort: a file system without permissions still takes the data.
+    if (exists) (void)::fchmod(fd, existing.st_mode & 07777);
+    if (!writeAll(io, fd, bytes)) return abandon(errno);
+    if (durability == Durability::Synced && io.fsync(fd) != 0) return abandon(errno);
+    const int closed = io.close(fd);
+    fd = -1;  // closed even when close reports an error
+    if (closed != 0) return abandon(errno);
+    if (io.rename(temporary.constData(), target.constData()) != 0) return abandon(errno);
+    // The new contents are in place and their data synced; the folder's sync only makes the
+    // rename itself survive a power cut, and some file systems cannot sync a folder at all.
+    if (durability == Durability::Synced) syncFolder(io, folderOf(target));
+    return true;
+}
+
+bool FileManager::syncFileSystem(const QString &path) {
     if (path.isEmpty()) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    // An unfinished QSaveFile drops its temporary file and leaves the target untouched.
-    if (file.write(bytes) != bytes.size()) return false;
-    return file.commit();
+    const QByteArray name = QFile::encodeName(path);
+    const fileio::Calls &io = fileio::calls();
+    const int fd = io.open(isDirectory(path) ? name.constData() : folderOf(name).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool synced = io.syncfs(fd) == 0;
+    return io.close(fd) == 0 && synced;
 }
 
 QString FileManager::pathExtension(const QString &path) {

@@ -7,10 +7,17 @@
 
 namespace cvx {
 
+// Whether an atomic write waits until its data is on the storage device. Deferred writes are
+// still atomic (readers see the old or the whole new file) but may be lost to a power cut until
+// FileManager::syncFileSystem has run; bulk jobs write many files Deferred and sync once.
+enum class Durability { Synced, Deferred };
+
 // File and folder operations and path-string rules. Every operation reports failure by its
 // result; none throws or logs.
 class FileManager {
 public:
+    using Durability = cvx::Durability;
+
     // $HOME, falling back to the account's home folder when it is unset.
     static QString homeDirectory();
 
@@ -38,8 +45,16 @@ public:
     // Appends to an existing file; a missing file is created whole, atomically.
     static bool appendToFile(const QString &path, const QByteArray &bytes);
     // Writes a temporary file in the same folder and renames it over `path`, so readers see
-    // either the old or the complete new contents. The folder must exist.
-    static bool writeAtomically(const QString &path, const QByteArray &bytes);
+    // either the old or the complete new contents. The folder must exist. A symbolic link is
+    // followed to the file it names; an existing file keeps its permissions. On any failure
+    // (a full disk, an I/O error) the temporary file is removed, the old file stays as it was and
+    // the result is false, with the reason in *error.
+    static bool writeAtomically(const QString &path, const QByteArray &bytes,
+                                Durability durability = Durability::Synced);
+    static bool writeAtomically(const QString &path, const QByteArray &bytes, Durability durability,
+                                QString *error);
+    // Flushes every file written with Durability::Deferred on the file system holding `path`.
+    static bool syncFileSystem(const QString &path);
 
     // Path-string rules: repeated slashes count as one and a trailing slash is ignored.
     // "a/b.xml" -> "xml"; ".xml" -> ""; "a.b.xml" -> "xml"; "dir.d/file" -> "".

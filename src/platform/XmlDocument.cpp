@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include "platform/TextEncoding.h"
 
@@ -566,24 +565,15 @@ std::optional<QByteArray> XmlDocument::toBytes() const {
     });
 }
 
-bool XmlDocument::save(const QString &path, QString *error) const {
+bool XmlDocument::save(const QString &path, QString *error, Durability durability) const {
     const std::optional<QByteArray> bytes = toBytes();
     if (!bytes) {
         setError(error, QStringLiteral("cannot encode the document as %1").arg(characterEncoding()));
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    if (file.write(*bytes) != bytes->size()) {
-        setError(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        setError(error, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    QString reason;
+    if (!FileManager::writeAtomically(path, *bytes, durability, &reason)) {
+        setError(error, QStringLiteral("cannot write %1: %2").arg(path, reason));
         return false;
     }
     return true;

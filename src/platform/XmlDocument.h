@@ -10,6 +10,8 @@
 
 #include <pugixml.hpp>
 
+#include "platform/FileManager.h"
+
 namespace cvx {
 
 struct XmlAttribute {
@@ -194,7 +196,8 @@ public:
     std::optional<QByteArray> toBytes() const;
     // Writes toBytes() atomically (a temporary file in the same folder, then renamed over the path).
     // false, with the reason in *error, when encoding or writing failed; the old file is then intact.
-    bool save(const QString &path, QString *error = nullptr) const;
+    bool save(const QString &path, QString *error = nullptr,
+              Durability durability = Durability::Synced) const;
 
     // An XPath string literal for the text, quoted so that any text can be matched:
     // "a'b" gives "a'b" in double quotes, and a text with both quote kinds a concat(...) expression.

@@ -1,9 +1,16 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/FileIo.h"
 #include "platform/FileManager.h"
 
 using cvx::FileManager;
@@ -97,4 +104,94 @@ TEST(FileManager, ReadAppendAndAtomicWrite) {
     QStringList names = FileManager::contentsOfDirectory(FileManager::homeDirectory());
     names.sort();
     EXPECT_EQ(names, QStringList({".config", "log.txt"}));  // no temporary file left behind
+}
+
+TEST(FileManager, AtomicWriteFollowsLinksAndKeepsPermissions) {
+    ASSERT_TRUE(FileManager::writeAtomically(home("real.xml"), "old"));
+    ASSERT_EQ(::chmod(QFile::encodeName(home("real.xml")).constData(), 0640), 0);
+    ASSERT_EQ(::symlink("real.xml", QFile::encodeName(home("link.xml")).constData()), 0);
+    EXPECT_TRUE(FileManager::writeAtomically(home("link.xml"), "new", cvx::Durability::Deferred));
+    EXPECT_TRUE(FileManager::syncFileSystem(home("link.xml")));
+    EXPECT_TRUE(FileManager::syncFileSystem(FileManager::homeDirectory()));
+    EXPECT_FALSE(FileManager::syncFileSystem(home("no/folder/f")));
+    EXPECT_TRUE(QFileInfo(home("link.xml")).isSymLink());
+    EXPECT_EQ(FileManager::readFile(home("real.xml")), QByteArray("new"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(home("real.xml")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+namespace {
+
+// The writer's system calls, failing the k-th (counting every call) with a full disk. Writes
+// take at most four bytes at a time so that a short write is among the faults.
+struct FaultyDisk {
+    static inline int failAt = 0;
+    static inline int calls = 0;
+    static inline int renamed = 0;
+
+    static bool failsNow() { return ++calls == failAt; }
+    static int fail() {
+        errno = ENOSPC;
+        return -1;
+    }
+    static int open(const char *path, int flags, mode_t mode) {
+        return failsNow() ? fail() : ::open(path, flags, mode);
+    }
+    static ssize_t write(int fd, const void *data, size_t size) {
+        return failsNow() ? fail() : ::write(fd, data, std::min<size_t>(size, 4));
+    }
+    static int fsync(int fd) { return failsNow() ? fail() : ::fsync(fd); }
+    static int close(int fd) {
+        const int rc = ::close(fd);
+        return failsNow() ? fail() : rc;
+    }
+    static int rename(const char *from, const char *to) {
+        if (failsNow()) return fail();
+        const int rc = ::rename(from, to);
+        renamed += rc == 0;
+        return rc;
+    }
+    static int syncfs(int fd) { return failsNow() ? fail() : ::syncfs(fd); }
+};
+
+}  // namespace
+
+TEST(FileManager, AtomicWriteOnAFailingDiskKeepsTheOldFile) {
+    using cvx::Durability;
+    const cvx::fileio::Calls faulty{FaultyDisk::open,  FaultyDisk::write,  FaultyDisk::fsync,
+                                    FaultyDisk::close, FaultyDisk::rename, FaultyDisk::syncfs};
+    const QByteArray old(10397, 'o');
+    const QByteArray fresh = "<DATA>a new file, several writes long</DATA>";
+    for (const Durability durability : {Durability::Synced, Durability::Deferred}) {
+        FaultyDisk::failAt = 0;
+        FaultyDisk::calls = 0;
+        {
+            const cvx::fileio::ScopedCalls scoped(faulty);
+            ASSERT_TRUE(FileManager::writeAtomically(home("p.xml"), fresh, durability));
+        }
+        const int total = FaultyDisk::calls;
+        ASSERT_GT(total, 10);
+        for (int k = 1; k <= total; ++k) {
+            ASSERT_TRUE(FileManager::writeAtomically(home("p.xml"), old, durability));
+            FaultyDisk::calls = 0;
+            FaultyDisk::failAt = k;
+            FaultyDisk::renamed = 0;
+            QString error;
+            bool written = false;
+            {
+                const cvx::fileio::ScopedCalls scoped(faulty);
+                written = FileManager::writeAtomically(home("p.xml"), fresh, durability, &error);
+            }
+            // Only a failed folder sync after the rename may still succeed.
+            EXPECT_EQ(written, FaultyDisk::renamed == 1) << "call " << k;
+            EXPECT_EQ(FileManager::readFile(home("p.xml")), written ? fresh : old) << "call " << k;
+            if (!written) {
+                EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOSPC))) << "call " << k;
+            }
+            QStringList names = FileManager::contentsOfDirectory(FileManager::homeDirectory());
+            names.sort();
+            EXPECT_EQ(names, QStringList({".config", "p.xml"})) << "call " << k;
+        }
+    }
 }

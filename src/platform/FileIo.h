@@ -1,0 +1,34 @@
+#pragma once
+
+// The system calls behind FileManager's writes, replaceable so that tests can make any one of
+// them fail; not for use outside src/platform and its tests.
+
+#include <sys/types.h>
+
+namespace cvx::fileio {
+
+struct Calls {
+    int (*open)(const char *path, int flags, mode_t mode);
+    ssize_t (*write)(int fd, const void *data, size_t size);
+    int (*fsync)(int fd);
+    int (*close)(int fd);
+    int (*rename)(const char *from, const char *to);
+    int (*syncfs)(int fd);
+};
+
+// The calls in use: the system's own unless a test has installed others.
+const Calls &calls();
+Calls systemCalls();
+// Installs `replacement` until the returned guard goes out of scope.
+class ScopedCalls {
+public:
+    explicit ScopedCalls(const Calls &replacement);
+    ~ScopedCalls();
+    ScopedCalls(const ScopedCalls &) = delete;
+    ScopedCalls &operator=(const ScopedCalls &) = delete;
+
+private:
+    Calls previous_;
+};
+
+}  // namespace cvx::fileio
