@@ -276,8 +276,9 @@ bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, 
         ::unlink(temporary.constData());
         return fail(err);
     };
-    // Best effort: a file system without permissions still takes the data.
-    if (exists) (void)::fchmod(fd, existing.st_mode & 07777);
+    // The file stays writable for its owner, who is writing it. Best effort: a file system
+    // without permissions still takes the data.
+    if (exists) (void)::fchmod(fd, (existing.st_mode & 07777) | S_IWUSR);
     if (!writeAll(io, fd, bytes)) return abandon(errno);
     if (durability == Durability::Synced && io.fsync(fd) != 0) return abandon(errno);
     const int closed = io.close(fd);
