@@ -327,7 +327,7 @@ void SheetPage::drawLabel(QPainter &p, const QString &label, const QRectF &rect,
 }
 
 void SheetPage::paint(QPainter &painter, const QRectF &target) const {
-    const QSizeF page = pageSize();
+    const QSizeF page = layoutSize();
     const qreal scale = std::min(target.width() / page.width(), target.height() / page.height());
     painter.save();
     painter.translate(target.topLeft());

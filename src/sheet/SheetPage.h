@@ -38,8 +38,8 @@ struct SheetInput {
 // Main thread.
 class SheetPage {
 public:
-    // The page in points; printing scales it to the paper.
-    static QSizeF pageSize() { return QSizeF(732, 1035); }
+    // The page in points as the previews take it; printing scales it to the paper.
+    static QSizeF pageSize() { return QSizeF(671, 949); }
     // 6 unless "/DATA/DeleteBLD" of the data folder's "ModeSetting.xml" holds "0".
     static int readIsSix();
     // Whole degrees of a temperature text (up to its first "."; "" is 0) are 19 or less.
@@ -80,6 +80,9 @@ public:
     static QStringList averages();
 
 private:
+    // The grid the page is laid out on, of the page's proportions.
+    static QSizeF layoutSize() { return QSizeF(732, 1035); }
+
     void initBase();
     void typeA();
     void typeB();

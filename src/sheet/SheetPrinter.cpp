@@ -14,6 +14,12 @@ QSizeF SheetPrinter::printSize(const QSizeF &paperPoints) {
     return size * 0.9;
 }
 
+QRectF SheetPrinter::printRect(const QSizeF &paperPoints) {
+    const QSizeF size = printSize(paperPoints);
+    return QRectF(
+        QPointF((paperPoints.width() - size.width()) / 2, (paperPoints.height() - size.height()) / 2), size);
+}
+
 SheetPrinter::Outcome SheetPrinter::print(const SheetPage &page, QPrinter &printer) {
     // A page whose measurement is gone would print an empty sheet and mark nothing.
     if (!page.hasResult()) return Outcome::NoResult;
@@ -25,7 +31,7 @@ SheetPrinter::Outcome SheetPrinter::print(const SheetPage &page, QPrinter &print
     // The page is laid out in points; the printer's device counts its own dots.
     const qreal dots = printer.resolution() / 72.0;
     painter.scale(dots, dots);
-    page.paint(painter, QRectF(QPointF(0, 0), printSize(paper)));
+    page.paint(painter, printRect(paper));
     if (!painter.end() || printer.printerState() == QPrinter::Error ||
         printer.printerState() == QPrinter::Aborted)
         return Outcome::Failed;

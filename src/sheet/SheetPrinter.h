@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 
@@ -22,9 +23,11 @@ public:
 
     // The area the page is printed in: 0.9 of the paper, which is taken as at most 595 by 842.
     static QSizeF printSize(const QSizeF &paperPoints);
-    // Sets every margin of the printer to 0 and paints the page into the print size at the
-    // paper's top-left corner. Only a finished print marks the measurement (the date and time
-    // of the page's stored measurement under its chart number).
+    // That area centred on the paper, as a desktop program's print settings place a picture.
+    static QRectF printRect(const QSizeF &paperPoints);
+    // Sets every margin of the printer to 0 and paints the page into the print rect. Only a
+    // finished print marks the measurement (the date and time of the page's stored
+    // measurement under its chart number).
     static Outcome print(const SheetPage &page, QPrinter &printer);
     // The message picture for a failed outcome; "" for Printed.
     static QString pictureName(Outcome outcome);

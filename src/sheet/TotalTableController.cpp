@@ -4,7 +4,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -22,6 +21,9 @@
 #include "shell/ScreenStyle.h"
 #include "shell/entry/FieldRules.h"
 #include "shell/kit/BBTime.h"
+#include "shell/kit/KitPictures.h"
+#include "shell/kit/MessageParts.h"
+#include "shell/kit/PictureView.h"
 #include "shell/kit/TYAlertView.h"
 #include "shell/kit/WindowList.h"
 #include "ui_TotalTableController.h"
@@ -66,10 +68,6 @@ void SheetPageView::paintEvent(QPaintEvent *) {
     if (!page_) return;
     QPainter painter(this);
     page_->paint(painter, QRectF(rect()));
-}
-
-void SheetPageView::mouseReleaseEvent(QMouseEvent *event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
 }
 
 PrintScrollView::PrintScrollView(QWidget *parent) : QScrollArea(parent) {
@@ -118,27 +116,46 @@ void TotalTableController::windowDidLoad() {
     shell::styleLabel(ui_->sheetNote, 14, false, QStringLiteral("#6b7b86"));
     shell::styleCard(ui_->modifyUserView);
 
-    img1_ = new SheetPageView(window());
+    // Frames in the window's terms from its lower-left corner: the preview at 0.45 of the
+    // page, the transparent button over it that opens the zoom, and the zoom view under the
+    // title bar, clear of every button.
     const QSizeF page = SheetPage::pageSize();
-    const qreal height = 560;
-    img1_->setGeometry(50, 76, qRound(page.width() * height / page.height()), qRound(height));
+    const QSizeF small = page * 0.45;
+    img1_ = new SheetPageView(window());
+    img1_->setGeometry(kit::fromBottomLeft(
+        window(), QRectF(QPointF((732 - small.width()) * 0.45 + 50, 55), small).toRect()));
     img1_->setPage(page_.get());
-    img1_->setCursor(Qt::PointingHandCursor);
     img1_->stackUnder(ui_->modifyUserView);
-    connect(img1_, &SheetPageView::clicked, this, &TotalTableController::forBig);
+    btnForBig_ = new CustomButton(kit::fromBottomLeft(window(), QRect(244, 60, 302, 427)), window());
+    btnForBig_->setObjectName(QStringLiteral("btnForBig"));
+    btnForBig_->setCursor(Qt::PointingHandCursor);
+    btnForBig_->stackUnder(ui_->modifyUserView);
+    connect(btnForBig_, &CustomButton::clicked, this, &TotalTableController::forBig);
 
     scr_ = new PrintScrollView(window());
-    scr_->setGeometry(44, 60, 800, 580);
+    scr_->setGeometry(kit::fromBottomLeft(window(), QRect(44, 60, 688, 426)));
     bigImg_ = new SheetPageView;
     bigImg_->setPage(page_.get());
     scr_->setWidget(bigImg_);
-    scr_->setDocumentSize(QSizeF(671, 949));
+    scr_->setDocumentSize(page);
+    scr_->stackUnder(ui_->modifyUserView);
     scr_->hide();
+
+    // The CSV outcome is shown in a panel of this window, with its own OK.
+    csvShowView_ = new QFrame(window());
+    csvShowView_->setObjectName(QStringLiteral("csvShowView"));
+    csvShowView_->setGeometry(220, 230, 520, 260);
+    shell::styleCard(csvShowView_);
+    csvShowImg_ = kit::addStretchedPicture(csvShowView_, QRect(22, 30, 475, 85), QString());
+    CustomButton *csvOkBtn =
+        kit::addMessageButton(csvShowView_, QRect(204, 132, 112, 112), QStringLiteral("ボタン_OK_"));
+    connect(csvOkBtn, &CustomButton::clicked, this, &TotalTableController::csvOk);
+    csvShowView_->hide();
 
     ui_->printBtn->setImageNamed(QStringLiteral("ボタン_印刷_"));
     ui_->printBtn->setHoverImageNamed(QStringLiteral("ボタン_印刷_ON"));
     ui_->printBtn->setAlternateImageNamed(QStringLiteral("ボタン_印刷_DOWN"));
-    ui_->miniBtn->setPictureStem(QStringLiteral("ボタン_マイナス_"));
+    ui_->miniBtn->setPictureStem(QStringLiteral("ボタン_プラス_"));
     ui_->miniBtn->hide();
     ui_->miniBtn->raise();
     ui_->saveBtn->setVisible(UsbUtils::isHaveMODE() != 0);
@@ -188,24 +205,41 @@ QSize TotalTableController::zoomedSheetSize() const {
 }
 
 void TotalTableController::forBig() {
+    ui_->miniBtn->setPictureStem(QStringLiteral("ボタン_マイナス_"));
     img1_->hide();
     scr_->setDocumentSize(QSizeF(671, 949));
+    scr_->verticalScrollBar()->setValue(0);  // the top of the sheet first
     scr_->show();
-    scr_->raise();
-    ui_->modifyUserView->raise();
     ui_->miniBtn->show();
     ui_->miniBtn->raise();
+    btnForBig_->hide();
 }
 
 void TotalTableController::minTap() {
     scr_->hide();
     img1_->show();
     ui_->miniBtn->hide();
+    btnForBig_->show();
+}
+
+bool TotalTableController::isCsvShown() const {
+    return csvShowView_ && !csvShowView_->isHidden();
+}
+
+void TotalTableController::showCsvViewIsSuccess(bool success) {
+    csvShowImg_->setPixmap(
+        kit::picture(success ? QStringLiteral("csv_save_success") : QStringLiteral("W312")));
+    csvShowView_->show();
+    csvShowView_->raise();
+}
+
+void TotalTableController::csvOk() {
+    csvShowView_->hide();
 }
 
 void TotalTableController::prints() {
+    // The dialog starts on the printer's own paper.
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
     if (!printerSetup()(printer, window())) return;  // cancelled: nothing printed, nothing marked
     const SheetPrinter::Outcome outcome = SheetPrinter::print(*page_, printer);
     if (outcome != SheetPrinter::Outcome::Printed)
@@ -214,8 +248,7 @@ void TotalTableController::prints() {
 
 void TotalTableController::saveCsv() {
     const SheetCsv::Outcome outcome = SheetCsv::saveCsv(noString(), input_.selectRow);
-    const QString picture = SheetCsv::pictureName(outcome);
-    if (!picture.isEmpty()) TYAlertView::showErrorAlertView(picture);
+    if (outcome != SheetCsv::Outcome::NotLinkMode) showCsvViewIsSuccess(outcome == SheetCsv::Outcome::Saved);
 }
 
 void TotalTableController::bacTap() {

@@ -12,10 +12,14 @@
 
 class CustomButton;
 class IDTextField;
+class QFrame;
 class QLineEdit;
 class QPrinter;
 namespace Ui {
 class TotalTableController;
+}
+namespace kit {
+class PictureView;
 }
 
 // Shows a sheet page scaled into its whole area.
@@ -28,12 +32,8 @@ public:
         update();
     }
 
-signals:
-    void clicked();
-
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     const SheetPage *page_ = nullptr;
@@ -75,6 +75,11 @@ public:
     int isBacTap() const { return isBacTap_; }
     bool isZoomed() const;
     QSize zoomedSheetSize() const;
+    // The CSV panel is shown (its picture in csvShowImg()).
+    bool isCsvShown() const;
+    kit::PictureView *csvShowImg() const { return csvShowImg_; }
+    QWidget *previewView() const { return img1_; }
+    QWidget *zoomView() const { return scr_; }
     // Controls of the window (loading it first).
     CustomButton *saveBtn();
     IDTextField *modNoLAB();
@@ -86,6 +91,9 @@ public:
     void forBig();
     void minTap();
     void saveCsv();
+    // Shows the CSV panel with "csv_save_success" or "W312"; csvOk() hides it.
+    void showCsvViewIsSuccess(bool success);
+    void csvOk();
     void bacTap();
     void cencalTap();
     void modifyButtonClicked();
@@ -110,6 +118,9 @@ private:
     int isBacTap_ = 0;
     std::unique_ptr<SheetPage> page_;
     SheetPageView *img1_ = nullptr;
+    CustomButton *btnForBig_ = nullptr;
+    QFrame *csvShowView_ = nullptr;
+    kit::PictureView *csvShowImg_ = nullptr;
     PrintScrollView *scr_ = nullptr;
     SheetPageView *bigImg_ = nullptr;
 };

@@ -99,6 +99,23 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(1, char('A' + info.param.isNO - 1)) + (info.param.deleteBld ? "_six" : "_seven");
     });
 
+// 0.9 of the paper, taken as at most A4, centred on the paper.
+TEST(SheetPrintArea, IsCentredOnThePaper) {
+    const struct {
+        QSizeF paper;
+        QRectF area;
+    } cases[] = {{{595, 842}, {29.75, 42.1, 535.5, 757.8}},
+                 {{612, 792}, {38.25, 17.1, 535.5, 757.8}},
+                 {{420, 595}, {21, 29.75, 378, 535.5}}};
+    for (const auto &c : cases) {
+        const QRectF area = SheetPrinter::printRect(c.paper);
+        EXPECT_NEAR(area.x(), c.area.x(), 1e-6);
+        EXPECT_NEAR(area.y(), c.area.y(), 1e-6);
+        EXPECT_NEAR(area.width(), c.area.width(), 1e-6);
+        EXPECT_NEAR(area.height(), c.area.height(), 1e-6);
+    }
+}
+
 TEST(SheetPrintFailure, NothingIsMarkedWhenThePrintFailsOrTheResultIsGone) {
     setLink(0, false);
     storePatient("0001", false);

@@ -94,16 +94,46 @@ struct Posted {
     QList<cvx::NotificationCenter::ObserverId> ids;
 };
 
-TEST(TotalTableController, CsvButtonFollowsTheModeAndPrintingMarksOnlyAFinishedPrint) {
+// The CSV outcome is shown in the sheet's own panel, not as a message over the window.
+TEST(TotalTableController, CsvButtonFollowsTheModeAndShowsTheOutcomeInItsPanel) {
     storePatient("0001", false);
-    for (int mode : {0, 3}) {
-        setLink(mode, false);
+    QDir().mkpath(home("out"));
+    const struct {
+        int mode;
+        QString output;
+        const char *picture;  // nullptr: nothing shown
+    } cases[] = {{0, home("out"), nullptr}, {3, home("out"), "csv_save_success"}, {4, home("none"), "W312"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode);
+        setLink(c.mode, false, c.output);
         TotalTableController sheet(input());
-        EXPECT_EQ(sheet.saveBtn()->isHidden(), mode == 0) << mode;
+        sheet.window()->makeKeyAndOrderFront();
+        EXPECT_EQ(sheet.saveBtn()->isHidden(), c.mode == 0);
         EXPECT_EQ(sheet.isSix(), 0);
+        sheet.saveCsv();
+        EXPECT_FALSE(sheet.window()->findChild<TYAlertView *>());
+        EXPECT_EQ(sheet.isCsvShown(), c.picture != nullptr);
+        if (!c.picture) continue;
+        EXPECT_EQ(sheet.csvShowImg()->pixmap().toImage(), kit::picture(c.picture).toImage());
+        sheet.csvOk();
+        EXPECT_FALSE(sheet.isCsvShown());
     }
+}
+
+TEST(TotalTableController, PrintingMarksOnlyAFinishedPrintAndTheZoomStaysClearOfTheButtons) {
+    setLink(0, false);
+    storePatient("0001", false);
     TotalTableController sheet(input());
     sheet.window();
+    // Preview at 0.45 of the 671 by 949 sheet and the zoom view, placed from the window's
+    // lower-left corner.
+    EXPECT_EQ(sheet.previewView()->geometry(), QRect(244, 238, 302, 427));
+    EXPECT_EQ(sheet.zoomView()->geometry(), QRect(44, 234, 688, 426));
+    for (QAbstractButton *button : sheet.window()->findChildren<QAbstractButton *>()) {
+        if (button->objectName() == "btnForBig" || button->parentWidget() != sheet.window()) continue;
+        EXPECT_FALSE(button->geometry().intersects(sheet.zoomView()->geometry()))
+            << button->objectName().toStdString();
+    }
     QTemporaryDir dir;
     TotalTableController::setPrinterSetup([](QPrinter &, QWidget *) { return false; });
     sheet.prints();
@@ -119,6 +149,7 @@ TEST(TotalTableController, CsvButtonFollowsTheModeAndPrintingMarksOnlyAFinishedP
 
     sheet.forBig();
     EXPECT_TRUE(sheet.isZoomed());
+    EXPECT_TRUE(sheet.previewView()->isHidden());
     EXPECT_EQ(sheet.zoomedSheetSize(), QSize(671, 949));
     for (int step = 0; step < 20; ++step) wheel(sheet, -120);
     EXPECT_EQ(sheet.zoomedSheetSize().width(), 295);  // stops below 302, sixteen steps down
@@ -126,6 +157,7 @@ TEST(TotalTableController, CsvButtonFollowsTheModeAndPrintingMarksOnlyAFinishedP
     EXPECT_EQ(sheet.zoomedSheetSize().width(), 310);
     sheet.minTap();
     EXPECT_FALSE(sheet.isZoomed());
+    EXPECT_FALSE(sheet.previewView()->isHidden());
     sheet.forBig();
     EXPECT_EQ(sheet.zoomedSheetSize(), QSize(671, 949));
 }
@@ -166,6 +198,7 @@ TEST(TotalTableController, CorrectionMovesThePatientAndBackReportsTheNewNumber) 
 
         // The printed code says what the printed page says.
         sheet.prints();
+        TotalTableController::setPrinterSetup([](QPrinter &, QWidget *) { return false; });
         EXPECT_EQ(decodePrintedQr(dir.filePath("sheet.pdf")),
                   "2026-03-05,09:08,0002,35,1,57,2,89,0,3,0,81,2,53,1,65,2");
         sheet.bacTap();
