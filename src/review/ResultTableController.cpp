@@ -12,8 +12,11 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <cmath>
+
 #include "charts/BBColumnView.h"
 #include "charts/BBNetView.h"
+#include "charts/ChartGeometry.h"
 #include "platform/FileManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Numbers.h"
@@ -53,6 +56,23 @@ bool leavesOutBld() {
     return node.isNull() || node.stringValue() != QLatin1String("0");
 }
 constexpr int kMaxStoredNames = 10;
+
+// Item tables: name, value, level, comment, pull-down button; rows at least 60 high and as
+// high as their texts need.
+constexpr int kItemColumnWidths[5] = {80, 56, 140, 282, 60};
+constexpr int kCommentColumn = 3;
+constexpr int kMinRowHeight = 60;
+constexpr int kPanelFrame = 2;
+// The comment pull-down: never taller than this, and its add strip.
+constexpr int kMaxPullDownHeight = 420;
+constexpr int kAddStripHeight = 60;
+
+// Height of a row whose cells are these labels, each as wide as its column.
+int rowHeightFor(const QList<QLabel *> &cells) {
+    int height = kMinRowHeight;
+    for (QLabel *cell : cells) height = qMax(height, cell->heightForWidth(cell->width()) + 8);
+    return height;
+}
 
 ResultTableController::TotalTableFactory &totalTableFactory() {
     static ResultTableController::TotalTableFactory factory;
@@ -231,7 +251,10 @@ public:
         return field->toPlainText();
     }
     void reloadData() override { con_.reloadComments(); }
-    void setAddButtonHidden(bool hidden) override { con_.ui_->btnz->setHidden(hidden); }
+    void setAddButtonHidden(bool hidden) override {
+        con_.ui_->btnz->setHidden(hidden);
+        con_.fitPullDown();
+    }
 
 private:
     ResultTableController &con_;
@@ -281,16 +304,8 @@ void ResultTableController::windowDidLoad() {
         ui_->columnView7->setGeometry(ui_->columnView6->geometry());
         ui_->txt6->setText(QStringLiteral("アンモニア"));
         ui_->bloodLab1->setText(QStringLiteral("白血球・タンパク質"));
-        ui_->tabView2->setFixedHeight(2 * 60 + 2);
-        // Everything under the group-2 table moves up by the row it lost.
-        for (QWidget *below : {static_cast<QWidget *>(ui_->japLab), static_cast<QWidget *>(ui_->tabView3),
-                               static_cast<QWidget *>(ui_->netView), static_cast<QWidget *>(ui_->netView1),
-                               static_cast<QWidget *>(ui_->netView2), static_cast<QWidget *>(ui_->netView3),
-                               static_cast<QWidget *>(ui_->date1Lab), static_cast<QWidget *>(ui_->date2Lab),
-                               static_cast<QWidget *>(ui_->date3Lab)})
-            below->move(below->x(), below->y() - 60);
-        ui_->mainContent->resize(ui_->mainContent->width(), ui_->mainContent->height() - 60);
     }
+    makeAxisNames();
     twoInit();
     cvx::NotificationCenter::defaultCenter().addObserver(
         this, kBackBeforeFromTotal, [this](const cvx::Notification &note) {
@@ -339,10 +354,14 @@ void ResultTableController::styleScreen() {
     ui_->detailTextView->setReadOnly(true);
     ui_->bgButton->setFlat(true);
     ui_->bgButton->setStyleSheet(QStringLiteral("background: transparent; border: none;"));
-    for (QWidget *panel :
-         {static_cast<QWidget *>(ui_->zTvMainScr), static_cast<QWidget *>(ui_->scrollHospital),
-          static_cast<QWidget *>(ui_->scrollYS)})
-        panel->setStyleSheet(QStringLiteral("background: white; border: 1px solid #9fb8b4;"));
+    // Lists that open over the screen: white, framed, their contents inside the frame.
+    for (QFrame *panel : {ui_->zTvMainScr, ui_->scrollHospital, ui_->scrollYS}) {
+        panel->setStyleSheet(
+            QStringLiteral("#%1 { background: white; border: 2px solid #3d8c82; }").arg(panel->objectName()));
+        for (QWidget *inside : panel->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            inside->move(inside->x() + kPanelFrame, inside->y() + kPanelFrame);
+    }
+    ui_->zTvMainScrSub->setStyleSheet(QStringLiteral("background: white;"));
     ui_->btnz->setImageNamed(QStringLiteral("ボタン_プラス_"));
     ui_->btnz->setAlternateImageNamed(QStringLiteral("ボタン_プラス_DOWN"));
 }
@@ -361,8 +380,7 @@ void ResultTableController::setupTables() {
     };
     for (QTableWidget *table : {ui_->tabView, ui_->tabView2, ui_->tabView3}) {
         plain(table, 5, 60);
-        const int widths[] = {90, 90, 150, 228, 60};
-        for (int c = 0; c < 5; ++c) table->setColumnWidth(c, widths[c]);
+        for (int c = 0; c < 5; ++c) table->setColumnWidth(c, kItemColumnWidths[c]);
         table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     }
@@ -378,6 +396,7 @@ void ResultTableController::setupTables() {
     plain(ui_->zTv, 2, 60);
     ui_->zTv->setColumnWidth(0, 40);
     ui_->zTv->horizontalHeader()->setStretchLastSection(true);
+    ui_->zTv->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void ResultTableController::connectActions() {
@@ -692,17 +711,27 @@ void ResultTableController::reloadItemTables() {
     for (const Group &g : groups) {
         const int rows = tabData_ ? int(g.values->size()) : 0;
         g.table->setRowCount(rows);
+        int tableHeight = 2;
         for (int r = 0; r < rows; ++r) {
             const int item = g.firstItem + r;
-            cellLabel(g.table, r, 0, 13, Qt::AlignCenter)->setText(g.names->value(r));
-            cellLabel(g.table, r, 1, 13, Qt::AlignCenter)->setText(g.values->value(r));
-            QLabel *level = cellLabel(g.table, r, 2, 13, Qt::AlignCenter);
-            level->setTextFormat(Qt::RichText);
-            level->setText(levelText(item, levelWord(*tabData_, item), g.averages->value(r)));
-            cellLabel(g.table, r, 3, 15, Qt::AlignLeft | Qt::AlignVCenter)->setText(g.comments->value(r));
+            QList<QLabel *> cells;
+            cells << cellLabel(g.table, r, 0, 13, Qt::AlignCenter);
+            cells.last()->setText(g.names->value(r));
+            cells << cellLabel(g.table, r, 1, 13, Qt::AlignCenter);
+            cells.last()->setText(g.values->value(r));
+            cells << cellLabel(g.table, r, 2, 13, Qt::AlignCenter);
+            cells.last()->setTextFormat(Qt::RichText);
+            cells.last()->setText(levelText(item, levelWord(*tabData_, item), g.averages->value(r)));
+            cells << cellLabel(g.table, r, kCommentColumn, 15, Qt::AlignLeft | Qt::AlignVCenter);
+            cells.last()->setText(g.comments->value(r));
+            // A stored comment is shown whole: the row grows to the lines it needs.
+            for (int c = 0; c < cells.size(); ++c) cells[c]->resize(kItemColumnWidths[c], cells[c]->height());
+            g.table->setRowHeight(r, rowHeightFor(cells));
+            tableHeight += g.table->rowHeight(r);
             if (!g.table->cellWidget(r, 4)) {
                 auto *button = new CustomButton;
-                button->setImageScaling(kit::ImageScaling::AxesIndependently);
+                // Evenly, so that a row grown for a long comment keeps a round button.
+                button->setImageScaling(kit::ImageScaling::ProportionallyDown);
                 button->setImageNamed(QStringLiteral("ボタン_プルダウン大_"));
                 button->setAlternateImageNamed(QStringLiteral("ボタン_プルダウン大_DOWN"));
                 const int group = g.seleGroup;
@@ -710,6 +739,71 @@ void ResultTableController::reloadItemTables() {
                 g.table->setCellWidget(r, 4, button);
             }
         }
+        g.table->setFixedHeight(tableHeight);
+    }
+    layoutMainContent();
+}
+
+// The item tables one under the other, each under its caption, then the radars and their
+// dates; the panel scrolls when they need more than the window shows.
+void ResultTableController::layoutMainContent() {
+    int y = 0;
+    const std::pair<QLabel *, QTableWidget *> groups[] = {
+        {ui_->soulLab, ui_->tabView}, {ui_->bloodLab1, ui_->tabView2}, {ui_->japLab, ui_->tabView3}};
+    for (const auto &[caption, table] : groups) {
+        caption->move(caption->x(), y);
+        table->move(table->x(), y + 24);
+        y += 24 + table->height() + 6;
+    }
+    y += 8;
+    // Layout A shows one radar in the middle, layout B three side by side, each with room on
+    // its left for the names of its left-hand axes.
+    ui_->netView->move(205, y);
+    const QList<BBNetView *> row = {ui_->netView1, ui_->netView2, ui_->netView3};
+    const QList<QLabel *> dates = {ui_->date1Lab, ui_->date2Lab, ui_->date3Lab};
+    // The seven-item form needs more room on the left (ALB's name), the six-item one on the
+    // right (pH's name).
+    const int first = isSix_ == 6 ? 21 : 27;
+    for (int i = 0; i < 3; ++i) {
+        row[i]->setGeometry(first + 208 * i, y, 184, 200);
+        // Centred under the chart, whose centre is 95 from the view's left.
+        dates[i]->setGeometry(first + 208 * i + 7, y + 204, 176, 24);
+    }
+    ui_->mainContent->resize(ui_->mainContent->width(), y + 204 + 24 + 8);
+    placeAxisNames();
+}
+
+// The radars draw the names of four axes (three in the six-item form); the names of pH, ALB and
+// NH3 stand beside their axes' outer ends, on the screen around each radar.
+void ResultTableController::makeAxisNames() {
+    for (BBNetView *view : {ui_->netView, ui_->netView1, ui_->netView2, ui_->netView3}) {
+        for (int item : {charts::PH, charts::ALB, charts::NH3}) {
+            auto *name = new QLabel(charts::itemName(item), ui_->mainContent);
+            name->setObjectName(QStringLiteral("%1_name%2").arg(view->objectName()).arg(item));
+            name->setFont(charts::chartFont(13));
+            name->setStyleSheet(QStringLiteral("color: %1; background: transparent; border: none;")
+                                    .arg(charts::itemColor(item).name()));
+            name->setAttribute(Qt::WA_TransparentForMouseEvents);
+            name->resize(QFontMetrics(name->font()).size(0, name->text()));
+            axisNames_.append({view, item, name});
+        }
+    }
+}
+
+void ResultTableController::placeAxisNames() {
+    for (const AxisName &n : axisNames_) {
+        // The centre and radius the view draws with: its defaults until they are set.
+        const bool set = n.view->r() >= 1;
+        const QPointF centre(set ? n.view->x() : 95, set ? n.view->y() : 95);
+        const double radius = set ? n.view->r() : 55;
+        const QPointF end = charts::alongAxis(centre, n.item, charts::isSixForm(n.view->isSix()), radius);
+        // Chart coordinates run upward from the view's lower edge.
+        const QPoint at =
+            n.view->geometry().bottomLeft() + QPoint(int(std::lround(end.x())), -int(std::lround(end.y())));
+        const QSize size = n.name->size();
+        const int left = n.item == charts::PH ? at.x() + 2 : at.x() - 2 - size.width();
+        n.name->move(left, at.y() - size.height() / 2);
+        n.name->setVisible(n.view->isVisibleTo(ui_->mainContent));
     }
 }
 
@@ -742,6 +836,11 @@ void ResultTableController::reloadNameList(QTableWidget *table, const QStringLis
         item->setTextAlignment(Qt::AlignCenter);
         table->setItem(r, 0, item);
     }
+    // As tall as its names, up to six of them; more scroll.
+    QWidget *panel = table->parentWidget();
+    const int listHeight = qBound(1, int(names.size()), 6) * 30 + 2;
+    table->setGeometry(kPanelFrame, kPanelFrame, panel->width() - 2 * kPanelFrame, listHeight);
+    panel->resize(panel->width(), listHeight + 2 * kPanelFrame);
 }
 
 void ResultTableController::reloadComments() {
@@ -780,7 +879,34 @@ void ResultTableController::reloadComments() {
         }
         // Only the last row, the one added for typing, takes text.
         field->setReadOnly(!(listed && r == texts.size() - 1));
+        // A comment is shown whole: its row grows to the lines it needs.
+        const int width = table->columnWidth(1) - 2 * int(field->document()->documentMargin()) - 4;
+        const QRect lines = QFontMetrics(field->font())
+                                .boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, texts.value(r));
+        table->setRowHeight(
+            r, qMax(kMinRowHeight, lines.height() + 2 * int(field->document()->documentMargin()) + 8));
     }
+    fitPullDown();
+}
+
+// The comment pull-down as tall as its rows and, while it shows, its add strip, up to a limit
+// past which its list scrolls; it keeps the edge it hangs from.
+void ResultTableController::fitPullDown() {
+    QTableWidget *table = ui_->zTv;
+    int rows = 0;
+    for (int r = 0; r < table->rowCount(); ++r) rows += table->rowHeight(r);
+    const bool adding = !ui_->btnz->isHidden();
+    const int strip = adding ? kAddStripHeight : 0;
+    const int listHeight = qMin(rows + 2, kMaxPullDownHeight - strip);
+    const int width = ui_->zTvMainScr->width() - 2 * kPanelFrame;
+    table->setGeometry(kPanelFrame, kPanelFrame, width, listHeight);
+    ui_->zTvMainScrSub->setGeometry(kPanelFrame, kPanelFrame + listHeight, width, kAddStripHeight);
+    ui_->zTvMainScrSub->setVisible(adding);
+    const int height = listHeight + strip + 2 * kPanelFrame;
+    const int top = pullDownUpward_ ? pullDownEdge_ - height : pullDownEdge_;
+    const int maxTop = qMax(64, window()->height() - height);
+    ui_->zTvMainScr->setGeometry(ui_->zTvMainScr->x(), qBound(64, top, maxTop), ui_->zTvMainScr->width(),
+                                 height);
 }
 
 // ---- Layout choice and history ticks --------------------------------------------------------
@@ -853,6 +979,7 @@ void ResultTableController::showLayout(int layout) {
                        static_cast<QWidget *>(ui_->netView3), static_cast<QWidget *>(ui_->date1Lab),
                        static_cast<QWidget *>(ui_->date2Lab), static_cast<QWidget *>(ui_->date3Lab)})
         w->setVisible(layout == 2);
+    placeAxisNames();
 }
 
 // Layout B: the first ticked row on netView2, the second on netView1.
@@ -946,10 +1073,11 @@ void ResultTableController::placePullDown(int group, int row) {
     QTableWidget *table = group == 1 ? ui_->tabView : group == 2 ? ui_->tabView2 : ui_->tabView3;
     const QRect cell = table->visualRect(table->model()->index(row, 0));
     const int top = table->viewport()->mapTo(window(), cell.topLeft()).y();
-    // Under a row near the top, above a row lower down.
-    const int y = top > 270 ? top - ui_->zTvMainScr->height() : top + 62;
-    const int maxY = window()->height() - ui_->zTvMainScr->height();
-    ui_->zTvMainScr->move(150, qBound(64, y, qMax(64, maxY)));
+    // Above a row lower down; under a row near the top of groups 1 and 2, and over the NH3 row
+    // itself there.
+    pullDownUpward_ = top > 270;
+    pullDownEdge_ = pullDownUpward_ ? top : group == 3 ? top : top + cell.height() + 2;
+    ui_->zTvMainScr->move(150, ui_->zTvMainScr->y());
 }
 
 void ResultTableController::closeItemPullDown() {
@@ -997,7 +1125,9 @@ void ResultTableController::detailTap() {
         if (!tabData_) return;
         ui_->bgButton->show();
         ui_->bgButton->raise();
-        ui_->zTvMainScr->move(113, 120);
+        ui_->zTvMainScr->move(113, ui_->zTvMainScr->y());
+        pullDownUpward_ = false;
+        pullDownEdge_ = 120;
         ui_->zTvMainScr->show();
         ui_->zTvMainScr->raise();
         seleCount_ = TableViewDatas::kTotalList;

@@ -18,6 +18,7 @@ class BBColumnView;
 class BBNetView;
 class BBTime;
 class CustomButton;
+class QLabel;
 class QLineEdit;
 class QTableWidget;
 namespace Ui {
@@ -165,6 +166,10 @@ private:
     void setTVData();
     void applyLayout(int layout);
     void showLayout(int layout);
+    void layoutMainContent();
+    void makeAxisNames();
+    void placeAxisNames();
+    void fitPullDown();
     void showComparedRadars();
     void placePullDown(int group, int row);
     void closeItemPullDown();
@@ -209,4 +214,14 @@ private:
     QStringList tabAty1_, tabAty2_, tabAtyAvr1_, tabAtyAvr2_;
     QStringList hospitalAry_, YSAry_;
     QPointer<TYWindowController> TotalTableCon_;
+
+    struct AxisName {
+        BBNetView *view;
+        int item;
+        QLabel *name;
+    };
+    QList<AxisName> axisNames_;
+    // Where the open comment pull-down hangs: its top, or its bottom when it opens upward.
+    int pullDownEdge_ = 0;
+    bool pullDownUpward_ = false;
 };

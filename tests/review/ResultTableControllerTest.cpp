@@ -23,6 +23,7 @@
 #include "records/UsbUtils.h"
 #include "review/OutputController.h"
 #include "review/ResultTableController.h"
+#include "review/TableViewDatas.h"
 #include "shell/kit/BBTime.h"
 #include "shell/kit/CustomButton.h"
 #include "shell/kit/KitPictures.h"
@@ -30,23 +31,25 @@
 #include "shell/kit/TYAlertView.h"
 #include "shell/kit/TYWindow.h"
 #include "shell/kit/WindowList.h"
+#include "support/LabelFit.h"
 
 namespace {
 
 // One stored measurement: date, time, level words and chart positions in item order, the
 // temperature field, hospital and dentist.
 QString result(const char *date, const char *time, const QStringList &words, const QStringList &positions,
-               const char *temperature, const char *hospital, const char *doctor, const char *rsvTail = "") {
+               const char *temperature, const char *hospital, const char *doctor, const char *rsvTail = "",
+               const QStringList &contents = {}) {
     const char *items[] = {"MS", "pH", "BFC", "BLD", "LEU", "ALB", "NH3"};
     QString body = QStringLiteral(
                        "<Hospital>%1</Hospital><Doctor>%2</Doctor><SheetFlg>-</SheetFlg><Remark></Remark>"
                        "<TotalComment></TotalComment>")
                        .arg(QString::fromUtf8(hospital), QString::fromUtf8(doctor));
     for (int i = 0; i < 7; ++i)
-        body += QStringLiteral("<%1>%2</%1><DataValue%3>1.0|%4</DataValue%3><Content%3>c%3</Content%3>")
+        body += QStringLiteral("<%1>%2</%1><DataValue%3>1.0|%4</DataValue%3><Content%3>%5</Content%3>")
                     .arg(QLatin1String(items[i]), words[i])
                     .arg(i + 1)
-                    .arg(positions[i]);
+                    .arg(positions[i], contents.value(i, QStringLiteral("c%1").arg(i + 1)).toHtmlEscaped());
     body += QStringLiteral("<RsvData>R1:V1,%1,%2,7,%3%4</RsvData><SaveDate>x</SaveDate>")
                 .arg(QLatin1String(date), QLatin1String(time), QString::fromUtf8(temperature),
                      QLatin1String(rsvTail));
@@ -74,7 +77,8 @@ void giveRangesTheirOwnAverages(const QString &path) {
     file.write(text.toUtf8());
 }
 
-void writeFixture(const char *deleteBld, const QString &oldest, const QStringList &positions) {
+void writeFixture(const char *deleteBld, const QString &oldest = QString(),
+                  const QStringList &positions = kPositions, const QStringList &contents = {}) {
     const QDir data(QDir::home().filePath(QStringLiteral(".Corvadenix")));
     data.mkpath(QStringLiteral("Customer"));
     for (const char *name : {"Comment.xml", "HisSetting.xml", "CalcSetting.xml", "ModeSetting.xml"})
@@ -94,12 +98,13 @@ void writeFixture(const char *deleteBld, const QString &oldest, const QStringLis
                    .arg(QLatin1String(deleteBld))
                    .toUtf8());
     const QStringList older = {"少なめ", "高め", "弱め", "少なめ", "少なめ", "多め", "少なめ"};
-    QString file = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA name=\"山田 花子\">") +
-                   result("2026-12-06", "10:30", kWords, positions, "23.4 ℃", "中央歯科", "佐藤") +
-                   result("2026-11-01", "09:00", older, kPositions, "18.6 ℃", "", "") +
-                   result("2026-10-01", "08:00", older, kPositions, "20.0 ℃", "", "") +
-                   result("2026-09-01", "07:00", older, kPositions, "21.0 ℃", "", "") + oldest +
-                   QStringLiteral("</DATA>\n");
+    QString file =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA name=\"山田 花子\">") +
+        result("2026-12-06", "10:30", kWords, positions, "23.4 ℃", "中央歯科", "佐藤", "", contents) +
+        result("2026-11-01", "09:00", older, kPositions, "18.6 ℃", "", "") +
+        result("2026-10-01", "08:00", older, kPositions, "20.0 ℃", "", "") +
+        result("2026-09-01", "07:00", older, kPositions, "21.0 ℃", "", "") + oldest +
+        QStringLiteral("</DATA>\n");
     CalcSettingDatas::discardSharedForTesting();  // read the ranges just copied
     QFile patient(data.filePath(QStringLiteral("Customer/A-100.xml")));
     ASSERT_TRUE(patient.open(QIODevice::WriteOnly));
@@ -109,10 +114,10 @@ void writeFixture(const char *deleteBld, const QString &oldest, const QStringLis
 struct ResultScreen {
     explicit ResultScreen(const char *dateStr = "2026-12-06 10:30", const char *deleteBld = "0",
                           const QString &oldest = QString(), const QStringList &positions = kPositions,
-                          const std::function<void()> &afterFixture = {}) {
+                          const std::function<void()> &afterFixture = {}, const QStringList &contents = {}) {
         // Windows that earlier screens let go must not count as the first one.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        writeFixture(deleteBld, oldest, positions);
+        writeFixture(deleteBld, oldest, positions, contents);
         if (afterFixture) afterFixture();
         opener.makeKeyAndOrderFront();
         con.setDataXML(UsbUtils::getCustomerXml(QStringLiteral("A-100")));
@@ -300,6 +305,61 @@ TEST(ResultTableController, OpensOnAnOlderMeasurementWithTheTwoBeforeItTicked) {
         screen.con.window()->grab().save(QDir(dir).filePath(QStringLiteral("result_b.png")));
         screen.click(screen.find<QCheckBox>("check3"));
         screen.con.window()->grab().save(QDir(dir).filePath(QStringLiteral("result_c.png")));
+    }
+}
+
+// The longest stored stock comment of each item, over its three levels.
+QStringList longestStockComments() {
+    writeFixture("0");  // installs the stored comments
+    const BBInitDatas::Lists lists = BBInitDatas::getTableDetail();
+    QStringList longest;
+    for (int n = 1; n <= 7; ++n) {
+        QString best;
+        for (int level = 0; level < 3; ++level)
+            for (const QString &text : lists.value(TableViewDatas::keyOf(n, level)))
+                if (text.size() > best.size()) best = text;
+        longest << best;
+    }
+    return longest;
+}
+
+TEST(ResultTableController, EveryTextIsReadableWithLongStockComments) {
+    const QStringList comments = longestStockComments();
+    ASSERT_GE(comments.first().size(), 50);
+    const QString dir = qEnvironmentVariable("CVX_SCREENSHOT_DIR");
+    for (const char *deleteBld : {"0", "1"}) {
+        SCOPED_TRACE(deleteBld);
+        ResultScreen screen("2026-12-06 10:30", deleteBld, QString(), kPositions, {}, comments);
+        EXPECT_EQ(screen.cell("tabView", 0, 3), comments.first());
+        for (int layout : {1, 2}) {
+            SCOPED_TRACE(layout);
+            layout == 1 ? screen.con.checkTap() : screen.con.checkTap2();
+            QCoreApplication::processEvents();  // the tables place their cells
+            EXPECT_EQ(cvxtest::clippedLabels(screen.con.window()), QStringList());
+            EXPECT_EQ(screen.con.window()->size(), QSize(960, 720));
+
+            // Beside every radar shown, the names of the axes it does not name itself, clear of
+            // one another and inside the panel.
+            QWidget *panel = screen.find<QWidget>("mainContent");
+            QList<QRect> names;
+            for (const char *view : {"netView", "netView1", "netView2", "netView3"}) {
+                if (!screen.find<BBNetView>(view)->isVisibleTo(panel)) continue;
+                for (int item : {1, 5, 6}) {
+                    auto *name = panel->findChild<QLabel *>(QStringLiteral("%1_name%2").arg(view).arg(item));
+                    ASSERT_TRUE(name && name->isVisibleTo(panel)) << view << item;
+                    for (const QRect &other : names) EXPECT_FALSE(other.intersects(name->geometry())) << view;
+                    EXPECT_TRUE(panel->rect().contains(name->geometry())) << view << item;
+                    names << name->geometry();
+                }
+            }
+            EXPECT_EQ(names.size(), layout == 1 ? 3 : 9);
+            if (!dir.isEmpty()) {
+                const QString name = QStringLiteral("result_%1_%2")
+                                         .arg(deleteBld[0] == '0' ? "seven" : "six", layout == 1 ? "A" : "B");
+                screen.con.window()->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+                panel->grab().save(QDir(dir).filePath(name + QStringLiteral("_panel.png")));
+            }
+        }
     }
 }
 
