@@ -335,7 +335,7 @@ TEST(ResultTableController, EveryTextIsReadableWithLongStockComments) {
             SCOPED_TRACE(layout);
             layout == 1 ? screen.con.checkTap() : screen.con.checkTap2();
             QCoreApplication::processEvents();  // the tables place their cells
-            EXPECT_EQ(cvxtest::clippedLabels(screen.con.window()), QStringList());
+            EXPECT_EQ(cvxtest::clippedLabels(screen.con.window()).join(u'|').toStdString(), "");
             EXPECT_EQ(screen.con.window()->size(), QSize(960, 720));
 
             // Beside every radar shown, the names of the axes it does not name itself, clear of

@@ -12,6 +12,7 @@
 #include "shell/kit/CustomButton.h"
 #include "shell/kit/GifView.h"
 #include "shell/kit/WindowList.h"
+#include "support/LabelFit.h"
 
 using namespace shelltest;
 
@@ -88,6 +89,12 @@ TEST_F(TestViewControllerTest, EachStateShowsItsPictureAndPrompt) {
         EXPECT_EQ(prompt(), QString::fromUtf8(c.prompt));
         EXPECT_EQ(con->gifView()->isGif(), c.animated);
         EXPECT_EQ(con->circularTimer()->running(), c.state == 2);
+        if (c.state == 2) clock.advanceSeconds(1);  // the countdown's first text
+        // Every text of the window whole in its label, at the window's fonts.
+        EXPECT_EQ(cvxtest::clippedLabels(con->window()).join(u'|').toStdString(), "");
+        if (const QString dir = qEnvironmentVariable("CVX_SCREENSHOT_DIR"); !dir.isEmpty())
+            con->window()->grab().save(
+                QDir(dir).filePath(QStringLiteral("measuring_state_%1.png").arg(c.state)));
         delete con;
     }
 }
