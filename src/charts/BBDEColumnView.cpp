@@ -1,5 +1,7 @@
 #include "charts/BBDEColumnView.h"
 
+#include <QFontMetricsF>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -130,7 +132,16 @@ void BBDEColumnView::setNewData(const ChartCanvas &canvas, float v, int noCount)
 }
 
 void BBDEColumnView::setStringz(const ChartCanvas &canvas, const QString &text, const QPointF &point) {
-    canvas.drawText(point, text, charts::chartFont(8), Qt::black);
+    // Captions stand 25 points apart, room for a date line in the 8-point font the chart was
+    // drawn for; a font with wider figures is narrowed so that neighbours stay apart.
+    constexpr qreal kCaptionRoom = 22;
+    QFont font = charts::chartFont(8);
+    const QFontMetricsF metrics(font);
+    qreal widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    if (widest > kCaptionRoom) font.setStretch(int(100 * kCaptionRoom / widest));
+    canvas.drawText(point, text, font, Qt::black);
 }
 
 void BBDEColumnView::setStringdu(const ChartCanvas &canvas, const QString &text, const QPointF &point) {

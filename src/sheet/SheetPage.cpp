@@ -48,6 +48,35 @@ QString twoLineStamp(const QString &dateTime, const QString &degrees) {
 
 const char *const kItemNames[7] = {"むし歯菌", "酸性度",     "緩衝能",    "潜血",
                                    "白血球",   "タンパク質", "アンモニア"};
+constexpr qreal kRowHeight = 43;  // the item tables' rows
+constexpr qreal kTableGap = 6;
+// The radar charts' own colours, for the legend's samples.
+const QColor kCurrentLine(70, 133, 40);
+const QColor kEarlierLine(158, 220, 96);
+const QColor kAverageFill(233, 233, 233);
+
+// A legend sample of a polygon's line, with the dot the current result's vertices carry.
+void lineSample(QPainter &p, const QPointF &left, const QColor &color, qreal width, bool dot) {
+    p.save();
+    p.setPen(QPen(color, width, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(left, left + QPointF(24, 0));
+    if (dot) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(color);
+        p.drawEllipse(left + QPointF(12, 0), 3, 3);
+    }
+    p.restore();
+}
+
+// A legend sample of the averages' polygon: a patch of its fill.
+void fillSample(QPainter &p, const QRectF &rect) {
+    p.save();
+    p.setPen(QPen(kAverageFill, 1));
+    p.setBrush(kAverageFill);
+    p.drawRect(rect);
+    p.restore();
+}
+
 // Bar view (COC index 0..6) of each item, in item order.
 const int kBarOfItem[7] = {3, 4, 5, 2, 1, 0, 6};
 
@@ -148,6 +177,9 @@ void SheetPage::typeB() {
     litNet_[1].setCusModel(input_.C22);
     litNet_[2].setCusModel(input_.C23);
     setLabel(QStringLiteral("AorBorCLab"), QStringLiteral("検査結果シート（タイプB）"));
+    setLabel(QStringLiteral("bigLab1"), QStringLiteral("今回の結果"));
+    setLabel(QStringLiteral("bigLab2"), QStringLiteral("過去の結果 1"));
+    setLabel(QStringLiteral("bigLab3"), QStringLiteral("過去の結果 2"));
     const std::pair<const std::optional<OCMCustomerComment> *, int> earlier[] = {{&input_.C22, 2},
                                                                                  {&input_.C23, 3}};
     for (const auto &[result, n] : earlier) {
@@ -336,72 +368,96 @@ void SheetPage::paint(QPainter &painter, const QRectF &target) const {
     painter.fillRect(QRectF(QPointF(0, 0), page), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing);
     paintHeader(painter);
-    paintCharts(painter);
-    if (input_.isNO == 3)
-        paintTables(painter, 600, 29);
-    else
-        paintTables(painter, 540, 36);
-    paintFooter(painter);
+    const qreal tablesTop = paintCharts(painter);
+    paintFooter(painter, paintTables(painter, tablesTop));
     painter.restore();
 }
 
 void SheetPage::paintHeader(QPainter &p) const {
-    drawLabel(p, QStringLiteral("AorBorCLab"), QRectF(30, 22, 420, 30), 22, true, 0, kTeal);
+    drawLabel(p, QStringLiteral("AorBorCLab"), QRectF(30, 20, 440, 32), 22, true, 0, kTeal);
     drawLabel(p, QStringLiteral("ztimeLab"), QRectF(480, 22, 222, 18), 12, false,
               Qt::AlignRight | Qt::AlignTop);
     drawLabel(p, QStringLiteral("numberLabA"), QRectF(480, 42, 222, 18), 12, false,
               Qt::AlignRight | Qt::AlignTop);
-    drawLabel(p, QStringLiteral("zfirstLab"), QRectF(30, 62, 420, 30), 20, true);
+    drawLabel(p, QStringLiteral("zfirstLab"), QRectF(30, 56, 440, 30), 20, true);
     p.setPen(QPen(QColor(kTeal), 1.5));
-    p.drawLine(QPointF(30, 96), QPointF(702, 96));
+    p.drawLine(QPointF(30, 90), QPointF(702, 90));
 }
 
-void SheetPage::paintCharts(QPainter &p) const {
-    const qreal top = 104;
-    auto chart = [&](auto &view, const QRectF &rect, qreal scale = 1.0) {
-        p.save();
-        p.translate(rect.topLeft());
-        p.scale(scale, scale);
-        const_cast<std::remove_const_t<std::remove_reference_t<decltype(view)>> &>(view).paint(
-            p, QRectF(QPointF(0, 0), rect.size() / scale));
-        p.restore();
-    };
+// Draws a chart view into rect, its own coordinates scaled by `scale`.
+template <typename View>
+static void paintChart(QPainter &p, const View &view, const QRectF &rect, qreal scale = 1.0) {
+    p.save();
+    p.translate(rect.topLeft());
+    p.scale(scale, scale);
+    const_cast<View &>(view).paint(p, QRectF(QPointF(0, 0), rect.size() / scale));
+    p.restore();
+}
+
+qreal SheetPage::paintCharts(QPainter &p) const {
     if (input_.isNO == 1) {
-        chart(bigNet_, QRectF(20, top, 380, 380));
-        drawLabel(p, QStringLiteral("zd1Lab"), QRectF(430, top + 20, 270, 40), 14, true);
-        drawLabel(p, QStringLiteral("zd2Lab"), QRectF(430, top + 80, 270, 40), 14, false, 0,
+        paintChart(p, bigNet_, QRectF(20, 78, 380, 380));
+        // The legend: which polygon is the current result, the earlier one and the averages.
+        lineSample(p, QPointF(430, 131), kCurrentLine, 2, true);
+        drawLabel(p, QStringLiteral("zd1Lab"), QRectF(462, 118, 240, 40), 14, true);
+        if (text(QStringLiteral("lowFiveImg")) == QLatin1String("shown"))
+            lineSample(p, QPointF(430, 188), kEarlierLine, 2, false);
+        drawLabel(p, QStringLiteral("zd2Lab"), QRectF(462, 175, 240, 40), 14, false, 0,
                   QStringLiteral("#7a7a7a"));
-        drawLabel(p, QStringLiteral("zd3Lab"), QRectF(430, top + 140, 270, 40), 12, false, 0, kTeal);
-        drawLabel(p, QStringLiteral("zdetailLab"), QRectF(30, top + 385, 672, 48), 10);
-    } else if (input_.isNO == 2) {
-        chart(bigNet2_, QRectF(20, top + 20, 300, 300));
-        drawLabel(p, QStringLiteral("zTwo2"), QRectF(40, top + 330, 200, 40), 13, true);
-        drawLabel(p, QStringLiteral("zTwo4"), QRectF(220, top + 330, 160, 40), 11, false, 0, kTeal);
-        for (int i = 0; i < 3; ++i) {
-            const qreal y = top + 10 + i * 122;
-            chart(litNet_[i], QRectF(360, y, 200, 125), 1.25);
-            drawLabel(p, QStringLiteral("litLab%1").arg(i + 1), QRectF(570, y + 35, 130, 20), 13, true);
-            drawLabel(p, QStringLiteral("d%1").arg(i + 1), QRectF(570, y + 57, 130, 20), 13);
-        }
-        drawLabel(p, QStringLiteral("de2Lab"), QRectF(30, top + 385, 672, 48), 10);
-    } else if (input_.isNO == 3) {
-        chart(bigNetView2_, QRectF(10, top, 378, 342));
-        drawLabel(p, QStringLiteral("zthreeLab"), QRectF(400, top + 10, 300, 40), 14, true);
-        drawLabel(p, QStringLiteral("hospiConLab3"), QRectF(400, top + 70, 300, 20), 13, false, 0, kGreen);
-        drawLabel(p, QStringLiteral("ysConLab3"), QRectF(400, top + 95, 300, 20), 13, false, 0, kGreen);
-        drawLabel(p, QStringLiteral("zhConLab3"), QRectF(400, top + 125, 300, 200), 12);
-        const qreal scale = 0.68;
-        qreal x = 20;
-        for (int item = 0; item < 7; ++item) {
-            if (isSix_ == 6 && item == 3) continue;  // BLD's bars
-            chart(COC_[kBarOfItem[item]], QRectF(x, top + 348, 140 * scale, 160 * scale), scale);
-            x += (isSix_ == 6 ? 113.0 : 97.0);
-        }
-        drawLabel(p, QStringLiteral("de3Lab"), QRectF(30, top + 462, 672, 20), 10);
+        fillSample(p, QRectF(435, 234, 14, 14));
+        drawLabel(p, QStringLiteral("zd3Lab"), QRectF(462, 232, 240, 40), 12, false, 0, kInk);
+        drawLabel(p, QStringLiteral("zdetailLab"), QRectF(30, 430, 672, 34), 10);
+        return 470;
     }
+    if (input_.isNO == 2) {
+        paintChart(p, bigNet2_, QRectF(20, 84, 300, 300));
+        lineSample(p, QPointF(32, 375), kCurrentLine, 2, true);
+        drawLabel(p, QStringLiteral("zTwo2"), QRectF(62, 362, 130, 40), 13, true);
+        fillSample(p, QRectF(197, 368, 14, 14));
+        drawLabel(p, QStringLiteral("zTwo4"), QRectF(218, 362, 120, 40), 11, false, 0, kInk);
+        // The small charts on their panel, each with its caption, date, time and temperature.
+        p.save();
+        p.setPen(QPen(QColor(0xd5, 0xe3, 0xdf), 1));
+        p.setBrush(QColor(0xf4, 0xf8, 0xf7));
+        p.drawRoundedRect(QRectF(346, 96, 358, 330), 8, 8);
+        p.restore();
+        for (int i = 0; i < 3; ++i) {
+            const qreal y = 102 + i * 108;
+            paintChart(p, litNet_[i], QRectF(350, y, 176, 110), 1.1);
+            lineSample(p, QPointF(534, y + 27), kCurrentLine, 1, false);
+            drawLabel(p, QStringLiteral("bigLab%1").arg(i + 1), QRectF(564, y + 18, 138, 20), 12, true, 0,
+                      kTeal);
+            drawLabel(p, QStringLiteral("litLab%1").arg(i + 1), QRectF(538, y + 42, 164, 20), 13, true);
+            drawLabel(p, QStringLiteral("d%1").arg(i + 1), QRectF(538, y + 64, 164, 20), 13);
+        }
+        drawLabel(p, QStringLiteral("de2Lab"), QRectF(30, 428, 672, 40), 10);
+        return 470;
+    }
+    if (input_.isNO != 3) return 470;
+    paintChart(p, bigNetView2_, QRectF(10, 84, 378, 342));
+    drawLabel(p, QStringLiteral("zthreeLab"), QRectF(400, 100, 196, 40), 14, true);
+    if (!endStr_.isEmpty()) QRCodeGenerator::paint(p, QRectF(600, 94, 104, 104), endStr_);
+    drawLabel(p, QStringLiteral("hospiConLab3"), QRectF(400, 150, 196, 20), 13, false, 0, kGreen);
+    drawLabel(p, QStringLiteral("ysConLab3"), QRectF(400, 174, 196, 20), 13, false, 0, kGreen);
+    drawLabel(p, QStringLiteral("zhConLab3"), QRectF(400, 206, 302, 200), 12);
+    // One row of bar charts as large as the page's width allows; their drawing spans x 7 to
+    // 115 of its 140 by 160.
+    const int count = isSix_ == 6 ? 6 : 7;
+    const qreal pitch = 704.0 / count;
+    const qreal scale = std::min(1.05, (pitch - 3) / 108);
+    const qreal top = 404;
+    int k = 0;
+    for (int item = 0; item < 7; ++item) {
+        if (isSix_ == 6 && item == 3) continue;  // BLD's bars
+        const qreal x = 14 + k++ * pitch + (pitch - 108 * scale) / 2 - 7 * scale;
+        paintChart(p, COC_[kBarOfItem[item]], QRectF(x, top, 140 * scale, 160 * scale), scale);
+    }
+    const qreal bottom = top + 160 * scale;
+    drawLabel(p, QStringLiteral("de3Lab"), QRectF(30, bottom + 2, 672, 16), 10);
+    return bottom + 22;
 }
 
-void SheetPage::paintTables(QPainter &p, qreal top, qreal rowHeight) const {
+qreal SheetPage::paintTables(QPainter &p, qreal top) const {
     struct Table {
         QStringList names, values, words, averages, comments;
         QColor background;
@@ -426,10 +482,10 @@ void SheetPage::paintTables(QPainter &p, qreal top, qreal rowHeight) const {
     for (int t = 0; t < tables.size(); ++t) {
         const Table &table = tables[t];
         const qsizetype rows = t == 1 ? (isSix_ == 6 ? 2 : table.names.size()) : table.names.size();
-        const QRectF box(30, y, 672, rows * rowHeight);
+        const QRectF box(30, y, 672, rows * kRowHeight);
         p.fillRect(box, table.background);
         for (qsizetype r = 0; r < rows; ++r) {
-            const qreal ry = y + r * rowHeight;
+            const qreal ry = y + r * kRowHeight;
             if (r > 0) {
                 p.setPen(QPen(Qt::white, 1));
                 p.drawLine(QPointF(30, ry), QPointF(702, ry));
@@ -438,37 +494,39 @@ void SheetPage::paintTables(QPainter &p, qreal top, qreal rowHeight) const {
             const QString word = BBGetNewModel::entry(table.words, r);
             p.setPen(QColor(kInk));
             p.setFont(nameFont);
-            p.drawText(QRectF(38, ry, 100, rowHeight), Qt::AlignVCenter | Qt::AlignLeft, name);
+            p.drawText(QRectF(38, ry, 100, kRowHeight), Qt::AlignVCenter | Qt::AlignLeft, name);
             p.setFont(kit::appFont(15));
-            p.drawText(QRectF(138, ry, 40, rowHeight), Qt::AlignVCenter | Qt::AlignRight,
+            p.drawText(QRectF(138, ry, 40, kRowHeight), Qt::AlignVCenter | Qt::AlignRight,
                        BBGetNewModel::entry(table.values, r));
             QFont bold = kit::appFont(14);
             bold.setBold(true);
             p.setFont(bold);
             // Every row's colour is chosen by its own item; BFC alone reads a strong level as good.
             p.setPen(QColor(levelColor(table.named ? name : QString(), word)));
-            p.drawText(QRectF(186, ry, 90, rowHeight), Qt::AlignVCenter | Qt::AlignHCenter, word);
+            p.drawText(QRectF(186, ry, 90, kRowHeight), Qt::AlignVCenter | Qt::AlignHCenter, word);
             p.setPen(QColor(kInk));
             p.setFont(kit::appFont(11));
-            p.drawText(QRectF(278, ry, 70, rowHeight), Qt::AlignVCenter | Qt::AlignLeft,
+            p.drawText(QRectF(278, ry, 70, kRowHeight), Qt::AlignVCenter | Qt::AlignLeft,
                        BBGetNewModel::entry(table.averages, r));
-            p.setFont(kit::appFont(11));
-            p.drawText(QRectF(352, ry + 2, 344, rowHeight - 4),
+            p.drawText(QRectF(352, ry + 2, 344, kRowHeight - 4),
                        Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap,
                        BBGetNewModel::entry(table.comments, r));
         }
-        y += rows * rowHeight + 6;
+        y += rows * kRowHeight + kTableGap;
     }
+    return y - kTableGap;
 }
 
-void SheetPage::paintFooter(QPainter &p) const {
-    const qreal top = 890;
-    if (input_.isNO != 3) {
-        drawLabel(p, QStringLiteral("hospitalLab"), QRectF(30, top, 300, 18), 13, true, 0, kGreen);
-        drawLabel(p, QStringLiteral("YSLab"), QRectF(340, top, 220, 18), 13, true, 0, kGreen);
-        drawLabel(p, QStringLiteral("totalLab"), QRectF(30, top + 22, 540, 60), 12);
+void SheetPage::paintFooter(QPainter &p, qreal top) const {
+    if (input_.isNO == 3) {
+        drawLabel(p, QStringLiteral("bottomLab"), QRectF(30, top + 10, 672, 34), 10, false, 0,
+                  QStringLiteral("#666666"));
+        return;
     }
-    drawLabel(p, QStringLiteral("bottomLab"), QRectF(30, top + 95, 540, 40), 10, false, 0,
+    drawLabel(p, QStringLiteral("hospitalLab"), QRectF(30, top + 8, 300, 18), 13, true, 0, kGreen);
+    drawLabel(p, QStringLiteral("YSLab"), QRectF(340, top + 8, 220, 18), 13, true, 0, kGreen);
+    drawLabel(p, QStringLiteral("totalLab"), QRectF(30, top + 30, 540, 58), 12);
+    drawLabel(p, QStringLiteral("bottomLab"), QRectF(30, top + 94, 540, 34), 10, false, 0,
               QStringLiteral("#666666"));
-    if (!endStr_.isEmpty()) QRCodeGenerator::paint(p, QRectF(582, top - 4, 130, 130), endStr_);
+    if (!endStr_.isEmpty()) QRCodeGenerator::paint(p, QRectF(590, top + 8, 120, 120), endStr_);
 }

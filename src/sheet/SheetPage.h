@@ -91,9 +91,10 @@ private:
     void setCol(const OCMCustomerComment &result, int cou);
     void setLabel(const QString &label, const QString &text, int blueFrom = -1);
     void paintHeader(QPainter &p) const;
-    void paintCharts(QPainter &p) const;
-    void paintTables(QPainter &p, qreal top, qreal rowHeight) const;
-    void paintFooter(QPainter &p) const;
+    // Each returns where the next part of the page begins.
+    qreal paintCharts(QPainter &p) const;
+    qreal paintTables(QPainter &p, qreal top) const;
+    void paintFooter(QPainter &p, qreal top) const;
     void drawLabel(QPainter &p, const QString &label, const QRectF &rect, qreal size, bool bold = false,
                    int flags = 0, const QString &color = QString()) const;
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 
@@ -174,6 +176,28 @@ TEST(SheetPageLabels, TemperaturesNamesAndBars) {
     in.digiAry = {"999999999999", "1", "-2147483648", "2147483648", "-999999999999", "nan", "+5"};
     const SheetPage typeC(in);
     EXPECT_FALSE(typeC.text("zd1Lab").isNull());
+}
+
+// The legends show samples in the colours of the polygons they name: the current result, the
+// earlier one (layout A, when drawn) and the averages.
+TEST(SheetPageLabels, LegendSamplesCarryThePolygonColours) {
+    setLink(0, false);
+    storePatient("0001", false);
+    const QColor current(70, 133, 40), earlier(158, 220, 96), averages(233, 233, 233);
+    const struct {
+        int isNO;
+        QList<std::pair<QPoint, QColor>> samples;
+    } cases[] = {{1, {{{442, 130}, current}, {{438, 187}, earlier}, {{442, 241}, averages}}},
+                 {2, {{{36, 374}, current}, {{204, 375}, averages}}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.isNO);
+        QImage image(732, 1035, QImage::Format_RGB32);
+        QPainter painter(&image);
+        SheetPage(fixtureInput(c.isNO)).paint(painter, QRectF(0, 0, 732, 1035));
+        painter.end();
+        for (const auto &[at, colour] : c.samples)
+            EXPECT_EQ(image.pixelColor(at), colour) << at.x() << "," << at.y();
+    }
 }
 
 TEST(SheetPageLabels, LevelColours) {
