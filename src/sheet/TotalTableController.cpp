@@ -55,7 +55,7 @@ void updateBackup(const QString &oldNo, const QString &newNo) {
     for (const QString &entry : QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files)) {
         if (!entry.startsWith(oldNo + QLatin1Char('_')) || entry.size() - oldNo.size() != kStampAndHead)
             continue;
-        if (QFile::exists(folder + QLatin1Char('/') + newNo + entry.mid(oldNo.size())))
+        if (QFileInfo(folder + QLatin1Char('/') + newNo + entry.mid(oldNo.size())).isFile())
             QFile::remove(folder + QLatin1Char('/') + entry);
     }
 }

@@ -211,6 +211,18 @@ TEST(TotalTableController, CorrectionMovesThePatientAndBackReportsTheNewNumber) 
     EXPECT_EQ(posted.names.last(), "BackMainMenuFromTotal");
 }
 
+// When a new backup cannot be written, the old one stays: one whole set is always left.
+TEST(TotalTableController, CorrectionKeepsTheOldBackupsUntilTheNewOnesAreWritten) {
+    setLink(0, false);
+    storePatient("0001", false);
+    ASSERT_TRUE(UsbUtils::csvBackup("0001", -1));
+    QDir().mkpath(home("ResultData/0002_20260305090830_12345678.txt"));  // no file can go there
+    TotalTableController sheet(input());
+    sheet.window()->makeKeyAndOrderFront();
+    EXPECT_EQ(correct(sheet, "0002"), "update_success");
+    EXPECT_EQ(files("ResultData"), QStringList{"0001_20260305090830_12345678.txt"});
+}
+
 // Refused numbers change nothing: the file, the remark and the number the sheet reports.
 TEST(TotalTableController, CorrectionRefusesEmptyTakenAndReservedNumbers) {
     setLink(0, false);
@@ -298,6 +310,10 @@ TEST(TotalTableController, CorrectionFieldsKeepTheirLimits) {
     sheet.modFirLAB()->setText(QString(15, u'山'));
     type(sheet.modFirLAB(), "x");
     EXPECT_EQ(sheet.modFirLAB()->text(), QString(15, u'山'));
+    // A character of two code units at the limit goes whole, never half of it.
+    sheet.modFirLAB()->setText(QString(14, u'山'));
+    type(sheet.modFirLAB(), QStringLiteral("\U0001F600"));
+    EXPECT_EQ(sheet.modFirLAB()->text(), QString(14, u'山'));
 }
 
 }  // namespace
