@@ -174,6 +174,85 @@ qsizetype indexOfLineStarting(const QStringList &lines, qsizetype from, QLatin1S
     return -1;
 }
 
+// What the lines of one image (header line, data lines, end line) must keep to.
+struct ImageRules {
+    qsizetype maxDataBytes = 0;                        // per data line
+    std::pair<quint64, quint64> range{0, 0xFFFFFFFF};  // addresses its data may take
+    // The write program: its last four data bytes carry the sum of the bytes before them,
+    // which the line before the end line therefore ends with.
+    bool sumInLastBytes = false;
+};
+
+quint64 addressOf(QStringView line) {
+    quint64 address = 0;
+    for (const QChar c : line.left(8)) address = address * 16 + quint64(hexDigitValue(c));
+    return address;
+}
+
+// The sum an image states for itself when every line is sound and its data bytes add up to
+// it, as the instrument adds them up (32 bits, addresses and header not counted); nothing
+// otherwise. So a data line deleted, added, cut short, lengthened or altered is found here.
+std::optional<QString> checkedImageSum(QList<QString>::const_iterator first,
+                                       QList<QString>::const_iterator last, const ImageRules &rules) {
+    const qsizetype count = last - first;
+    if (count < 2 || count > FirmwareFiles::kMaxLines) return std::nullopt;
+    for (auto line = first; line != last; ++line) {
+        if (line->size() % 2 != 0 || line->size() > FirmwareFiles::kMaxLineDigits || !isHexText(*line))
+            return std::nullopt;
+    }
+    const QString &end = *(last - 1);
+    if (first->size() < kHeaderLength || !isEndLine(end) || end.size() < kRomSumAt + kSumLength)
+        return std::nullopt;
+
+    quint32 sum = 0;
+    quint32 lastFour = 0;  // the last four data bytes, most significant first
+    qsizetype dataBytes = 0;
+    quint64 next = rules.range.first;  // the lowest address the next line may take
+    for (auto line = first + 1; line != last - 1; ++line) {
+        const qsizetype bytes = (line->size() - 8) / 2;
+        if (isEndLine(*line) || bytes < 1 || bytes > rules.maxDataBytes) return std::nullopt;
+        const quint64 address = addressOf(*line);
+        if (address < next || address + quint64(bytes) - 1 > rules.range.second) return std::nullopt;
+        next = address + quint64(bytes);
+        for (qsizetype at = 8; at < line->size(); at += 2) {
+            const quint8 byte = FirmwareFiles::hexToByte(QStringView(*line).mid(at, 2));
+            sum += byte;
+            lastFour = (lastFour << 8) | byte;
+        }
+        dataBytes += bytes;
+    }
+    QString stated;
+    if (rules.sumInLastBytes) {
+        const QString &lastData = *(last - 2);
+        if (dataBytes < 4 || lastData.size() < 8 + 2 * 4) return std::nullopt;
+        for (int shift = 0; shift < 32; shift += 8) sum -= (lastFour >> shift) & 0xFF;
+        stated = lastData.right(kSumLength);
+    } else {
+        stated = end.mid(kRomSumAt, kSumLength);
+    }
+    if (!isSumText(stated) || stated != QStringLiteral("%1").arg(sum, 8, 16, QLatin1Char('0')).toUpper())
+        return std::nullopt;
+    return stated;
+}
+
+std::optional<QString> checkedImageSum(const QStringList &image, const ImageRules &rules) {
+    return checkedImageSum(image.cbegin(), image.cend(), rules);
+}
+
+ImageRules dataRules(const PrjInf_t &prj) {
+    ImageRules rules;
+    const qsizetype room = (FirmwareFiles::kMaxLineDigits - 8) / 2;
+    rules.maxDataBytes = prj.iDatBlkSize > 0 ? std::min<qsizetype>(prj.iDatBlkSize, room) : room;
+    return rules;
+}
+
+ImageRules programRules(const PrjInf_t &prj) {
+    ImageRules rules = dataRules(prj);
+    if (prj.qWrtPrgEndAdr > 0) rules.range.second = quint64(prj.qWrtPrgEndAdr);
+    rules.sumInLastBytes = true;
+    return rules;
+}
+
 struct RomFileContents {
     QString version;
     QString romSum;
@@ -181,9 +260,10 @@ struct RomFileContents {
 };
 
 // One ROM data file as the writer will use it. A file cut short (no end line, no sum, a
-// missing marker) is refused here rather than found out by a sum error after the
+// missing marker) or damaged is refused here rather than found out by a sum error after the
 // instrument's flash has been erased.
-std::optional<RomFileContents> readRomFile(const QString &path) {
+std::optional<RomFileContents> readRomFile(const QString &path, const ImageRules &romRules,
+                                           const ImageRules &programRules) {
     const std::optional<QByteArray> bytes = cvx::FileManager::readFile(path);
     if (!bytes) return std::nullopt;
     const QStringList lines = usedLines(cvx::TextEncoding::fromUtf8Lossy(*bytes));
@@ -202,8 +282,9 @@ std::optional<RomFileContents> readRomFile(const QString &path) {
             }
         }
         if (end < 0) return std::nullopt;
-        const QString sum = lines[end - 1].right(kSumLength);
-        if (!isSumText(sum)) return std::nullopt;
+        const std::optional<QString> sum =
+            checkedImageSum(lines.cbegin() + start + 1, lines.cbegin() + end + 1, programRules);
+        if (!sum) return std::nullopt;
         contents.programSum = sum;
         // The line after the end line is "/* PRG-DAT END */".
         const qsizetype romStart = indexOfLineStarting(lines, end + 2, kRomStart);
@@ -215,11 +296,12 @@ std::optional<RomFileContents> readRomFile(const QString &path) {
     if (!version) return std::nullopt;
     contents.version = *version;
 
-    const auto endLine = std::find_if(lines.begin() + header + 1, lines.end(), isEndLine);
-    if (endLine == lines.end()) return std::nullopt;
-    const QString sum = endLine->mid(kRomSumAt, kSumLength);
-    if (!isSumText(sum)) return std::nullopt;
-    contents.romSum = sum;
+    // The lines sent are checked whole: whatever follows the end line would go out too.
+    const std::optional<QStringList> sent = FirmwareFiles::sendLines(path);
+    if (!sent || sent->isEmpty() || sent->first() != lines[header]) return std::nullopt;
+    const std::optional<QString> sum = checkedImageSum(*sent, romRules);
+    if (!sum) return std::nullopt;
+    contents.romSum = *sum;
     return contents;
 }
 
@@ -231,15 +313,19 @@ struct RomSet {
 };
 
 // Every ROM file of the record, as the writer will read and send it.
-std::optional<RomSet> readRomSet(const RomInf_t &record) {
-    if (record.bWrtRomNum < 2 || record.asWrtRomFile.size() < record.bWrtRomNum) return std::nullopt;
+std::optional<RomSet> readRomSet(const PrjInf_t &prj, const RomInf_t &record) {
+    if (record.bWrtRomNum < 2 || record.asWrtRomFile.size() < record.bWrtRomNum ||
+        record.aaqWrtRomBgnAdr.size() < record.bWrtRomNum ||
+        record.aaqWrtRomEndAdr.size() < record.bWrtRomNum)
+        return std::nullopt;
     RomSet set;
     for (std::int32_t f = 0; f < record.bWrtRomNum; ++f) {
         const QString path = dataFilePath(record.asWrtRomFile[f]);
         if (path.isNull()) return std::nullopt;
-        const std::optional<RomFileContents> contents = readRomFile(path);
-        const std::optional<QStringList> sent = FirmwareFiles::sendLines(path);
-        if (!contents || !sent || sent->isEmpty()) return std::nullopt;
+        ImageRules romRules = dataRules(prj);
+        romRules.range = {quint64(record.aaqWrtRomBgnAdr[f]), quint64(record.aaqWrtRomEndAdr[f])};
+        const std::optional<RomFileContents> contents = readRomFile(path, romRules, programRules(prj));
+        if (!contents) return std::nullopt;
         set.romSums.append(contents->romSum);
         // With several new-layout files the last one gives the program's sum.
         if (contents->programSum) set.programSum = contents->programSum;
@@ -289,11 +375,15 @@ FirmwareFiles::Fault FirmwareFiles::fileExitChk_USB() {
     if (programPath.isNull()) return Fault::ProgramFile;
     const std::optional<QStringList> program = sendLines(programPath);
     if (!program || program->isEmpty()) return Fault::ProgramFile;
+    const std::optional<QString> programSum = checkedImageSum(*program, programRules(prjInf_));
+    if (!programSum) return Fault::ProgramFile;
 
     const RomInf_t &record = atRomInf()[0];
     for (qsizetype f = 0; f < 2; ++f)
         if (dataFilePath(record.asWrtRomFile.value(f)).isNull()) return Fault::RomFile;
-    if (!readRomSet(record)) return Fault::RomFile;
+    const std::optional<RomSet> set = readRomSet(prjInf_, record);
+    // The sum the instrument's report is compared with must be that of the program it loads.
+    if (!set || (set->programSum && *set->programSum != *programSum)) return Fault::RomFile;
     return Fault::None;
 }
 
@@ -331,7 +421,7 @@ bool FirmwareFiles::vReadFileSetting_USB(const QStringList &lines) {
 
 FirmwareFiles::Fault FirmwareFiles::getDataRomInf() {
     const RomInf_t &record = atRomInf()[0];
-    const std::optional<RomSet> set = readRomSet(record);
+    const std::optional<RomSet> set = readRomSet(prjInf_, record);
     if (!set) return Fault::RomFile;
     iRomCnt_ = record.bWrtRomNum - 1;
     asRomPrgSum_ = set->romSums;

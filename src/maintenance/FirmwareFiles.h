@@ -38,6 +38,10 @@ public:
     static QString messageCode(Fault fault);
 
     static constexpr std::int32_t kRomRecordCount = 10;
+    // The most a data file may hold: lines that fit the writer's transmit buffer with their
+    // check byte, and no more lines than its 16-bit counters count.
+    static constexpr qsizetype kMaxLineDigits = 2076;
+    static constexpr qsizetype kMaxLines = 32767;
 
     // Path of a firmware file by its bundle-relative name ("USB/FileInf.txt"), or a null
     // text when there is none.
@@ -48,7 +52,10 @@ public:
 
     // Reads the description and checks, in this order, the description, the write
     // program and ROM files 0 and 1, then every ROM file of record 0 in full. On None the
-    // records hold the description.
+    // records hold the description. In full means every line the writer would send: a header
+    // line, data lines of hex digit pairs each within the description's block size and the
+    // file's address range, in ascending order, and the end line last, with the sums the file
+    // states matching its data; so a damaged file is refused before the instrument is touched.
     Fault fileExitChk_USB();
 
     // Fills a new tPrjInf() and fresh records of atRomInf() from the description's lines.

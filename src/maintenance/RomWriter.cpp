@@ -26,7 +26,7 @@ constexpr int kMaxRetries = 3;
 constexpr int kBootReplyLength = 48;
 constexpr int kVersionAreaLength = 52;
 constexpr int kSumReplyLength = 4;
-constexpr int kMaxLines = 32767;
+constexpr int kMaxLines = int(FirmwareFiles::kMaxLines);
 
 const QString kMethod = QStringLiteral("-[OutputPWController reciveData:]");
 const QString kTransferring = QStringLiteral("転送中");

@@ -89,7 +89,7 @@ public:
 
     // Transmit buffer size; a longer frame is refused.
     static constexpr int kTxBuffSize = 1040;
-    static constexpr int kMaxLineDigits = 2076;
+    static constexpr int kMaxLineDigits = int(FirmwareFiles::kMaxLineDigits);
     static constexpr int kRxBuffSize = 4096;
 
 private:

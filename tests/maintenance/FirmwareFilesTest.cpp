@@ -106,6 +106,44 @@ TEST_F(FirmwareTest, FaultsOfTheFilesGiveTheirMessages) {
         {"no ROM-DAT END", [&] { edit("USB/Data/MAIN.DAT", "/* ROM-DAT END */", "/* */"); }, "T503"},
         {"program section without end line",
          [&] { edit("USB/Data/MAIN.DAT", "\r\nFFFFFFFF00FF8000", "\r\n/* PRG-DAT END */\r\nX"); }, "T503"},
+        // Every line that would be sent is checked before anything is.
+        {"data line deleted", [&] { editLine("USB/Data/DISP.DAT", 5, [](QByteArray &) { return false; }); },
+         "T503"},
+        {"data digit altered", [&] { editLine("USB/Data/DISP.DAT", 7, flipDigit(30)); }, "T503"},
+        {"data line of odd length",
+         [&] { editLine("USB/Data/DISP.DAT", 7, [](QByteArray &l) { return l.chop(1), true; }); }, "T503"},
+        {"data line not hex",
+         [&] { editLine("USB/Data/DISP.DAT", 7, [](QByteArray &l) { return l[12] = 'G', true; }); }, "T503"},
+        {"data line longer than a block",
+         [&] { editLine("USB/Data/DISP.DAT", 7, [](QByteArray &l) { return l.append("00"), true; }); },
+         "T503"},
+        {"data beyond the file's range",
+         [&] {
+             editLine("USB/Data/DISP.DAT", 32,
+                      [](QByteArray &l) { return l.replace(0, 8, "00030420"), true; });
+         },
+         "T503"},
+        {"data lines out of order",
+         [&] {
+             editLine("USB/Data/DISP.DAT", 3,
+                      [](QByteArray &l) { return l.replace(0, 8, "00020020"), true; });
+         },
+         "T503"},
+        {"a line after the end line",
+         [&] { put("USB/Data/DISP.DAT", get("USB/Data/DISP.DAT") + "0002044000\r\n"); }, "T503"},
+        {"ROM section of a new-layout file altered", [&] { editLine("USB/Data/MAIN.DAT", 30, flipDigit(9)); },
+         "T503"},
+        {"program section altered", [&] { editLine("USB/Data/MAIN.DAT", 4, flipDigit(40)); }, "T503"},
+        {"write program altered", [&] { editLine("USB/Data/WRTPRG.DAT", 4, flipDigit(40)); }, "T502"},
+        {"write program's sum altered", [&] { editLine("USB/Data/WRTPRG.DAT", 16, flipDigit(-1)); }, "T502"},
+        {"write program not the one whose sum is expected",
+         [&] {
+             // A byte one up and its own sum one up: sound in itself, but another program.
+             editLine("USB/Data/WRTPRG.DAT", 4, [](QByteArray &l) { return l.replace(40, 2, "F3"), true; });
+             editLine("USB/Data/WRTPRG.DAT", 16,
+                      [](QByteArray &l) { return l.replace(l.size() - 2, 2, "8E"), true; });
+         },
+         "T503"},
     };
     QMap<QString, QByteArray> pristine;
     for (const QString &name : kBundledFiles) pristine[name] = get(name);
@@ -141,30 +179,31 @@ TEST_F(FirmwareTest, FaultsOfTheFilesGiveTheirMessages) {
 }
 
 TEST_F(FirmwareTest, VersionsAreTrimmedAndTheLastNewLayoutFileGivesTheProgramSum) {
-    // DISP.DAT in the new layout with a program sum of its own and a padded version.
+    // DISP.DAT in the new layout with the program and a padded version; MAIN.DAT plain, so
+    // that only DISP.DAT can give the program's sum.
     const QList<QByteArray> disp = lines(get("USB/Data/DISP.DAT"));
+    const QList<QByteArray> program = lines(get("USB/Data/WRTPRG.DAT"));
     QByteArray header = disp[0];
     header.replace(8 + 32, 20, QByteArray(" D-2 ").leftJustified(10, ' ').toHex().toUpper());
-    QByteArray file = "/* ROM-WRITER TYPE = NEW */\r\n\r\nnote\r\n/* PRG-DAT START */\r\n" + disp[0] +
-                      "\r\n00FF804000112233\r\n00FF80440000ABCD\r\nFFFFFFFF\r\n/* PRG-DAT END */\r\n"
-                      "/* ROM-DAT START */\r\n" +
-                      header + "\r\n";
+    QByteArray file = "/* ROM-WRITER TYPE = NEW */\r\n\r\nnote\r\n/* PRG-DAT START */\r\n" +
+                      program.join("\r\n") + "\r\n/* PRG-DAT END */\r\n/* ROM-DAT START */\r\n" + header +
+                      "\r\n";
     for (qsizetype i = 1; i < disp.size(); ++i) file += disp[i] + "\r\n";
     put("USB/Data/DISP.DAT", file + "/* ROM-DAT END */\r\n");
+    const QList<QByteArray> mainFile = lines(get("USB/Data/MAIN.DAT"));
+    put("USB/Data/MAIN.DAT",
+        section(mainFile, "/* ROM-DAT START */", "/* ROM-DAT END */").join("\r\n") + "\r\n");
 
     OutputPWController controller;
     ASSERT_TRUE(controller.fileExitChk_USB());
     ASSERT_TRUE(controller.getDataRomInf());
     EXPECT_EQ(UsbManager::sharedUsbManager().pcMainVersion(), "V01.00");
     EXPECT_EQ(UsbManager::sharedUsbManager().pcDispVersion(), "D-2");
-    EXPECT_EQ(controller.firmwareFiles().sWrtPrgSum(), "0000ABCD");
+    EXPECT_EQ(controller.firmwareFiles().sWrtPrgSum(), QString(program[program.size() - 2].right(8)));
     EXPECT_EQ(controller.firmwareFiles().asRomPrgSum()[1], dataSum(disp));
     EXPECT_EQ(controller.firmwareFiles().iRomCnt(), 1);
 
     // With no new-layout file there is no program sum.
-    const QList<QByteArray> mainFile = lines(get("USB/Data/MAIN.DAT"));
-    put("USB/Data/MAIN.DAT",
-        section(mainFile, "/* ROM-DAT START */", "/* ROM-DAT END */").join("\r\n") + "\r\n");
     put("USB/Data/DISP.DAT", disp.join("\r\n"));
     FirmwareFiles files;
     ASSERT_EQ(files.fileExitChk_USB(), FirmwareFiles::Fault::None);

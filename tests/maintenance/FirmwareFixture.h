@@ -12,6 +12,7 @@
 #include "maintenance/FirmwareFiles.h"
 #include "maintenance/OutputPWController.h"
 
+#include <functional>
 #include <ostream>
 
 inline void PrintTo(const QString &text, std::ostream *os) {
@@ -85,6 +86,26 @@ protected:
         QByteArray bytes = get(relative);
         ASSERT_TRUE(bytes.contains(from)) << from.constData();
         put(relative, bytes.replace(bytes.indexOf(from), from.size(), to));
+    }
+
+    // Changes line `index` (counted from 0, CR LF kept) of a fixture file; false removes it.
+    void editLine(const QString &relative, qsizetype index, const std::function<bool(QByteArray &)> &change) {
+        QList<QByteArray> all = get(relative).split('\n');
+        ASSERT_LT(index, all.size());
+        all[index].chop(1);  // its CR
+        if (change(all[index]))
+            all[index].append('\r');
+        else
+            all.removeAt(index);
+        put(relative, all.join('\n'));
+    }
+    // A change that turns the hex digit at `at` (from the end when negative) into another.
+    static std::function<bool(QByteArray &)> flipDigit(qsizetype at) {
+        return [at](QByteArray &line) {
+            char &c = line[at < 0 ? line.size() + at : at];
+            c = c == '0' ? '1' : '0';
+            return true;
+        };
     }
 
     QTemporaryDir dir;

@@ -179,6 +179,32 @@ TEST_F(RomWriterTest, FaultsEndTheWriteWithTheirMessage) {
     }
 }
 
+// A damaged firmware file ends in its message before anything reaches the instrument: it is
+// neither erased nor written.
+TEST_F(RomWriterTest, ADamagedFileLeavesTheInstrumentUntouched) {
+    const struct {
+        const char *file;
+        qsizetype line;
+        const char *code;
+    } cases[] = {{"USB/Data/DISP.DAT", 20, "T503"}, {"USB/Data/WRTPRG.DAT", 3, "T502"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const QByteArray pristine = get(c.file);
+        editLine(c.file, c.line, flipDigit(20));
+        alerts.clear();
+        cvxtest::RomSimulator rom;
+        writer.initUpdateSystemInfo();
+        rom.attach();
+        ASSERT_TRUE(runUntilEnd(rom));
+        rom.runUntil([] { return false; }, 100);
+        EXPECT_EQ(alerts, QStringList{c.code});
+        EXPECT_TRUE(rom.frames().isEmpty()) << "no frame at all, so neither erased nor written";
+        EXPECT_EQ(writer.burnStatus(), RomWriter::WasReset);
+        EXPECT_FALSE(UsbManager::sharedUsbManager().isBurnRom());
+        put(c.file, pristine);
+    }
+}
+
 TEST_F(RomWriterTest, TwoNaksOfAFrameAreRetried) {
     cvxtest::RomSimulator rom;
     cvxtest::RomSimulator::Faults faults;
