@@ -396,7 +396,7 @@ static void paintChart(QPainter &p, const View &view, const QRectF &rect, qreal 
 
 qreal SheetPage::paintCharts(QPainter &p) const {
     if (input_.isNO == 1) {
-        paintChart(p, bigNet_, QRectF(20, 78, 380, 380));
+        paintChart(p, bigNet_, QRectF(20, 74, 380, 380));
         // The legend: which polygon is the current result, the earlier one and the averages.
         lineSample(p, QPointF(430, 131), kCurrentLine, 2, true);
         drawLabel(p, QStringLiteral("zd1Lab"), QRectF(462, 118, 240, 40), 14, true);
@@ -406,8 +406,8 @@ qreal SheetPage::paintCharts(QPainter &p) const {
                   QStringLiteral("#7a7a7a"));
         fillSample(p, QRectF(435, 234, 14, 14));
         drawLabel(p, QStringLiteral("zd3Lab"), QRectF(462, 232, 240, 40), 12, false, 0, kInk);
-        drawLabel(p, QStringLiteral("zdetailLab"), QRectF(30, 430, 672, 34), 10);
-        return 470;
+        drawLabel(p, QStringLiteral("zdetailLab"), QRectF(30, 438, 672, 32), 10);
+        return 474;
     }
     if (input_.isNO == 2) {
         paintChart(p, bigNet2_, QRectF(20, 84, 300, 300));
