@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QTest>
 
@@ -429,6 +430,36 @@ TEST(ResultTableController, ShowsTheAskedMeasurementWhateverItsDateAndItsOwnAver
                         result("2026-02-30", "06:00", kWords, kPositions, "22.0 ℃", "", ""));
     EXPECT_EQ(screen.con.tabTimeAry(),
               (QStringList{"2026-11-01 09:00", "2026-10-01 08:00", "2026-09-01 07:00"}));
+}
+
+// A comment list opens under a row near the top and above a row lower down, framed and as tall
+// as its rows.
+TEST(ResultTableController, CommentListHangsByItsRowAndFitsItsRows) {
+    ResultScreen screen("2026-12-06 10:30", "0", QString(), kPositions, {}, longestStockComments());
+    enum Hang { Below, Above };
+    const struct {
+        const char *table;
+        int row;
+        Hang hang;
+    } cases[] = {{"tabView", 0, Below}, {"tabView2", 2, Above}, {"tabView3", 0, Above}};
+    QWidget *list = screen.find<QWidget>("zTvMainScr");
+    QTableWidget *rows = screen.find<QTableWidget>("zTv");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.table);
+        QTableWidget *table = screen.find<QTableWidget>(c.table);
+        screen.find<QScrollArea>("mainScroll1")->ensureWidgetVisible(table);  // as the user scrolls
+        screen.click(table->cellWidget(c.row, 4));
+        ASSERT_TRUE(list->isVisible());
+        const QRect cell = table->visualRect(table->model()->index(c.row, 0));
+        const int top = table->viewport()->mapTo(screen.con.window(), cell.topLeft()).y();
+        const int expected[] = {top + cell.height() + 2, top - list->height()};
+        EXPECT_EQ(list->y(), expected[c.hang]) << top;
+        int height = 2 + 2 * 2;  // the list's own frame, the panel's
+        for (int r = 0; r < rows->rowCount(); ++r) height += rows->rowHeight(r);
+        if (screen.find<QWidget>("zTvMainScrSub")->isVisible()) height += 60;
+        EXPECT_EQ(list->height(), height);
+        screen.click(screen.find<QPushButton>("bgButton"));
+    }
 }
 
 TEST(ResultTableController, ChosenCommentAndTotalGoIntoThePatientFile) {
