@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 #include "app/WindowFactories.h"
 #include "link/UsbHID.h"
@@ -7,7 +8,9 @@
 #include "maintenance/AutoUpdate.h"
 #include "maintenance/OutputPWController.h"
 #include "platform/Dispatch.h"
+#include "platform/UserDefaults.h"
 #include "records/AppDelegate.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 #include "review/TableViewDatas.h"
 #include "shell/MainMenuObject.h"
@@ -16,10 +19,27 @@
 #include "shell/kit/TYUpdateView.h"
 #include "shell/kit/TYWindow.h"
 
+namespace {
+
+// A second copy on the same data folder would interleave its writes with the first one's; it
+// says so briefly and ends before touching anything.
+void showAlreadyRunning() {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Corvadenix"),
+                    QStringLiteral("Corvadenixはすでに起動しています。"), QMessageBox::Ok);
+    QTimer::singleShot(3000, &box, &QMessageBox::accept);
+    box.exec();
+}
+
+}  // namespace
+
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvadenix"));
     kit::installAppFont();
+    if (SettingsFiles::claimDataFolder() == SettingsFiles::Claim::HeldElsewhere) {
+        showAlreadyRunning();
+        return 1;
+    }
 
     // What the start-up and the link need from the layers above them.
     AppDelegate &delegate = AppDelegate::shared();
@@ -51,5 +71,7 @@ int main(int argc, char *argv[]) {
     // destroyed objects.
     TableViewDatas::waitForSaves();
     cvx::Dispatch::globalPool().waitForDone();
+    // What those saves and jobs chose.
+    cvx::UserDefaults::standard().flush();
     return status;
 }

@@ -8,6 +8,7 @@
 #include <QJsonParseError>
 #include <optional>
 
+#include "platform/FileLock.h"
 #include "platform/FileManager.h"
 #include "platform/Numbers.h"
 
@@ -57,6 +58,42 @@ void setAside(const QString &path) {
     qWarning("user defaults: unreadable %s could not be set aside, starting empty", qPrintable(path));
 }
 
+// The file's values; empty when it is missing, and when it is unreadable, which is set aside.
+QVariantMap readValues(const QString &path) {
+    if (!QFileInfo::exists(path)) return {};
+    const std::optional<QByteArray> bytes = FileManager::readFile(path);
+    QJsonParseError error{};
+    const QJsonDocument doc = bytes ? QJsonDocument::fromJson(*bytes, &error) : QJsonDocument();
+    if (bytes && error.error == QJsonParseError::NoError && doc.isObject())
+        return doc.object().toVariantMap();
+    setAside(path);
+    return {};
+}
+
+// A delay that gathers a burst of changes into one write.
+constexpr std::chrono::milliseconds kWriteDelay{250};
+
+// Under the lock of the file's folder, so that what another process wrote in between is
+// kept: the file as it is now with these changes put over it (an invalid value removes the
+// key), written atomically. The values written, or nothing when the write failed.
+std::optional<QVariantMap> writeOver(const QString &path,
+                                     const QList<std::pair<QString, QVariant>> &changes) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!FileManager::createDirectory(folder)) return std::nullopt;
+    const FileLock lock(folder, FileLock::Kind::Folder, FileLock::Mode::Wait);
+    QVariantMap values = readValues(path);
+    for (const auto &[key, value] : changes) {
+        if (value.isValid())
+            values.insert(key, value);
+        else
+            values.remove(key);
+    }
+    const QByteArray bytes =
+        QJsonDocument(QJsonObject::fromVariantMap(values)).toJson(QJsonDocument::Indented);
+    if (!FileManager::writeAtomically(path, bytes)) return std::nullopt;
+    return values;
+}
+
 }  // namespace
 
 UserDefaults &UserDefaults::standard() {
@@ -72,20 +109,30 @@ QString UserDefaults::defaultFilePath() {
 }
 
 UserDefaults::UserDefaults(const QString &filePath) : followsEnvironment_(false), path_(filePath) {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     loadLocked();
 }
 
 UserDefaults::UserDefaults(FollowEnvironment) : followsEnvironment_(true) {}
 
+UserDefaults::~UserDefaults() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (writer_.joinable()) writer_.join();
+    flush();
+}
+
 QString UserDefaults::filePath() const {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     refreshPathLocked();
     return path_;
 }
 
 QVariant UserDefaults::objectForKey(const QString &key) const {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     refreshPathLocked();
     return values_.value(key);
 }
@@ -120,53 +167,110 @@ bool UserDefaults::setObject(const QVariant &value, const QString &key) {
     if (!value.isValid()) return removeObjectForKey(key);
     const std::optional<QVariant> stored = normalised(value);
     if (!stored) return false;
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     refreshPathLocked();
     values_.insert(key, *stored);
-    return saveLocked();
+    changedLocked(key);
+    return true;
 }
 
 bool UserDefaults::removeObjectForKey(const QString &key) {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard lock(mutex_);
     refreshPathLocked();
-    if (values_.remove(key) == 0 && !dirty_) return true;
-    return saveLocked();
+    // Also a key this store does not see yet: another process may have set it.
+    values_.remove(key);
+    changedLocked(key);
+    return true;
 }
 
-bool UserDefaults::synchronize() {
-    QMutexLocker lock(&mutex_);
-    refreshPathLocked();
-    return !dirty_ || saveLocked();
+bool UserDefaults::flush() {
+    std::lock_guard one(flushMutex_);
+    QString path;
+    QList<Change> changes;
+    {
+        std::lock_guard lock(mutex_);
+        refreshPathLocked();
+        if (changes_.isEmpty()) return true;
+        path = path_;
+        changes = changesLocked();
+    }
+    // Written without holding the values, so readers and setters never wait for the disk.
+    QList<std::pair<QString, QVariant>> overlay;
+    for (const Change &change : changes) overlay.append({change.key, change.value});
+    std::optional<QVariantMap> written = writeOver(path, overlay);
+    if (!written) return false;
+
+    std::lock_guard lock(mutex_);
+    if (path_ != path) return true;  // the store moved to another file meanwhile
+    for (const Change &change : changes) {
+        const auto it = changes_.constFind(change.key);
+        if (it != changes_.cend() && it.value() == change.number) changes_.erase(it);
+    }
+    // What other processes wrote, under the changes made here since the snapshot.
+    for (auto it = changes_.cbegin(); it != changes_.cend(); ++it) {
+        const auto value = values_.constFind(it.key());
+        if (value != values_.cend())
+            written->insert(it.key(), value.value());
+        else
+            written->remove(it.key());
+    }
+    values_ = std::move(*written);
+    return true;
+}
+
+QList<UserDefaults::Change> UserDefaults::changesLocked() const {
+    QList<Change> changes;
+    changes.reserve(changes_.size());
+    for (auto it = changes_.cbegin(); it != changes_.cend(); ++it)
+        changes.append({it.key(), it.value(), values_.value(it.key())});
+    return changes;
+}
+
+void UserDefaults::changedLocked(const QString &key) {
+    changes_.insert(key, ++changeCount_);
+    if (writeDue_ || stopping_) return;
+    writeDue_ = true;
+    dueAt_ = std::chrono::steady_clock::now() + kWriteDelay;
+    if (!writer_.joinable()) writer_ = std::thread([this] { writerLoop(); });
+    wake_.notify_one();
+}
+
+void UserDefaults::writerLoop() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (!writeDue_) {
+            wake_.wait(lock);
+            continue;
+        }
+        if (std::chrono::steady_clock::now() < dueAt_) {
+            wake_.wait_until(lock, dueAt_);
+            continue;
+        }
+        writeDue_ = false;
+        lock.unlock();
+        // A failed write waits for the next change or flush.
+        flush();
+        lock.lock();
+    }
 }
 
 void UserDefaults::refreshPathLocked() const {
     if (!followsEnvironment_) return;
     const QString path = defaultFilePath();
     if (path == path_) return;
+    // Changes belong to the file they were made for.
+    if (!changes_.isEmpty() && !path_.isEmpty()) {
+        QList<std::pair<QString, QVariant>> overlay;
+        for (const Change &change : changesLocked()) overlay.append({change.key, change.value});
+        writeOver(path_, overlay);
+    }
     path_ = path;
     loadLocked();
 }
 
 void UserDefaults::loadLocked() const {
-    values_.clear();
-    dirty_ = false;
-    if (!QFileInfo::exists(path_)) return;
-    const std::optional<QByteArray> bytes = FileManager::readFile(path_);
-    QJsonParseError error{};
-    const QJsonDocument doc = bytes ? QJsonDocument::fromJson(*bytes, &error) : QJsonDocument();
-    if (bytes && error.error == QJsonParseError::NoError && doc.isObject()) {
-        values_ = doc.object().toVariantMap();
-        return;
-    }
-    setAside(path_);
-}
-
-bool UserDefaults::saveLocked() const {
-    const QByteArray bytes =
-        QJsonDocument(QJsonObject::fromVariantMap(values_)).toJson(QJsonDocument::Indented);
-    dirty_ = !(FileManager::createDirectory(QFileInfo(path_).absolutePath()) &&
-               FileManager::writeAtomically(path_, bytes));
-    return !dirty_;
+    changes_.clear();
+    values_ = readValues(path_);
 }
 
 }  // namespace cvx

@@ -1,17 +1,28 @@
 #pragma once
 
-#include <QMutex>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace cvx {
 
 // The user's persistent choices: a key-value store whose values are texts and (nested)
-// arrays of texts, kept as one JSON file that is rewritten atomically on every change, so a
-// crash loses nothing that a setter reported as saved. Safe to use from any thread.
+// arrays of texts, kept as one JSON file. Changes take effect in memory at once and are written
+// coalesced, atomically, by a writer thread a moment after the first unwritten change (a few
+// writes a second at most, whatever the number of changes), so a crash loses at most the last
+// moment's changes and never the file. flush() writes now. Safe to use from any thread.
+//
+// Other processes may use the same file: a write takes an advisory lock on the file's folder,
+// reads the file again and puts only this store's own changes and removals over it, so no
+// process drops another's keys; what the others wrote becomes visible here at each write.
 //
 // Values are QVariant holding QString or QVariantList (whose entries are again QString or
 // QVariantList); a QStringList is stored as a QVariantList of texts.
@@ -26,6 +37,8 @@ public:
 
     // A store on a file of its own; loads the file at once.
     explicit UserDefaults(const QString &filePath);
+    // Writes what is still unwritten.
+    ~UserDefaults();
     UserDefaults(const UserDefaults &) = delete;
     UserDefaults &operator=(const UserDefaults &) = delete;
 
@@ -42,27 +55,47 @@ public:
     // A text value read as an integer by integerValue() (" 12x" -> 12); 0 otherwise.
     qint64 integerForKey(const QString &key) const;
 
-    // Stores and saves. An invalid value removes the key. A value of another type is refused
-    // (false, nothing changed). False also when the file could not be written; the value is
-    // then kept in memory and the next change or synchronize() tries again.
+    // Stores, to be written shortly. An invalid value removes the key. A value of another
+    // type is refused (false, nothing changed).
     bool setObject(const QVariant &value, const QString &key);
     bool removeObjectForKey(const QString &key);
-    // Writes the file when an earlier write failed; true when the file holds every value.
-    bool synchronize();
+    // Writes every unwritten change now; true when the file holds them all. After a failed
+    // write the changes stay in memory, and the next change or flush tries again.
+    bool flush();
+    bool synchronize() { return flush(); }
 
 private:
     struct FollowEnvironment {};
     explicit UserDefaults(FollowEnvironment);
 
+    // A change of this store not yet written: the key, the change's number, the value (an
+    // invalid one for a removal).
+    struct Change {
+        QString key;
+        quint64 number;
+        QVariant value;
+    };
+
     void refreshPathLocked() const;
     void loadLocked() const;
-    bool saveLocked() const;
+    QList<Change> changesLocked() const;
+    void changedLocked(const QString &key);
+    void writerLoop();
 
-    mutable QMutex mutex_;
+    mutable std::mutex mutex_;
     const bool followsEnvironment_;
     mutable QString path_;
     mutable QVariantMap values_;
-    mutable bool dirty_ = false;
+    // Key -> number of its latest unwritten change.
+    mutable QHash<QString, quint64> changes_;
+    mutable quint64 changeCount_ = 0;
+
+    std::mutex flushMutex_;  // one write at a time
+    std::thread writer_;
+    std::condition_variable wake_;
+    bool writeDue_ = false;
+    std::chrono::steady_clock::time_point dueAt_;
+    bool stopping_ = false;
 };
 
 }  // namespace cvx

@@ -80,7 +80,7 @@ public:
     // 960 x 720 and centred, and its confirmation panel ("bacImg", "messImg", "messBacImg",
     // "okBtn", "cancelBtn" by object name) hidden; it may be null (tests).
     void applicationDidFinishLaunching(QWidget *mainWindow);
-    // Nothing to do: every change was written when it was made.
+    // Writes the user defaults' unwritten changes.
     void applicationWillTerminate();
 
     // On a fresh installation (no "$HOME/Corvadenix.flag"): writes the flag file, sets

@@ -1,5 +1,7 @@
 #include "records/SettingsFiles.h"
 
+#include <QFileInfo>
+
 #include "platform/FileManager.h"
 
 QString SettingsFiles::dataFolder() {
@@ -18,9 +20,73 @@ std::optional<cvx::XmlDocument> SettingsFiles::load(const QString &path) {
     return cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
 }
 
-std::recursive_mutex &SettingsFiles::writeMutex() {
-    static std::recursive_mutex mutex;
+void SettingsFiles::WriteMutex::lock() {
+    mutex_.lock();
+    // A missing data folder is not made here; the write that follows makes it.
+    if (depth_++ == 0)
+        folderLock_ = cvx::FileLock(dataFolder(), cvx::FileLock::Kind::Folder, cvx::FileLock::Mode::Wait);
+}
+
+void SettingsFiles::WriteMutex::unlock() {
+    if (--depth_ == 0) folderLock_.release();
+    mutex_.unlock();
+}
+
+SettingsFiles::WriteMutex &SettingsFiles::writeMutex() {
+    static WriteMutex mutex;
     return mutex;
+}
+
+QString SettingsFiles::lockFilePath() {
+    return cvx::FileManager::appendingPathComponent(dataFolder(), QStringLiteral("Corvadenix.lock"));
+}
+
+namespace {
+
+struct DataFolderClaim {
+    std::mutex mutex;
+    cvx::FileLock lock;
+    bool madeFolder = false;
+};
+
+DataFolderClaim &dataFolderClaim() {
+    static DataFolderClaim claim;
+    return claim;
+}
+
+SettingsFiles::Claim claimLocked(DataFolderClaim &claim) {
+    const QString path = SettingsFiles::lockFilePath();
+    if (claim.lock.isAt(path)) return SettingsFiles::Claim::Claimed;
+    const QString folder = SettingsFiles::dataFolder();
+    const bool existed = QFileInfo::exists(folder) || QFileInfo(folder).isSymLink();
+    if (!existed && !cvx::FileManager::createDirectory(folder)) return SettingsFiles::Claim::Unavailable;
+    cvx::FileLock lock(path, cvx::FileLock::Kind::File, cvx::FileLock::Mode::Try);
+    if (!lock.isHeld())
+        return lock.isHeldElsewhere() ? SettingsFiles::Claim::HeldElsewhere
+                                      : SettingsFiles::Claim::Unavailable;
+    claim.lock = std::move(lock);
+    claim.madeFolder = claim.madeFolder || !existed;
+    return SettingsFiles::Claim::Claimed;
+}
+
+}  // namespace
+
+SettingsFiles::Claim SettingsFiles::claimDataFolder() {
+    DataFolderClaim &claim = dataFolderClaim();
+    std::lock_guard guard(claim.mutex);
+    return claimLocked(claim);
+}
+
+void SettingsFiles::followDataFolderClaim() {
+    DataFolderClaim &claim = dataFolderClaim();
+    std::lock_guard guard(claim.mutex);
+    if (claim.lock.isHeld()) claimLocked(claim);
+}
+
+bool SettingsFiles::claimMadeDataFolder() {
+    DataFolderClaim &claim = dataFolderClaim();
+    std::lock_guard guard(claim.mutex);
+    return claim.madeFolder;
 }
 
 QStringList SettingsFiles::numberedTexts(const cvx::XmlElement &list, const QString &prefix) {

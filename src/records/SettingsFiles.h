@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/FileLock.h"
 #include "platform/XmlDocument.h"
 
 // The data folder "$HOME/.Corvadenix" and the settings files in it. Settings files are read
@@ -31,8 +32,35 @@ public:
     // Replaces all children of the list element by prefix1, prefix2, ... holding the texts.
     static void setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts);
 
+    // A recursive mutex that also holds, from the outermost lock to the matching unlock, an
+    // advisory lock on the data folder, which other processes writing there take too.
+    class WriteMutex {
+    public:
+        void lock();
+        void unlock();
+
+    private:
+        std::recursive_mutex mutex_;
+        int depth_ = 0;
+        cvx::FileLock folderLock_;
+    };
     // Held around every read-modify-write of a file of the data folder (settings, patient and
-    // check files), so that two writers in this process (a window or the link, and a
-    // background save or import) do not drop each other's change.
-    static std::recursive_mutex &writeMutex();
+    // check files), so that two writers (a window or the link, a background save or import,
+    // or another process) do not drop each other's change.
+    static WriteMutex &writeMutex();
+
+    // The lock file in the data folder that makes one process its only user.
+    static QString lockFilePath();
+    enum class Claim { Claimed, HeldElsewhere, Unavailable };
+    // Makes this process the data folder's one user until it ends: an advisory lock on
+    // lockFilePath(), creating the folder when missing. HeldElsewhere when another running
+    // process has it; then nothing is created or written. Unavailable when no lock can be
+    // taken (such as a folder that cannot be created); the caller goes on unguarded.
+    static Claim claimDataFolder();
+    // When this process holds the claim and the data folder was moved away since (the
+    // start-up's backup by move), claims the folder now at the path.
+    static void followDataFolderClaim();
+    // The data folder did not exist before this process claimed it, so it holds nothing of an
+    // earlier run.
+    static bool claimMadeDataFolder();
 };

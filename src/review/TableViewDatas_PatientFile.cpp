@@ -1,5 +1,6 @@
 // Writing the result screen's choices into the shown result of the patient file.
 #include "platform/FileManager.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 #include "review/TableViewDatas.h"
 
@@ -57,6 +58,7 @@ bool writeChoice(std::optional<cvx::XmlDocument> &document, int place, const QSt
                  const QString &text, const QString &dateStr, const QString &path) {
     if (!isPatientFilePath(path)) return false;
     // The file is the truth: what the store or the sheet wrote since the screen read it stays.
+    std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<cvx::XmlDocument> current;
     if (cvx::FileManager::fileExists(path)) {
         current = cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);

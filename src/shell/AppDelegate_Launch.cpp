@@ -48,6 +48,12 @@ bool entryExists(const QString &path) {
     return info.exists() || info.isSymLink();
 }
 
+// A backup is no running program's data folder: the lock file it got from there goes.
+void dropLockFile(const QString &backup) {
+    const QString name = FileManager::lastPathComponent(SettingsFiles::lockFilePath());
+    FileManager::removeItem(FileManager::appendingPathComponent(backup, name));
+}
+
 // YES when the folder already is one, else whether it could be made.
 bool ensureFolder(const QString &path) {
     return FileManager::isDirectory(path) || FileManager::createDirectory(path);
@@ -144,7 +150,10 @@ bool AppDelegate::backupFromPath(const QString &path) {
     const QDateTime now = launchClock_ ? launchClock_() : QDateTime::currentDateTime();
     const QString destination = QStringLiteral("%1_%2").arg(path, formatter.stringFromDate(now));
     const bool existed = entryExists(destination);
-    if (FileManager::copyItem(path, destination)) return true;
+    if (FileManager::copyItem(path, destination)) {
+        dropLockFile(destination);
+        return true;
+    }
     // A copy that broke off part way must not pass for a backup.
     if (!existed) FileManager::removeItem(destination);
     errorLog(QStringLiteral("Directory %1 copy to %2 faild!").arg(path, destination));
@@ -154,8 +163,10 @@ bool AppDelegate::backupFromPath(const QString &path) {
 bool AppDelegate::backupFromPath(const QString &path, const QString &lastAppVersion, bool isCopy) {
     const QString destination = QStringLiteral("%1_%2").arg(path, lastAppVersion);
     const bool existed = entryExists(destination);
-    if (isCopy ? FileManager::copyItem(path, destination) : FileManager::moveItem(path, destination))
+    if (isCopy ? FileManager::copyItem(path, destination) : FileManager::moveItem(path, destination)) {
+        dropLockFile(destination);
         return true;
+    }
     if (isCopy && !existed) FileManager::removeItem(destination);
     errorLog(QStringLiteral("\nDirectory %1 %2 to %3 faild!\n")
                  .arg(path, isCopy ? QStringLiteral("copy") : QStringLiteral("move"), destination));
@@ -171,7 +182,8 @@ bool AppDelegate::checkDataSource() {
 
     cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
     const QString dataFolder = SettingsFiles::dataFolder();
-    const bool hasDataFolder = FileManager::isDirectory(dataFolder);
+    // A folder made only to hold this process's lock file holds nothing to keep.
+    const bool hasDataFolder = FileManager::isDirectory(dataFolder) && !SettingsFiles::claimMadeDataFolder();
     if (!hasDataFolder) {
         defaults.removeObjectForKey(kSeededKey);
         defaults.synchronize();
@@ -254,6 +266,8 @@ void AppDelegate::applicationDidFinishLaunching(QWidget *mainWindow) {
 
     isSetup_ = false;
     checkDataSource();
+    // A backup by move took the lock file along.
+    SettingsFiles::followDataFolderClaim();
 
     installExceptionLogger();
 
@@ -279,7 +293,9 @@ void AppDelegate::applicationDidFinishLaunching(QWidget *mainWindow) {
     cvx::Dispatch::mainAfter(1000, new QObject(owner), [] { requestInstrumentState(); });
 }
 
-void AppDelegate::applicationWillTerminate() {}
+void AppDelegate::applicationWillTerminate() {
+    cvx::UserDefaults::standard().flush();
+}
 
 void AppDelegate::updateSystem() {
     cvx::NotificationCenter &center = cvx::NotificationCenter::defaultCenter();

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 
 #include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
@@ -58,10 +59,12 @@ TEST(UserDefaults, ValuesSurviveARestartAndKeepTheirTypes) {
 TEST(UserDefaults, WritesByReplacingTheFile) {
     UserDefaults store(configFile());
     store.setObject(QString("old"), "k");
+    ASSERT_TRUE(store.flush());
     // A hard link keeps the old contents only if the new ones went into a new file.
     const QString pinned = configFile() + ".pinned";
     ASSERT_EQ(::link(QFile::encodeName(configFile()).constData(), QFile::encodeName(pinned).constData()), 0);
     store.setObject(QString("new"), "k");
+    ASSERT_TRUE(store.flush());
     EXPECT_TRUE(FileManager::readFile(pinned)->contains("old"));
     EXPECT_TRUE(FileManager::readFile(configFile())->contains("new"));
 }
@@ -70,11 +73,46 @@ TEST(UserDefaults, FailedWriteIsReportedAndRetried) {
     const QString folder = QFileInfo(configFile()).absolutePath();
     ASSERT_TRUE(FileManager::writeAtomically(folder, "a file where the folder belongs"));
     UserDefaults store(configFile());
-    EXPECT_FALSE(store.setObject(QString("v"), "k"));
-    EXPECT_FALSE(store.synchronize());
+    EXPECT_TRUE(store.setObject(QString("v"), "k"));
+    EXPECT_FALSE(store.flush());
+    EXPECT_EQ(store.stringForKey("k"), "v");
     ASSERT_TRUE(FileManager::removeItem(folder));
     EXPECT_TRUE(store.synchronize());
     EXPECT_EQ(UserDefaults(configFile()).stringForKey("k"), "v");
+}
+
+// Two stores on one file stand for two processes: each write keeps what the other wrote and
+// applies only its own changes and removals; a change is written without a flush, soon.
+TEST(UserDefaults, WritersOnOneFileKeepEachOthersKeys) {
+    {
+        UserDefaults seed(configFile());
+        seed.setObject(QString("both see it"), "shared");
+        seed.setObject(QString("a removes it"), "gone");
+    }
+    UserDefaults a(configFile());
+    UserDefaults b(configFile());
+    for (int i = 0; i < 50; ++i) {
+        a.setObject(QString::number(i), QString("a%1").arg(i));
+        b.setObject(QString::number(i), QString("b%1").arg(i));
+        if (i % 10 == 0) EXPECT_TRUE((i % 20 ? a : b).flush());
+    }
+    for (int i = 0; i < 100 && UserDefaults(configFile()).objectForKey("b49") != QVariant("49"); ++i)
+        QThread::msleep(50);
+    EXPECT_EQ(UserDefaults(configFile()).stringForKey("b49"), "49");
+    b.setObject(QString("b's"), "shared");
+    ASSERT_TRUE(b.flush());
+    a.removeObjectForKey("gone");
+    ASSERT_TRUE(a.flush());
+    const UserDefaults after(configFile());
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_EQ(after.stringForKey(QString("a%1").arg(i)), QString::number(i));
+        EXPECT_EQ(after.stringForKey(QString("b%1").arg(i)), QString::number(i));
+    }
+    EXPECT_EQ(after.stringForKey("shared"), "b's");
+    EXPECT_FALSE(after.objectForKey("gone").isValid());
+    // A writer sees what the other wrote before its own write.
+    EXPECT_EQ(a.stringForKey("shared"), "b's");
+    EXPECT_EQ(a.stringForKey("b49"), "49");
 }
 
 TEST(UserDefaults, CorruptFileIsSetAsideNotOverwritten) {

@@ -127,7 +127,9 @@ TEST_F(StartupTest, FirstLaunchOnACleanHomePreparesEverything) {
     for (const QString &name : kSettingsFiles)
         EXPECT_EQ(read(home(".Corvadenix/" + name)), installed(name)) << qPrintable(name);
 
-    // Exactly the recorded version, the reset sheet layout and the seeded choices.
+    // Exactly the recorded version, the reset sheet layout and the seeded choices, on disk
+    // once the quit has written them.
+    AppDelegate::shared().applicationWillTerminate();
     QStringList keys = QJsonDocument::fromJson(read(defaults().filePath())).object().keys();
     keys.sort();
     EXPECT_EQ(keys, QStringList({"appVersion", "hos1", "hos2", "resultChoiceNum", "signz", "xyz", "zcontent",

@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include "platform/UserDefaults.h"
+
 namespace cvxtest {
 
 TestHome::TestHome() : oldHome_(qgetenv("HOME")), oldConfig_(qgetenv("XDG_CONFIG_HOME")) {
@@ -11,6 +13,9 @@ TestHome::TestHome() : oldHome_(qgetenv("HOME")), oldConfig_(qgetenv("XDG_CONFIG
 }
 
 TestHome::~TestHome() {
+    // What the test left unwritten lands in its own home, not in the next one or in a folder
+    // made again after this one is gone.
+    cvx::UserDefaults::standard().flush();
     qputenv("HOME", oldHome_);
     qputenv("XDG_CONFIG_HOME", oldConfig_);
 }
