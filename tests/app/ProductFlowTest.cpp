@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -18,8 +19,11 @@
 #include "link/UsbManager.h"
 #include "maintenance/AutoUpdate.h"
 #include "maintenance/OutputPWController.h"
+#include "platform/FileLock.h"
 #include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
 #include "records/AppDelegate.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 #include "review/OutputController.h"
 #include "review/ResultTableController.h"
@@ -240,6 +244,53 @@ TEST_F(ProductFlow, StoredMeasurementIsFoundAgainThroughTheFinder) {
     EXPECT_TRUE(menu.mainWindow()->isVisible());
     EXPECT_EQ(kit::keyWindow(), menu.mainWindow());
     EXPECT_TRUE(menu.zbbtime()->isRunning());
+}
+
+// Every file and folder below the home with its contents.
+QMap<QString, QByteArray> homeSnapshot() {
+    QMap<QString, QByteArray> entries;
+    const QDir home(cvx::FileManager::homeDirectory());
+    QDirIterator it(home.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        entries.insert(home.relativeFilePath(path), cvx::FileManager::readFile(path).value_or("<folder>"));
+    }
+    return entries;
+}
+
+// The real program started twice on one data folder: the second start finds the first, says
+// so and ends without writing anything; the first's lock dies with it.
+TEST(ProgramCopies, SecondOnOneDataFolderRefusesAndTouchesNothing) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start(QStringLiteral(CVX_PROGRAM));
+    const QString defaults = cvx::UserDefaults::defaultFilePath();
+    // Started up: the start-up's last choice is written.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return cvx::FileManager::readFile(defaults).value_or(QByteArray()).contains("resultChoiceNum");
+        },
+        60000));
+    const QString lockFile = SettingsFiles::lockFilePath();
+    EXPECT_TRUE(
+        cvx::FileLock(lockFile, cvx::FileLock::Kind::File, cvx::FileLock::Mode::Try).isHeldElsewhere());
+    const QMap<QString, QByteArray> before = homeSnapshot();
+
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.start(QStringLiteral(CVX_PROGRAM));
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_EQ(homeSnapshot(), before);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(60000));
+    EXPECT_TRUE(cvx::FileLock(lockFile, cvx::FileLock::Kind::File, cvx::FileLock::Mode::Try).isHeld());
 }
 
 }  // namespace

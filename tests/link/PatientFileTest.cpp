@@ -2,6 +2,7 @@
 // classifying layouts, and the guard on chart numbers that become file names.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QRandomGenerator>
 
 #include <thread>
@@ -254,6 +255,34 @@ TEST_F(PatientFile, WritersOnSeveralThreadsKeepEveryChange) {
     const auto checks = cvx::XmlDocument::fromFile(UsbUtils::getCheckXmlPath());
     ASSERT_TRUE(checks);
     EXPECT_EQ(checks->rootElement().elements().size(), 8);
+}
+
+// Two processes that write anyway (a copy started with another environment, a tool) store
+// into one patient file and set user defaults at once: every result and every key remains.
+TEST_F(PatientFile, TwoProcessesWritingAtOnceLoseNothing) {
+    ASSERT_TRUE(cvx::UserDefaults::standard().flush());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    constexpr int kCount = 100;
+    QProcess writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w].setProcessEnvironment(environment);
+        writers[w].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writers[w].start(QStringLiteral(CVX_PATIENT_WRITER),
+                         {QString::number(w + 1), QString::number(kCount)});
+    }
+    for (QProcess &writer : writers) {
+        ASSERT_TRUE(writer.waitForFinished(240000));
+        EXPECT_EQ(writer.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(writer.exitCode(), 0);
+    }
+    EXPECT_EQ(results("T-1").size(), 2 * kCount);
+    const cvx::UserDefaults defaults(cvx::UserDefaults::defaultFilePath());
+    for (int w = 1; w <= 2; ++w) {
+        for (int i = 0; i < kCount; ++i)
+            EXPECT_EQ(defaults.stringForKey(QStringLiteral("w%1-%2").arg(w).arg(i)), QString::number(i));
+    }
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("zhospital")), QStringLiteral("さくら歯科"));
 }
 
 TEST_F(PatientFile, LayoutClassesAndOldestFirstOrder) {
