@@ -1,5 +1,7 @@
 #include "datamanage/DataExport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QUuid>
 #include <QVariantList>
 
@@ -66,6 +68,30 @@ QString hiddenSibling(const QString &chosenFolder, const QString &name, const QS
         QStringLiteral(".%1.%2-%3").arg(name, what, QUuid::createUuid().toString(QUuid::Id128)));
 }
 
+// The data folder copied whole, except that a patient file that cannot be copied is left out
+// and named in `skipped` rather than failing the copy of every other one.
+bool copyDataFolder(const QString &source, const QString &target, QStringList &skipped) {
+    if (!QDir().mkdir(target)) return false;
+    const QString customer = QStringLiteral("Customer");
+    for (const QString &name : FileManager::contentsOfDirectory(source)) {
+        const QString from = FileManager::appendingPathComponent(source, name);
+        const QString to = FileManager::appendingPathComponent(target, name);
+        if (name != customer || !FileManager::isDirectory(from) || QFileInfo(from).isSymLink()) {
+            if (!FileManager::copyItem(from, to)) return false;
+            continue;
+        }
+        if (!QDir().mkdir(to)) return false;
+        for (const QString &entry : FileManager::contentsOfDirectory(from)) {
+            const QString file = FileManager::appendingPathComponent(to, entry);
+            if (FileManager::copyItem(FileManager::appendingPathComponent(from, entry), file)) continue;
+            if (!isTarget(entry)) return false;
+            FileManager::removeItem(file);
+            skipped.append(entry);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 QString DataExport::exportFolderName(const QDateTime &now) {
@@ -102,13 +128,18 @@ void DataExport::updateHisSettingXml(const QString &path) {
     doc->save(path);
 }
 
-bool DataExport::updateCustomer(const QString &folder) {
+bool DataExport::updateCustomer(const QString &folder, QStringList *skipped) {
     for (const QString &name : FileManager::contentsOfDirectory(folder)) {
         if (!isTarget(name)) continue;
         const QString path = FileManager::appendingPathComponent(folder, name);
         std::optional<cvx::XmlDocument> doc =
             cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
-        if (!doc) return false;
+        if (!doc) {
+            // Left in the copy it would carry the BLD values that the six-item mode withholds.
+            if (!skipped || !FileManager::removeItem(path)) return false;
+            skipped->append(name);
+            continue;
+        }
         const QList<cvx::XmlElement> results = doc->rootElement().elements();
         for (const cvx::XmlElement &result : results) {
             for (cvx::XmlElement child : result.elements()) {
@@ -147,7 +178,7 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
     {
         // One consistent picture of the lists, the ticks and the patient files.
         std::lock_guard lock(SettingsFiles::writeMutex());
-        copied = FileManager::copyItem(source, staging);
+        copied = copyDataFolder(source, staging, out.skipped);
         if (copied) {
             updateCommentXml(FileManager::appendingPathComponent(staging, QStringLiteral("Comment.xml")));
             updateHisSettingXml(
@@ -156,7 +187,8 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
     }
     bool ok = copied;
     if (ok && UsbUtils::isDeleteBLD())
-        ok = updateCustomer(FileManager::appendingPathComponent(staging, QStringLiteral("Customer")));
+        ok = updateCustomer(FileManager::appendingPathComponent(staging, QStringLiteral("Customer")),
+                            &out.skipped);
     if (!ok || DataJobs::cancelled(isCancel)) {
         FileManager::removeItem(staging);
         if (ok) out.cancelled = true;
@@ -176,6 +208,13 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
         return fail();
     }
     if (hadEarlier) FileManager::removeItem(aside);
+    if (!out.skipped.isEmpty()) {
+        // The rest stands exported; what is missing from it is named, not passed over.
+        out.isSucc = DataJobs::kExportFailed;
+        DataJobs::transferLog(
+            QStringLiteral("Export: %1 patient file(s) not exported: %2")
+                .arg(QString::number(out.skipped.size()), out.skipped.join(QStringLiteral("; "))));
+    }
     return out;
 }
 

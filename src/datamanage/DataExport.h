@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -24,13 +25,15 @@ public:
         std::int32_t isSucc = DataJobs::kSuccess;  // 200 or 403
         bool cancelled = false;                    // stopped before it replaced anything
         QString folder;                            // the export folder
+        QStringList skipped;  // patient files left out (unreadable); the outcome is then 403
     };
 
     // "唾液検査結果データ" and the day as "yyyy年MM月dd日".
     static QString exportFolderName(const QDateTime &now = QDateTime::currentDateTime());
 
     // The export on the calling thread. 403 when the chosen folder is no folder or lies in the
-    // data folder, the data folder is missing, or a copy, change or rename failed. Cancel is
+    // data folder, the data folder is missing, or a copy, change or rename failed; also 403,
+    // with the rest exported, when patient files were left out (`skipped`, and the transfer log). Cancel is
     // polled before the copy and before the copy takes the target's place.
     static Outcome exportDataFolder(const QString &chosenFolder,
                                     const DataJobs::CancelFlag *isCancel = nullptr);
@@ -44,7 +47,8 @@ public:
     static void updateCommentXml(const QString &path);
     // The same for the hospital ("hos1") and dentist ("hos2") lists of a "HisSetting.xml".
     static void updateHisSettingXml(const QString &path);
-    // Drops BLD, DataValue4 and Content4 from every result of the ".xml" files of the folder;
-    // false at the first file that cannot be read or written.
-    static bool updateCustomer(const QString &folder);
+    // Drops BLD, DataValue4 and Content4 from every result of the ".xml" files of the folder.
+    // A file that cannot be read is removed from the folder and named in `skipped` (without
+    // `skipped`: false at once); false at the first file that cannot be written.
+    static bool updateCustomer(const QString &folder, QStringList *skipped = nullptr);
 };

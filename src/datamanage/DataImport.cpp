@@ -1,10 +1,7 @@
 #include "datamanage/DataImport.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QMap>
 #include <QSet>
-#include <QVariant>
 
 #include <mutex>
 #include <optional>
@@ -13,7 +10,6 @@
 #include "platform/Bundle.h"
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
-#include "platform/UserDefaults.h"
 #include "platform/XmlDocument.h"
 #include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
@@ -31,67 +27,16 @@ std::function<void(const QString &)> &afterFileHook() {
     return hook;
 }
 
-// The user-default keys that the list merges change.
-const QStringList &tickKeys() {
-    static const QStringList keys{
-        QStringLiteral("zsignData"), QStringLiteral("zcontent"), QStringLiteral("ztotAry"),
-        QStringLiteral("ztotal"),    QStringLiteral("hos1"),     QStringLiteral("hos2"),
-        QStringLiteral("zhospital"), QStringLiteral("zdoctor"),
-    };
-    return keys;
-}
-
-// What the data folder and the tick keys held before the import changed them, so that a
-// failed or cancelled import can put every one of them back.
-class Journal {
-public:
-    Journal() {
-        for (const QString &key : tickKeys())
-            defaults_.insert(key, cvx::UserDefaults::standard().objectForKey(key));
-    }
-
-    // False when an existing file cannot be read: it must then not be changed.
-    bool keep(const QString &path) {
-        if (files_.contains(path)) return true;
-        if (!FileManager::fileExists(path)) {
-            files_.insert(path, std::nullopt);
-            return true;
-        }
-        const std::optional<QByteArray> bytes = FileManager::readFile(path);
-        if (!bytes) return false;
-        files_.insert(path, bytes);
-        return true;
-    }
-
-    void keepFolder(const QString &path) {
-        if (!FileManager::isDirectory(path)) createdFolders_.prepend(path);
-    }
-
-    void rollBack() {
-        for (auto it = files_.cbegin(); it != files_.cend(); ++it) {
-            if (it.value()) {
-                FileManager::writeAtomically(it.key(), *it.value());
-            } else if (FileManager::fileExists(it.key())) {
-                FileManager::removeItem(it.key());
-            }
-        }
-        for (const QString &folder : createdFolders_) QDir().rmdir(folder);
-        cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
-        for (auto it = defaults_.cbegin(); it != defaults_.cend(); ++it)
-            defaults.setObject(it.value(), it.key());
-        defaults.synchronize();
-    }
-
-private:
-    QMap<QString, std::optional<QByteArray>> files_;
-    QStringList createdFolders_;
-    QMap<QString, QVariant> defaults_;
-};
-
 // A plain file: not a link, not a folder.
 bool isPlainFile(const QString &path) {
     const QFileInfo info(path);
     return info.isFile() && !info.isSymLink();
+}
+
+bool isHidden(const QString &relative) {
+    for (const QString &part : relative.split(QLatin1Char('/')))
+        if (part.startsWith(QLatin1Char('.'))) return true;
+    return false;
 }
 
 QString dataPath(const QString &name) {
@@ -132,11 +77,11 @@ public:
             return finish(false);
         }
 
-        std::lock_guard lock(SettingsFiles::writeMutex());
+        // What was merged stays merged, whatever follows: each file is written whole.
         bool ok = importCustomer();
         if (ok && !cancelled()) ok = importSettings();
-        if (!ok || cancelled()) journal_.rollBack();
-        return finish(ok && !cancelled());
+        // A patient file left out is a failure to report, not a success.
+        return finish(ok && !cancelled() && skipped_.isEmpty());
     }
 
 private:
@@ -147,7 +92,6 @@ private:
         if (!FileManager::isDirectory(source)) return true;
         hasCustomer_ = true;
         const QString local = UsbUtils::customerFolder();
-        journal_.keepFolder(local);
         if (!FileManager::createDirectory(local)) return false;
 
         QStringList paths;
@@ -157,6 +101,8 @@ private:
         }
         for (const QString &relative : paths) {
             if (cancelled()) return true;
+            // Hidden files are the copying system's own (resource forks, trash), no patients.
+            if (isHidden(relative)) continue;
             const QString from = FileManager::appendingPathComponent(source, relative);
             const QString why = refusal(relative, from);
             if (!why.isNull()) {
@@ -169,7 +115,6 @@ private:
                 skipped_.append(relative + QStringLiteral(": local file is a link"));
                 continue;
             }
-            if (!journal_.keep(to)) return false;
             if (!importOne(relative, from, to)) return false;
             if (afterFileHook()) afterFileHook()(relative);
         }
@@ -205,10 +150,13 @@ private:
                 skipped_.append(name + QStringLiteral(": local file unreadable"));
                 return true;
             case R::CalculationFailed:
+                skipped_.append(name + QStringLiteral(": calculation ranges unreadable"));
+                return true;
             case R::WriteFailed:
-                return false;
+                skipped_.append(name + QStringLiteral(": not written"));
+                return true;
         }
-        return false;
+        return true;
     }
 
     // The imported settings file when it is a plain file; null otherwise.
@@ -224,7 +172,6 @@ private:
         const QString comment = imported(QStringLiteral("Comment.xml"));
         if (!comment.isNull()) {
             if (cancelled()) return true;
-            if (!journal_.keep(dataPath(QStringLiteral("Comment.xml")))) return false;
             ok = AddTabData::addTabDataFromPath(comment) && AddTabData::addTotalDataFromPath(comment) && ok;
         } else {
             nothingFound = true;
@@ -233,7 +180,6 @@ private:
         const QString his = imported(QStringLiteral("HisSetting.xml"));
         if (!his.isNull()) {
             if (cancelled()) return true;
-            if (!journal_.keep(dataPath(QStringLiteral("HisSetting.xml")))) return false;
             ok = AddTabData::addHisDataFromPath(his) && ok;
             nothingFound = false;
         }
@@ -289,7 +235,7 @@ private:
 
     bool save(const XmlDocument &doc, const QString &name) {
         const QString path = dataPath(name);
-        return journal_.keep(path) && doc.save(path);
+        return doc.save(path);
     }
 
     DataImport::Outcome finish(bool ok) {
@@ -301,12 +247,15 @@ private:
         if (hasCustomer_)
             out.fileList = QStringList{QStringLiteral("Customer")} + localListing(UsbUtils::customerFolder());
         out.skipped = skipped_;
+        if (!skipped_.isEmpty())
+            DataJobs::transferLog(
+                QStringLiteral("Import: %1 patient file(s) skipped: %2")
+                    .arg(QString::number(skipped_.size()), skipped_.join(QStringLiteral("; "))));
         return out;
     }
 
     const QString chosen_;
     const DataJobs::CancelFlag *isCancel_;
-    Journal journal_;
     bool hasCustomer_ = false;
     QStringList skipped_;
 };

@@ -15,14 +15,14 @@
 // mode and the six-item switch are taken, its "DataTransfer.xml" whole and its "USBSetting.xml"
 // with a Timeout of "10000" added when it has none.
 //
-// All or nothing: every file of the data folder is kept as it was before the import first
-// changes it, together with the user-default keys of the ticks, and a failed or cancelled
-// import puts them all back. The import holds SettingsFiles::writeMutex() while it runs, so a
-// result stored meanwhile waits for it instead of being overwritten by a roll-back.
+// The import merges what it can: what was merged stays merged after a failure or a cancel, and
+// every file is written whole. A patient file that is left out (unreadable, not mergeable, or
+// refused below) makes the outcome 404 and is named in the transfer log.
 //
 // Only plain files directly in the chosen `Customer` folder whose names are safe patient-file
-// names (or the check-measurement file's) are taken; links, hidden files, subfolders and other
-// names are skipped, so nothing is ever written outside the local `Customer` folder.
+// names (or the check-measurement file's) are taken; links, subfolders and other names are
+// skipped, hidden files passed over, so nothing is ever written outside the local `Customer`
+// folder.
 class DataImport {
 public:
     DataImport() = delete;

@@ -20,6 +20,10 @@ inline bool cancelled(const CancelFlag *flag) {
     return flag && flag->load();
 }
 
+// Appends one line to the day's transfer log ($HOME/TransferLog, made when missing): what a job
+// left out, so that the user can find it. Any thread.
+void transferLog(const QString &line);
+
 // Whether `path` is `folder` or lies inside it, links resolved; false when either is missing.
 bool isInsideFolder(const QString &path, const QString &folder);
 }  // namespace DataJobs

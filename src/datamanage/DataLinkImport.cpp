@@ -1,6 +1,13 @@
 #include "datamanage/DataLinkImport.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
 #include <mutex>
 
 #include "datamanage/PatientFields.h"
@@ -10,6 +17,7 @@
 #include "platform/FileManager.h"
 #include "records/AppDelegate.h"
 #include "records/NSStringExt.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 
 namespace {
@@ -121,6 +129,10 @@ Records mode4Records(const QString &text, const QString &path) {
         }
         records.append(storable(PatientFields::createInfoFromMode4Data(block, number), path));
     }
+    // A block cut short is a patient not handed over whole: the file must not go.
+    const QStringList rest = lines.mid(lines.size() - lines.size() % kMode4Lines);
+    if (std::any_of(rest.cbegin(), rest.cend(), [](const QString &line) { return !trim(line).isEmpty(); }))
+        records.append(std::nullopt);
     return records;
 }
 
@@ -169,36 +181,137 @@ bool removeIfUnchanged(const QString &path, const QByteArray &imported) {
     return false;
 }
 
-// True when the file was wholly stored and removed. A file is removed only after every one of
-// its records was checked and stored.
-bool importFile(const QString &path, const Layout &layout) {
-    if (QFileInfo(path).size() > PatientFields::kMaxInputFileSize) {
-        logError(QStringLiteral("%1 is too large to be a patient file; it was not read").arg(path));
+// What the import remembers of the files that it read and left in the folder (a rejected
+// record keeps a file there): applied again, their patients would undo every correction made
+// since. A file is read again once its content changes. Kept in the data folder, keyed by path.
+class ProcessedFiles {
+public:
+    struct Mark {
+        qint64 size = -1;
+        qint64 modified = 0;  // ms since the epoch
+        QString hash;         // SHA-256 of the content, hex
+    };
+
+    ProcessedFiles() {
+        const std::optional<QByteArray> bytes = cvx::FileManager::readFile(path());
+        const QJsonObject files = bytes ? QJsonDocument::fromJson(*bytes).object() : QJsonObject();
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            const QJsonObject mark = it.value().toObject();
+            marks_.insert(it.key(), {mark.value(QStringLiteral("size")).toInteger(-1),
+                                     mark.value(QStringLiteral("modified")).toInteger(),
+                                     mark.value(QStringLiteral("sha256")).toString()});
+        }
+    }
+
+    static QString hashOf(const QByteArray &bytes) {
+        return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    }
+
+    // Unchanged since it was processed: same size and time, or else the same content.
+    bool isUnchanged(const QString &file, const Mark &now, const std::function<QString()> &hash) {
+        const auto it = marks_.find(file);
+        if (it == marks_.end() || it->size != now.size) return false;
+        if (it->modified == now.modified) return true;
+        if (it->hash.isEmpty() || it->hash != hash()) return false;
+        it->modified = now.modified;
+        dirty_ = true;
+        return true;
+    }
+
+    void remember(const QString &file, const Mark &mark) {
+        marks_.insert(file, mark);
+        dirty_ = true;
+    }
+
+    void forget(const QString &file) {
+        if (marks_.remove(file) > 0) dirty_ = true;
+    }
+
+    // Drops the marks of files gone from the folder, and writes the marks when they changed.
+    void save(const QString &folder) {
+        for (auto it = marks_.begin(); it != marks_.end();) {
+            if (isInside(it.key(), folder) && !QFileInfo::exists(it.key())) {
+                it = marks_.erase(it);
+                dirty_ = true;
+            } else {
+                ++it;
+            }
+        }
+        if (!dirty_) return;
+        QJsonObject files;
+        for (auto it = marks_.cbegin(); it != marks_.cend(); ++it)
+            files.insert(it.key(), QJsonObject{{QStringLiteral("size"), it->size},
+                                               {QStringLiteral("modified"), it->modified},
+                                               {QStringLiteral("sha256"), it->hash}});
+        if (!cvx::FileManager::writeAtomically(path(), QJsonDocument(files).toJson()))
+            logError(QStringLiteral("%1 could not be written").arg(path()));
+        dirty_ = false;
+    }
+
+private:
+    static QString path() { return SettingsFiles::dataFolder() + QStringLiteral("/DataLinkImported.json"); }
+    static bool isInside(const QString &file, const QString &folder) {
+        return file.startsWith(folder.endsWith(u'/') ? folder : folder + u'/');
+    }
+
+    QHash<QString, Mark> marks_;
+    bool dirty_ = false;
+};
+
+// The day's transfer log names a file that was not wholly imported, and why.
+void logNotImported(const QString &path, const QString &why, const Layout &layout) {
+    UsbUtils::writeLogToPath(
+        transferLogFolder(),
+        QStringLiteral("Not imported,%1,%2,%3").arg(path, why, timeStamp(layout.timePattern)));
+}
+
+// False when the file was not wholly imported (a record rejected, the file unreadable, a
+// patient not stored). A file is removed only after every one of its records was stored; a
+// file left in the folder is remembered and not read again until its content changes.
+bool importFile(const QString &path, const Layout &layout, ProcessedFiles &processed) {
+    const QFileInfo info(path);
+    const ProcessedFiles::Mark now{info.size(), info.lastModified().toMSecsSinceEpoch(), QString()};
+    const auto fail = [&](const QString &why, const std::optional<QByteArray> &bytes) {
+        logNotImported(path, why, layout);
+        processed.remember(path,
+                           {now.size, now.modified, bytes ? ProcessedFiles::hashOf(*bytes) : QString()});
         return false;
+    };
+
+    if (now.size > PatientFields::kMaxInputFileSize) {
+        if (processed.isUnchanged(path, now, [] { return QString(); })) return true;
+        logError(QStringLiteral("%1 is too large to be a patient file; it was not read").arg(path));
+        return fail(QStringLiteral("too large"), std::nullopt);
     }
     const std::optional<QByteArray> bytes = cvx::FileManager::readFile(path);
-    if (!bytes) return false;  // gone, or not readable: skipped
+    if (!bytes) {
+        // Gone since the walk (another import took it) is no failure.
+        if (!cvx::FileManager::fileExists(path)) return true;
+        logNotImported(path, QStringLiteral("unreadable"), layout);
+        return false;
+    }
+    if (processed.isUnchanged(path, now, [&bytes] { return ProcessedFiles::hashOf(*bytes); })) return true;
     std::optional<QString> text = PatientFields::decodeImportedText(*bytes);
     if (!text) {
         logError(QStringLiteral("%1 is neither Shift-JIS nor UTF-16 text; it was not read").arg(path));
-        return false;
+        return fail(QStringLiteral("not Shift-JIS or UTF-16 text"), bytes);
     }
     if (layout.trimNewlines) text = NSStringExt::trimNewline(*text);
 
     QList<QStringList> rows;
-    bool rejected = false;
+    int rejected = 0;
     for (const std::optional<QStringList> &row : layout.records(*text, path)) {
         if (row)
             rows.append(*row);
         else
-            rejected = true;
+            ++rejected;
     }
 
-    bool allSaved = true;
+    int notStored = 0;
     for (const QStringList &row : rows) {
         const OCMCustInfo info = PatientFields::custInfoFromRow(row);
         if (!PatientFields::saveCustInfo(info)) {
-            allSaved = false;
+            ++notStored;
             continue;
         }
         UsbUtils::writeLogToPath(
@@ -206,26 +319,49 @@ bool importFile(const QString &path, const Layout &layout) {
             QStringLiteral("%1,%2 %3,%4")
                 .arg(info.customerNo(), info.firstname(), info.lastname(), timeStamp(layout.timePattern)));
     }
-    if (rows.isEmpty() || rejected || !allSaved) return false;
+    if (notStored > 0) {
+        // Not remembered: the next import tries the patients that could not be stored again.
+        logNotImported(path, QStringLiteral("%1 patient(s) not stored").arg(notStored), layout);
+        return false;
+    }
+    if (rejected > 0) return fail(QStringLiteral("%1 record(s) rejected").arg(rejected), bytes);
+    if (rows.isEmpty()) return fail(QStringLiteral("no record"), bytes);
 
     runBeforeRemoveHook(path);
-    return removeIfUnchanged(path, *bytes);
+    if (removeIfUnchanged(path, *bytes)) {
+        processed.forget(path);
+        return true;
+    }
+    // Changed since it was read: its new content is for the next import.
+    if (cvx::FileManager::readFile(path) != bytes) return true;
+    return fail(QStringLiteral("imported but not removed"), bytes);
+}
+
+// The mode's files in the folder and its subfolders, in the order the file system lists them:
+// regular files only; hidden entries and links are passed over, so that nothing outside the
+// folder, and nothing that another program keeps to itself, is read or removed.
+void collect(const QString &folder, const Layout &layout, QStringList &paths) {
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QFileInfo &entry : entries) {
+        if (entry.fileName().startsWith(u'.') || entry.isSymLink()) continue;
+        if (entry.isDir())
+            collect(entry.filePath(), layout, paths);
+        else if (entry.isFile() && layout.extensions.contains(entry.suffix()))
+            paths.append(entry.filePath());
+    }
 }
 
 bool loadAndSave(const QString &folder, const Layout &layout) {
     QStringList paths;
-    for (const QString &relative : cvx::FileManager::subpaths(folder)) {
-        if (!layout.extensions.contains(cvx::FileManager::pathExtension(relative))) continue;
-        const QString path = folder + u'/' + relative;
-        if (!cvx::FileManager::isDirectory(path)) paths.append(path);
-    }
-    if (paths.isEmpty()) return true;
-
-    bool removedAny = false;
+    collect(QDir::cleanPath(folder), layout, paths);
+    ProcessedFiles processed;
+    bool ok = true;
     for (const QString &path : paths) {
-        if (importFile(path, layout)) removedAny = true;
+        if (!importFile(path, layout, processed)) ok = false;
     }
-    return removedAny;
+    processed.save(QDir::cleanPath(folder));
+    return ok;
 }
 
 }  // namespace

@@ -305,8 +305,7 @@ void ManagerMainController::jobEnded() {
     setJobControlsEnabled(true);
 }
 
-void ManagerMainController::showOutcome(const QString &picture, std::int32_t code) {
-    shownCode_ = code;
+void ManagerMainController::showOutcome(const QString &picture) {
     signPicture_ = picture;
     ui_->signImg->setPixmap(kit::picture(picture));
     setResultPanelVisible(true);
@@ -315,7 +314,7 @@ void ManagerMainController::showOutcome(const QString &picture, std::int32_t cod
 void ManagerMainController::showJobOutcome(std::int32_t code, const QString &success,
                                            const QString &failure) {
     ui_->tiSLab->hide();
-    showOutcome(code == DataJobs::kSuccess ? success : failure, code);
+    showOutcome(code == DataJobs::kSuccess ? success : failure);
 }
 
 void ManagerMainController::showAlert(const QString &code) {
@@ -326,8 +325,8 @@ void ManagerMainController::showAlert(const QString &code) {
 void ManagerMainController::noPathOutcome() {
     signResult_ = DataJobs::kNoPath;
     ui_->tiSLab->hide();
-    showOutcome(QStringLiteral("W306"), signResult_);
-    // The user's current choices stay: nothing was imported that could have changed the lists.
+    showOutcome(QStringLiteral("W306"));
+    SetUser::setUD();
 }
 
 void ManagerMainController::okTap() {
@@ -426,7 +425,7 @@ void ManagerMainController::startDataLinkImport(const QString &folder) {
     // the shown folder's name.
     if (isLinkMode(UsbUtils::isHaveMODE()) && !UsbUtils::saveInput(folder)) {
         ui_->backImg->show();
-        return showOutcome(QStringLiteral("E404"), DataJobs::kImportFailed);
+        return showOutcome(QStringLiteral("E404"));
     }
     setModePanelVisible(false);
     setResultPanelVisible(false);
@@ -434,7 +433,7 @@ void ManagerMainController::startDataLinkImport(const QString &folder) {
     UsbUtils::readCsvOrTxt([self](bool ok) {
         if (!self || ok) return;
         self->ui_->backImg->show();
-        self->showOutcome(QStringLiteral("E404"), DataJobs::kImportFailed);
+        self->showOutcome(QStringLiteral("E404"));
     });
 }
 
@@ -453,7 +452,9 @@ void ManagerMainController::cancelTap() {
 
 void ManagerMainController::sureTap() {
     setResultPanelVisible(false);
-    if (shownCode_ != DataJobs::kSuccess) {
+    const bool anySuccess = signResult_ == DataJobs::kSuccess || isSucc_ == DataJobs::kSuccess ||
+                            isSucc2_ == DataJobs::kSuccess || isSucc4_ == DataJobs::kSuccess;
+    if (!anySuccess) {
         // Back to the same job, so that it can be started again.
         setOkPictures(sign_ == 3 && linkMode_ ? kOkStem : kStartStem);
         ui_->okBtn->setEnabled(true);

@@ -115,7 +115,7 @@ private:
     // The job's completion has come back: the window takes other jobs again.
     void jobEnded();
     void setJobControlsEnabled(bool enabled);
-    void showOutcome(const QString &picture, std::int32_t code);
+    void showOutcome(const QString &picture);
     // Progress text hidden, then the success or the failure picture by the job's code.
     void showJobOutcome(std::int32_t code, const QString &success, const QString &failure);
     void showAlert(const QString &code);
@@ -131,8 +131,6 @@ private:
     std::int32_t isSucc_ = 0;
     std::int32_t isSucc2_ = 0;
     std::int32_t isSucc4_ = 0;
-    // The code of the outcome shown now; Confirm goes back to the mode unless it is 200.
-    std::int32_t shownCode_ = 0;
     QString zfilePath_;
     QString alertStr_;
     QStringList fileList_;

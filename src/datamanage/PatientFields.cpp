@@ -179,9 +179,15 @@ std::optional<QString> PatientFields::decodeImportedText(const QByteArray &bytes
 }
 
 QStringList PatientFields::splitLines(const QString &text) {
-    for (const char *separator : {"\r\n", "\r", "\n"}) {
-        const QString sep = QString::fromLatin1(separator);
-        if (text.contains(sep)) return text.split(sep);
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n') continue;
+        lines.append(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') ++i;
+        start = i + 1;
     }
-    return {text};
+    lines.append(text.mid(start));
+    return lines;
 }

@@ -67,6 +67,7 @@ public:
     // characters beyond ASCII (or starts with the UTF-8 mark) is read as UTF-8, since read as
     // Shift-JIS it would store garbled names. Nothing when no encoding fits.
     static std::optional<QString> decodeImportedText(const QByteArray &bytes);
-    // Split at CR LF when the text holds one, else at CR, else at LF; else one line.
+    // Split at every line end, CR LF, LF or CR, even mixed in one text; no line end gives one
+    // line. A line end at the very end leaves an empty last line.
     static QStringList splitLines(const QString &text);
 };

@@ -124,9 +124,9 @@ QString ResultListFile::rowLine(const OCMCustomerComment &row) {
 ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool withBlankRows,
                                                   const CancelFlag &isCancel) {
     const std::optional<QList<OCMCustomerComment>> rows = getData(!withBlankRows, isCancel);
-    // A cancel is reported as such, not as a list with nothing in it.
-    if (!rows || cancelled(isCancel)) return outcomeOf(Status::Cancelled);
-    if (rows->isEmpty()) return outcomeOf(Status::Empty);
+    // A cancel while the rows are collected leaves nothing to list.
+    if (!rows || rows->isEmpty()) return outcomeOf(Status::Empty);
+    if (cancelled(isCancel)) return outcomeOf(Status::Cancelled);
 
     Outcome outcome;
     if (folder.isEmpty()) return outcomeOf(Status::Failed, outcome);

@@ -29,9 +29,9 @@ public:
 
     enum class Status {
         Written,    // isSucc4 200, picture "made_list"
-        Empty,      // nothing to list: alert "W311", no file written
+        Empty,      // nothing to list, also after a cancel while collecting: alert "W311"
         Failed,     // isSucc4 405, picture "E405"; an existing list stays as it was
-        Cancelled,  // stopped by the cancel flag; nothing written, the window shows its stop
+        Cancelled,  // stopped by the cancel flag after collecting; nothing written
     };
 
     struct Outcome {

@@ -160,13 +160,14 @@ void convertResult(XmlElement result, Layout layout) {
     }
 
     if (result.attributeCount() <= 1) {
-        const QDateTime utc = QDateTime::currentDateTimeUtc();
+        // Local time, as every date the program stores.
+        const QDateTime now = QDateTime::currentDateTime();
         const QString date = result.hasAttribute(QStringLiteral("date"))
                                  ? result.attribute(QStringLiteral("date"))
-                                 : utc.toString(QStringLiteral("yyyy-MM-dd"));
+                                 : cvx::DateFormatter(QStringLiteral("yyyy-MM-dd")).stringFromDate(now);
         const QString time = result.hasAttribute(QStringLiteral("time"))
                                  ? result.attribute(QStringLiteral("time"))
-                                 : utc.toString(QStringLiteral("HH:mm"));
+                                 : cvx::DateFormatter(QStringLiteral("HH:mm")).stringFromDate(now);
         result.setAttributes({{QStringLiteral("date"), date}, {QStringLiteral("time"), time}});
     }
 
@@ -221,6 +222,9 @@ std::pair<QString, QString> resultKey(const XmlElement &result) {
     return {result.attribute(QStringLiteral("date")), result.attribute(QStringLiteral("time"))};
 }
 
+const QStringList kRootAttributes{QStringLiteral("name"), QStringLiteral("birthday"), QStringLiteral("age"),
+                                  QStringLiteral("sex")};
+
 UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layout layout) {
     using R = UsbUtils::ConvertResult;
     if (!cvx::FileManager::fileExists(from)) return R::NothingToRead;
@@ -233,10 +237,8 @@ UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layo
     XmlElement root = doc->rootElement();
     if (root.attributeCount() < 4) {
         QList<cvx::XmlAttribute> attributes;
-        for (const char *name : {"name", "birthday", "age", "sex"}) {
-            const QString key = QString::fromLatin1(name);
+        for (const QString &key : kRootAttributes)
             attributes.append({key, root.hasAttribute(key) ? root.attribute(key) : QString("")});
-        }
         root.setAttributes(attributes);
     }
     dropNonElements(root);
@@ -255,6 +257,12 @@ UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layo
         // An unreadable local file is not replaced: its results would be lost.
         const std::optional<XmlDocument> local = XmlDocument::fromFile(to, XmlDocument::Option::Tidy);
         if (!local || local->rootElement().isNull()) return R::LocalUnreadable;
+        // A file of an older layout may lack the patient's details: the local ones stay.
+        for (const cvx::XmlAttribute &attribute : local->rootElement().attributes()) {
+            if (kRootAttributes.contains(attribute.name) && root.attribute(attribute.name).isEmpty() &&
+                !attribute.value.isEmpty())
+                root.setAttribute(attribute.name, attribute.value);
+        }
         const QList<XmlElement> localResults = elementChildren(local->rootElement());
         for (const XmlElement &mine : localResults) {
             const auto key = resultKey(mine);

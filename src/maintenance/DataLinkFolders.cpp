@@ -64,6 +64,7 @@ DataLinkFolders::Result DataLinkFolders::csvOk(const QString &pathText,
     if (pathText.isEmpty())
         return picture(btnTag_ == Folder::Input ? QStringLiteral("W306") : QStringLiteral("W305"));
     if (UsbUtils::isHaveMODE() == 0) return ofKind(Result::Kind::Nothing);
+    if (UsbUtils::isRefusedLinkFolder(pathText)) return picture(QStringLiteral("folder_refused"));
     if (btnTag_ == Folder::Output) {
         return UsbUtils::saveOutput(pathText) ? ofKind(Result::Kind::Close) : picture(kNotStored);
     }

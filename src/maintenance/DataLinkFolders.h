@@ -57,8 +57,9 @@ public:
     // (OUTPUT); outside a data-link mode nothing happens. OUTPUT is stored and the panel
     // closes. INPUT is stored and the import starts (Importing); its end reaches
     // `importFinished` on the main thread, Close or "E404", unless this object is gone by
-    // then. While that import runs a second OK does nothing. A folder that could not be
-    // stored gives "E403" and starts no import.
+    // then. While that import runs a second OK does nothing. A folder that may not serve the
+    // data link (UsbUtils::isRefusedLinkFolder) gives "folder_refused" and stores nothing; one
+    // that could not be stored gives "E403" and starts no import.
     Result csvOk(const QString &pathText, std::function<void(const Result &)> importFinished);
 
     // csvClear: stores an empty OUTPUT folder; "clear_success" in the taller result area

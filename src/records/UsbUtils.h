@@ -195,8 +195,8 @@ public:
     // [cvx_link] The check line of the link's current measurement.
     static QString spliceCheckRsvData(const QList<TYTestData> &records);
     // The same for a given device and pass.
-    static QString checkRsvDataLine(const QString &deviceNo, const QString &versionID, const TYEachTest &second,
-                                    const QList<TYTestData> &records);
+    static QString checkRsvDataLine(const QString &deviceNo, const QString &versionID,
+                                    const TYEachTest &second, const QList<TYTestData> &records);
     // ---- end of patient files, raw data line, check-measurement file -------------------
 
     // ---- Single-value settings (UsbUtils_Settings.cpp; isHaveMODE in link/UsbUtils_Mode.cpp)
@@ -217,17 +217,24 @@ public:
     // in milliseconds divided by 1000 when it lies from 1000 to 60000, else 10.
     static std::int32_t timeoutNum();
     // The data link's input or output folder: the text of the only /DATA/INPUT or
-    // /DATA/OUTPUT, untrimmed; "" with no element or several.
+    // /DATA/OUTPUT, untrimmed; "" with no element or several, and "" for a folder that
+    // isRefusedLinkFolder() refuses (noted once in Error.txt).
     static QString inputValue();
     static QString outputValue();
+    // A folder that may not serve the data link: the file-system root, the home folder, any
+    // folder holding the data folder, the data folder or a folder inside it (links resolved).
+    // The import deletes what it took from its INPUT folder; the results land in OUTPUT.
+    static bool isRefusedLinkFolder(const QString &path);
     // Replace the text of the only /DATA/INPUT or /DATA/OUTPUT ("" clears it) and write the
     // file back whole. False, and nothing written, when the file is missing or unreadable or
-    // holds no such element or several; false also when the write failed.
+    // holds no such element or several, or isRefusedLinkFolder() refuses the path; false also
+    // when the write failed.
     static bool saveInput(const QString &path);
     static bool saveOutput(const QString &path);
     // ---- end of single-value settings --------------------------------------------------
 
-    // ---- Data link (datamanage/UsbUtils_DataLink.cpp, library cvx_datamanage) ------------
+    // ---- Data link (datamanage/UsbUtils_DataLinkImport.cpp and UsbUtils_ResultCsv.cpp,
+    //      library cvx_datamanage) -----------------------------------------------------------
     // Defined above the shell: the shell reaches them through callbacks that the application
     // installs (e.g. AppDelegate::setDataLinkImport). Main thread.
 
@@ -294,7 +301,8 @@ public:
     // own layout to the current one: oldest (isOldData 1), old (2) or current (any other).
     // Chart positions and level words are recomputed from the raw data line with this
     // computer's calculation ranges. A local result and an imported one with the same date
-    // and time keep the local one; the file is written newest first. Results too short for
+    // and time keep the local one; a root detail (name, birthday, age, sex) that the imported
+    // file leaves empty keeps the local value; the file is written newest first. Results too short for
     // their layout are copied unconverted. Any thread; holds SettingsFiles::writeMutex()
     // around the read and write of the local file.
     enum class ConvertResult {

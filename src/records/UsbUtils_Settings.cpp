@@ -1,6 +1,14 @@
 // The single-value settings files: data-link mode and six-item switch, measuring time-out,
 // data-link folders.
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+#include <mutex>
+
+#include "platform/FileManager.h"
 #include "platform/Numbers.h"
+#include "records/AppDelegate.h"
 #include "records/NSStringExt.h"
 #include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
@@ -42,7 +50,49 @@ bool saveOnly(const QString &xpath, const QString &text) {
     return doc->save(path);
 }
 
+// The path with every link resolved, as far as it exists; the rest appended as written.
+QString resolved(const QString &path) {
+    QString head = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString tail;
+    while (!QFileInfo::exists(head) && head != QLatin1String("/")) {
+        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
+        tail = head.mid(slash) + tail;
+        head = slash > 0 ? head.left(slash) : QStringLiteral("/");
+    }
+    const QString canonical = QFileInfo(head).canonicalFilePath();
+    return QDir::cleanPath((canonical.isEmpty() ? head : canonical) + tail);
+}
+
+bool isInside(const QString &path, const QString &folder) {
+    return path == folder || path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + u'/');
+}
+
+// A stored folder that must not be used is passed over as if none were set, noted once.
+QString usableFolder(const QString &text, const char *key) {
+    if (!UsbUtils::isRefusedLinkFolder(text)) return text;
+    static std::mutex mutex;
+    static QSet<QString> noted;
+    const std::lock_guard<std::mutex> lock(mutex);
+    const QString what = QLatin1String(key) + u' ' + text;
+    if (!noted.contains(what)) {
+        noted.insert(what);
+        AppDelegate::shared().errorLog(
+            QStringLiteral("\nThe data-link %1 folder %2 holds the home or the data folder or lies in "
+                           "the data folder; it is not used\n")
+                .arg(QLatin1String(key), text));
+    }
+    return QStringLiteral("");
+}
+
 }  // namespace
+
+bool UsbUtils::isRefusedLinkFolder(const QString &path) {
+    if (path.trimmed().isEmpty()) return false;
+    const QString folder = resolved(path);
+    const QString data = resolved(SettingsFiles::dataFolder());
+    return folder == QLatin1String("/") || folder == resolved(cvx::FileManager::homeDirectory()) ||
+           isInside(data, folder) || isInside(folder, data);
+}
 
 std::int32_t UsbUtils::modeSetting() {
     const QString mode = NSStringExt::trim(firstText(kModeSetting, QStringLiteral("/DATA/MODE")));
@@ -65,15 +115,17 @@ std::int32_t UsbUtils::timeoutNum() {
 }
 
 QString UsbUtils::inputValue() {
-    return onlyText(QStringLiteral("/DATA/INPUT"));
+    return usableFolder(onlyText(QStringLiteral("/DATA/INPUT")), "INPUT");
 }
 QString UsbUtils::outputValue() {
-    return onlyText(QStringLiteral("/DATA/OUTPUT"));
+    return usableFolder(onlyText(QStringLiteral("/DATA/OUTPUT")), "OUTPUT");
 }
 
 bool UsbUtils::saveInput(const QString &path) {
+    if (isRefusedLinkFolder(path)) return false;
     return saveOnly(QStringLiteral("/DATA/INPUT"), path);
 }
 bool UsbUtils::saveOutput(const QString &path) {
+    if (isRefusedLinkFolder(path)) return false;
     return saveOnly(QStringLiteral("/DATA/OUTPUT"), path);
 }

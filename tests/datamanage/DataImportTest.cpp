@@ -103,7 +103,7 @@ TEST(DataImportTest, ExportThenImportIntoAnotherHomeMergesAsTheOtherComputerHadI
               "<DeleteBLD>0</DeleteBLD>\n</DATA>\n");
 }
 
-TEST(DataImportTest, ExportIntoTheDataFolderOrAnUnwritableFolderFailsAndKeepsAnEarlierExport) {
+TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLeftOut) {
     dataio::installDefaults();
     dataio::write(data("Customer/P1.xml"), dataio::patientFile("A", {}));
     EXPECT_EQ(DataExport::exportDataFolder(data("Customer")).isSucc, 403);
@@ -111,11 +111,18 @@ TEST(DataImportTest, ExportIntoTheDataFolderOrAnUnwritableFolderFailsAndKeepsAnE
     QTemporaryDir target;
     const QString earlier = target.path() + "/" + DataExport::exportFolderName();
     dataio::write(earlier + "/keep.txt", "earlier");
-    // In the six-item mode a patient file that cannot be read fails the export.
+    // In the six-item mode a patient file that cannot be read is left out and named; the rest
+    // is exported.
     dataio::write(data("ModeSetting.xml"), "<DATA><MODE>0</MODE><DeleteBLD>1</DeleteBLD></DATA>");
     dataio::write(data("Customer/P2.xml"), "<DATA><comment");
-    EXPECT_EQ(DataExport::exportDataFolder(target.path()).isSucc, 403);
-    EXPECT_EQ(read(earlier + "/keep.txt"), "earlier");
+    const DataExport::Outcome partial = DataExport::exportDataFolder(target.path());
+    EXPECT_EQ(partial.isSucc, 403);
+    EXPECT_EQ(partial.skipped, QStringList{"P2.xml"});
+    EXPECT_TRUE(QFile::exists(earlier + "/Customer/P1.xml"));
+    EXPECT_FALSE(QFile::exists(earlier + "/Customer/P2.xml"));
+    EXPECT_TRUE(read(QDir::homePath() + "/TransferLog/TransferLog_" +
+                     QDate::currentDate().toString("yyyyMMdd") + ".log")
+                    .contains("P2.xml"));
     QFile::remove(data("Customer/P2.xml"));
 
     // The same day again replaces the earlier export whole.
@@ -149,18 +156,21 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
     const auto before = dataio::snapshot(outside.path());
 
     const DataImport::Outcome outcome = DataImport::importDataFolder(chosen.path());
-    EXPECT_EQ(outcome.signResult, 200);
+    EXPECT_EQ(outcome.signResult, 404);  // files left out are reported
     EXPECT_EQ(dataio::snapshot(outside.path()), before);
     EXPECT_EQ(read(data("Customer/P1.xml")), read(victim));
     EXPECT_EQ(dataio::snapshot(data("Customer")).keys(), QStringList{"P1.xml"});
-    EXPECT_EQ(outcome.skipped.size(), 6) << outcome.skipped.join('\n').toStdString();
+    // Hidden files are passed over without a word.
+    EXPECT_EQ(outcome.skipped.size(), 4) << outcome.skipped.join('\n').toStdString();
 
     // The data folder itself is no folder to import.
     EXPECT_EQ(DataImport::importDataFolder(SettingsFiles::dataFolder()).signResult, 404);
 }
 
-// A cancelled or failed import leaves every file and tick as it was before it began.
-TEST(DataImportTest, CancelOrFailureLeavesTheDataFolderAsItWas) {
+// The import merges what it can: a cancel keeps what was merged, a folder holding only
+// Customer merges its patients and still fails, and a patient file that cannot be merged is
+// left out, named in the transfer log, and fails the import.
+TEST(DataImportTest, WhatWasMergedStaysMergedAndEverySkippedFileFailsTheImport) {
     dataio::installDefaults();
     dataio::write(data("Customer/P1.xml"),
                   dataio::patientFile("L", {dataio::currentResult("2020-01-01", "01:00", 1)}));
@@ -170,26 +180,42 @@ TEST(DataImportTest, CancelOrFailureLeavesTheDataFolderAsItWas) {
                       dataio::patientFile(name, {dataio::currentResult("2024-01-01", "01:00", 2)}));
     dataio::write(chosen.path() + "/HisSetting.xml",
                   "<r><g name=\"hospital\"><hospital1 select=\"1\">新</hospital1></g></r>");
-    const auto files = dataio::snapshot(SettingsFiles::dataFolder());
     const QVariant hos1 = defaults().objectForKey("hos1");
 
     std::atomic<bool> cancel{false};
-    DataImport::setAfterFileHookForTesting([&cancel](const QString &name) {
-        if (name == "P2.xml") cancel = true;
+    QStringList taken;
+    DataImport::setAfterFileHookForTesting([&](const QString &name) {
+        taken.append(name);
+        cancel = taken.size() == 2;
     });
     DataImport::Outcome outcome = DataImport::importDataFolder(chosen.path(), &cancel);
     DataImport::setAfterFileHookForTesting({});
     EXPECT_TRUE(outcome.cancelled);
     EXPECT_EQ(outcome.signResult, 404);
-    EXPECT_EQ(dataio::snapshot(SettingsFiles::dataFolder()), files);
-
-    // Only Customer and no settings file: reported as failed, so nothing stays merged.
+    EXPECT_EQ(dataio::snapshot(data("Customer")).size(), taken.contains("P1.xml") ? 2 : 3);
     QFile::remove(chosen.path() + "/HisSetting.xml");
+    EXPECT_EQ(defaults().objectForKey("hos1"), hos1);  // settings come after the patients
+
     outcome = DataImport::importDataFolder(chosen.path());
     EXPECT_EQ(outcome.signResult, 404);
     EXPECT_EQ(outcome.alertStr, "インポート対象ファイルがありません。");
-    EXPECT_EQ(dataio::snapshot(SettingsFiles::dataFolder()), files);
-    EXPECT_EQ(defaults().objectForKey("hos1"), hos1);
+    EXPECT_EQ(dataio::snapshot(data("Customer")).size(), 3);
+    EXPECT_EQ(read(data("Customer/P1.xml")),
+              dataio::patientFile("P1", {dataio::currentResult("2024-01-01", "01:00", 2),
+                                         dataio::currentResult("2020-01-01", "01:00", 1)}));
+
+    // An unreadable imported file and an unreadable local one: the rest is merged.
+    dataio::write(chosen.path() + "/USBSetting.xml", read(data("USBSetting.xml")));
+    dataio::write(chosen.path() + "/Customer/P4.xml", "<DATA><comment");
+    dataio::write(data("Customer/P3.xml"), "<DATA><comment");
+    dataio::write(chosen.path() + "/Customer/P5.xml", dataio::patientFile("P5", {}));
+    outcome = DataImport::importDataFolder(chosen.path());
+    EXPECT_EQ(outcome.signResult, 404);
+    EXPECT_EQ(outcome.skipped.size(), 2) << outcome.skipped.join('\n').toStdString();
+    EXPECT_TRUE(QFile::exists(data("Customer/P5.xml")));
+    EXPECT_TRUE(read(QDir::homePath() + "/TransferLog/TransferLog_" +
+                     QDate::currentDate().toString("yyyyMMdd") + ".log")
+                    .contains("Import: 2 patient file(s) skipped"));
 }
 
 TEST(DataImportTest, CheckFileIsCopiedOrMergedNewestFirstWithoutRepeats) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include "datamanage/DataLinkImport.h"
 #include "datamanage/PatientFields.h"
@@ -9,13 +11,25 @@
 #include "link/UsbManager.h"
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
+#include "records/SettingsFiles.h"
 #include "records/SettingsFixture.h"
 #include "records/UsbUtils.h"
 
 namespace {
 
 using cvx::FileManager;
+
+// The session caches the data-link mode of the home it read first; each test has a home of its
+// own, so each starts without that cache.
+class FreshSession : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo &) override { UsbManager::resetSharedForTesting(); }
+};
+const bool kFreshSession = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshSession);
+    return true;
+}();
 
 QString home(const QString &relative) {
     return FileManager::homeDirectory() + u'/' + relative;
@@ -101,24 +115,40 @@ TEST_F(DataLinkImportTest, Mode3TakesACsvWholeAndATxtByLineAndKeepsAFileWithABad
     const QString result = QStringLiteral("<comment date=\"2024-01-02\" time=\"10:00\"></comment>");
     settingsfixture::installText("Customer/12345.xml",
                                  "<DATA name=\"old\" extra=\"x\">" + result + "</DATA>");
-    EXPECT_EQ(runImport(), true);
-    // 12345.csv names the patient by its file name; visits.txt stays for its empty line.
+    // visits.txt stays for its empty line, which fails the run.
+    EXPECT_EQ(runImport(), false);
+    // 12345.csv names the patient by its file name.
     EXPECT_EQ(patient("12345"), root("山田太郎", "1980-01-01", "0") + "\n    " + result + "\n</DATA>\n");
     EXPECT_EQ(patient("A001"), patientFile("佐藤花子", "1990-02-15", "1"));
     EXPECT_EQ(patient("A002"), patientFile("鈴木,一", "1975-03-09", "2"));
     EXPECT_EQ(inputFiles(), QStringList{"visits.txt"});
+    const QString kept = "Not imported," + input() + "/visits.txt,1 record(s) rejected,20240506 070809";
     EXPECT_EQ(transferLog(),
               QStringList({"", "12345,山田太郎 ,20240506 070809", "A001,佐藤花子 ,20240506 070809",
-                           "A002,鈴木,一 ,20240506 070809"}));
+                           "A002,鈴木,一 ,20240506 070809", kept}));
+
+    // A correction made since survives the next launch: the file left there is not applied
+    // again while it is unchanged, and is read again once it changes.
+    settingsfixture::installText("Customer/A001.xml", patientFile("佐藤花", "1990-02-15", "1"));
+    EXPECT_EQ(runImport(), true);
+    EXPECT_EQ(patient("A001"), patientFile("佐藤花", "1990-02-15", "1"));
+    QFile visits(input() + "/visits.txt");
+    ASSERT_TRUE(visits.open(QIODevice::Append));
+    visits.write("\r\n");
+    visits.close();
+    EXPECT_EQ(runImport(), false);
+    EXPECT_EQ(patient("A001"), patientFile("佐藤花子", "1990-02-15", "1"));
 }
 
 TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
     linkTo(4, "mode4");
-    EXPECT_EQ(runImport(), true);
+    // Both files end in a block cut short: they stay, and the run fails.
+    EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("B100"), patientFile("高橋一郎", "1965-12-31", "0"));
     EXPECT_EQ(patient("B200"), patientFile("伊藤", "2000-03-01", "1"));
-    EXPECT_EQ(inputFiles(), QStringList{"short.txt"});
-    EXPECT_EQ(transferLog(), QStringList({"", "B100,高橋一郎 ,20240506070809", "B200,伊藤 ,20240506070809"}));
+    EXPECT_EQ(inputFiles(), QStringList({"short.txt", "sub/blocks.txt"}));
+    EXPECT_EQ(transferLog().filter("record(s) rejected").size(), 2);
+    EXPECT_EQ(transferLog().filter("20240506070809").size(), 4);
 }
 
 TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
@@ -130,7 +160,7 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::customerFolder()));
 
     setMode(5);
-    EXPECT_EQ(runImport(), true);
+    EXPECT_EQ(runImport(), false);  // files stay: rejected records, undecodable text
 
     EXPECT_EQ(patient("D1"), patientFile("田中 次郎", "1980-01-01", "1"));
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("D1_remark"), "再来院");
@@ -143,7 +173,60 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     // Hostile chart numbers write nothing; the refused one is noted in the error log.
     EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 4);
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
-    EXPECT_EQ(transferLog().size(), 5);  // four patients and the empty last line
+    EXPECT_EQ(transferLog().filter("Not imported").size(), 3);
+    EXPECT_EQ(transferLog().size(), 8);  // four patients, three files kept, the empty last line
+}
+
+// Every line end ends a line, even mixed in one file.
+TEST_F(DataLinkImportTest, MixedLineEndsSplitEveryRecord) {
+    linkTo(5);
+    drop("mixed.csv", "E1,a,b,,M,r1\r\nE2,c,d,,F,r2\nE3,e,f,,M,r3\rE4,g,h,,F,r4\r\n");
+    EXPECT_EQ(runImport(), true);
+    for (const char *chartNo : {"E1", "E2", "E3", "E4"})
+        EXPECT_TRUE(FileManager::fileExists(UsbUtils::getXmlPath(chartNo))) << chartNo;
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("E1_remark"), "r1");
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("E3_remark"), "r3");
+    EXPECT_TRUE(inputFiles().isEmpty());
+}
+
+// The walk takes regular files only: hidden files and folders and links are not touched, and
+// a folder that holds the data folder (the home folder) is never read at all.
+TEST_F(DataLinkImportTest, HiddenEntriesLinksAndTheHomeFolderAreNotTouched) {
+    linkTo(5);
+    const QByteArray valid = "X9,a,b,,M,\n";
+    ASSERT_TRUE(QDir().mkpath(input() + "/.cache"));
+    drop(".cache/todo.csv", valid);
+    drop(".hidden.csv", valid);
+    QTemporaryDir outside;
+    ASSERT_TRUE(FileManager::writeAtomically(outside.path() + "/todo.csv", valid));
+    ASSERT_TRUE(QFile::link(outside.path() + "/todo.csv", input() + "/link.csv"));
+    ASSERT_TRUE(QFile::link(outside.path(), input() + "/linked"));
+    EXPECT_EQ(runImport(), true);
+    EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("X9")));
+    EXPECT_TRUE(FileManager::fileExists(input() + "/.cache/todo.csv"));
+    EXPECT_TRUE(FileManager::fileExists(input() + "/.hidden.csv"));
+    EXPECT_TRUE(FileManager::fileExists(outside.path() + "/todo.csv"));
+
+    for (const QString &refused :
+         {FileManager::homeDirectory(), FileManager::homeDirectory() + "/", QString("/"),
+          SettingsFiles::dataFolder(), SettingsFiles::dataFolder() + "/Customer"}) {
+        SCOPED_TRACE(refused.toStdString());
+        EXPECT_TRUE(UsbUtils::isRefusedLinkFolder(refused));
+        EXPECT_FALSE(UsbUtils::saveInput(refused));
+        EXPECT_FALSE(UsbUtils::saveOutput(refused));
+    }
+    EXPECT_FALSE(UsbUtils::isRefusedLinkFolder(input()));
+    ASSERT_TRUE(QDir().mkpath(home("Documents")));
+    drop("../Documents/todo.csv", valid);
+    settingsfixture::installText("DataTransfer.xml",
+                                 QStringLiteral("<DATA><INPUT>%1</INPUT><OUTPUT>%1</OUTPUT></DATA>")
+                                     .arg(FileManager::homeDirectory()));
+    EXPECT_EQ(UsbUtils::inputValue(), "");
+    EXPECT_EQ(UsbUtils::outputValue(), "");
+    EXPECT_EQ(runImport(), std::nullopt);  // no usable folder: nothing starts
+    EXPECT_TRUE(FileManager::fileExists(home("Documents/todo.csv")));
+    EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("X9")));
+    EXPECT_EQ(text(home("Error.txt")).count("is not used"), 2);  // noted once for each
 }
 
 TEST_F(DataLinkImportTest, OverlappingStartsRunOneAfterTheOther) {
@@ -169,7 +252,7 @@ TEST_F(DataLinkImportTest, AFileThatGrowsOrIsTooLargeStaysForTheNextImport) {
     drop("big.csv", "");
     ASSERT_TRUE(QFile::resize(input() + "/big.csv", PatientFields::kMaxInputFileSize + 1));
 
-    EXPECT_EQ(runImport(), false);
+    EXPECT_EQ(runImport(), false);  // too large
     EXPECT_TRUE(FileManager::fileExists(UsbUtils::getXmlPath("G1")));
     EXPECT_EQ(inputFiles(), QStringList({"big.csv", "growing.csv"}));
     EXPECT_TRUE(text(home("Error.txt")).contains("too large"));

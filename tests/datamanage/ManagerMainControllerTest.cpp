@@ -9,6 +9,7 @@
 #include "link/UsbManager.h"
 #include "platform/FileManager.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 #include "records/SettingsFixture.h"
 #include "records/UsbUtils.h"
 #include "shell/kit/BBTime.h"
@@ -120,13 +121,26 @@ TEST_F(ManagerMainControllerTest, JobsRunWithTheChosenFolderAndShowTheirOutcome)
     EXPECT_EQ(FileManager::contentsOfDirectory(exports).size(), 1);
     click(controller->sureButton());
 
-    // A folder without patient data fails, and Confirm goes back to the same job even though
-    // the export before succeeded.
+    // A folder without patient data fails; Confirm goes back to no mode, since the export
+    // before left its 200. In a fresh window it goes back to the same job.
     run(controller->inputButton(), folder("empty"));
     EXPECT_EQ(controller->signPicture(), "E404");
     click(controller->sureButton());
+    EXPECT_FALSE(controller->backImg()->isVisible());
+    open();
+    run(controller->inputButton(), folder("empty"));
+    click(controller->sureButton());
     EXPECT_TRUE(controller->backImg()->isVisible());
     EXPECT_TRUE(controller->okButton()->isEnabled());
+
+    // Only Customer: the patients are merged, and the import still fails.
+    folder("only/Customer");
+    ASSERT_TRUE(
+        FileManager::writeAtomically(FileManager::homeDirectory() + "/only/Customer/3003.xml", kPatient));
+    run(controller->inputButton(), FileManager::homeDirectory() + "/only");
+    EXPECT_EQ(controller->signPicture(), "E404");
+    EXPECT_TRUE(FileManager::fileExists(settingsfixture::dataPath("Customer/3003.xml")));
+    click(controller->sureButton());
 
     const QString list = FileManager::homeDirectory() + "/list.csv";
     ASSERT_TRUE(FileManager::writeAtomically(list, "2002,Taro,Suzuki,1990/1/2,M,\n"));
@@ -135,11 +149,13 @@ TEST_F(ManagerMainControllerTest, JobsRunWithTheChosenFolderAndShowTheirOutcome)
     EXPECT_TRUE(FileManager::fileExists(settingsfixture::dataPath("Customer/2002.xml")));
 }
 
-TEST_F(ManagerMainControllerTest, OkWithoutAPathWarns) {
+TEST_F(ManagerMainControllerTest, OkWithoutAPathWarnsAndResetsTheSelectionKeys) {
+    cvx::UserDefaults::standard().setObject(QStringLiteral("ticked before"), "ztotal");
     click(controller->inputButton());
     click(controller->okButton());
     EXPECT_EQ(controller->signPicture(), "W306");
     EXPECT_EQ(controller->signResult(), 306);
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("ztotal"), "");
     click(controller->sureButton());
     EXPECT_TRUE(controller->okButton()->isVisible());
 

@@ -72,13 +72,15 @@ TEST(ResultListFileTest, OutcomesWithoutAList) {
     EXPECT_EQ(refused.unencodable, QStringList({"12"}));
     EXPECT_EQ(written(), before);
 
-    // A cancel while the rows are collected or written ends without a file and without "W311".
-    for (int pollsBeforeCancel : {0, 8, 12}) {
+    // A cancel while the rows are collected leaves nothing to list ("W311"); one while they
+    // are written ends without a file and without "W311".
+    for (const auto &[pollsBeforeCancel, status] :
+         {std::pair{0, Status::Empty}, {8, Status::Empty}, {12, Status::Cancelled}}) {
         FileManager::removeItem(outFolder());
         int polls = 0;
         const auto outcome =
             ResultListFile::writeList(outFolder(), false, [&] { return polls++ >= pollsBeforeCancel; });
-        EXPECT_EQ(outcome.status, Status::Cancelled) << pollsBeforeCancel;
+        EXPECT_EQ(outcome.status, status) << pollsBeforeCancel;
         EXPECT_FALSE(FileManager::fileExists(outFolder() + "/検査結果一覧.xls"));
     }
 }
