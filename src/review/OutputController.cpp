@@ -396,6 +396,11 @@ void OutputController::loadPatient(LoadKind kind) {
     resultIndexAry_.clear();
     if (kind != LoadKind::FirstHit) clearNameFields();
 
+    // A number typed in another letter case opens the file found, under the file's own name.
+    if (kind == LoadKind::NumberSearch) {
+        const QString stored = entry::storedChartNumber(ui.noTxtFid->text());
+        if (stored != ui.noTxtFid->text()) putChartNumber(stored);
+    }
     const QString chartNo = ui.noTxtFid->text();
     resultInfo_.custInfo().setCustomerNo(chartNo);
     noStr_ = chartNo;

@@ -43,14 +43,18 @@ TEST(DataLinkFolders, OkAndClearStoreTheOutputFolder) {
     for (const Case &c : {Case{"3", "", "W306", "/out", Folder::Input, Kind::Picture},
                           Case{"4", "", "W305", "/out", Folder::Output, Kind::Picture},
                           Case{"0", "/new", "", "/out", Folder::Output, Kind::Nothing},
+                          // The home folder holds the data folder: refused, nothing stored.
+                          Case{"3", QDir::homePath(), "folder_refused", "/out", Folder::Input, Kind::Picture},
+                          Case{"4", QDir::homePath() + "/.Corvadenix/Customer", "folder_refused", "/out",
+                               Folder::Output, Kind::Picture},
                           Case{"5", "/new", "", "/new", Folder::Output, Kind::Close}}) {
         SCOPED_TRACE(c.picture.toStdString() + c.mode.toStdString());
         setUpFiles(c.mode);
         DataLinkFolders folders;
         folders.showCsvView(c.folder);
         const DataLinkFolders::Result result = folders.csvOk(c.text, {});
-        EXPECT_EQ(std::tuple(result.kind, result.picture, UsbUtils::outputValue()),
-                  std::tuple(c.kind, c.picture, c.stored));
+        EXPECT_EQ(std::tuple(result.kind, result.picture, UsbUtils::outputValue(), UsbUtils::inputValue()),
+                  std::tuple(c.kind, c.picture, c.stored, QStringLiteral("/in")));
     }
 
     DataLinkFolders folders;

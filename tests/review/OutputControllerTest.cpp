@@ -101,6 +101,7 @@ TEST(OutputController, FindsPatientsByNumberOrNameWithTheRightMessage) {
     };
     const Case cases[] = {
         {"A-100", "", "", {}, "A-100", 2, nullptr, false},
+        {"a-100", "", "", {}, "A-100", 2, nullptr, false},        // the file found, by its own name
         {"", "山田", "", {"A-100"}, "A-100", 3, nullptr, false},  // every result of a first hit
         {"", "山", "子", {"A-100"}, "A-100", 3, nullptr, false},
         // B-200 comes first but has no result: the second hit is loaded as a number search.

@@ -112,7 +112,7 @@ SearchResult searchPatients(const QString &chartNo, const QString &firstName, co
 
     const QString folder = UsbUtils::customerFolder();
     QStringList entries;
-    bool hit = false;
+    QString hit;
     for (const QString &entry : cvx::FileManager::subpaths(folder)) {
         if (cvx::FileManager::pathExtension(entry) != kXmlExtension || entry == kCheckFileStem + kXmlSuffix)
             continue;
@@ -121,21 +121,22 @@ SearchResult searchPatients(const QString &chartNo, const QString &firstName, co
         const QString stem =
             cvx::FileManager::deletingPathExtension(cvx::FileManager::lastPathComponent(entry));
         if (!chartNo.isEmpty() && stem.compare(chartNo, Qt::CaseInsensitive) == 0) {
-            hit = true;
+            hit = entry;
             break;
         }
     }
 
     if (!chartNo.isEmpty()) {
-        if (!hit) {
+        if (hit.isNull()) {
             result.message = QStringLiteral("W301");
         } else {
-            // The file of the typed name, which differs from the one found where case counts.
-            const QString path = UsbUtils::getXmlPath(chartNo);
-            if (!path.isNull() && cvx::FileManager::fileExists(path)) {
-                const std::optional<cvx::XmlDocument> doc = readPatientFile(path);
-                result.shown = recordFromFile(orNull(doc), chartNo, mode);
-            }
+            // The file found, under its own name: where case counts, the typed name would name
+            // no file, or another patient's.
+            const std::optional<cvx::XmlDocument> doc =
+                readPatientFile(cvx::FileManager::appendingPathComponent(folder, hit));
+            result.shown = recordFromFile(
+                orNull(doc),
+                cvx::FileManager::deletingPathExtension(cvx::FileManager::lastPathComponent(hit)), mode);
         }
     } else {
         for (const QString &entry : entries) {
@@ -156,6 +157,20 @@ SearchResult searchPatients(const QString &chartNo, const QString &firstName, co
 
     cvx::FileManager::createDirectory(folder);
     return result;
+}
+
+QString storedChartNumber(const QString &chartNo) {
+    const QString path = UsbUtils::getXmlPath(chartNo);
+    if (path.isNull() || cvx::FileManager::fileExists(path)) return chartNo;
+    QStringList names = cvx::FileManager::contentsOfDirectory(UsbUtils::customerFolder());
+    names.sort();
+    for (const QString &name : names) {
+        if (cvx::FileManager::pathExtension(name) != kXmlExtension) continue;
+        const QString stem = cvx::FileManager::deletingPathExtension(name);
+        if (stem.compare(chartNo, Qt::CaseInsensitive) == 0 && UsbUtils::isSafeChartNumber(stem, true))
+            return stem;
+    }
+    return chartNo;
 }
 
 bool saveCustInfo(const OCMCustInfo &info) {

@@ -48,11 +48,16 @@ struct SearchResult {
 };
 
 // The search button: a chart number typed finds the file whose name matches it ignoring case
-// and shows the file of the typed name (nothing where the file system tells case apart and
-// no such file exists); otherwise every patient file whose names contain the typed ones
-// (case counts) is a match and the first is shown. The Customer folder is made when missing.
+// and shows that file, with its own name as the chart number; otherwise every patient file
+// whose names contain the typed ones (case counts) is a match and the first is shown. The
+// Customer folder is made when missing.
 SearchResult searchPatients(const QString &chartNo, const QString &firstName, const QString &lastName,
                             int mode);
+
+// The chart number of the patient file that `chartNo` names: itself when its file exists,
+// else the name of a file in the Customer folder that differs from it only in letter case
+// (the first in name order), else itself.
+QString storedChartNumber(const QString &chartNo);
 
 // Writes the patient's root record: Customer/<chart number>.xml gets exactly the attributes
 // name, birthday, age and sex (its results stay); a new file is declared version 1.0, UTF-8,
