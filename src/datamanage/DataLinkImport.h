@@ -7,8 +7,12 @@
 // The data link's patient import: the linked program drops patient files into the input folder
 // ("/DATA/INPUT" of "DataTransfer.xml"); in modes 3, 4 and 5 each file of the mode's layout is
 // read, its patients are stored in their patient files, one transfer-log line is written per
-// stored patient, and the file is removed once every record in it was stored. A file that is
-// not wholly stored stays in the folder and is read again by the next import.
+// stored patient, and the file is removed once every record in it was stored. Only regular
+// files are read; hidden entries and links are passed over. A file that stays in the folder
+// (a record rejected) is remembered in the data folder by size, time and content hash and is
+// not applied again until its content changes; a file with a patient that could not be stored
+// is tried again. Every file that was not wholly imported fails the run and is named in the
+// transfer log.
 //
 // Imports run one after another on a worker thread of their own, never two at once: the
 // start-up and the patient-entry button may both start one.
@@ -28,8 +32,9 @@ public:
     // mode again and runs its procedure on the folder. Nothing when the mode is none of 3, 4, 5.
     static std::optional<bool> importFolder(const QString &folder);
 
-    // One mode's procedure on the folder and its subfolders. True when a file was imported and
-    // removed, or when no file of the mode's extensions was found.
+    // One mode's procedure on the folder and its subfolders. True when every file read was
+    // wholly imported (also when there was none); false when a record was rejected, a file
+    // could not be read or a patient could not be stored.
     static bool loadAndSaveMode3WithPath(const QString &folder);
     static bool loadAndSaveMode4WithPath(const QString &folder);
     static bool loadAndSaveMode5WithPath(const QString &folder);

@@ -98,6 +98,7 @@ TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
         {"1,a,b,,m,\r\n2,a,b,,F, ", {1}},                           // lower-case sex
         {"1,aaaaaaaaaaaaaaaa,b,,M,", {1}},                          // 16-character name
         {"1,a,b,1980.1.1,M,\n2,a,b,1980/2/30,,", {1, 2}},           // dot separators, no such day
+        {"1,a,b,,M,\r\n2,a,b,,F,\n3,a,b,,X,\r4,a,b,,M,", {3}},      // mixed line ends
         {"Check_Measure_Result,a,b,,M,", {1}},
         {"../x,a,b,,M,\r1234567890123456789012345678901,a,b,,,", {1, 2}},
         {"1,a,b,,M,,", {1}},  // a comma in the remark makes seven fields
