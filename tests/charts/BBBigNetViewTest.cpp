@@ -50,13 +50,15 @@ TEST(BBBigNetViewTest, PolygonsPlaceValuesBetweenTheRings) {
           {13.514, 118.85},
           {101.559, 188.657}}},
         {6, {"50", "50", "30", "99", "40", "abc", "-5"}, {{150, 220}, {210.62, 185}, {150, 90}}},
+        {0, {"120", "50", "30", "0", "-5", "120", " 42x"}, {{150, 290}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.isSix);
         BBBigNetView view;
         view.setIsSix(c.isSix), view.setIsDraw(1), view.setDigiAry(c.values), view.setIsDrawTwo(1);
         view.setData2(storedResult({"45", "45", "55", "45", "45", "45", QString()}));
-        const QImage image = renderChart(view, kPage, QStringLiteral("big_%1").arg(c.isSix));
+        const QImage image =
+            renderChart(view, kPage, QStringLiteral("big_%1_%2").arg(c.isSix).arg(c.values[0]));
         for (QPointF v : c.vertices) EXPECT_TRUE(colourNear(image, v, kCurrent)) << v.x() << "," << v.y();
         EXPECT_TRUE(colourNear(image, {150, 215}, kEarlier));
         EXPECT_EQ(view.digiSubAry(), QStringList({"45", "45", "55", "45", "45", "45", ""}));
