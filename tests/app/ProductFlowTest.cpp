@@ -278,6 +278,9 @@ TEST(ProgramCopies, SecondOnOneDataFolderRefusesAndTouchesNothing) {
     EXPECT_TRUE(
         cvx::FileLock(lockFile, cvx::FileLock::Kind::File, cvx::FileLock::Mode::Try).isHeldElsewhere());
     const QMap<QString, QByteArray> before = homeSnapshot();
+    // A fresh home: the folder made to hold the lock file is no earlier data to back up.
+    EXPECT_TRUE(std::none_of(before.keyBegin(), before.keyEnd(),
+                             [](const QString &path) { return path.startsWith(".Corvadenix_"); }));
 
     QProcess second;
     second.setProcessEnvironment(environment);
