@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <atomic>
@@ -74,7 +73,7 @@ std::optional<cvx::XmlDocument> readPatientFile(const QString &path) {
 // Converts each piece to code page 932 and appends it to the file.
 class Cp932Writer {
 public:
-    Cp932Writer(QSaveFile &file, SendDataCsv::Report &report) : file_(file), report_(report) {}
+    Cp932Writer(cvx::AtomicFile &file, SendDataCsv::Report &report) : file_(file), report_(report) {}
 
     bool write(const QString &text) {
         const std::optional<QByteArray> bytes =
@@ -86,7 +85,7 @@ public:
             report_.error = QStringLiteral("no CP932 converter");
             return false;
         }
-        if (file_.write(*bytes) != bytes->size()) {
+        if (!file_.write(*bytes)) {
             report_.error = file_.errorString();
             return false;
         }
@@ -94,7 +93,7 @@ public:
     }
 
 private:
-    QSaveFile &file_;
+    cvx::AtomicFile &file_;
     SendDataCsv::Report &report_;
 };
 
@@ -230,9 +229,8 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
     }
 
     // Unless committed, the temporary file goes with this object.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) return failed(report, file.errorString());
+    cvx::AtomicFile file(path);
+    if (!file.open()) return failed(report, file.errorString());
     Cp932Writer writer(file, report);
 
     QString text;

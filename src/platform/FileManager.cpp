@@ -251,44 +251,88 @@ bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, 
 
 bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, Durability durability,
                                   QString *error) {
-    const auto fail = [error](int err) {
-        if (error) *error = QString::fromLocal8Bit(std::strerror(err));
-        return false;
-    };
-    if (path.isEmpty()) return fail(ENOENT);
-    const QByteArray target = QFile::encodeName(writeTarget(path));
+    AtomicFile file(path);
+    const bool written = file.open() && file.write(bytes) && file.commit(durability);
+    if (!written && error) *error = file.errorString();
+    return written;
+}
+
+AtomicFile::AtomicFile(const QString &path) : path_(path) {}
+
+AtomicFile::~AtomicFile() {
+    if (fd_ >= 0 || !temporary_.isEmpty()) abandon(0);
+}
+
+bool AtomicFile::fail(int err) {
+    error_ = err;
+    return false;
+}
+
+bool AtomicFile::abandon(int err) {
+    if (fd_ >= 0) fileio::calls().close(fd_);
+    fd_ = -1;
+    if (!temporary_.isEmpty()) ::unlink(temporary_.constData());
+    temporary_.clear();
+    buffer_.clear();
+    return err ? fail(err) : false;
+}
+
+bool AtomicFile::open() {
+    if (fd_ >= 0 || error_) return fail(error_ ? error_ : EBUSY);
+    if (path_.isEmpty()) return fail(ENOENT);
+    target_ = QFile::encodeName(writeTarget(path_));
     struct stat existing {};
-    const bool exists = ::stat(target.constData(), &existing) == 0;
+    const bool exists = ::stat(target_.constData(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) return fail(EISDIR);
-    if (exists && ::access(target.constData(), W_OK) != 0) return fail(errno);
+    if (exists && ::access(target_.constData(), W_OK) != 0) return fail(errno);
 
     const fileio::Calls &io = fileio::calls();
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = target + '.' + randomSuffix();
-        fd = io.open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temporary_ = target_ + '.' + randomSuffix();
+        fd_ = io.open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return fail(errno);
-    const auto abandon = [&](int err) {
-        if (fd >= 0) io.close(fd);
-        ::unlink(temporary.constData());
-        return fail(err);
-    };
+    if (fd_ < 0) {
+        temporary_.clear();
+        return fail(errno);
+    }
     // The file stays writable for its owner, who is writing it. Best effort: a file system
     // without permissions still takes the data.
-    if (exists) (void)::fchmod(fd, (existing.st_mode & 07777) | S_IWUSR);
-    if (!writeAll(io, fd, bytes)) return abandon(errno);
-    if (durability == Durability::Synced && io.fsync(fd) != 0) return abandon(errno);
-    const int closed = io.close(fd);
-    fd = -1;  // closed even when close reports an error
+    if (exists) (void)::fchmod(fd_, (existing.st_mode & 07777) | S_IWUSR);
+    return true;
+}
+
+bool AtomicFile::write(const QByteArray &bytes) {
+    if (fd_ < 0) return fail(error_ ? error_ : EBADF);
+    buffer_.append(bytes);
+    return buffer_.size() < kBufferSize || flushBuffer();
+}
+
+bool AtomicFile::flushBuffer() {
+    const bool written = writeAll(fileio::calls(), fd_, buffer_);
+    if (!written) return abandon(errno);
+    buffer_.clear();
+    return true;
+}
+
+bool AtomicFile::commit(Durability durability) {
+    if (fd_ < 0) return fail(error_ ? error_ : EBADF);
+    const fileio::Calls &io = fileio::calls();
+    if (!flushBuffer()) return false;
+    if (durability == Durability::Synced && io.fsync(fd_) != 0) return abandon(errno);
+    const int closed = io.close(fd_);
+    fd_ = -1;  // closed even when close reports an error
     if (closed != 0) return abandon(errno);
-    if (io.rename(temporary.constData(), target.constData()) != 0) return abandon(errno);
+    if (io.rename(temporary_.constData(), target_.constData()) != 0) return abandon(errno);
+    temporary_.clear();
     // The new contents are in place and their data synced; the folder's sync only makes the
     // rename itself survive a power cut, and some file systems cannot sync a folder at all.
-    if (durability == Durability::Synced) syncFolder(io, folderOf(target));
+    if (durability == Durability::Synced) syncFolder(io, folderOf(target_));
     return true;
+}
+
+QString AtomicFile::errorString() const {
+    return error_ ? QString::fromLocal8Bit(std::strerror(error_)) : QString();
 }
 
 bool FileManager::syncFileSystem(const QString &path) {

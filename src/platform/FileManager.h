@@ -67,4 +67,34 @@ public:
     static QString appendingPathComponent(const QString &path, const QString &component);
 };
 
+// A file written piece by piece and put in place whole by commit(), as
+// FileManager::writeAtomically does; pieces are buffered. Any failure ends the write: the
+// temporary file is removed, every later call fails and errorString() says why. A file that is
+// not committed is removed when the object goes.
+class AtomicFile {
+public:
+    explicit AtomicFile(const QString &path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    bool open();
+    bool write(const QByteArray &bytes);
+    bool commit(Durability durability = Durability::Synced);
+    QString errorString() const;
+
+private:
+    static constexpr qsizetype kBufferSize = 64 * 1024;
+    bool fail(int err);
+    bool abandon(int err);
+    bool flushBuffer();
+
+    QString path_;
+    QByteArray target_;
+    QByteArray temporary_;
+    QByteArray buffer_;
+    int fd_ = -1;
+    int error_ = 0;
+};
+
 }  // namespace cvx

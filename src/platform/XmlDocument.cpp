@@ -38,12 +38,41 @@ public:
     QByteArray text;
 };
 
+// Levels of elements below `node`, counting `node` itself when it is an element; stops
+// counting once past the limit.
+int elementDepth(pugi::xml_node node) {
+    int deepest = 0;
+    int depth = node.type() == pugi::node_element ? 1 : 0;
+    pugi::xml_node current = node.first_child();
+    if (!current) return depth;
+    ++depth;
+    while (current && current != node) {
+        if (current.type() == pugi::node_element) deepest = std::max(deepest, depth);
+        if (deepest > XmlDocument::kMaxDepth) return deepest;
+        if (current.first_child()) {
+            current = current.first_child();
+            ++depth;
+            continue;
+        }
+        while (current != node && !current.next_sibling()) {
+            current = current.parent();
+            --depth;
+        }
+        if (current != node) current = current.next_sibling();
+    }
+    return std::max(deepest, node.type() == pugi::node_element ? 1 : 0);
+}
+
 QByteArray serialize(pugi::xml_node node) {
     ByteWriter writer;
+    // Indentation grows with the depth, so a tree deeper than any file may be is written
+    // without it: the output stays in proportion to the tree.
+    const unsigned format =
+        elementDepth(node) > XmlDocument::kMaxDepth ? kFormat | pugi::format_raw : kFormat;
     if (node.type() == pugi::node_document)
-        node.print(writer, kIndent, kFormat, pugi::encoding_utf8);
+        node.print(writer, kIndent, format, pugi::encoding_utf8);
     else
-        node.print(writer, kIndent, kFormat, pugi::encoding_utf8, 0);
+        node.print(writer, kIndent, format, pugi::encoding_utf8, 0);
     return writer.bytes;
 }
 
@@ -442,6 +471,10 @@ std::optional<XmlDocument> XmlDocument::fromBytes(const QByteArray &bytes, Optio
         setError(error, QStringLiteral("no root element"));
         return std::nullopt;
     }
+    if (elementDepth(*doc) > kMaxDepth) {
+        setError(error, QStringLiteral("elements nested deeper than %1 levels").arg(kMaxDepth));
+        return std::nullopt;
+    }
     return XmlDocument(std::move(doc));
 }
 
@@ -556,13 +589,36 @@ QString XmlDocument::toString() const {
     return doc_ ? QString::fromUtf8(serialize(*doc_)) : QString("");
 }
 
-std::optional<QByteArray> XmlDocument::toBytes() const {
-    const QByteArray utf8 = doc_ ? serialize(*doc_) : QByteArray();
-    const QByteArray name = TextEncoding::iconvName(characterEncoding());
-    if (name == "UTF-8") return utf8;
+namespace {
+
+std::optional<QByteArray> encodeWithReferences(const QByteArray &utf8, const QByteArray &name) {
     return TextEncoding::encode(QString::fromUtf8(utf8), name, [](char32_t c) {
         return QByteArray("&#x") + QByteArray::number(uint(c), 16).toUpper() + ';';
     });
+}
+
+// Whether the reader finds its way back from a text written in the encoding: it must recognise
+// the encoding from the first bytes (a mark, or a declaration readable as ASCII), which e.g.
+// UTF-7 and UTF-32 without a mark defeat.
+bool readsBack(const QString &label, const QByteArray &name) {
+    const QByteArray sample =
+        "<?xml version=\"1.0\" encoding=\"" + label.toUtf8() + "\"?>\n<a b=\"&#x41;\">x</a>\n";
+    const std::optional<QByteArray> bytes = encodeWithReferences(sample, name);
+    return bytes && decodeForParsing(*bytes, XmlDocument::Option::None, nullptr) == sample;
+}
+
+}  // namespace
+
+std::optional<QByteArray> XmlDocument::toBytes() const {
+    const QByteArray utf8 = doc_ ? serialize(*doc_) : QByteArray();
+    const QString label = characterEncoding();
+    const QByteArray name = TextEncoding::iconvName(label);
+    if (name == "UTF-8") return utf8;
+    std::optional<QByteArray> bytes = encodeWithReferences(utf8, name);
+    if (!bytes || readsBack(label, name)) return bytes;
+    XmlDocument copy = clone();
+    copy.setCharacterEncoding(QStringLiteral("UTF-8"));
+    return serialize(*copy.doc_);
 }
 
 bool XmlDocument::save(const QString &path, QString *error, Durability durability) const {

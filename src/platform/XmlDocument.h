@@ -136,9 +136,15 @@ private:
 // Byte encoding follows the declaration's encoding: UTF-8 when it names none or UTF-8; CP932 for every
 // spelling of Shift-JIS ("shift-jis", "Shift_JIS", ...); any other name through iconv. A character the
 // encoding lacks is written as a character reference (&#x1F600;) so that nothing is lost. Reading
-// decodes by the same rule; a UTF-16 or UTF-32 file with a byte-order mark is recognised by it.
+// decodes by the same rule; a UTF-16 or UTF-32 file with a byte-order mark is recognised by it. An
+// encoding that reading would not recognise (UTF-7, UTF-32 without a mark, ...) is written as UTF-8
+// with a UTF-8 declaration instead. A tree nested deeper than kMaxDepth is written without
+// indentation.
 class XmlDocument {
 public:
+    // No file of this program nests elements deeper; a deeper text is refused as unreadable.
+    static constexpr int kMaxDepth = 32;
+
     enum class Option {
         None,  // white-space-only text is kept as text nodes
         Tidy,  // white-space-only text is dropped; invalid UTF-8 and a Shift-JIS byte that maps to

@@ -313,6 +313,64 @@ TEST(XmlDocument, Utf16FilesAreRecognisedByTheirMark) {
     }
 }
 
+TEST(XmlDocument, EveryDeclaredEncodingReadsBackAfterASave) {
+    // Encodings the reader cannot find its way back from are written as UTF-8.
+    const struct {
+        const char *label, *readBackAs;
+    } cases[] = {
+        {"UTF-7", "UTF-8"},         {"UCS-4", "UTF-8"},   {"UTF-32", "UTF-32"},
+        {"UTF-32LE", "UTF-8"},      {"UCS-4LE", "UTF-8"}, {"UTF-16", "UTF-16"},
+        {"UTF-16LE", "UTF-16LE"},   {"EUC-JP", "EUC-JP"}, {"ISO-8859-1", "ISO-8859-1"},
+        {"shift-jis", "shift-jis"}, {"utf8", "utf8"},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("12.xml");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        XmlDocument doc = parse("<DATA name=\"歯 é\"><Remark>😀 ①</Remark></DATA>");
+        doc.setVersion(u("1.0"));
+        doc.setCharacterEncoding(u(c.label));
+        QString error;
+        ASSERT_TRUE(doc.save(path, &error)) << error.toStdString();
+        std::optional<XmlDocument> back = XmlDocument::fromFile(path, Option::None, &error);
+        ASSERT_TRUE(back.has_value()) << error.toStdString();
+        EXPECT_EQ(back->characterEncoding(), u(c.readBackAs));
+        EXPECT_EQ(back->rootElement().attribute(u("name")), u("歯 é"));
+        EXPECT_EQ(back->firstNodeForXPath(u("/DATA/Remark")).stringValue(), u("😀 ①"));
+        EXPECT_EQ(doc.characterEncoding(), u(c.label));  // the document itself is not changed
+    }
+}
+
+TEST(XmlDocument, NestingBeyondTheLimitIsRefusedAndPrintingStaysInProportion) {
+    const auto nested = [](int depth) {
+        QByteArray text;
+        for (int i = 0; i < depth; ++i) text += "<a>";
+        text += "x";
+        for (int i = 0; i < depth; ++i) text += "</a>";
+        return text;
+    };
+    const int limit = XmlDocument::kMaxDepth;
+    for (Option option : {Option::None, Option::Tidy}) {
+        std::optional<XmlDocument> allowed = XmlDocument::fromBytes(nested(limit), option);
+        ASSERT_TRUE(allowed.has_value());
+        // Levels 1..31 take a line each for their start and end tags, the innermost one line.
+        qsizetype expected = 4 * (limit - 1) + 9;
+        for (int d = 0; d < limit - 1; ++d) expected += 2 * (4 * d) + 3 + 4 + 2;
+        EXPECT_EQ(allowed->toBytes()->size(), expected);
+        for (int depth : {limit + 1, 10'000, 100'000}) {
+            QString error;
+            EXPECT_FALSE(XmlDocument::fromBytes(nested(depth), option, &error).has_value()) << depth;
+            EXPECT_FALSE(error.isEmpty());
+        }
+    }
+
+    // A tree built deeper than any file may be is printed without indentation.
+    XmlDocument deep("a");
+    XmlElement element = deep.rootElement();
+    for (int i = 0; i < 10'000; ++i) element = element.appendElement(u("a"));
+    EXPECT_LT(deep.toBytes()->size(), 10 * 10'001);
+}
+
 TEST(XmlDocument, SaveIsAtomicAndReportsFailure) {
     QTemporaryDir dir;
     const QString path = dir.filePath("DataTransfer.xml");
