@@ -1239,9 +1239,9 @@ namespace {
 // Writes a hospital or dentist name into the shown result and, when it is new and the list
 // has room, into its stored list; the chosen one becomes what new measurements take.
 bool saveName(std::optional<cvx::XmlDocument> &document, const QString &name, const QString &dateStr,
-              const QString &path, QStringList &names, bool hospital) {
-    const bool written = hospital ? TableViewDatas::setHospitalXML(document, name, dateStr, path)
-                                  : TableViewDatas::setDoctorXML(document, name, dateStr, path);
+              const QString &path, QStringList &names, bool hospital, bool *writeFailed = nullptr) {
+    const bool written = hospital ? TableViewDatas::setHospitalXML(document, name, dateStr, path, writeFailed)
+                                  : TableViewDatas::setDoctorXML(document, name, dateStr, path, writeFailed);
     if (name.isEmpty()) return written;
     auto choose = hospital ? &TableViewDatas::setHospitalFromData : &TableViewDatas::setDoctorFromData;
     if (names.contains(name)) {
@@ -1258,12 +1258,16 @@ bool saveName(std::optional<cvx::XmlDocument> &document, const QString &name, co
 
 }  // namespace
 
-void ResultTableController::saveHosAndDo() {
-    if (!tabData_) return;
-    if (!saveName(dataXML_, ui_->hospitalLab->text(), dateStr_, savePath_, hospitalAry_, true))
+bool ResultTableController::saveHosAndDo() {
+    if (!tabData_) return true;
+    bool hospitalFailed = false;
+    bool doctorFailed = false;
+    if (!saveName(dataXML_, ui_->hospitalLab->text(), dateStr_, savePath_, hospitalAry_, true,
+                  &hospitalFailed))
         qWarning("result screen: the hospital could not be written to %s", qUtf8Printable(savePath_));
-    if (!saveName(dataXML_, ui_->ysLab->text(), dateStr_, savePath_, YSAry_, false))
+    if (!saveName(dataXML_, ui_->ysLab->text(), dateStr_, savePath_, YSAry_, false, &doctorFailed))
         qWarning("result screen: the dentist could not be written to %s", qUtf8Printable(savePath_));
+    return !hospitalFailed && !doctorFailed;
 }
 
 // The main window the opener handed over; an opener that handed none (the measuring window)
@@ -1276,13 +1280,15 @@ TYWindow *ResultTableController::mainWindow() {
 }
 
 void ResultTableController::backTap() {
-    saveHosAndDo();
+    const bool saved = saveHosAndDo();
     ui_->zbbtime->zstop();
     if (TYWindow *main = mainWindow(); main && main != window()) {
         main->setLastWindow(nullptr);
         window()->setLastWindow(main);
     }
     window()->close();
+    // Shown over the window returned to: leaving is not held up by a full disk.
+    if (!saved) TYAlertView::showErrorAlertView(QStringLiteral("E403"));
 }
 
 void ResultTableController::windowWillClose() {

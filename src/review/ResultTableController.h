@@ -127,7 +127,8 @@ public:
     void backTap();
     void modifyTap();
     // Writes hospital and dentist into the shown result and their lists.
-    void saveHosAndDo();
+    // False when writing the patient file failed.
+    bool saveHosAndDo();
 
 protected:
     void setupUi(TYWindow *window) override;

@@ -110,11 +110,11 @@ public:
     // then written atomically and becomes `document`. A missing file is written from
     // `document`. False, with nothing written and `document` unchanged, for a path that is
     // not a patient file as UsbUtils::getXmlPath names it, a file that cannot be read, no
-    // matching result, an item outside 1..7, or a failed write.
+    // matching result, an item outside 1..7, or a failed write; *writeFailed tells the last.
     static bool setHospitalXML(std::optional<cvx::XmlDocument> &document, const QString &text,
-                               const QString &dateStr, const QString &path);
+                               const QString &dateStr, const QString &path, bool *writeFailed = nullptr);
     static bool setDoctorXML(std::optional<cvx::XmlDocument> &document, const QString &text,
-                             const QString &dateStr, const QString &path);
+                             const QString &dateStr, const QString &path, bool *writeFailed = nullptr);
     static bool setTotalXML(std::optional<cvx::XmlDocument> &document, const QString &text,
                             const QString &dateStr, const QString &path);
     static bool setTabelXML(std::optional<cvx::XmlDocument> &document, const QString &text,

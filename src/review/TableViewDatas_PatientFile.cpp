@@ -55,7 +55,9 @@ bool isPatientFilePath(const QString &path) {
 }
 
 bool writeChoice(std::optional<cvx::XmlDocument> &document, int place, const QString &name,
-                 const QString &text, const QString &dateStr, const QString &path) {
+                 const QString &text, const QString &dateStr, const QString &path,
+                 bool *writeFailed = nullptr) {
+    if (writeFailed) *writeFailed = false;
     if (!isPatientFilePath(path)) return false;
     // The file is the truth: what the store or the sheet wrote since the screen read it stays.
     std::lock_guard lock(SettingsFiles::writeMutex());
@@ -69,7 +71,10 @@ bool writeChoice(std::optional<cvx::XmlDocument> &document, int place, const QSt
         return false;
     }
     if (!replaceInResults(*current, place, name, text, dateStr)) return false;
-    if (!current->save(path)) return false;
+    if (!current->save(path)) {
+        if (writeFailed) *writeFailed = true;
+        return false;
+    }
     document = std::move(current);
     return true;
 }
@@ -77,13 +82,14 @@ bool writeChoice(std::optional<cvx::XmlDocument> &document, int place, const QSt
 }  // namespace
 
 bool TableViewDatas::setHospitalXML(std::optional<cvx::XmlDocument> &document, const QString &text,
-                                    const QString &dateStr, const QString &path) {
-    return writeChoice(document, kHospitalPlace, QStringLiteral("Hospital"), text, dateStr, path);
+                                    const QString &dateStr, const QString &path, bool *writeFailed) {
+    return writeChoice(document, kHospitalPlace, QStringLiteral("Hospital"), text, dateStr, path,
+                       writeFailed);
 }
 
 bool TableViewDatas::setDoctorXML(std::optional<cvx::XmlDocument> &document, const QString &text,
-                                  const QString &dateStr, const QString &path) {
-    return writeChoice(document, kDoctorPlace, QStringLiteral("Doctor"), text, dateStr, path);
+                                  const QString &dateStr, const QString &path, bool *writeFailed) {
+    return writeChoice(document, kDoctorPlace, QStringLiteral("Doctor"), text, dateStr, path, writeFailed);
 }
 
 bool TableViewDatas::setTotalXML(std::optional<cvx::XmlDocument> &document, const QString &text,

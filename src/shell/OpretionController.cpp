@@ -31,6 +31,7 @@
 #include "shell/kit/KitPictures.h"
 #include "shell/kit/MessageParts.h"
 #include "shell/kit/PictureView.h"
+#include "shell/kit/TYAlertView.h"
 #include "ui_OpretionController.h"
 
 namespace {
@@ -483,7 +484,14 @@ void OpretionController::clickOkButton() {
                                                    : QStringLiteral("2"));
     info.setRemark(ui_->remarkTestView->toPlainText());
 
-    entry::saveCustInfo(info);
+    // A patient file that cannot be read is left as it is and the measurement goes on; a write
+    // that failed (a full disk) stops here, the fields kept for another try.
+    bool writeFailed = false;
+    entry::saveCustInfo(info, &writeFailed);
+    if (writeFailed) {
+        TYAlertView::showErrorAlertView(QStringLiteral("E403"));
+        return;
+    }
     session.sendMessageToDevice(UsbManager::SendChartNo);
 
     // The old measuring window goes first: its closing would start this window's clock again.

@@ -15,6 +15,7 @@
 
 #include "charts/BBColumnView.h"
 #include "charts/BBNetView.h"
+#include "platform/FileManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Numbers.h"
 #include "platform/UserDefaults.h"
@@ -32,6 +33,7 @@
 #include "shell/kit/TYAlertView.h"
 #include "shell/kit/TYWindow.h"
 #include "shell/kit/WindowList.h"
+#include "support/FileSizeLimit.h"
 #include "support/LabelFit.h"
 
 namespace {
@@ -533,6 +535,26 @@ TEST(ResultTableController, BackSavesTheNamesAndPostsTheReturn) {
     EXPECT_EQ(screen.stored("Doctor"), "佐藤");
     EXPECT_TRUE(BBInitDatas::getHospital().value(QStringLiteral("hospital")).contains(hospital->text()));
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey(QStringLiteral("zhospital")), hospital->text());
+}
+
+TEST(ResultTableController, BackOnAFullDiskLeavesThePatientFileAndSaysSo) {
+    ResultScreen screen;
+    const QString path = UsbUtils::getXmlPath(QStringLiteral("A-100"));
+    const std::optional<QByteArray> before = cvx::FileManager::readFile(path);
+    QLineEdit *hospital = screen.find<QLineEdit>("hospitalLab");
+    hospital->clear();
+    QTest::keyClicks(hospital, QStringLiteral("Minato Dental"));
+    TYWindow mainWindow;
+    screen.con.setMWindow(&mainWindow);
+    {
+        const cvxtest::FileSizeLimit full(0);
+        if (!full.active()) GTEST_SKIP() << "no file size limit can be set here";
+        QTest::mouseClick(screen.find<CustomButton>("backButton"), Qt::LeftButton, {}, QPoint(20, 20));
+    }
+    EXPECT_FALSE(screen.con.window()->isVisible());
+    EXPECT_EQ(cvx::FileManager::readFile(path), before);
+    EXPECT_EQ(cvx::FileManager::contentsOfDirectory(UsbUtils::customerFolder()), QStringList{"A-100.xml"});
+    EXPECT_TRUE(mainWindow.findChild<TYAlertView *>());
 }
 
 // Back on layout A with every row unticked elsewhere, the sheet must not compare with the

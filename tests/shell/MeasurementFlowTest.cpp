@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "MeasuringFixture.h"
+#include "platform/FileManager.h"
 #include "platform/HidManager.h"
 #include "platform/UserDefaults.h"
 #include "records/AppDelegate.h"
@@ -18,6 +19,7 @@
 #include "shell/kit/CustomButton.h"
 #include "shell/kit/IDTextField.h"
 #include "shell/kit/WindowList.h"
+#include "support/FileSizeLimit.h"
 #include "support/InstrumentSimulator.h"
 
 using namespace shelltest;
@@ -200,6 +202,26 @@ TEST_F(MeasurementFlow, TransferWithoutAPadShowsE407AndStoresNothing) {
     ASSERT_TRUE(file);  // written by patient entry
     EXPECT_TRUE(file->rootElement().elements().isEmpty());
     EXPECT_TRUE(UsbManager::sharedUsbManager().hasTestInfo());  // kept in the session
+}
+
+TEST_F(MeasurementFlow, StoreOnAFullDiskShowsE407AndLeavesThePatientFileWhole) {
+    enterPatient(QStringLiteral("P-350"));
+    const QString path = UsbUtils::getXmlPath(QStringLiteral("P-350"));
+    const std::optional<QByteArray> before = cvx::FileManager::readFile(path);
+    ASSERT_TRUE(before);
+    instrument(2);
+    clock.advanceSeconds(120);
+    {
+        // The patient file cannot grow: the stored result does not fit.
+        const cvxtest::FileSizeLimit full(rlim_t(before->size()));
+        if (!full.active()) GTEST_SKIP() << "no file size limit can be set here";
+        sim.sendMeasurement(measurement());
+        ASSERT_TRUE(sim.run());
+    }
+    EXPECT_EQ(messages(), 1);
+    EXPECT_TRUE(result.isNull());
+    EXPECT_EQ(cvx::FileManager::readFile(path), before);
+    EXPECT_EQ(cvx::FileManager::contentsOfDirectory(UsbUtils::customerFolder()), QStringList{"P-350.xml"});
 }
 
 TEST_F(MeasurementFlow, InstrumentStatesLeadBackToEntryOrMainMenu) {

@@ -33,6 +33,8 @@
 #include "shell/kit/IDTextField.h"
 #include "shell/kit/KitPictures.h"
 #include "shell/kit/PictureView.h"
+#include "shell/kit/TYAlertView.h"
+#include "support/FileSizeLimit.h"
 #include "support/InstrumentSimulator.h"
 
 namespace {
@@ -436,6 +438,28 @@ TEST_F(EntryWindow, OkKeepsStoredResultsAndWritesOnlyTheFourAttributes) {
                      R"(name="" birthday="" age="" sex="2")");
     EXPECT_EQ(readAll(patientPath("B7")), expected);
     EXPECT_EQ(cvx::UserDefaults::standard().objectForKey("B7_remark"), QVariant(QString("")));
+}
+
+TEST_F(EntryWindow, OkOnAFullDiskKeepsTheFileSaysSoAndStays) {
+    const QByteArray stored = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA name=\"Old\"></DATA>\n";
+    writePatient("B8", stored);
+    standBy();
+    open();
+    type(con->userIDTextField(), "B8");
+    type(con->firstNameTextField(), "Taro");
+    sim.clearHistory();
+    {
+        const cvxtest::FileSizeLimit full(0);
+        if (!full.active()) GTEST_SKIP() << "no file size limit can be set here";
+        QTest::mouseClick(con->okButton(), Qt::LeftButton);
+    }
+    EXPECT_EQ(readAll(patientPath("B8")), stored);
+    EXPECT_TRUE(con->window()->findChild<TYAlertView *>());
+    EXPECT_EQ(con->firstNameTextField()->text(), "Taro");  // kept for another try
+    EXPECT_FALSE(con->testViewController());
+    EXPECT_TRUE(con->window()->isVisible());
+    ASSERT_TRUE(sim.run());
+    EXPECT_TRUE(sim.reports().isEmpty());
 }
 
 TEST_F(EntryWindow, OkRefusesWhatNamesNoPatientFile) {

@@ -173,7 +173,8 @@ QString storedChartNumber(const QString &chartNo) {
     return chartNo;
 }
 
-bool saveCustInfo(const OCMCustInfo &info) {
+bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed) {
+    if (writeFailed) *writeFailed = false;
     const QString path = UsbUtils::getXmlPath(info.customerNo());
     if (path.isNull() || isCheckMeasureResult(info.customerNo())) return false;
     cvx::FileManager::createDirectory(UsbUtils::customerFolder());
@@ -204,7 +205,10 @@ bool saveCustInfo(const OCMCustInfo &info) {
 
     cvx::UserDefaults::standard().setObject(NSStringExt::trim(info.remark()),
                                             remarkKey(NSStringExt::trim(info.customerNo())));
-    return doc && doc->save(path);
+    if (!doc) return false;
+    const bool written = doc->save(path);
+    if (writeFailed) *writeFailed = !written;
+    return written;
 }
 
 }  // namespace entry

@@ -63,7 +63,8 @@ QString storedChartNumber(const QString &chartNo);
 // name, birthday, age and sex (its results stay); a new file is declared version 1.0, UTF-8,
 // standalone no. The remark goes to the user default "<trimmed chart number>_remark".
 // A refused chart number writes nothing; a file that cannot be read is left untouched (the
-// remark is still kept). True when the file was written.
-bool saveCustInfo(const OCMCustInfo &info);
+// remark is still kept). True when the file was written; *writeFailed tells a failed write (the
+// old file then stays as it was) from a file that was not read.
+bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed = nullptr);
 
 }  // namespace entry
