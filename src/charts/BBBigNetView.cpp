@@ -53,7 +53,7 @@ QList<QPointF> BBBigNetView::polygon(const QStringList &values) const {
     const double scale = double(r_) * 10 / 12;
     QList<QPointF> points;
     for (int item : charts::axisItems(sixItems())) {
-        const double v = charts::plottedPosition(item, cvx::floatValue(values.at(item)));
+        const double v = charts::plottedPosition(item, cvx::boundedFloatValue(values.at(item)));
         points.append(onAxis(item, subR_ + v * scale / 100));
     }
     points.append(points.first());

@@ -68,7 +68,7 @@ void BBNMNetView::setLine(const ChartCanvas &canvas) {
     if (digiSubAry_.size() < charts::kItemCount) return;
     QList<QPointF> points;
     for (int item : charts::axisItems(sixItems())) {
-        const double v = charts::plottedPosition(item, cvx::floatValue(digiSubAry_.at(item)));
+        const double v = charts::plottedPosition(item, cvx::boundedFloatValue(digiSubAry_.at(item)));
         points.append(charts::alongAxis(QPointF(x_, y_), item, sixItems(), v * r_ / 100));
     }
     points.append(points.first());

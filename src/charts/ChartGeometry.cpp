@@ -47,7 +47,7 @@ double plottedPosition(int item, double position) {
 }
 
 int wholePosition(const QString &text) {
-    return cvx::intValue(text);
+    return cvx::boundedIntValue(text);
 }
 
 QString axisPart(const QString &datavalue) {

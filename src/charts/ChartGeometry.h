@@ -44,7 +44,8 @@ QPointF alongAxis(QPointF centre, int item, bool six, double distance);
 // (NaN, infinite) counts as 0.
 double plottedPosition(int item, double position);
 
-// A chart-position text read as its leading whole number: "45.7" is 45, "" or "x" is 0.
+// A chart-position text read as its leading whole number: "45.7" is 45, "" or "x" is 0; far out
+// of range it stays far out of range, but within what drawing arithmetic can take.
 int wholePosition(const QString &text);
 
 // The chart-position part of a record's value field: "12.3|45" gives "45"; a null or empty

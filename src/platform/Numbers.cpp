@@ -101,6 +101,11 @@ int boundedWholeValue(QStringView text) {
     return std::isnan(value) ? 0 : static_cast<int>(std::clamp<double>(value, -kReadLimit, kReadLimit));
 }
 
+float boundedFloatValue(QStringView text) {
+    const float value = floatValue(text);
+    return std::isnan(value) ? 0.0f : std::clamp<float>(value, -kReadLimit, kReadLimit);
+}
+
 double doubleValue(QStringView text) {
     const QByteArray number = leadingNumber(text);
     return number.isEmpty() ? 0.0 : strtod_l(number.constData(), nullptr, cLocale());

@@ -20,6 +20,8 @@ inline constexpr int kReadLimit = 1'000'000;
 int boundedIntValue(QStringView text);
 // The integer part of doubleValue, clamped; no number (NaN) gives 0.
 int boundedWholeValue(QStringView text);
+// floatValue, clamped; no number (NaN) gives 0.
+float boundedFloatValue(QStringView text);
 
 // The longest leading decimal number of a text (leading white space skipped): optional sign,
 // digits with an optional "." fraction, an optional exponent; read as C's strtod does in the C

@@ -6,6 +6,7 @@
 
 #include "ChartTextLog.h"
 #include "charts/BBNetView.h"
+#include "platform/Numbers.h"
 
 namespace {
 
@@ -181,4 +182,9 @@ TEST(BBNetViewTest, MissingOrGarbageValuesDrawSafely) {
     EXPECT_EQ(view.tab(), QStringList({"", "", "", "2", "nan", "-2147483648", "99999999999999"}));
     EXPECT_EQ(view.tab2(), QStringList(7, ""));
     for (const QPointF &v : view.vertices()) EXPECT_TRUE(std::isfinite(v.x()) && std::isfinite(v.y()));
+    // Far out of range stays far out, at a distance drawing can still take.
+    for (int item : {5, 6}) {
+        const QPointF d = view.vertices()[item] - QPointF(95, 95);
+        EXPECT_NEAR(std::hypot(d.x(), d.y()) / (55.0 * cvx::kReadLimit / 100), 1, 1e-3) << item;
+    }
 }

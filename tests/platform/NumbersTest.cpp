@@ -49,6 +49,9 @@ TEST(Numbers, DoubleValue) {
         EXPECT_EQ(cvx::boundedWholeValue(QString::fromLatin1(c.text)),
                   int(std::clamp<double>(c.value, -cvx::kReadLimit, cvx::kReadLimit)))
             << c.text;
+        EXPECT_EQ(cvx::boundedFloatValue(QString::fromLatin1(c.text)),
+                  std::clamp<float>(float(c.value), -cvx::kReadLimit, cvx::kReadLimit))
+            << c.text;
     }
     EXPECT_EQ(cvx::boundedWholeValue(u"-999999999999"), -cvx::kReadLimit);
     EXPECT_EQ(cvx::floatValue(u"0.1"), 0.1f);
