@@ -201,8 +201,7 @@ std::optional<QString> checkedImageSum(QList<QString>::const_iterator first,
             return std::nullopt;
     }
     const QString &end = *(last - 1);
-    if (first->size() < kHeaderLength || !isEndLine(end) || end.size() < kRomSumAt + kSumLength)
-        return std::nullopt;
+    if (first->size() < kHeaderLength || !isEndLine(end)) return std::nullopt;
 
     quint32 sum = 0;
     quint32 lastFour = 0;  // the last four data bytes, most significant first
