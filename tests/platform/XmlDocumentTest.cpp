@@ -357,10 +357,13 @@ TEST(XmlDocument, NestingBeyondTheLimitIsRefusedAndPrintingStaysInProportion) {
         qsizetype expected = 4 * (limit - 1) + 9;
         for (int d = 0; d < limit - 1; ++d) expected += 2 * (4 * d) + 3 + 4 + 2;
         EXPECT_EQ(allowed->toBytes()->size(), expected);
+        QTemporaryDir dir;
         for (int depth : {limit + 1, 10'000, 100'000}) {
             QString error;
             EXPECT_FALSE(XmlDocument::fromBytes(nested(depth), option, &error).has_value()) << depth;
             EXPECT_FALSE(error.isEmpty());
+            ASSERT_TRUE(writeAll(dir.filePath("12.xml"), nested(depth)));
+            EXPECT_FALSE(XmlDocument::fromFile(dir.filePath("12.xml"), option).has_value()) << depth;
         }
     }
 
