@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -9,8 +10,10 @@
 #include "datamanage/DataExport.h"
 #include "datamanage/DataImport.h"
 #include "fixtures/dataio/DataFolderKit.h"
+#include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "records/BBInitDatas.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestHome.h"
 
 namespace {
@@ -246,3 +249,25 @@ TEST(DataImportTest, CheckFileIsCopiedOrMergedNewestFirstWithoutRepeats) {
 }
 
 }  // namespace
+
+TEST(DataImportTest, ImportOnAFullDiskFailsAndLeavesEveryPatientFileWhole) {
+    dataio::installDefaults();
+    const QString mine = dataio::patientFile("L", {dataio::currentResult("2020-01-01", "01:00", 1)});
+    dataio::write(data("Customer/P1.xml"), mine);
+    QTemporaryDir chosen;
+    for (const QString name : {"P1", "P2"})
+        dataio::write(chosen.path() + "/Customer/" + name + ".xml",
+                      dataio::patientFile(name, {dataio::currentResult("2024-01-01", "01:00", 2),
+                                                 dataio::currentResult("2023-01-01", "01:00", 3)}));
+    DataImport::Outcome outcome;
+    {
+        // No file may grow past the local patient file: the merge and the new copy both fail.
+        const cvxtest::FileSizeLimit full(rlim_t(read(data("Customer/P1.xml")).toUtf8().size()));
+        if (!full.active()) GTEST_SKIP() << "no file size limit can be set here";
+        outcome = DataImport::importDataFolder(chosen.path());
+    }
+    EXPECT_EQ(outcome.signResult, 404);
+    EXPECT_EQ(read(data("Customer/P1.xml")), mine);
+    for (const QString &name : cvx::FileManager::contentsOfDirectory(data("Customer")))
+        EXPECT_GT(QFileInfo(data("Customer/" + name)).size(), 0) << name.toStdString();
+}
