@@ -15,6 +15,7 @@
 #include "maintenance/OutputPWController.h"
 #include "records/AppDelegate.h"
 #include "records/UsbUtils.h"
+#include "review/TableViewDatas.h"
 #include "shell/MainMenuObject.h"
 #include "shell/ManualCountdownClock.h"
 #include "shell/kit/TYUpdateView.h"
@@ -39,6 +40,8 @@ inline void click(QWidget *widget) {
 class LaunchedApp : public testing::Test {
 protected:
     ~LaunchedApp() override {
+        // The result screen's background saves end in this test's home.
+        TableViewDatas::waitForSaves();
         AppDelegate::shared().setDataLinkImport({});
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         sim.detach();

@@ -133,6 +133,8 @@ struct ResultScreen {
         con.showWindow();
         opener.orderOut();
     }
+    // The screen's background saves end in this test's home, not in the next one's.
+    ~ResultScreen() { TableViewDatas::waitForSaves(); }
     template <typename T>
     T *find(const char *name) {
         return con.window()->findChild<T *>(QString::fromLatin1(name));
