@@ -12,6 +12,7 @@
 #include "platform/FileManager.h"
 #include "platform/TextEncoding.h"
 #include "records/UsbUtils.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -113,6 +114,18 @@ TEST(SendDataCsv, LeavesTheOldFileWhenItWritesNothing) {
     const SendDataCsv::Report failed = SendDataCsv::startMethod(home(QStringLiteral("missing/send.csv")));
     EXPECT_EQ(failed.outcome, Outcome::WriteFailed);
     EXPECT_FALSE(failed.error.isEmpty());
+
+    // A full disk: the file is not replaced by a cut-off one.
+    SendDataCsv::Report full;
+    {
+        const cvxtest::FileSizeLimit limit(4);
+        if (!limit.active()) GTEST_SKIP() << "no file size limit can be set here";
+        full = SendDataCsv::startMethod(path);
+    }
+    EXPECT_EQ(full.outcome, Outcome::WriteFailed);
+    EXPECT_FALSE(full.error.isEmpty());
+    EXPECT_EQ(readFile(path), "kept");
+    EXPECT_EQ(QDir(home(QString())).entryList(QDir::Files), QStringList({"send.csv"}));
 }
 
 TEST(SendDataCsv, ThreadReportsOnTheMainThreadAndCancelIsFinal) {
