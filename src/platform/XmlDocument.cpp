@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include "platform/TextEncoding.h"
+#include "platform/XmlRecovery.h"
 
 namespace cvx {
 
@@ -136,6 +137,61 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
     if (lossy) return TextEncoding::fromUtf8Lossy(body).toUtf8();
     setError(error, QStringLiteral("the text is not valid UTF-8"));
     return std::nullopt;
+}
+
+// The XML declaration at the start of the text, as written there; "" without one.
+QByteArray declarationText(const QByteArray &utf8) {
+    static const QRegularExpression declaration(QStringLiteral("^\\s*<\\?xml\\s[^>]*\\?>"));
+    const QRegularExpressionMatch match = declaration.match(QString::fromUtf8(utf8.left(512)));
+    return match.hasMatch() ? match.captured(0).toUtf8() : QByteArray();
+}
+
+// `tooDeep`, when given, is set when the text is well-formed but nested too deep.
+std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocument::Option option,
+                                              QString *error, bool *tooDeep = nullptr) {
+    auto doc = std::make_shared<pugi::xml_document>();
+    const pugi::xml_parse_result result =
+        doc->load_buffer(utf8.constData(), size_t(utf8.size()),
+                         option == XmlDocument::Option::Tidy ? kParseTidy : kParseNone, pugi::encoding_utf8);
+    // pugixml keeps what it parsed before an error; a partial tree is never handed out.
+    if (!result) {
+        setError(error, QStringLiteral("%1: %2").arg(describePosition(utf8, result.offset),
+                                                     QString::fromUtf8(result.description())));
+        return nullptr;
+    }
+    if (!doc->document_element()) {
+        setError(error, QStringLiteral("no root element"));
+        return nullptr;
+    }
+    if (elementDepth(*doc) > XmlDocument::kMaxDepth) {
+        setError(error, QStringLiteral("elements nested deeper than %1 levels").arg(XmlDocument::kMaxDepth));
+        if (tooDeep) *tooDeep = true;
+        return nullptr;
+    }
+    return doc;
+}
+
+// `source` names the file in the repair report; empty for a text in memory.
+std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocument::Option option,
+                                               QString *error, const QString &source) {
+    const std::optional<QByteArray> utf8 = decodeForParsing(bytes, option, error);
+    if (!utf8) return nullptr;
+    bool tooDeep = false;
+    std::shared_ptr<pugi::xml_document> doc = parseUtf8(*utf8, option, error, &tooDeep);
+    if (doc || tooDeep || option != XmlDocument::Option::Tidy) return doc;
+
+    // Tidy reading repairs what a recovering parser can repair; the tree stays pugixml's.
+    QString problem;
+    const std::optional<QByteArray> repaired = recoverXml(*utf8, &problem);
+    if (!repaired) return nullptr;
+    // The declaration is kept as written: it names the encoding that a later save writes in.
+    const QByteArray declaration = declarationText(*utf8);
+    doc = parseUtf8(declaration.isEmpty() ? *repaired : declaration + '\n' + *repaired, option, nullptr);
+    if (!doc) return nullptr;
+    if (problem.isEmpty() && error) problem = *error;
+    setError(error, QString());
+    reportXmlRepair(source.isEmpty() ? QStringLiteral("a text") : source, bytes, problem);
+    return doc;
 }
 
 }  // namespace
@@ -450,32 +506,13 @@ std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option opt
         setError(error, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
         return std::nullopt;
     }
-    return fromBytes(bytes, option, error);
+    std::shared_ptr<pugi::xml_document> doc = parseBytes(bytes, option, error, path);
+    return doc ? std::optional<XmlDocument>(XmlDocument(std::move(doc))) : std::nullopt;
 }
 
 std::optional<XmlDocument> XmlDocument::fromBytes(const QByteArray &bytes, Option option, QString *error) {
-    const std::optional<QByteArray> utf8 = decodeForParsing(bytes, option, error);
-    if (!utf8) return std::nullopt;
-
-    auto doc = std::make_shared<pugi::xml_document>();
-    const pugi::xml_parse_result result =
-        doc->load_buffer(utf8->constData(), size_t(utf8->size()),
-                         option == Option::Tidy ? kParseTidy : kParseNone, pugi::encoding_utf8);
-    // pugixml keeps what it parsed before an error; a partial tree is never handed out.
-    if (!result) {
-        setError(error, QStringLiteral("%1: %2").arg(describePosition(*utf8, result.offset),
-                                                     QString::fromUtf8(result.description())));
-        return std::nullopt;
-    }
-    if (!doc->document_element()) {
-        setError(error, QStringLiteral("no root element"));
-        return std::nullopt;
-    }
-    if (elementDepth(*doc) > kMaxDepth) {
-        setError(error, QStringLiteral("elements nested deeper than %1 levels").arg(kMaxDepth));
-        return std::nullopt;
-    }
-    return XmlDocument(std::move(doc));
+    std::shared_ptr<pugi::xml_document> doc = parseBytes(bytes, option, error, QString());
+    return doc ? std::optional<XmlDocument>(XmlDocument(std::move(doc))) : std::nullopt;
 }
 
 std::optional<XmlDocument> XmlDocument::fromText(const QString &text, Option option, QString *error) {

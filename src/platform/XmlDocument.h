@@ -165,6 +165,9 @@ public:
 
     // Parsing. A text that is not well-formed (e.g. an unclosed tag), has no root element or cannot be
     // decoded gives no document, never a partial tree; *error then says why ("line 3, column 7: ...").
+    // With Option::Tidy a text that is not well-formed is read as a recovering parser repairs it
+    // (XmlRecovery.h), and the repair is reported once; only one that yields no root element gives
+    // no document. Nothing is written back.
     static std::optional<XmlDocument> fromFile(const QString &path, Option option = Option::None,
                                                QString *error = nullptr);
     static std::optional<XmlDocument> fromBytes(const QByteArray &bytes, Option option = Option::None,

@@ -5,10 +5,15 @@
 #include "platform/DateFormatter.h"
 #include "platform/ExceptionHook.h"
 #include "platform/FileManager.h"
+#include "platform/XmlRecovery.h"
 
 AppDelegate &AppDelegate::shared() {
     // Never destroyed: the exception logger may still run while static objects are torn down.
-    static AppDelegate *const instance = new AppDelegate;
+    static AppDelegate *const instance = [] {
+        auto *delegate = new AppDelegate;
+        cvx::setXmlRepairLog([delegate](const QString &text) { delegate->errorLog(text); });
+        return delegate;
+    }();
     return *instance;
 }
 

@@ -117,7 +117,7 @@ TEST_F(PatientFile, RootAttributesFollowWhoStoresAndWhetherTheFileExisted) {
 }
 
 TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
-    writeBytes(patientPath("U-1"), "<DATA><comment");  // not well-formed
+    writeBytes(patientPath("U-1"), "DATA comment");  // no element, even when repaired
     TYTestInfo noDate = measurement("E-1");
     noDate.secondTest().setTyData(" ");
     TYTestInfo noTime = measurement("E-2");
@@ -155,6 +155,21 @@ TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
     AppDelegate::shared().uninstallExceptionLogger();
     EXPECT_EQ(snapshot(cvx::FileManager::homeDirectory(), skip), before);
     EXPECT_TRUE(readBytes(cvx::FileManager::homeDirectory() + "/Error.txt").contains("exception begin"));
+}
+
+TEST_F(PatientFile, FileLackingItsClosingRootTagTakesTheNextMeasurement) {
+    AppDelegate::shared();  // its error log takes the repair report
+    writeBytes(patientPath("D-1"),
+               R"(<DATA name="Old" birthday="1970-01-01" age="55" sex="0"><comment date="2026-01-01" )"
+               R"(time="08:00"><MS>多め</MS></comment>)");
+    ASSERT_EQ(UsbUtils::storeCustomerComment(measurement("D-1"), 5), UsbUtils::StoreResult::Stored);
+    const QList<cvx::XmlElement> stored = results("D-1");
+    ASSERT_EQ(stored.size(), 2);
+    EXPECT_EQ(stored[1].attribute("time"), "08:00");
+    EXPECT_EQ(stored[1].firstElement("MS").stringValue(), "多め");
+    EXPECT_EQ(UsbUtils::getCustomerXml("D-1")->rootElement().attribute("name"), "Old");
+    const QByteArray log = readBytes(cvx::FileManager::homeDirectory() + "/Error.txt");
+    EXPECT_EQ(log.count("XML repaired on reading " + patientPath("D-1").toUtf8()), 1) << log.constData();
 }
 
 TEST_F(PatientFile, ValuesAtTheEdgesOfTheFormulas) {
@@ -292,7 +307,8 @@ TEST_F(PatientFile, LayoutClassesAndOldestFirstOrder) {
         int layout;
     } cases[] = {
         {"", 0},
-        {"<DATA", 0},
+        {"DATA", 0},
+        {"<DATA", 1},  // read as repaired: a root without attributes
         {"<DATA name=\"a\"><comment><RsvData/></comment></DATA>", 1},
         {"<DATA " + attrs + "><comment><MS/><RsvData/></comment><x><SaveDate/></x></DATA>", 2},
         {"<DATA " + attrs + "><comment><RsvData/><SaveDate/></comment></DATA>", 0},

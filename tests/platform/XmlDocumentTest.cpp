@@ -6,6 +6,7 @@
 
 #include "platform/TextEncoding.h"
 #include "platform/XmlDocument.h"
+#include "platform/XmlRecovery.h"
 
 using cvx::XmlAttribute;
 using cvx::XmlDocument;
@@ -94,33 +95,65 @@ TEST(XmlDocument, SpecialCharactersAndJapaneseRoundTrip) {
     }
 }
 
-TEST(XmlDocument, MalformedInputGivesNoDocument) {
-    const char *cases[] = {
-        "<DATA><MODE>3</DATA>",       // mismatched end tag
-        "<DATA><MODE>3</MODE>",       // unclosed root
-        "<DATA>1 < 2</DATA>",         // bare "<"
-        "<DATA a=\"1></DATA>",        // unterminated attribute
-        "",                           // nothing
-        "just text",                  // no element
-        "<?xml version=\"1.0\"?>\n",  // declaration only
+TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
+    QStringList reports;
+    cvx::setXmlRepairLog([&](const QString &text) { reports << text; });
+    struct Case {
+        const char *text;
+        const char *tidy;  // what tidy reading makes of it, nullptr when it is refused too
     };
-    for (const char *text : cases) {
-        for (Option option : {Option::None, Option::Tidy}) {
-            SCOPED_TRACE(text);
-            QString error;
-            EXPECT_FALSE(XmlDocument::fromText(u(text), option, &error).has_value());
-            EXPECT_FALSE(error.isEmpty());
-        }
+    const Case cases[] = {
+        {"<DATA><MODE>3</DATA>", "<DATA>\n    <MODE>3</MODE>\n</DATA>\n"},  // mismatched end tag
+        {"<DATA><MODE>3</MODE>", "<DATA>\n    <MODE>3</MODE>\n</DATA>\n"},  // unclosed root
+        {"<DATA>1 < 2</DATA>", "<DATA>1  2</DATA>\n"},                      // bare "<"
+        {"<DATA a=\"1></DATA>", "<DATA a=\"1>\"></DATA>\n"},                // unterminated attribute
+        {"", nullptr},                                                      // nothing
+        {"just text", nullptr},                                             // no element
+        {"<?xml version=\"1.0\"?>\n", nullptr},                             // declaration only
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        QString error;
+        EXPECT_FALSE(XmlDocument::fromText(u(c.text), Option::None, &error).has_value());
+        EXPECT_FALSE(error.isEmpty());
+        error.clear();
+        const std::optional<XmlDocument> tidy = XmlDocument::fromText(u(c.text), Option::Tidy, &error);
+        EXPECT_EQ(tidy.has_value(), c.tidy != nullptr);
+        if (tidy) EXPECT_EQ(tidy->toString(), u(c.tidy));
+        EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
+    EXPECT_EQ(reports.size(), 4);
 
     QTemporaryDir dir;
     const QString path = dir.filePath("Comment.xml");
-    ASSERT_TRUE(
-        writeAll(path, "<?xml version=\"1.0\"?>\n<DATA>\n    <data1>a</data1>\n    <data2>b\n</DATA>\n"));
+    const QByteArray damaged =
+        "<?xml version=\"1.0\" encoding=\"shift-jis\"?>\n<DATA>\n    <data1>\x8E\x95</data1>\n"
+        "    <data2>b\n</DATA>\n";
+    ASSERT_TRUE(writeAll(path, damaged));
+    reports.clear();
+    for (int read = 0; read < 2; ++read) {
+        const std::optional<XmlDocument> doc = XmlDocument::fromFile(path, Option::Tidy);
+        ASSERT_TRUE(doc.has_value());
+        EXPECT_EQ(doc->characterEncoding(), u("shift-jis")) << "a later save writes as before";
+        EXPECT_EQ(doc->stringsForXPath(u("/DATA/*")), QStringList({u("歯"), u("b\n")}));
+    }
+    EXPECT_EQ(readAll(path), damaged) << "reading writes nothing back";
+    ASSERT_EQ(reports.size(), 1) << "reported once";
+    EXPECT_TRUE(reports[0].contains(path + u(" (line 5, column 8: Opening and ending tag mismatch: data2")))
+        << reports[0].toStdString();
     QString error;
-    EXPECT_FALSE(XmlDocument::fromFile(path, Option::Tidy, &error).has_value());
+    EXPECT_FALSE(XmlDocument::fromFile(path, Option::None, &error).has_value());
     EXPECT_TRUE(error.startsWith(u("line 5, column "))) << error.toStdString();
     EXPECT_FALSE(XmlDocument::fromFile(dir.filePath("missing.xml"), Option::Tidy, &error).has_value());
+
+    // The repair fetches nothing from outside the text.
+    const QString secret = dir.filePath("secret.txt");
+    ASSERT_TRUE(writeAll(secret, "SECRET"));
+    const QString outside = u("<!DOCTYPE a [<!ENTITY x SYSTEM \"file://%1\">]><a>&x;</a><b>").arg(secret);
+    const std::optional<XmlDocument> doc = XmlDocument::fromText(outside, Option::Tidy);
+    ASSERT_TRUE(doc.has_value());
+    EXPECT_FALSE(doc->toString().contains(u("SECRET"))) << doc->toString().toStdString();
+    cvx::setXmlRepairLog({});
 
     // Invalid UTF-8: refused as it is, replaced when tidying.
     EXPECT_FALSE(XmlDocument::fromBytes("<a>x\xFFy</a>", Option::None).has_value());

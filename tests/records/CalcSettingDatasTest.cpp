@@ -86,7 +86,8 @@ TEST(CalcSettingDatasTest, RangeTextsAndDuplicateNodes) {
 TEST(CalcSettingDatasTest, MissingOrUnparsableFileLeavesEverythingUnset) {
     for (bool present : {false, true}) {
         if (present)
-            calcfixture::install(QStringLiteral("<CalcData><DATA title='SrcData'>"));  // not well-formed
+            calcfixture::install(
+                QStringLiteral("CalcData, DATA title='SrcData'"));  // no element even when repaired
         else
             CalcSettingDatas::discardSharedForTesting();
         const CalcSettingDatas &c = CalcSettingDatas::getInst();

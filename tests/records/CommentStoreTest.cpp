@@ -74,7 +74,16 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
     EXPECT_FALSE(BBInitDatas::setTotal({"a"}, "total"));
     EXPECT_TRUE(contents(kComment).isNull());
 
-    const QString broken = QStringLiteral("<Comments><List title=\"MS\" type=\"2\"><data1>x</data1>");
+    // Unclosed tags are read as repaired, and a writer writes the repaired tree; a text without
+    // any element is not read, nor written.
+    const QString damaged = QStringLiteral("<Comments><List title=\"MS\" type=\"2\"><data1>x</data1>");
+    installText(kComment, damaged);
+    EXPECT_EQ(BBInitDatas::getTableDetail(), (Lists{{"ms0", {"x"}}}));
+    EXPECT_EQ(contents(kComment), damaged.toUtf8()) << "reading writes nothing back";
+    EXPECT_TRUE(BBInitDatas::setTableContent({"a"}, "ms0"));
+    EXPECT_EQ(BBInitDatas::getTableDetail(), (Lists{{"ms0", {"a"}}}));
+
+    const QString broken = QStringLiteral("Comments, List title=MS");
     installText(kComment, broken);
     EXPECT_TRUE(BBInitDatas::getTableDetail().isEmpty());
     EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QStringList>
 
 #include "platform/FileManager.h"
 #include "records/BBInitDatas.h"
 #include "records/SettingsFixture.h"
+#include "records/UsbUtils.h"
 
 namespace {
 
@@ -26,6 +28,12 @@ TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
     EXPECT_TRUE(BBInitDatas::getHospital().isEmpty());
     install("HisSetting_doctorsonly.xml", kHis);
     EXPECT_EQ(BBInitDatas::getHospital().keys(), QStringList{"doctor"});
+    // Without its closing root tag the file is read as repaired.
+    install("HisSetting_swapped.xml", kHis);
+    const QByteArray damaged = contents(kHis).replace("</HisSetting>", "");
+    installText(kHis, QString::fromUtf8(damaged));
+    EXPECT_EQ(BBInitDatas::getHospital(), (Lists{{"hospital", {"Clinic 1"}}, {"doctor", {"Dr A", "Dr B"}}}));
+    EXPECT_EQ(contents(kHis), damaged) << "reading writes nothing back";
 }
 
 TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {
@@ -130,10 +138,22 @@ TEST(HospitalListTest, PatientsWithoutResultsAndFilesThatAreNoPatients) {
         EXPECT_TRUE(!field.isNull() && field.isEmpty());
     EXPECT_TRUE(BBInitDatas::getDatas("P002", true).isEmpty());
 
-    // A file that does not parse counts as one without results.
-    ASSERT_EQ(BBInitDatas::getDatas("P003", false).size(), 1);
-    EXPECT_EQ(BBInitDatas::getDatas("P003", false)[0].zsex(), "");
-    EXPECT_TRUE(BBInitDatas::getDatas("P003", true).isEmpty());
+    // A file cut short is read as far as it goes: here one result without its fields.
+    for (bool isMode0 : {false, true}) {
+        const QList<OCMCustomerComment> cut = BBInitDatas::getDatas("P003", isMode0);
+        ASSERT_EQ(cut.size(), 1);
+        EXPECT_EQ(QStringList({cut[0].zname(), cut[0].zsex(), cut[0].date(), cut[0].time()}),
+                  QStringList({"broken", "", "2024-01-01", "08:00"}));
+        EXPECT_TRUE(cut[0].hospital().isNull());
+    }
+    // One that yields no element at all counts as one without results.
+    QFile unreadable(UsbUtils::customerFolder() + "/P004.xml");
+    ASSERT_TRUE(unreadable.open(QIODevice::WriteOnly));
+    unreadable.write("DATA name=broken");
+    unreadable.close();
+    ASSERT_EQ(BBInitDatas::getDatas("P004", false).size(), 1);
+    EXPECT_EQ(BBInitDatas::getDatas("P004", false)[0].zsex(), "");
+    EXPECT_TRUE(BBInitDatas::getDatas("P004", true).isEmpty());
 
     for (const char *chartNo : {"P404", "Check_Measure_Result", "../.Corvadenix/Customer/P002", ".P002", ""})
         EXPECT_TRUE(BBInitDatas::getDatas(chartNo, false).isEmpty()) << chartNo;

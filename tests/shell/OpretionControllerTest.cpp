@@ -305,7 +305,8 @@ TEST_F(EntryWindow, SearchByNameInEachMode) {
     writePatient("T1", patientXml("Tanaka Taro", "1970-01-01", "56", "0"));
     writePatient("T2", patientXml("Tanabe Takeshi", "1975-02-03", "51", "1"));
     writePatient("T3", patientXml("Sato Ichiro Jiro", "1960-12-31", "65", "2"));
-    writePatient("BAD", "<DATA name=\"Tanaka Taro\"><comment>");
+    writePatient("BAD", "DATA name=Tanaka Taro");                 // no element, even when repaired
+    writePatient("CUT", "<DATA name=\"Tanaka Taro\"><comment>");  // read as repaired
     ASSERT_TRUE(cvx::FileManager::createDirectory(UsbUtils::customerFolder() + "/old"));
     ASSERT_TRUE(cvx::FileManager::writeAtomically(UsbUtils::customerFolder() + "/old/T9.xml",
                                                   patientXml("Tanaka Hanako", "1999-09-09", "26", "1")));
@@ -316,14 +317,14 @@ TEST_F(EntryWindow, SearchByNameInEachMode) {
         const char *first, *last;
         QStringList matches;
     } cases[] = {
-        {0, "Tan", "", {"T1", "T2", "old/T9"}},
-        {0, "Tanaka", "", {"T1", "old/T9"}},
-        {0, "", "Ta", {"T1", "T2"}},
+        {0, "Tan", "", {"CUT", "T1", "T2", "old/T9"}},
+        {0, "Tanaka", "", {"CUT", "T1", "old/T9"}},
+        {0, "", "Ta", {"CUT", "T1", "T2"}},
         {0, "Tanaka", "taro", {}},  // case counts
         {0, "Sato", "Jiro", {"T3"}},
         {0, "", "Ichiro", {}},  // the middle word is no name
-        {5, "Tanaka", "Taro", {"T1"}},
-        {3, "Tanaka Taro", "", {"T1"}},
+        {5, "Tanaka", "Taro", {"CUT", "T1"}},
+        {3, "Tanaka Taro", "", {"CUT", "T1"}},
         {3, "", "Taro", {}},  // in modes 3 and 4 the whole name is the first name
         {4, "Tanabe T", "", {"T2"}},
     };

@@ -163,10 +163,10 @@ TEST_F(EntryPatientRecords, RootRecordRefusesWhatNamesNoPatientFile) {
         cvx::FileManager::fileExists(cvx::FileManager::homeDirectory() + "/.Corvadenix/outside.xml"));
 
     // An unreadable file stays as it is; the remark is still kept.
-    writeFile(path("BAD"), "<DATA name=\"x\"><comment>");
+    writeFile(path("BAD"), "DATA name=x");  // no element, even when repaired
     info.setCustomerNo("BAD");
     EXPECT_FALSE(entry::saveCustInfo(info));
-    EXPECT_EQ(readAll(path("BAD")), "<DATA name=\"x\"><comment>");
+    EXPECT_EQ(readAll(path("BAD")), "DATA name=x");
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("BAD_remark"), "note");
 }
 
