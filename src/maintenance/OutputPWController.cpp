@@ -221,11 +221,13 @@ void OutputPWController::initDataz() {
     setIsCou(1);
     romWriter_->arm();
 
-    // The six-item mode (BLD left out) is told by the letter B.
-    ui_->versionLabel->setText(
-        QStringLiteral("Quimbarel\nVersion V%1%2")
-            .arg(QString::fromLatin1(cvx::kAppShortVersion),
-                 UsbUtils::isDeleteBLD() ? QStringLiteral("KB") : QStringLiteral("K")));
+    // Any setting but all seven items ("0") is told by the letter B; no setting means seven.
+    const QString deleteBLD = UsbUtils::deleteBLDValue();
+    ui_->versionLabel->setText(QStringLiteral("Quimbarel\nVersion V%1%2")
+                                   .arg(QString::fromLatin1(cvx::kAppShortVersion),
+                                        deleteBLD.isNull() || deleteBLD == QLatin1String("0")
+                                            ? QStringLiteral("K")
+                                            : QStringLiteral("KB")));
     setShown({ui_->signLab, ui_->noteLab}, false);
 }
 

@@ -24,7 +24,6 @@ namespace {
 
 constexpr int kMaxRetries = 3;
 constexpr int kBootReplyLength = 48;
-constexpr int kVersionAreaLength = 52;
 constexpr int kSumReplyLength = 4;
 constexpr int kMaxLines = int(FirmwareFiles::kMaxLines);
 
@@ -219,6 +218,7 @@ void RomWriter::burnRomOkButtonClicked() {
     iSndMax_ = 0;
     bErsBlk_ = 0;
     ayErsBlk_.clear();
+    blnSndRcv_ = false;
     reply_.clear();
     burnStatus_ = WasReset;
     active_ = false;
@@ -446,6 +446,16 @@ void RomWriter::reciveData(const QByteArray &report) {
     const int step = state.step;
     if (step != 1 && step != 3 && step != 5 && step != 8 && step != 11) return;
     addLog(false, UsbUtils::replaceAsciiStr(asciiText(abRxBuff)));
+    if (step == 3) {
+        // The version areas come in two reports, whatever their number: the first is only
+        // noted, the second is acknowledged.
+        if (!blnSndRcv_) {
+            blnSndRcv_ = true;
+            return;
+        }
+        blnSndRcv_ = false;
+        return onReply();
+    }
     // A reply may come in several reports.
     reply_.append(abRxBuff);
     if (reply_.size() < expectedReplyLength()) return;
@@ -456,8 +466,6 @@ int RomWriter::expectedReplyLength() const {
     switch (shared().step) {
         case 1:
             return kBootReplyLength;
-        case 3:
-            return std::max(1, controller_.firmwareFiles().tPrjInf().bRomNum * kVersionAreaLength);
         case 5:
         case 11:
             return kSumReplyLength;
@@ -488,6 +496,7 @@ void RomWriter::onAck() {
         case 3:
             files.setIRomCnt(0);
             ayErsBlk_ = QList<bool>(RomInf_t::kMaxEraseBlocks, false);
+            blnSndRcv_ = false;
             reply_.clear();
             state.phase = 2;
             return;

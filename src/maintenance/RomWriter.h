@@ -18,10 +18,10 @@
 // window, by the automatic update. The step, the phase and the last frame text exist once
 // per process: one write runs at a time. Main thread only.
 //
-// Exchange: "S", "B" (boot reply), "P" and the version areas (version-area reply), "W" and
-// the write program's lines (program sum), then after the instrument's restart "S" and for
-// every ROM file "E" with its erase block (erase reply) when it needs one, "T" with the
-// block and the file's lines (ROM sum); "Q" ends it.
+// Exchange: "S", "B" (boot reply), "P" and the version areas (version-area reply, two
+// reports), "W" and the write program's lines (program sum), then after the instrument's
+// restart "S" and for every ROM file "E" with its erase block (erase reply) when it needs
+// one, "T" with the block and the file's lines (ROM sum); "Q" ends it.
 class RomWriter : public QObject {
     Q_OBJECT
 public:
@@ -131,7 +131,8 @@ private:
     QString sRomRcvSum_;
     QList<bool> ayErsBlk_;
     std::uint8_t bErsBlk_ = 0;
-    QByteArray reply_;  // the reply being gathered from its reports
+    bool blnSndRcv_ = false;  // first report of the version-area reply seen
+    QByteArray reply_;        // the reply being gathered from its reports
     QString strConvertLogData_;
 
     bool isBurnROM_ = false;

@@ -213,6 +213,8 @@ public:
     static std::int32_t modeSetting();
     // The six-item mode: the first /DATA/DeleteBLD holds exactly "1" (untrimmed).
     static bool isDeleteBLD();
+    // The text of the first /DATA/DeleteBLD, untrimmed; null with no element.
+    static QString deleteBLDValue();
     // The measuring time-out in whole seconds: the integer value of the first /DATA/Timeout
     // in milliseconds divided by 1000 when it lies from 1000 to 60000, else 10.
     static std::int32_t timeoutNum();

@@ -103,7 +103,11 @@ std::int32_t UsbUtils::modeSetting() {
 }
 
 bool UsbUtils::isDeleteBLD() {
-    return firstText(kModeSetting, QStringLiteral("/DATA/DeleteBLD")) == QLatin1String("1");
+    return deleteBLDValue() == QLatin1String("1");
+}
+
+QString UsbUtils::deleteBLDValue() {
+    return firstText(kModeSetting, QStringLiteral("/DATA/DeleteBLD"));
 }
 
 std::int32_t UsbUtils::timeoutNum() {

@@ -146,16 +146,34 @@ TEST_F(OutputPWControllerTest, OpensFromTheSettingsMenuBehindItsAccessCodes) {
 
     click(screen->sysBtn());
     QTest::keyClicks(screen->messTxtFid(), OutputPWController::kRomAccessCode);
-    screen->window()->grab().save(QStringLiteral("/tmp/mnt_code.png"));
+    screen->window()->grab().save(QDir::home().filePath(QStringLiteral("mnt_code.png")));
     click(screen->OKBtn());
     EXPECT_TRUE(shows(screen->signImg(), QStringLiteral("rom_update")));
     EXPECT_EQ(screen->isCou(), 2);
     EXPECT_EQ(MaintenanceMode::sharedMode().getMode(), 0);
-    screen->window()->grab().save(QStringLiteral("/tmp/mnt_rom.png"));
+    screen->window()->grab().save(QDir::home().filePath(QStringLiteral("mnt_rom.png")));
     click(screen->cancelBtn());
     EXPECT_FALSE(screen->backImg()->isVisible());
     EXPECT_EQ(screen->isCou(), 1);
     EXPECT_EQ(MaintenanceMode::sharedMode().getMode(), 1) << "a cancelled update writes into no instrument";
+}
+
+TEST_F(OutputPWControllerTest, VersionTextTellsAnyItemSettingButSevenItems) {
+    const struct {
+        const char *modeSetting;
+        const char *version;
+    } cases[] = {
+        {"<DATA><MODE>0</MODE><DeleteBLD>0</DeleteBLD></DATA>", "Quimbarel\nVersion V1.0.0K"},
+        {"<DATA><MODE>0</MODE><DeleteBLD>1</DeleteBLD></DATA>", "Quimbarel\nVersion V1.0.0KB"},
+        {"<DATA><MODE>0</MODE><DeleteBLD>2</DeleteBLD></DATA>", "Quimbarel\nVersion V1.0.0KB"},
+        {"<DATA><MODE>0</MODE></DATA>", "Quimbarel\nVersion V1.0.0K"},
+    };
+    for (const auto &c : cases) {
+        writeSetting(QStringLiteral("ModeSetting.xml"), c.modeSetting);
+        OutputPWController *screen = openScreen();
+        EXPECT_EQ(screen->versionLabel()->text(), QString::fromUtf8(c.version)) << c.modeSetting;
+        click(screen->backButton());
+    }
 }
 
 TEST_F(OutputPWControllerTest, SendDataCsvIsWrittenIntoTheChosenFile) {
@@ -187,7 +205,7 @@ TEST_F(OutputPWControllerTest, SendDataCsvIsWrittenIntoTheChosenFile) {
     EXPECT_EQ(screen->isSucc2(), 200);
     EXPECT_FALSE(screen->cancelBtn()->isVisible());
     EXPECT_TRUE(screen->OKBtn()->isEnabled());
-    screen->window()->grab().save(QStringLiteral("/tmp/mnt_senddata.png"));
+    screen->window()->grab().save(QDir::home().filePath(QStringLiteral("mnt_senddata.png")));
     QFile written(target);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     const QStringList lines =
@@ -231,7 +249,7 @@ TEST_F(OutputPWControllerTest, RomUpdateWaitsForTheInstrumentAndWritesIt) {
     ASSERT_TRUE(rom.runUntil([&] { return rom.sawQuit(); }));
     settle();
     EXPECT_EQ(screen->confirmConnectLabel()->text(), QStringLiteral("終了"));
-    screen->window()->grab().save(QStringLiteral("/tmp/mnt_written.png"));
+    screen->window()->grab().save(QDir::home().filePath(QStringLiteral("mnt_written.png")));
     click(screen->burnRomOkButton());
     EXPECT_FALSE(screen->confirmConnectLabel()->isVisible());
     EXPECT_FALSE(screen->backImg()->isVisible());
@@ -294,7 +312,7 @@ TEST_F(OutputPWControllerTest, DataLinkFoldersAreSetInADataLinkMode) {
     OutputPWController *screen = openScreen();
     EXPECT_EQ(screen->versionLabel()->text(), QStringLiteral("Quimbarel\nVersion V1.0.0KB"));
     EXPECT_EQ(screen->msgBtn()->y(), 340);
-    screen->window()->grab().save(QStringLiteral("/tmp/mnt.png"));
+    screen->window()->grab().save(QDir::home().filePath(QStringLiteral("mnt.png")));
 
     click(screen->userBtn());
     EXPECT_FALSE(screen->clearBtn()->isVisible());
@@ -305,7 +323,7 @@ TEST_F(OutputPWControllerTest, DataLinkFoldersAreSetInADataLinkMode) {
 
     click(screen->csvBtn());
     click(screen->pathBtn());
-    screen->window()->grab().save(QStringLiteral("/tmp/mnt_output.png"));
+    screen->window()->grab().save(QDir::home().filePath(QStringLiteral("mnt_output.png")));
     click(screen->csvOkBtn());
     EXPECT_EQ(UsbUtils::outputValue(), QStringLiteral("/srv/results"));
     click(screen->csvBtn());

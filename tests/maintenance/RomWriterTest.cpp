@@ -47,12 +47,14 @@ QList<QByteArray> dataFrames(const QList<QByteArray> &fileLines) {
     return frames;
 }
 
+// The carried firmware's version areas: begin and end of each.
+const QList<quint32> kVersionAreas{0x10000, 0x1002F, 0x20000, 0x2002F};
+
 // What the carried firmware must put on the link, frame by frame.
-QList<QByteArray> expectedFrames() {
+QList<QByteArray> expectedFrames(const QList<quint32> &versionAreas = kVersionAreas) {
     const QList<QByteArray> main = firmwaretest::section(lines(readAll(":/USB/Data/MAIN.DAT")),
                                                          "/* ROM-DAT START */", "/* ROM-DAT END */");
-    QList<QByteArray> frames{command('S'), command('B'), command('P'),
-                             params({0x10000, 0x1002F, 0x20000, 0x2002F}), command('W')};
+    QList<QByteArray> frames{command('S'), command('B'), command('P'), params(versionAreas), command('W')};
     frames += dataFrames(lines(readAll(":/USB/Data/WRTPRG.DAT")));
     frames +=
         {command('S'), command('E'), params({0x10000, 0x1FFFF}), command('T'), params({0x10000, 0x1FFFF})};
@@ -87,10 +89,29 @@ protected:
 };
 
 TEST_F(RomWriterTest, WritesTheCarriedFirmwareFrameByFrame) {
-    for (bool padded : {true, false}) {
-        SCOPED_TRACE(padded ? "zero-padded reports" : "reports of the reply's length");
+    const QByteArray carriedAreas =
+        "\"VersionAreaCount\",\"2\"\r\n\"VersionArea1\",\"&H00010000,&H0001002F\"\r\n"
+        "\"VersionArea2\",\"&H00020000,&H0002002F\"\r\n";
+    const QByteArray fileInf = get("USB/FileInf.txt");
+    ASSERT_TRUE(fileInf.contains(carriedAreas));
+    for (const auto &[areas, padded] : {std::pair{2, true}, std::pair{2, false}, std::pair{1, true},
+                                        std::pair{1, false}, std::pair{3, true}, std::pair{3, false}}) {
+        SCOPED_TRACE(QStringLiteral("%1 version areas, %2")
+                         .arg(areas)
+                         .arg(padded ? "zero-padded reports" : "reports of the reply's length")
+                         .toStdString());
+        QByteArray description = "\"VersionAreaCount\"," + QByteArray::number(areas) + "\r\n";
+        QList<quint32> versionAreas;
+        for (quint32 n = 1; n <= quint32(areas); ++n) {
+            description += "\"VersionArea" + QByteArray::number(n) + "\",\"&H000" + QByteArray::number(n) +
+                           "0000,&H000" + QByteArray::number(n) + "002F\"\r\n";
+            versionAreas << (n << 16) << ((n << 16) | 0x2F);
+        }
+        put("USB/FileInf.txt", QByteArray(fileInf).replace(carriedAreas, description));
+        alerts.clear();
         cvxtest::RomSimulator rom;
         cvxtest::RomSimulator::Faults faults;
+        faults.versionAreas = areas;
         faults.padReports = padded;
         faults.busyEraseReplies = 1;
         rom.setFaults(faults);
@@ -101,7 +122,7 @@ TEST_F(RomWriterTest, WritesTheCarriedFirmwareFrameByFrame) {
         ASSERT_TRUE(runUntilEnd(rom));
 
         EXPECT_EQ(alerts, QStringList());
-        EXPECT_EQ(rom.frames(), expectedFrames());
+        EXPECT_EQ(rom.frames(), expectedFrames(versionAreas));
         EXPECT_EQ(rom.reportedSums(), QStringList({"0000FB8D", "00020621", "0001F089"}));
         EXPECT_EQ(writer.confirmConnectLabel(), "終了");
         EXPECT_EQ(writer.sClientName(), "CVX-BOOT");

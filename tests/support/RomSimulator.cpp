@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "link/ControlBytes.h"
 #include "platform/HidManager.h"
 
@@ -67,11 +69,14 @@ bool RomSimulator::runUntil(const std::function<bool()> &done, int timeoutMs) {
 }
 
 void RomSimulator::reply(const QByteArray &bytes) {
-    for (qsizetype at = 0; at < bytes.size(); at += cvx::kHidInputReportSize) {
-        QByteArray report = bytes.mid(at, cvx::kHidInputReportSize);
-        if (faults_.padReports) report = report.leftJustified(cvx::kHidInputReportSize, '\0');
-        device_->feedInputReport(report);
-    }
+    for (qsizetype at = 0; at < bytes.size(); at += cvx::kHidInputReportSize)
+        sendReport(bytes.mid(at, cvx::kHidInputReportSize));
+}
+
+void RomSimulator::sendReport(QByteArray bytes) {
+    bytes.truncate(cvx::kHidInputReportSize);
+    if (faults_.padReports) bytes = bytes.leftJustified(cvx::kHidInputReportSize, '\0');
+    device_->feedInputReport(bytes);
 }
 
 void RomSimulator::ack() {
@@ -173,7 +178,11 @@ void RomSimulator::onOutputReport(const QByteArray &report) {
             ack();
             expect_ = Expect::Command;
             if (lastCommand_ == 'P') {
-                reply(QByteArray(faults_.versionAreas * 52, 'v'));
+                // Two reports, whatever the number of areas; what does not fit is cut.
+                const QByteArray areas(faults_.versionAreas * 52, 'v');
+                const qsizetype half = std::min<qsizetype>((areas.size() + 1) / 2, cvx::kHidInputReportSize);
+                sendReport(areas.left(half));
+                sendReport(areas.mid(half));
             } else if (lastCommand_ == 'E') {
                 for (int i = 0; i < faults_.busyEraseReplies; ++i) reply(QByteArray(1, 0x01));
                 reply(QByteArray(1, 0x00));

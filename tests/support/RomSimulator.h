@@ -4,7 +4,7 @@
 // protocol as the instrument does, so that the firmware writer is tested end to end.
 //
 // It acknowledges every frame whose check byte is right, answers "B" with its boot name,
-// the version-area parameters with bRomNum x 52 bytes, the last line of the write program
+// the version-area parameters with bRomNum x 52 bytes in two reports, the last line of the write program
 // and of each ROM file with the 32-bit sum of their data bytes (the program's last four
 // bytes, which carry its sum, not counted), and erase parameters with 0x00. Replies go out
 // in 64-byte reports, zero-padded unless told otherwise.
@@ -28,7 +28,7 @@ class RomSimulator {
 public:
     struct Faults {
         QString bootName = QStringLiteral("CVX-BOOT");
-        int versionAreas = 2;         // replies bRomNum x 52 bytes
+        int versionAreas = 2;         // replies versionAreas x 52 bytes
         bool padReports = true;       // every report filled up to 64 bytes with zeros
         quint32 programSumDelta = 0;  // added to the reported program sum
         quint32 romSumDelta = 0;      // added to the reported sum of ROM file 0
@@ -69,6 +69,7 @@ private:
 
     void onOutputReport(const QByteArray &report);
     void reply(const QByteArray &bytes);
+    void sendReport(QByteArray bytes);  // exactly one input report
     void ack();
     void nak();
     void lineReceived(const QByteArray &frame);
