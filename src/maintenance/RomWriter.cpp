@@ -174,6 +174,8 @@ void RomWriter::deviceConnect() {
         // wait for an answer to something never sent.
         if (active_ && framePending_ && !isBurning_) {
             framePending_ = false;
+            stopClock();
+            setMode(1);
             sndStr();
             armWatchdog();
         }
@@ -593,7 +595,9 @@ void RomWriter::restartAfterProgram() {
     restart_->deleteLater();
     restart_ = nullptr;
     stopClock();
-    setMode(1);
+    // The mode would keep the link from taking up an instrument still restarting: it is set
+    // once the instrument is back.
+    if (burnStatus_ != Removed) setMode(1);
     isBurning_ = false;
     makeData();  // "S", still step 0
     shared().step = 6;

@@ -240,21 +240,41 @@ TEST_F(RomWriterTest, TwoNaksOfAFrameAreRetried) {
 }
 
 // The instrument restarts into the write program; it may come back before or after the
-// engine's pause, and is addressed again either way.
+// engine's pause, and is addressed again either way, by the automatic update's engine and by
+// the maintenance screen's.
 TEST_F(RomWriterTest, InstrumentRestartingIntoTheWriteProgram) {
-    for (const auto &[pauseMs, backAfterMs] : {std::pair{200, 20}, std::pair{20, 150}}) {
-        SCOPED_TRACE(
-            QStringLiteral("pause %1 ms, back after %2 ms").arg(pauseMs).arg(backAfterMs).toStdString());
-        RomWriter::setTimingsForTesting(pauseMs, 1000, 1000);
-        cvxtest::RomSimulator rom;
-        cvxtest::RomSimulator::Faults faults;
-        faults.restartMs = backAfterMs;
-        rom.setFaults(faults);
-        writer.initUpdateSystemInfo();
-        rom.attach();
-        ASSERT_TRUE(runUntilEnd(rom));
-        EXPECT_EQ(alerts, QStringList());
-        EXPECT_EQ(rom.frames(), expectedFrames());
+    for (bool onScreen : {false, true}) {
+        for (const auto &[pauseMs, backAfterMs] : {std::pair{200, 20}, std::pair{20, 150}}) {
+            SCOPED_TRACE(QStringLiteral("%1, pause %2 ms, back after %3 ms")
+                             .arg(onScreen ? "screen" : "automatic update")
+                             .arg(pauseMs)
+                             .arg(backAfterMs)
+                             .toStdString());
+            RomWriter::setTimingsForTesting(pauseMs, 1000, 1000);
+            alerts.clear();
+            RomWriter screenWriter;
+            cvxtest::RomSimulator rom;
+            cvxtest::RomSimulator::Faults faults;
+            faults.restartMs = backAfterMs;
+            rom.setFaults(faults);
+            if (onScreen) {
+                writer.burnRomOkButtonClicked();
+                screenWriter.setScreen({{}, {}, {}, [] { return true; }, {}});
+                screenWriter.observeLink();
+                screenWriter.arm();
+                MaintenanceMode::sharedMode().setMode(0);  // the ROM code was accepted
+            } else {
+                writer.initUpdateSystemInfo();
+            }
+            rom.attach();
+            ASSERT_TRUE(runUntilEnd(rom));
+            EXPECT_EQ(alerts, QStringList());
+            EXPECT_EQ(rom.frames(), expectedFrames());
+            if (onScreen) {
+                EXPECT_EQ(MaintenanceMode::sharedMode().getMode(), 1) << "set once the instrument is back";
+                EXPECT_EQ(screenWriter.confirmConnectLabel(), "終了");
+            }
+        }
     }
 }
 
