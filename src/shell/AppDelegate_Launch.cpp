@@ -300,9 +300,15 @@ void AppDelegate::applicationWillTerminate() {
 void AppDelegate::updateSystem() {
     cvx::NotificationCenter &center = cvx::NotificationCenter::defaultCenter();
     const UsbManager &session = UsbManager::sharedUsbManager();
-    if (session.deviceMainVersion() == session.pcMainVersion() &&
-        session.deviceDispVersion() == session.pcDispVersion()) {
+    // A missing version equals no version, not even another missing one.
+    const auto same = [](const QString &device, const QString &carried) {
+        return !device.isEmpty() && device == carried;
+    };
+    if (same(session.deviceMainVersion(), session.pcMainVersion()) &&
+        same(session.deviceDispVersion(), session.pcDispVersion())) {
         setIsTest(true);
+        // Nothing is left to update: the offer must not come back at the next launch.
+        if (BBInitDatas::getAutoVersionUp()) BBInitDatas::setAutoVersionUp(false);
         center.postNotificationName(shell::kChangeOkButtonStatus);
         return;
     }

@@ -386,6 +386,24 @@ TEST_F(StartupTest, VersionCheckOffersTheUpdateWhenFirmwareDiffers) {
     EXPECT_EQ(UsbManager::sharedUsbManager().pcDispVersion(), "V1.00");
     EXPECT_FALSE(app().isTest());
     EXPECT_TRUE(TYUpdateView::isExistUpdateView());
+
+    // Versions found equal clear the flag; a missing version equals none, not even another one.
+    const struct {
+        QString main, disp;  // the instrument's and the carried ones alike
+        bool equal;
+    } rows[] = {{"1.00", "V1.00", true}, {QString(), QString(), false}, {"1.00", QString(), false}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.main.toStdString() + "/" + row.disp.toStdString());
+        BBInitDatas::setAutoVersionUp(true);
+        UsbManager &relaunched = UsbManager::sharedUsbManager();
+        relaunched.setPcMainVersion(row.main);
+        relaunched.setPcDispVersion(row.disp);
+        relaunched.setDeviceMainVersion(row.main);
+        relaunched.setDeviceDispVersion(row.disp);
+        app().updateSystem();
+        EXPECT_EQ(app().isTest(), row.equal);
+        EXPECT_EQ(BBInitDatas::getAutoVersionUp(), !row.equal);
+    }
 }
 
 }  // namespace
