@@ -1,6 +1,7 @@
-// Files the linked program drops into the data link's input folder. The first byte chooses the
-// layout (mode 3 ".csv" or ".txt", mode 4 ".txt", mode 5 ".csv"), the rest is the file; the
-// import reads it, stores its patients and removes it.
+// Files the linked program drops into the data link's input folder, and the patient list of the
+// data-management window. The first byte chooses the layout (mode 3 ".csv" or ".txt", mode 4
+// ".txt", mode 5 ".csv", the patient list), the rest is the file; the import reads it, stores its
+// patients and removes it.
 #include <QDir>
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 
 #include "FuzzSetUp.h"
 #include "datamanage/DataLinkImport.h"
+#include "datamanage/PatientListImport.h"
 #include "records/UsbUtils.h"
 
 namespace {
@@ -24,8 +26,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size == 0) return 0;
-    const char *const extensions[] = {"csv", "txt", "txt", "csv"};
-    const int layout = data[0] % 4;
+    const char *const extensions[] = {"csv", "txt", "txt", "csv", "csv"};
+    const int layout = data[0] % 5;
     const QString path =
         QDir(inputFolder).filePath(QStringLiteral("P1.") + QLatin1String(extensions[layout]));
     if (!cvxfuzz::writeFile(path, reinterpret_cast<const char *>(data) + 1, qsizetype(size) - 1)) return 0;
@@ -33,8 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         DataLinkImport::loadAndSaveMode3WithPath(inputFolder);
     else if (layout == 2)
         DataLinkImport::loadAndSaveMode4WithPath(inputFolder);
-    else
+    else if (layout == 3)
         DataLinkImport::loadAndSaveMode5WithPath(inputFolder);
+    else
+        PatientListImport::importList(path);
     // Each input on its own: what it left behind goes.
     QDir(inputFolder).removeRecursively();
     QDir(UsbUtils::customerFolder()).removeRecursively();
