@@ -10,6 +10,7 @@
 #include "platform/Bundle.h"
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
 #include "platform/XmlDocument.h"
 #include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
@@ -21,6 +22,7 @@ using cvx::XmlDocument;
 using cvx::XmlElement;
 
 const QString kCheckName = QStringLiteral("Check_Measure_Result");
+constexpr cvx::Durability kDeferred = cvx::Durability::Deferred;
 
 std::function<void(const QString &)> &afterFileHook() {
     static std::function<void(const QString &)> hook;
@@ -80,6 +82,10 @@ public:
         // What was merged stays merged, whatever follows: each file is written whole.
         bool ok = importCustomer();
         if (ok && !cancelled()) ok = importSettings();
+        // The patient files were written without waiting for the disk: one flush before the
+        // import counts as done.
+        cvx::UserDefaults::standard().flush();
+        if (ok && !cancelled() && !FileManager::syncFileSystem(data)) ok = false;
         // A patient file left out is a failure to report, not a success.
         return finish(ok && !cancelled() && skipped_.isEmpty());
     }
@@ -115,7 +121,12 @@ private:
                 skipped_.append(relative + QStringLiteral(": local file is a link"));
                 continue;
             }
-            if (!importOne(relative, from, to)) return false;
+            {
+                // Held file by file: a measurement stored meanwhile waits for one file, not
+                // for the whole import.
+                std::lock_guard lock(SettingsFiles::writeMutex());
+                if (!importOne(relative, from, to)) return false;
+            }
             if (afterFileHook()) afterFileHook()(relative);
         }
         return true;
@@ -123,24 +134,12 @@ private:
 
     bool importOne(const QString &name, const QString &from, const QString &to) {
         if (FileManager::deletingPathExtension(name) == kCheckName) {
-            if (FileManager::fileExists(to)) return DataImport::saveCheckDataPath(to, from);
+            if (FileManager::fileExists(to)) return DataImport::saveCheckDataPath(to, from, kDeferred);
             const std::optional<QByteArray> bytes = FileManager::readFile(from);
-            return bytes && FileManager::writeAtomically(to, *bytes);
+            return bytes && FileManager::writeAtomically(to, *bytes, kDeferred);
         }
         using R = UsbUtils::ConvertResult;
-        R result = R::Written;
-        switch (UsbUtils::isOldData(from)) {
-            case 1:
-                result = UsbUtils::saveFromOldOldDataPath(from, to);
-                break;
-            case 2:
-                result = UsbUtils::saveFromOldDataPath(from, to);
-                break;
-            default:
-                result = UsbUtils::saveFromCurrentDataPath(from, to);
-                break;
-        }
-        switch (result) {
+        switch (UsbUtils::saveFromImportedPath(from, to, kDeferred)) {
             case R::Written:
                 return true;
             case R::NothingToRead:
@@ -267,7 +266,8 @@ QString fingerprint(const XmlElement &element) {
 
 }  // namespace
 
-bool DataImport::saveCheckDataPath(const QString &localPath, const QString &importedPath) {
+bool DataImport::saveCheckDataPath(const QString &localPath, const QString &importedPath,
+                                   cvx::Durability durability) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<XmlDocument> local = XmlDocument::fromFile(localPath, XmlDocument::Option::Tidy);
     if (!local || local->rootElement().isNull()) return false;
@@ -286,7 +286,7 @@ bool DataImport::saveCheckDataPath(const QString &localPath, const QString &impo
     XmlElement mergedRoot = merged.rootElement();
     mergedRoot.removeAllChildren();
     for (const XmlElement &result : UsbUtils::compareComment(all)) mergedRoot.insertCopy(0, result);
-    return merged.save(localPath);
+    return merged.save(localPath, nullptr, durability);
 }
 
 DataImport::Outcome DataImport::importDataFolder(const QString &chosenFolder,

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "datamanage/DataJobs.h"
+#include "platform/FileManager.h"
 
 // The import of an exported data folder (job 1 of the data-management window) into the local
 // data folder: the patient files of its `Customer` folder are merged one by one, converted from
@@ -47,7 +48,8 @@ public:
     // Merges the imported check-measurement file into the local one: all results newest first,
     // the local root kept; an imported result equal to a local one is not added again. False
     // when the local file cannot be read or the write failed.
-    static bool saveCheckDataPath(const QString &localPath, const QString &importedPath);
+    static bool saveCheckDataPath(const QString &localPath, const QString &importedPath,
+                                  cvx::Durability durability = cvx::Durability::Synced);
 
     // Tests: runs after each imported patient file.
     static void setAfterFileHookForTesting(std::function<void(const QString &name)> hook);

@@ -9,6 +9,8 @@
 #include "records/AppDelegate.h"
 #include "records/BBInitDatas.h"
 #include "records/NSStringExt.h"
+#include "records/ResultFields.h"
+#include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 
 namespace {
@@ -77,7 +79,10 @@ QString ResultListFile::getSecStr(const QString &text) {
     return parts.size() > 1 ? parts[1] : QStringLiteral("");
 }
 
-std::optional<QList<OCMCustomerComment>> ResultListFile::getData(bool isMode0, const CancelFlag &isCancel) {
+namespace {
+
+// The patients' chart numbers in list order; nothing when cancelled.
+std::optional<QStringList> chartNumbers(const ResultListFile::CancelFlag &isCancel) {
     const QString folder = UsbUtils::customerFolder();
     cvx::FileManager::createDirectory(folder);
 
@@ -93,9 +98,67 @@ std::optional<QList<OCMCustomerComment>> ResultListFile::getData(bool isMode0, c
         chartNos.append(name);
     }
     std::sort(chartNos.begin(), chartNos.end(), chartOrder);
+    return chartNos;
+}
 
+QString sexWord(const QString &sex) {
+    if (sex == QLatin1String("0")) return QStringLiteral("男");
+    if (sex == QLatin1String("1")) return QStringLiteral("女");
+    return QStringLiteral("");
+}
+
+// The rows of one patient file as BBInitDatas::getDatas gives them, reading only the children
+// the list shows; `each` gets every row in turn. False when cancelled.
+template <typename Each>
+bool patientRows(const QString &chartNo, bool isMode0, const ResultListFile::CancelFlag &isCancel,
+                 Each each) {
+    const QString path = UsbUtils::getXmlPath(chartNo);
+    if (path.isNull() || !cvx::FileManager::fileExists(path)) return true;
+    thread_local ResultFields fields{"Doctor",     "DataValue1", "MS",         "DataValue2", "pH",
+                                     "DataValue3", "BFC",        "DataValue4", "BLD",        "DataValue5",
+                                     "LEU",        "DataValue6", "ALB",        "DataValue7", "NH3"};
+
+    OCMCustomerComment patient;
+    patient.setZno(chartNo);
+    QString sex;
+    const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    cvx::XmlElement root;
+    if (doc) {
+        root = doc->rootElement();
+        patient.setZname(root.attribute(QStringLiteral("name")));
+        patient.setAge(root.attribute(QStringLiteral("age")));
+        sex = root.attribute(QStringLiteral("sex"));
+    }
+    patient.setZsex(sexWord(sex));
+
+    const QList<cvx::XmlElement> results = root.children();
+    for (const cvx::XmlElement &result : results) {
+        if (cancelled(isCancel)) return false;
+        OCMCustomerComment row = patient;
+        row.setDate(result.attribute(QStringLiteral("date")));
+        row.setTime(result.attribute(QStringLiteral("time")));
+        fields.read(result);
+        row.setDoctor(fields.value(0));
+        row.setDatavalue1(fields.value(1)), row.setMs(fields.value(2));
+        row.setDatavalue2(fields.value(3)), row.setPh(fields.value(4));
+        row.setDatavalue3(fields.value(5)), row.setBfc(fields.value(6));
+        row.setDatavalue4(fields.value(7)), row.setBld(fields.value(8));
+        row.setDatavalue5(fields.value(9)), row.setLeu(fields.value(10));
+        row.setDatavalue6(fields.value(11)), row.setAlb(fields.value(12));
+        row.setDatavalue7(fields.value(13)), row.setNh3(fields.value(14));
+        each(row);
+    }
+    if (results.isEmpty() && !isMode0) each(patient);
+    return true;
+}
+
+}  // namespace
+
+std::optional<QList<OCMCustomerComment>> ResultListFile::getData(bool isMode0, const CancelFlag &isCancel) {
+    const std::optional<QStringList> chartNos = chartNumbers(isCancel);
+    if (!chartNos) return std::nullopt;
     QList<OCMCustomerComment> rows;
-    for (const QString &chartNo : chartNos) {
+    for (const QString &chartNo : *chartNos) {
         if (cancelled(isCancel)) return std::nullopt;
         rows.append(BBInitDatas::getDatas(chartNo, isMode0));
     }
@@ -121,41 +184,71 @@ QString ResultListFile::rowLine(const OCMCustomerComment &row) {
     return line + u'\n';
 }
 
+// Rows are read one patient at a time and written as they come, so that memory stays flat
+// whatever the number of results; the file appears only once it is whole.
 ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool withBlankRows,
                                                   const CancelFlag &isCancel) {
-    const std::optional<QList<OCMCustomerComment>> rows = getData(!withBlankRows, isCancel);
-    // A cancel while the rows are collected leaves nothing to list.
-    if (!rows || rows->isEmpty()) return outcomeOf(Status::Empty);
-    if (cancelled(isCancel)) return outcomeOf(Status::Cancelled);
+    // A cancel while the patients are listed or read leaves nothing to list; one while rows
+    // are written ends without a file.
+    const std::optional<QStringList> chartNos = chartNumbers(isCancel);
+    if (!chartNos) return outcomeOf(Status::Empty);
 
     Outcome outcome;
-    if (folder.isEmpty()) return outcomeOf(Status::Failed, outcome);
-    outcome.path = cvx::FileManager::appendingPathComponent(folder, kFileName);
-    if (!cvx::FileManager::createDirectory(folder)) {
-        logError(QStringLiteral("the folder %1 cannot be created").arg(folder));
-        return outcomeOf(Status::Failed, outcome);
-    }
-
-    // Shift-JIS lacks some characters (emoji, rarer kanji); a row holding one is named and the
-    // list is not written rather than written with characters lost.
-    QByteArray bytes = *cvx::TextEncoding::toCp932(kHeader);
-    for (const OCMCustomerComment &row : *rows) {
-        if (cancelled(isCancel)) return outcomeOf(Status::Cancelled);
-        if (const std::optional<QByteArray> line = cvx::TextEncoding::toCp932(rowLine(row))) {
-            bytes += *line;
-            ++outcome.rowCount;
-        } else if (!outcome.unencodable.contains(row.zno())) {
-            outcome.unencodable.append(row.zno());
+    std::optional<cvx::AtomicFile> file;
+    bool writeFailed = false;
+    bool noFolder = false;
+    // Shift-JIS lacks some characters (emoji, rarer kanji); a patient whose rows hold one is
+    // named and the list is not written rather than written with characters lost.
+    const auto writePatient = [&](const QString &chartNo, const QString &text, int rows) {
+        if (!file) {
+            outcome.path =
+                folder.isEmpty() ? QString() : cvx::FileManager::appendingPathComponent(folder, kFileName);
+            file.emplace(outcome.path);
+            if (folder.isEmpty() || !cvx::FileManager::createDirectory(folder)) {
+                noFolder = true;
+                writeFailed = true;
+            } else if (!file->open() || !file->write(*cvx::TextEncoding::toCp932(kHeader))) {
+                writeFailed = true;
+            }
         }
+        if (writeFailed) return;
+        const std::optional<QByteArray> bytes = cvx::TextEncoding::toCp932(text);
+        if (!bytes) {
+            outcome.unencodable.append(chartNo);
+        } else if (outcome.unencodable.isEmpty()) {
+            if (!file->write(*bytes)) writeFailed = true;
+            outcome.rowCount += rows;
+        }
+    };
+
+    int rowsSeen = 0;
+    for (const QString &chartNo : *chartNos) {
+        if (cancelled(isCancel)) return outcomeOf(Status::Empty);
+        QString text;
+        int rows = 0;
+        const bool whole = patientRows(chartNo, !withBlankRows, isCancel, [&](const OCMCustomerComment &row) {
+            text += rowLine(row);
+            ++rows;
+        });
+        if (!whole) return outcomeOf(Status::Cancelled);
+        if (rows == 0) continue;
+        rowsSeen += rows;
+        writePatient(chartNo, text, rows);
+        if (writeFailed) break;
     }
-    if (cancelled(isCancel)) return outcomeOf(Status::Cancelled);
+    if (rowsSeen == 0) return outcomeOf(Status::Empty);
+    if (!writeFailed && cancelled(isCancel)) return outcomeOf(Status::Cancelled);
 
     if (!outcome.unencodable.isEmpty()) {
         logError(QStringLiteral("%1 was not written: the results of %2 hold characters that Shift-JIS lacks")
                      .arg(outcome.path, outcome.unencodable.join(QStringLiteral(", "))));
         return outcomeOf(Status::Failed, outcome);
     }
-    if (!cvx::FileManager::writeAtomically(outcome.path, bytes)) {
+    if (noFolder) {
+        logError(QStringLiteral("the folder %1 cannot be created").arg(folder));
+        return outcomeOf(Status::Failed, outcome);
+    }
+    if (writeFailed || !file->commit()) {
         logError(QStringLiteral("%1 could not be written").arg(outcome.path));
         return outcomeOf(Status::Failed, outcome);
     }

@@ -77,10 +77,10 @@ struct ItemValue {
     QString pair;
 };
 
-// Values, chart positions and level words of the seven items. `line` is the raw data line as
-// read from the file, `fields` the line in the current field order. Throws what the
-// calculation ranges throw.
-std::array<ItemValue, 7> computeItems(Layout layout, const QString &line, const QStringList &fields,
+// Values, chart positions and level words of the seven items. `asRead` is the raw data line
+// as read from the file, split at ",", `fields` the line in the current field order. Throws
+// what the calculation ranges throw.
+std::array<ItemValue, 7> computeItems(Layout layout, const QStringList &asRead, const QStringList &fields,
                                       const XmlElement &result) {
     QMap<QString, QString> table;
     for (int k = 0; k < 9; ++k) table.insert(NSStringExt::trim(fields.at(5 + 4 * k)), fields.at(8 + 4 * k));
@@ -90,8 +90,8 @@ std::array<ItemValue, 7> computeItems(Layout layout, const QString &line, const 
         return pad(table.contains(key) ? key : other);
     };
 
-    const bool newerPads = UsbUtils::getItemStatus(false, line) == 1;
-    const int leuStatus = UsbUtils::getItemStatus(true, line);
+    const bool newerPads = UsbUtils::getItemStatus(false, asRead) == 1;
+    const int leuStatus = UsbUtils::getItemStatus(true, asRead);
     const std::int32_t leuFlag = leuStatus == 2 ? 4 : leuStatus == 3 ? 7 : 8;
     const std::int32_t nh3Flag = newerPads ? 6 : 9;
 
@@ -178,12 +178,13 @@ void convertResult(XmlElement result, Layout layout) {
     if (count < requiredChildren(layout)) return;
 
     XmlElement lineElement = result.childAt(layout == Layout::Current ? count - 2 : count - 1);
-    const QString line = lineElement.stringValue();
-    QStringList fields = line.split(QLatin1Char(','));
-    if (fields.size() < requiredFields(layout)) return;
+    // The line is split once; both the pad table and the item status read the fields.
+    const QStringList asRead = lineElement.stringValue().split(QLatin1Char(','));
+    if (asRead.size() < requiredFields(layout)) return;
+    QStringList fields = asRead;
     if (layout != Layout::Current) fields.insert(2, result.attribute(QStringLiteral("time")));
 
-    const std::array<ItemValue, 7> items = computeItems(layout, line, fields, result);
+    const std::array<ItemValue, 7> items = computeItems(layout, asRead, fields, result);
 
     if (oldest) {
         result.insertElement(2, QStringLiteral("SheetFlg"), QStringLiteral("-"));
@@ -225,10 +226,9 @@ std::pair<QString, QString> resultKey(const XmlElement &result) {
 const QStringList kRootAttributes{QStringLiteral("name"), QStringLiteral("birthday"), QStringLiteral("age"),
                                   QStringLiteral("sex")};
 
-UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layout layout) {
+UsbUtils::ConvertResult convertDocument(std::optional<XmlDocument> doc, const QString &to, Layout layout,
+                                        cvx::Durability durability = cvx::Durability::Synced) {
     using R = UsbUtils::ConvertResult;
-    if (!cvx::FileManager::fileExists(from)) return R::NothingToRead;
-    std::optional<XmlDocument> doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
     if (!doc || doc->rootElement().isNull()) return R::NothingToRead;
     doc->setVersion(QStringLiteral("1.0"));
     doc->setCharacterEncoding(QStringLiteral("UTF-8"));
@@ -283,15 +283,22 @@ UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layo
         for (const XmlElement &mine : localResults) root.insertCopy(0, mine);
     }
 
+    // Reordered in place, newest first: the results are moved, not copied.
     QList<XmlElement> kept;
     for (const XmlElement &child : elementChildren(root)) {
-        if (layout != Layout::Current || child.name() == QLatin1String("comment")) kept.append(child);
+        if (layout != Layout::Current || child.name() == QLatin1String("comment"))
+            kept.append(child);
+        else
+            root.removeChild(child);
     }
-    XmlDocument sorted = doc->clone();
-    XmlElement sortedRoot = sorted.rootElement();
-    sortedRoot.removeAllChildren();
-    for (const XmlElement &result : UsbUtils::compareComment(kept)) sortedRoot.insertCopy(0, result);
-    return sorted.save(to) ? R::Written : R::WriteFailed;
+    pugi::xml_node rootNode = root.pugiNode();
+    for (const XmlElement &result : UsbUtils::compareComment(kept)) rootNode.prepend_move(result.pugiNode());
+    return doc->save(to, nullptr, durability) ? R::Written : R::WriteFailed;
+}
+
+UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layout layout) {
+    if (!cvx::FileManager::fileExists(from)) return UsbUtils::ConvertResult::NothingToRead;
+    return convertDocument(XmlDocument::fromFile(from, XmlDocument::Option::Tidy), to, layout);
 }
 
 }  // namespace
@@ -306,4 +313,15 @@ UsbUtils::ConvertResult UsbUtils::saveFromOldDataPath(const QString &from, const
 
 UsbUtils::ConvertResult UsbUtils::saveFromCurrentDataPath(const QString &from, const QString &to) {
     return convertFile(from, to, Layout::Current);
+}
+
+UsbUtils::ConvertResult UsbUtils::saveFromImportedPath(const QString &from, const QString &to,
+                                                       cvx::Durability durability) {
+    if (!cvx::FileManager::fileExists(from)) return ConvertResult::NothingToRead;
+    std::optional<XmlDocument> doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
+    const int layoutClass = doc ? UsbUtils::layoutClass(*doc) : 0;
+    const Layout layout = layoutClass == 1   ? Layout::Oldest
+                          : layoutClass == 2 ? Layout::Old
+                                             : Layout::Current;
+    return convertDocument(std::move(doc), to, layout, durability);
 }

@@ -13,6 +13,7 @@
 #include "platform/FileManager.h"
 #include "platform/TextEncoding.h"
 #include "platform/XmlDocument.h"
+#include "records/ResultFields.h"
 #include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
 
@@ -21,6 +22,7 @@ namespace {
 const QString kLineEnd = QStringLiteral("\n");
 constexpr int kHeaderRepeats = 11;
 constexpr qint64 kProgressIntervalMs = 100;
+constexpr qsizetype kPieceSize = 64 * 1024;
 
 // Items in the order MS, pH, BFC, BLD, LEU, ALB, NH3: value pair, level word, comment.
 struct ItemFields {
@@ -96,6 +98,28 @@ private:
     cvx::AtomicFile &file_;
     SendDataCsv::Report &report_;
 };
+
+// The record of one result, with only the children the line holds.
+OCMCustomerComment recordOf(const cvx::XmlElement &result) {
+    thread_local ResultFields fields{"Hospital", "Doctor",   "DataValue1", "MS",  "Content1", "DataValue2",
+                                     "pH",       "Content2", "DataValue3", "BFC", "Content3", "DataValue4",
+                                     "BLD",      "Content4", "DataValue5", "LEU", "Content5", "DataValue6",
+                                     "ALB",      "Content6", "DataValue7", "NH3", "Content7", "RsvData"};
+    fields.read(result);
+    OCMCustomerComment cust;
+    cust.setDate(result.attribute(QStringLiteral("date")));
+    cust.setTime(result.attribute(QStringLiteral("time")));
+    cust.setHospital(fields.value(0)), cust.setDoctor(fields.value(1));
+    cust.setDatavalue1(fields.value(2)), cust.setMs(fields.value(3)), cust.setContentMs(fields.value(4));
+    cust.setDatavalue2(fields.value(5)), cust.setPh(fields.value(6)), cust.setContentPh(fields.value(7));
+    cust.setDatavalue3(fields.value(8)), cust.setBfc(fields.value(9)), cust.setContentBfc(fields.value(10));
+    cust.setDatavalue4(fields.value(11)), cust.setBld(fields.value(12)), cust.setContentBld(fields.value(13));
+    cust.setDatavalue5(fields.value(14)), cust.setLeu(fields.value(15)), cust.setContentLeu(fields.value(16));
+    cust.setDatavalue6(fields.value(17)), cust.setAlb(fields.value(18)), cust.setContentAlb(fields.value(19));
+    cust.setDatavalue7(fields.value(20)), cust.setNh3(fields.value(21)), cust.setContentNh3(fields.value(22));
+    cust.setRsvData(fields.value(23));
+    return cust;
+}
 
 SendDataCsv::Report &failed(SendDataCsv::Report &report, const QString &error) {
     report.outcome = SendDataCsv::Outcome::WriteFailed;
@@ -235,7 +259,6 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
 
     QString text;
     makeCsvTitle(text);
-    if (!writer.write(text)) return failed(report, QString());
 
     Progress done{0, report.patientFiles, 0};
     if (progress) progress(done);
@@ -248,19 +271,18 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
         if (!doc) {
             report.unreadableFiles.append(name);
         } else {
-            const QList<cvx::XmlElement> results = doc->rootElement().elements();
-            for (qsizetype i = 0; i < results.size(); ++i) {
+            for (const cvx::XmlElement &result : doc->rootElement().elements()) {
                 if (stop(CheckPoint::Result)) {
                     report.outcome = Outcome::Cancelled;
                     return report;
                 }
-                OCMCustomerComment cust = UsbUtils::getCustComment(results, i);
-                cust.setDate(results.at(i).attribute(QStringLiteral("date")));
-                cust.setTime(results.at(i).attribute(QStringLiteral("time")));
-                text.clear();
-                makeCsv(cust, text);
-                if (!writer.write(text)) return failed(report, QString());
+                makeCsv(recordOf(result), text);
                 ++report.results;
+                // Converted in pieces: one conversion per line would cost more than the line.
+                if (text.size() >= kPieceSize) {
+                    if (!writer.write(text)) return failed(report, QString());
+                    text.clear();
+                }
             }
         }
         ++done.filesDone;
@@ -268,6 +290,7 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
         if (progress) progress(done);
     }
 
+    if (!writer.write(text)) return failed(report, QString());
     if (stop(CheckPoint::Commit)) {
         report.outcome = Outcome::Cancelled;
         return report;

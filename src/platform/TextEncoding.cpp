@@ -130,6 +130,46 @@ std::optional<QString> TextEncoding::fromUtf8(const QByteArray &bytes) {
     return text;
 }
 
+bool TextEncoding::isValidUtf8(QByteArrayView bytes) {
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        // Runs of ASCII, the bulk of a patient file, eight bytes at a time.
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ULL) break;
+            p += 8;
+        }
+        if (p == end) break;
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int length = 0;
+        unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p < length || p[1] < low || p[1] > high) return false;
+        for (int i = 2; i < length; ++i)
+            if ((p[i] & 0xC0) != 0x80) return false;
+        p += length;
+    }
+    return true;
+}
+
 QString TextEncoding::fromUtf8Lossy(const QByteArray &bytes) {
     QStringDecoder decoder(QStringDecoder::Utf8);
     return decoder.decode(bytes);

@@ -28,6 +28,9 @@ public:
     static QByteArray toUtf8(const QString &text);
     static std::optional<QString> fromUtf8(const QByteArray &bytes);
     static QString fromUtf8Lossy(const QByteArray &bytes);  // invalid sequences become U+FFFD
+    // Whether fromUtf8 would decode the bytes, without decoding them: no overlong form, no
+    // surrogate, nothing above U+10FFFF, no sequence cut short.
+    static bool isValidUtf8(QByteArrayView bytes);
 
     // Shift-JIS (CP932).
     static std::optional<QByteArray> toCp932(const QString &text);

@@ -133,7 +133,7 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
         const bool wide = name.startsWith("UTF-16") || name.startsWith("UTF-32") || name.startsWith("UCS");
         if (name != "UTF-8" && !wide) return viaText(TextEncoding::decode(body, name, lossy), label);
     }
-    if (TextEncoding::fromUtf8(body)) return body;
+    if (TextEncoding::isValidUtf8(body)) return body;
     if (lossy) return TextEncoding::fromUtf8Lossy(body).toUtf8();
     setError(error, QStringLiteral("the text is not valid UTF-8"));
     return std::nullopt;

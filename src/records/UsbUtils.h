@@ -151,6 +151,8 @@ public:
     // 2 first result ends with RsvData (before SaveDate existed); 0 current, and also for a
     // missing or unreadable file, a root without results, or a first result without children.
     static int isOldData(const QString &path);
+    // The same for a document already read.
+    static int layoutClass(const cvx::XmlDocument &doc);
     // The elements sorted oldest first: by the date attribute's text, then the time's.
     static QList<cvx::XmlElement> compareComment(const QList<cvx::XmlElement> &list);
 
@@ -180,6 +182,8 @@ public:
     // reads as empty). -1 with flag when no LEU name field is found, or when the
     // calculation ranges fail to load. Never throws.
     static int getItemStatus(bool flag, const QString &line);
+    // The same for a line already split at ",".
+    static int getItemStatus(bool flag, const QStringList &fields);
 
     // Check-measurement file: Customer/Check_Measure_Result.xml, declared "shift-jis" and
     // written in CP932; root DATA (name, birthday, age "", sex "0"); results `comment`
@@ -317,5 +321,8 @@ public:
     static ConvertResult saveFromOldOldDataPath(const QString &from, const QString &to);
     static ConvertResult saveFromOldDataPath(const QString &from, const QString &to);
     static ConvertResult saveFromCurrentDataPath(const QString &from, const QString &to);
+    // The converter that isOldData(from) picks, reading the imported file once.
+    static ConvertResult saveFromImportedPath(const QString &from, const QString &to,
+                                              cvx::Durability durability = cvx::Durability::Synced);
     // ---- end of conversion of imported patient files --------------------------------------
 };

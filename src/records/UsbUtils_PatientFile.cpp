@@ -157,8 +157,11 @@ bool UsbUtils::savePrintInfo(const QString &chartNo, const QString &date, const 
 int UsbUtils::isOldData(const QString &path) {
     if (!cvx::FileManager::fileExists(path)) return 0;
     const std::optional<cvx::XmlDocument> doc = loadTidy(path);
-    if (!doc) return 0;
-    const cvx::XmlElement root = doc->rootElement();
+    return doc ? layoutClass(*doc) : 0;
+}
+
+int UsbUtils::layoutClass(const cvx::XmlDocument &doc) {
+    const cvx::XmlElement root = doc.rootElement();
     if (root.attributeCount() < 4) return 1;
     const QList<cvx::XmlElement> results = root.elements();
     if (results.isEmpty()) return 0;

@@ -136,16 +136,23 @@ QString UsbUtils::checkRsvDataLine(const QString &deviceNo, const QString &versi
 }
 
 int UsbUtils::getItemStatus(bool flag, const QString &line) {
-    const QStringList fields = line.split(QLatin1Char(','));
-    const bool current = std::any_of(fields.cbegin(), fields.cend(), [](const QString &f) {
-        return NSStringExt::trim(f) == QLatin1String("I_LEU");
+    return getItemStatus(flag, line.split(QLatin1Char(',')));
+}
+
+int UsbUtils::getItemStatus(bool flag, const QStringList &fields) {
+    // Trimmed only where the name can be: a line has some three hundred fields.
+    const auto trimmedIs = [](const QString &field, QLatin1StringView name) {
+        return field.contains(name) && NSStringExt::trim(field) == name;
+    };
+    const bool current = std::any_of(fields.cbegin(), fields.cend(), [&](const QString &f) {
+        return trimmedIs(f, QLatin1StringView("I_LEU"));
     });
     if (!current) return 0;
     if (!flag) return 1;
     qsizetype found = -1;
     for (qsizetype i = fields.size() - 1; i >= 0; --i) {
-        const QString name = NSStringExt::trim(fields[i]);
-        if (name == QLatin1String("LEU") || name == QLatin1String("I_LEU")) {
+        if (trimmedIs(fields[i], QLatin1StringView("LEU")) ||
+            trimmedIs(fields[i], QLatin1StringView("I_LEU"))) {
             found = i;
             break;
         }

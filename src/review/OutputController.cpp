@@ -322,15 +322,8 @@ void OutputController::outPutTap() {
     loadPatient(LoadKind::NumberSearch);
 }
 
-void OutputController::directOutput() {
-    Ui::OutputController &ui = loadedUi();
-    comboxAry_.clear();
-    couComb_ = 0;
-    const QString first = ui.firstName->text();
-    const QString last = ui.lastName->text();
-    if (first.isEmpty() && last.isEmpty()) return;
-
-    const int mode = UsbUtils::isHaveMODE();
+QStringList OutputController::nameHits(const QString &first, const QString &last, int mode) {
+    QStringList hits;
     const QString folder = UsbUtils::customerFolder();
     for (const QString &entry : cvx::FileManager::sortedSubpaths(folder)) {
         if (cvx::FileManager::pathExtension(entry) != QStringLiteral("xml") ||
@@ -344,8 +337,20 @@ void OutputController::directOutput() {
         if (!doc) continue;
         const QString name = doc->rootElement().attribute(QStringLiteral("name"));
         if (name.isEmpty()) continue;
-        if (isNameHit(name, first, last, mode)) comboxAry_.append(chartNo);
+        if (isNameHit(name, first, last, mode)) hits.append(chartNo);
     }
+    return hits;
+}
+
+void OutputController::directOutput() {
+    Ui::OutputController &ui = loadedUi();
+    comboxAry_.clear();
+    couComb_ = 0;
+    const QString first = ui.firstName->text();
+    const QString last = ui.lastName->text();
+    if (first.isEmpty() && last.isEmpty()) return;
+
+    comboxAry_ = nameHits(first, last, UsbUtils::isHaveMODE());
     reloadComboBox();
 
     if (comboxAry_.isEmpty()) {

@@ -53,6 +53,9 @@ public:
     void outPutTap();
     // Every patient file whose stored name holds the typed parts is a hit; the first is loaded.
     void directOutput();
+    // The chart numbers of the patient files whose stored name holds the typed parts, in
+    // chart-number order.
+    static QStringList nameHits(const QString &first, const QString &last, int mode);
     // Opens the list of the last name search's hits.
     void downTap();
     // The list closed on the hit at `index` (-1 for none): that patient is loaded.

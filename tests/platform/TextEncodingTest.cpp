@@ -106,6 +106,17 @@ TEST(TextEncoding, Utf8StrictRejectsInvalidBytesAndDropsMark) {
     EXPECT_FALSE(TextEncoding::fromUtf8("\xC0\xAF").has_value());  // overlong "/"
     EXPECT_EQ(TextEncoding::fromUtf8Lossy("a\xFF"), u("a\uFFFD"));
     EXPECT_EQ(TextEncoding::toUtf8(u("歯")), QByteArray("\xE6\xAD\xAF"));
+    // The check without decoding agrees with the decoder, also where a fast ASCII run ends.
+    for (const QByteArray &bytes :
+         {QByteArray("plain ASCII text longer than eight bytes"), QByteArray("\xEF\xBB\xBF\xE6\xAD\xAF"),
+          QByteArray("12345678\xE6\xAD\xAF"), QByteArray("a\xFF"), QByteArray("\xC0\xAF"),
+          QByteArray("\xE0\x9F\xBF"), QByteArray("\xED\xA0\x80"), QByteArray("\xF0\x9F\x98\x80"),
+          QByteArray("\xF4\x90\x80\x80"), QByteArray("\xF0\x8F\xBF\xBF"), QByteArray("abcdefgh\x80"),
+          QByteArray("\xE6\x41\xAF"), QByteArray()})
+        EXPECT_EQ(TextEncoding::isValidUtf8(bytes), TextEncoding::fromUtf8(bytes).has_value())
+            << bytes.toHex().constData();
+    // A sequence cut short at the very end, which the decoder lets pass, is no valid text either.
+    EXPECT_FALSE(TextEncoding::isValidUtf8("1234567\xE6\xAD"));
 }
 
 TEST(TextEncoding, LabelsMapToIconvNames) {
