@@ -42,8 +42,9 @@ const ItemFields kItems[] = {
 };
 
 QString withoutLineBreaks(QString text) {
-    text.remove(QLatin1Char('\n'));
-    text.remove(QLatin1Char('\r'));
+    // Looked for first: removing copies the text even when there is nothing to remove.
+    if (text.contains(QLatin1Char('\n'))) text.remove(QLatin1Char('\n'));
+    if (text.contains(QLatin1Char('\r'))) text.remove(QLatin1Char('\r'));
     return text;
 }
 

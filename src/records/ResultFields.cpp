@@ -26,8 +26,9 @@ QString textOf(pugi::xml_node element) {
 
 }  // namespace
 
-ResultFields::ResultFields(std::initializer_list<const char *> names)
-    : names_(names), values_(names.size()) {}
+ResultFields::ResultFields(std::initializer_list<const char *> names) : names_(names), values_(names.size()) {
+    for (const char *name : names_) lengths_.push_back(std::strlen(name));
+}
 
 void ResultFields::read(const cvx::XmlElement &result) {
     for (QString &value : values_) value = QString();
@@ -35,8 +36,9 @@ void ResultFields::read(const cvx::XmlElement &result) {
     for (pugi::xml_node child = result.pugiNode().first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element) continue;
         const char *name = child.name();
+        const size_t length = std::strlen(name);
         for (size_t i = 0; i < names_.size(); ++i) {
-            if (std::strcmp(name, names_[i]) == 0) {
+            if (lengths_[i] == length && std::memcmp(name, names_[i], length) == 0) {
                 values_[i] = textOf(child);
                 break;
             }

@@ -23,5 +23,6 @@ public:
 
 private:
     std::vector<const char *> names_;
+    std::vector<size_t> lengths_;
     std::vector<QString> values_;
 };
