@@ -462,6 +462,9 @@ int main(int argc, char **argv) {
                  },
                  {}});
 
+    // CORVABENCH_ONLY=<part of a job's name> runs that job alone (for a profiler).
+    const QString only = qEnvironmentVariable("CORVABENCH_ONLY");
+    jobs.removeIf([&](const Job &job) { return !only.isEmpty() && !job.name.contains(only); });
     for (const Job &job : jobs)
         runJob(
             job,

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 #include <QVariantList>
 
@@ -68,6 +69,9 @@ QString hiddenSibling(const QString &chosenFolder, const QString &name, const QS
         QStringLiteral(".%1.%2-%3").arg(name, what, QUuid::createUuid().toString(QUuid::Id128)));
 }
 
+// The copy is flushed to disk once, when the export stands, not file by file.
+constexpr cvx::Durability kDeferred = cvx::Durability::Deferred;
+
 // The data folder copied whole, except that a patient file that cannot be copied is left out
 // and named in `skipped` rather than failing the copy of every other one.
 bool copyDataFolder(const QString &source, const QString &target, QStringList &skipped) {
@@ -77,19 +81,40 @@ bool copyDataFolder(const QString &source, const QString &target, QStringList &s
         const QString from = FileManager::appendingPathComponent(source, name);
         const QString to = FileManager::appendingPathComponent(target, name);
         if (name != customer || !FileManager::isDirectory(from) || QFileInfo(from).isSymLink()) {
-            if (!FileManager::copyItem(from, to)) return false;
+            if (!FileManager::copyItem(from, to, kDeferred)) return false;
             continue;
         }
         if (!QDir().mkdir(to)) return false;
         for (const QString &entry : FileManager::contentsOfDirectory(from)) {
             const QString file = FileManager::appendingPathComponent(to, entry);
-            if (FileManager::copyItem(FileManager::appendingPathComponent(from, entry), file)) continue;
+            if (FileManager::copyItem(FileManager::appendingPathComponent(from, entry), file, kDeferred))
+                continue;
             if (!isTarget(entry)) return false;
             FileManager::removeItem(file);
             skipped.append(entry);
         }
     }
     return true;
+}
+
+// An export that was killed leaves its hidden folders beside the target: the copy it was
+// making, or an earlier export it had put aside. The copy goes; an earlier export whose place
+// is still free is put back, one that was replaced goes too.
+void removeLeftovers(const QString &chosenFolder) {
+    static const QRegularExpression leftover(
+        QStringLiteral("^\\.(唾液検査結果データ[^/]*)\\.(partial|old)-[0-9a-f]{32}$"));
+    for (const QString &name : FileManager::contentsOfDirectory(chosenFolder)) {
+        const QRegularExpressionMatch match = leftover.match(name);
+        if (!match.hasMatch()) continue;
+        const QString path = FileManager::appendingPathComponent(chosenFolder, name);
+        const QFileInfo info(path);
+        if (info.isSymLink() || !info.isDir()) continue;
+        const QString place = FileManager::appendingPathComponent(chosenFolder, match.captured(1));
+        if (match.captured(2) == QLatin1String("old") && !QFileInfo(place).exists() &&
+            !QFileInfo(place).isSymLink() && FileManager::moveItem(path, place))
+            continue;
+        FileManager::removeItem(path);
+    }
 }
 
 }  // namespace
@@ -112,7 +137,7 @@ void DataExport::updateCommentXml(const QString &path) {
             markTicked(lists.at(i), stockFlags(lists.at(i), i, signData));
     }
     markTicked(lists.last(), defaults.stringArrayForKey(QStringLiteral("ztotAry")));
-    doc->save(path);
+    doc->save(path, nullptr, cvx::Durability::Deferred);
 }
 
 void DataExport::updateHisSettingXml(const QString &path) {
@@ -125,7 +150,7 @@ void DataExport::updateHisSettingXml(const QString &path) {
         markTicked(list,
                    defaults.stringArrayForKey(hospital ? QStringLiteral("hos1") : QStringLiteral("hos2")));
     }
-    doc->save(path);
+    doc->save(path, nullptr, cvx::Durability::Deferred);
 }
 
 bool DataExport::updateCustomer(const QString &folder, QStringList *skipped) {
@@ -149,7 +174,8 @@ bool DataExport::updateCustomer(const QString &folder, QStringList *skipped) {
                     cvx::XmlElement(result).removeChild(child);
             }
         }
-        if (doc->rootElement().childCount() > 0 && !doc->save(path)) return false;
+        if (doc->rootElement().childCount() > 0 && !doc->save(path, nullptr, cvx::Durability::Deferred))
+            return false;
     }
     return true;
 }
@@ -172,6 +198,7 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
         out.cancelled = true;
         return out;
     }
+    removeLeftovers(chosenFolder);
 
     const QString staging = hiddenSibling(chosenFolder, exportFolderName(), QStringLiteral("partial"));
     bool copied = false;
@@ -215,6 +242,8 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
             QStringLiteral("Export: %1 patient file(s) not exported: %2")
                 .arg(QString::number(out.skipped.size()), out.skipped.join(QStringLiteral("; "))));
     }
+    // The files changed in the copy were written without waiting for the disk.
+    if (!FileManager::syncFileSystem(out.folder)) return fail();
     return out;
 }
 

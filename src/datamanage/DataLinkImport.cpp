@@ -15,6 +15,7 @@
 #include "platform/DateFormatter.h"
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
 #include "records/AppDelegate.h"
 #include "records/NSStringExt.h"
 #include "records/SettingsFiles.h"
@@ -307,18 +308,28 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
             ++rejected;
     }
 
+    // The patient files are written without waiting for the disk, and their log lines go in
+    // one append: both once per input file rather than once per patient.
     int notStored = 0;
+    QStringList logLines;
     for (const QStringList &row : rows) {
         const OCMCustInfo info = PatientFields::custInfoFromRow(row);
-        if (!PatientFields::saveCustInfo(info)) {
+        if (!PatientFields::saveCustInfo(info, cvx::Durability::Deferred)) {
             ++notStored;
             continue;
         }
-        UsbUtils::writeLogToPath(
-            transferLogFolder(),
+        logLines.append(
             QStringLiteral("%1,%2 %3,%4")
                 .arg(info.customerNo(), info.firstname(), info.lastname(), timeStamp(layout.timePattern)));
     }
+    // The input file goes only once its patients are on the disk.
+    cvx::UserDefaults::standard().flush();
+    if (!rows.isEmpty() && !cvx::FileManager::syncFileSystem(UsbUtils::customerFolder())) {
+        logError(QStringLiteral("%1: the patient files could not be flushed to disk").arg(path));
+        notStored = int(rows.size());
+    }
+    if (!logLines.isEmpty())
+        UsbUtils::writeLogToPath(transferLogFolder(), logLines.join(QStringLiteral("\r\n")));
     if (notStored > 0) {
         // Not remembered: the next import tries the patients that could not be stored again.
         logNotImported(path, QStringLiteral("%1 patient(s) not stored").arg(notStored), layout);

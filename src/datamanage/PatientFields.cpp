@@ -167,8 +167,8 @@ bool PatientFields::isStorableChartNumber(const QString &chartNo) {
     return entry::isRegistrableChartNumber(chartNo);
 }
 
-bool PatientFields::saveCustInfo(const OCMCustInfo &info) {
-    return entry::saveCustInfo(info);
+bool PatientFields::saveCustInfo(const OCMCustInfo &info, cvx::Durability durability) {
+    return entry::saveCustInfo(info, nullptr, durability);
 }
 
 std::optional<QString> PatientFields::decodeImportedText(const QByteArray &bytes) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "platform/FileManager.h"
 #include "records/OCMCustInfo.h"
 
 // The checks and conversions that turn a patient handed over in a file (the data link's input
@@ -60,7 +61,7 @@ public:
     // Writes the patient's root record into Customer/<chart number>.xml (results kept; a new
     // file is declared 1.0, UTF-8, standalone no) and the remark into "<chart number>_remark".
     // False when the chart number is refused, the file cannot be read, or the write failed.
-    static bool saveCustInfo(const OCMCustInfo &info);
+    static bool saveCustInfo(const OCMCustInfo &info, cvx::Durability durability = cvx::Durability::Synced);
 
     // ---- Imported text ----------------------------------------------------------------------
     // Shift-JIS (CP932) with UTF-16 as the fallback; a text that is valid UTF-8 and holds

@@ -6,6 +6,7 @@
 #include "datamanage/PatientFields.h"
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
+#include "platform/UserDefaults.h"
 #include "platform/XmlDocument.h"
 #include "records/AppDelegate.h"
 #include "records/NSStringExt.h"
@@ -73,8 +74,14 @@ PatientListImport::Outcome PatientListImport::importList(const QString &path, co
     outcome.goodLines = int(patients.size());
     if (!outcome.badLines.isEmpty() || patients.isEmpty()) return failed(outcome, kNoFileText);
 
+    // Each file is written whole and renamed into place; the disk is waited for once, at the end.
+    const auto flush = [] {
+        cvx::UserDefaults::standard().flush();
+        return cvx::FileManager::syncFileSystem(UsbUtils::customerFolder());
+    };
     for (const OCMCustInfo &patient : patients) {
         if (isCancel && isCancel()) {
+            flush();
             outcome.cancelled = true;
             return outcome;
         }
@@ -82,9 +89,15 @@ PatientListImport::Outcome PatientListImport::importList(const QString &path, co
         {
             // A result stored meanwhile by the link must not be dropped by this rewrite.
             std::lock_guard lock(SettingsFiles::writeMutex());
-            saved = PatientFields::saveCustInfo(patient);
+            saved = PatientFields::saveCustInfo(patient, cvx::Durability::Deferred);
         }
         (saved ? outcome.saved : outcome.failed).append(patient.customerNo());
+    }
+    if (!flush()) {
+        logError(QStringLiteral("%1: the patient files could not be flushed to disk").arg(path));
+        return failed(outcome, QStringLiteral("%1件中%2件の患者情報を保存できませんでした。")
+                                   .arg(patients.size())
+                                   .arg(patients.size()));
     }
 
     if (!outcome.failed.isEmpty()) {

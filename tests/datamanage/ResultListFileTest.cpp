@@ -72,10 +72,11 @@ TEST(ResultListFileTest, OutcomesWithoutAList) {
     EXPECT_EQ(refused.unencodable, QStringList({"12"}));
     EXPECT_EQ(written(), before);
 
-    // A cancel while the rows are collected leaves nothing to list ("W311"); one while they
-    // are written ends without a file and without "W311".
+    // A cancel while the patients are listed or read leaves nothing to list ("W311"); one while
+    // their rows are written ends without a file and without "W311". Polls: six entries, then
+    // patient 9, its row, patient 10, its two rows, ...
     for (const auto &[pollsBeforeCancel, status] :
-         {std::pair{0, Status::Empty}, {8, Status::Empty}, {12, Status::Cancelled}}) {
+         {std::pair{0, Status::Empty}, {8, Status::Empty}, {9, Status::Cancelled}}) {
         FileManager::removeItem(outFolder());
         int polls = 0;
         const auto outcome =

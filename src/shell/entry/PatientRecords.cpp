@@ -173,7 +173,7 @@ QString storedChartNumber(const QString &chartNo) {
     return chartNo;
 }
 
-bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed) {
+bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability durability) {
     if (writeFailed) *writeFailed = false;
     const QString path = UsbUtils::getXmlPath(info.customerNo());
     if (path.isNull() || isCheckMeasureResult(info.customerNo())) return false;
@@ -206,7 +206,7 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed) {
     cvx::UserDefaults::standard().setObject(NSStringExt::trim(info.remark()),
                                             remarkKey(NSStringExt::trim(info.customerNo())));
     if (!doc) return false;
-    const bool written = doc->save(path);
+    const bool written = doc->save(path, nullptr, durability);
     if (writeFailed) *writeFailed = !written;
     return written;
 }

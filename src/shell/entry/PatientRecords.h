@@ -64,7 +64,9 @@ QString storedChartNumber(const QString &chartNo);
 // standalone no. The remark goes to the user default "<trimmed chart number>_remark".
 // A refused chart number writes nothing; a file that cannot be read is left untouched (the
 // remark is still kept). True when the file was written; *writeFailed tells a failed write (the
-// old file then stays as it was) from a file that was not read.
-bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed = nullptr);
+// old file then stays as it was) from a file that was not read. A bulk job writes Deferred and
+// flushes once at its end (FileManager::syncFileSystem).
+bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed = nullptr,
+                  cvx::Durability durability = cvx::Durability::Synced);
 
 }  // namespace entry
