@@ -48,6 +48,8 @@ struct Timings {
     int restartMs = 3000;
     int replyTimeoutMs = 10000;
     int connectionWaitMs = 10000;
+    // Erasing a flash block takes a real instrument far longer than answering a frame.
+    int eraseTimeoutMs = 30000;
 };
 
 Timings &timings() {
@@ -97,11 +99,13 @@ int RomWriter::phase() {
     return shared().phase;
 }
 
-void RomWriter::setTimingsForTesting(int restartMs, int replyTimeoutMs, int connectionWaitMs) {
+void RomWriter::setTimingsForTesting(int restartMs, int replyTimeoutMs, int connectionWaitMs,
+                                     int eraseTimeoutMs) {
     const Timings defaults;
     timings().restartMs = restartMs < 0 ? defaults.restartMs : restartMs;
     timings().replyTimeoutMs = replyTimeoutMs < 0 ? defaults.replyTimeoutMs : replyTimeoutMs;
     timings().connectionWaitMs = connectionWaitMs < 0 ? defaults.connectionWaitMs : connectionWaitMs;
+    timings().eraseTimeoutMs = eraseTimeoutMs < 0 ? defaults.eraseTimeoutMs : eraseTimeoutMs;
 }
 
 void RomWriter::setScreen(Screen screen) {
@@ -400,7 +404,7 @@ void RomWriter::sendAck() {
 }
 
 void RomWriter::armWatchdog() {
-    watchdog_.start(timings().replyTimeoutMs);
+    watchdog_.start(shared().step == 8 ? timings().eraseTimeoutMs : timings().replyTimeoutMs);
 }
 
 void RomWriter::finish() {

@@ -83,9 +83,11 @@ public:
     static int phase();
 
     // Timings: the pause before the write program is addressed, the longest silence of the
-    // instrument during a write, the screen's wait for the instrument. Tests shorten them;
-    // a value below zero restores the default.
-    static void setTimingsForTesting(int restartMs, int replyTimeoutMs, int connectionWaitMs);
+    // instrument during a write, the screen's wait for the instrument, the longest silence
+    // while a flash block is erased. Tests shorten them; a value below zero restores the
+    // default.
+    static void setTimingsForTesting(int restartMs, int replyTimeoutMs, int connectionWaitMs,
+                                     int eraseTimeoutMs = -1);
 
     // Transmit buffer size; a longer frame is refused.
     static constexpr int kTxBuffSize = 1040;

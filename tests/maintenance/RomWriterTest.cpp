@@ -226,6 +226,19 @@ TEST_F(RomWriterTest, ADamagedFileLeavesTheInstrumentUntouched) {
     }
 }
 
+// Erasing a flash block takes longer than any other answer.
+TEST_F(RomWriterTest, EraseIsWaitedForLongerThanOtherReplies) {
+    RomWriter::setTimingsForTesting(20, 200, 400, 1500);
+    cvxtest::RomSimulator rom;
+    cvxtest::RomSimulator::Faults faults;
+    faults.eraseMs = 600;
+    rom.setFaults(faults);
+    rom.attach();
+    ASSERT_TRUE(runUntilEnd(rom));
+    EXPECT_EQ(alerts, QStringList());
+    EXPECT_EQ(rom.frames(), expectedFrames());
+}
+
 TEST_F(RomWriterTest, TwoNaksOfAFrameAreRetried) {
     cvxtest::RomSimulator rom;
     cvxtest::RomSimulator::Faults faults;

@@ -185,7 +185,12 @@ void RomSimulator::onOutputReport(const QByteArray &report) {
                 sendReport(areas.mid(half));
             } else if (lastCommand_ == 'E') {
                 for (int i = 0; i < faults_.busyEraseReplies; ++i) reply(QByteArray(1, 0x01));
-                reply(QByteArray(1, 0x00));
+                if (faults_.eraseMs > 0)
+                    QTimer::singleShot(faults_.eraseMs, [this] {
+                        if (isAttached()) reply(QByteArray(1, 0x00));
+                    });
+                else
+                    reply(QByteArray(1, 0x00));
             } else if (lastCommand_ == 'T') {
                 program_ = false;
                 lines_.clear();

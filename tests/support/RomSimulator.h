@@ -37,6 +37,7 @@ public:
         int removeAtFrame = -1;    // unplugged when this frame arrives, before answering
         int silentFromFrame = -1;  // from this frame on nothing is answered
         int busyEraseReplies = 0;  // erase replies of 0x01 before the 0x00
+        int eraseMs = 0;           // the 0x00 comes this many milliseconds later
         // >= 0: once its program sum is acknowledged the instrument restarts into the write
         // program: unplugged, and plugged in again this many milliseconds later.
         int restartMs = -1;
