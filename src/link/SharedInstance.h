@@ -20,6 +20,12 @@ public:
         return *instance_;
     }
 
+    // The object when it has been made, else null; makes none.
+    T *existing() {
+        std::lock_guard lock(mutex_);
+        return instance_.get();
+    }
+
     // Destroys the object outside the lock: its destructor may use other shared objects.
     void reset() {
         std::unique_ptr<T> old;

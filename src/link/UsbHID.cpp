@@ -83,6 +83,17 @@ void UsbHID::connectHID() {
     deviceRef_ = devices.isEmpty() ? nullptr : devices.first();
 }
 
+void UsbHID::takeUpIgnoredDevice() {
+    UsbHID *hid = shared().existing();
+    if (!hid || !hid->managerRef_ || MaintenanceMode::sharedMode().getMode() == 1) return;
+    if (hid->deviceRef_ && hid->deviceRef_->isOpen()) return;
+    for (const cvx::HidDevicePtr &device : hid->managerRef_->devices()) {
+        if (!device->isOpen()) continue;
+        hid->deviceMatched(device);
+        return;
+    }
+}
+
 void UsbHID::deviceMatched(const cvx::HidDevicePtr &device) {
     // A firmware write takes up its instrument itself.
     if (MaintenanceMode::sharedMode().getMode() == 1) return;

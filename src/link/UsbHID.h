@@ -46,6 +46,11 @@ public:
     // without registering for its reports (the matching callback that follows does both).
     void connectHID();
 
+    // Takes up an attached instrument that the matching ignored while the maintenance mode
+    // was 1, as if it had just been attached; nothing when the mode is 1, an instrument is
+    // taken up already or the transport has not been made yet.
+    static void takeUpIgnoredDevice();
+
     // One output report of the bytes before the terminating NUL.
     void senddata(const char *bytes);
     // One output report of exactly `length` bytes.

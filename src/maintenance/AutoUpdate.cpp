@@ -107,6 +107,8 @@ void AutoUpdate::updateSystemStep3() {
 }
 
 void AutoUpdate::retryUpdate() {
+    // A message about another matter while a write runs: the offer would stand over the write.
+    if (RomWriter::writingEngine()) return;
     center().removeObserver(owner(), kit::kErrorOKClicked);
     center().postNotificationName(usblink::kUpdateSystem);
 }

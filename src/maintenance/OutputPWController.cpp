@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "link/MaintenanceMode.h"
+#include "link/UsbHID.h"
 #include "link/UsbManager.h"
 #include "maintenance/MaintenanceNotifications.h"
 #include "maintenance/RomWriter.h"
@@ -299,6 +300,10 @@ void OutputPWController::OKOutputTap() {
                   ui_->signImg, ui_->noteLab, ui_->confirmConnectLabel, ui_->leftImageView},
                  false);
         setIsCou(1);
+    } else if (stage == 2 && isUpgrade_ && RomWriter::writingEngine() &&
+               RomWriter::writingEngine() != romWriter_) {
+        // The automatic update is writing: this write may start once that one has ended.
+        showErrorAlertView(QStringLiteral("rom_busy"));
     } else if (stage == 2 && isUpgrade_) {
         setShown({ui_->messLab, ui_->messTxtFid, ui_->OKBtn, ui_->cancelBtn, ui_->signImg}, false);
         // An instrument attached since the code was accepted is being written already: arming
@@ -427,9 +432,12 @@ void OutputPWController::windowWillClose() {
         delete romWriter_;
         romWriter_ = nullptr;
     }
-    UsbManager::sharedUsbManager().setIsBurnRom(false);
-    // Left at 1, the link would ignore every instrument attached from now on.
+    // An automatic update writing meanwhile keeps the link.
+    if (!RomWriter::writingEngine()) UsbManager::sharedUsbManager().setIsBurnRom(false);
+    // Left at 1, the link would ignore every instrument attached from now on; one attached
+    // while the screen was open is taken up now.
     MaintenanceMode::sharedMode().setMode(0);
+    UsbHID::takeUpIgnoredDevice();
     ui_->timez->zstop();
     cvx::NotificationCenter &center = cvx::NotificationCenter::defaultCenter();
     center.postNotificationName(shell::kBackMainMenuObjectFromSet);

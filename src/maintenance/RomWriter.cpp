@@ -31,12 +31,14 @@ const QString kMethod = QStringLiteral("-[OutputPWController reciveData:]");
 const QString kTransferring = QStringLiteral("転送中");
 const QString kFinished = QStringLiteral("終了");
 const QString kConfirming = QStringLiteral("接続確認中");
+const QString kBusy = QStringLiteral("rom_busy");
 
 // Shared by every engine: only one write may run at a time.
 struct Shared {
     int step = 0;
     int phase = 0;  // 0 idle, 1 awaiting the ACK of the frame sent, 2 awaiting a reply
     QString sSendStr;
+    RomWriter *writing = nullptr;  // the engine whose write runs
 };
 
 Shared &shared() {
@@ -87,8 +89,17 @@ RomWriter::RomWriter(QObject *parent) : QObject(parent) {
 
 RomWriter::~RomWriter() {
     cvx::NotificationCenter::defaultCenter().removeObserver(this);
+    if (shared().writing == this) shared().writing = nullptr;
     // A windowless engine gives the link back when it goes before its write has ended.
     if (active_ && !finished_ && !hasWindow_) UsbManager::sharedUsbManager().setIsBurnRom(false);
+}
+
+RomWriter *RomWriter::writingEngine() {
+    return shared().writing;
+}
+
+bool RomWriter::anotherWrites() const {
+    return shared().writing && shared().writing != this;
 }
 
 int RomWriter::step() {
@@ -162,6 +173,13 @@ void RomWriter::arm() {
 }
 
 void RomWriter::deviceConnect() {
+    if (isBurnROM_ && burnStatus_ == Armed && anotherWrites()) {
+        // Two engines on one instrument would interleave their frames and spoil both writes.
+        timer_.stop();
+        burnRomOkButtonClicked();
+        OutputPWController::showErrorAlertView(kBusy);
+        return;
+    }
     if (isBurnROM_ && burnStatus_ == Armed) {
         // A measurement in progress keeps the link; the next attachment may start the write.
         if (UsbHID::sharedManager().deviceStatus() == 2) return;
@@ -193,6 +211,8 @@ void RomWriter::deviceConnect() {
 
 void RomWriter::deviceRemove() {
     if (AppDelegate::shared().updateStep() == 2) return;
+    // The instrument belongs to the write that runs; its restart is no failure of this one.
+    if (anotherWrites()) return;
     // Frames are being exchanged: the write cannot go on, whatever the mode or window.
     if (active_ && !finished_ && !isBurning_ && burnStatus_ == Connected && restart_ == nullptr) {
         fail(QStringLiteral("T504"));
@@ -228,13 +248,14 @@ void RomWriter::burnRomOkButtonClicked() {
     reply_.clear();
     burnStatus_ = WasReset;
     active_ = false;
+    if (shared().writing == this) shared().writing = nullptr;
     framePending_ = false;
     watchdog_.stop();
     delete restart_;
     restart_ = nullptr;
     // Without a screen nobody else gives the link back: the instrument's versions would
-    // never be read again.
-    if (!hasWindow_) UsbManager::sharedUsbManager().setIsBurnRom(false);
+    // never be read again. A write that runs keeps it.
+    if (!hasWindow_ && !anotherWrites()) UsbManager::sharedUsbManager().setIsBurnRom(false);
 }
 
 void RomWriter::startConnectionWait() {
@@ -256,6 +277,7 @@ void RomWriter::fail(const QString &code) {
 // ---- Frames
 
 void RomWriter::sndBgn() {
+    shared().writing = this;
     shared().step = 0;
     active_ = true;
     finished_ = false;
@@ -413,6 +435,7 @@ void RomWriter::finish() {
     if (screen_.showBurnRomOkButton) screen_.showBurnRomOkButton();
     UsbManager::sharedUsbManager().setIsBurnRom(false);
     finished_ = true;
+    if (shared().writing == this) shared().writing = nullptr;
     sndData(txBuff_);
     // The link parses reports again; nothing more is awaited.
     watchdog_.stop();

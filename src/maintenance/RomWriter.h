@@ -79,6 +79,10 @@ public:
 
     OutputPWController &controller() { return controller_; }
 
+    // The engine whose write runs, null when none: only one write runs at a time, and an
+    // engine armed meanwhile is refused with "rom_busy" when its instrument attaches.
+    static RomWriter *writingEngine();
+
     static int step();
     static int phase();
 
@@ -95,6 +99,7 @@ public:
     static constexpr int kRxBuffSize = 4096;
 
 private:
+    bool anotherWrites() const;
     void sndBgn();
     void makeData();
     QByteArray makeCmd(char letter, bool withoutBcc);

@@ -7,11 +7,13 @@
 #include <QTest>
 
 #include "link/MaintenanceMode.h"
+#include "link/UsbHID.h"
 #include "link/UsbManager.h"
 #include "maintenance/DataLinkFolders.h"
 #include "maintenance/OutputPWController.h"
 #include "maintenance/RomWriter.h"
 #include "platform/Bundle.h"
+#include "platform/HidManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TextEncoding.h"
 #include "platform/XmlDocument.h"
@@ -94,6 +96,7 @@ public:
         OutputPWController::setErrorAlertPresenter({});
         RomWriter::setTimingsForTesting(-1, -1, -1);
         MaintenanceMode::sharedMode().setMode(0);
+        UsbManager::resetSharedForTesting();
     }
 
     OutputPWController *openScreen() {
@@ -291,12 +294,19 @@ TEST_F(OutputPWControllerTest, ClosingGivesTheLinkBackAndReturns) {
          {Row{&OutputPWController::rightBacButton, true}, Row{&OutputPWController::backButton, false}}) {
         OutputPWController *screen = openScreen();
         ASSERT_TRUE(screen);
+        UsbManager::sharedUsbManager().connectHID();
+        // Attached while the screen is open: ignored until it closes.
+        cvxtest::RomSimulator rom;
+        rom.attach();
+        cvx::HidManager::processPendingEvents();
+        EXPECT_EQ(UsbHID::sharedManager().deviceConnectStatus(), 0);
         UsbManager::sharedUsbManager().setIsBurnRom(true);
         posted.clear();
         click((screen->*row.button)());
 
         EXPECT_FALSE(UsbManager::sharedUsbManager().isBurnRom());
         EXPECT_EQ(MaintenanceMode::sharedMode().getMode(), 0) << "new instruments are taken up again";
+        EXPECT_EQ(UsbHID::sharedManager().deviceConnectStatus(), 1) << "the instrument is found";
         EXPECT_EQ(screen->romWriter(), nullptr) << "no write starts once the screen is gone";
         EXPECT_EQ(posted, (QStringList{"BackMainMenuObjectFromSet", "BackSetMenuObjectFromPutPutPW"}));
         EXPECT_EQ(kit::keyWindow(), row.toSettings ? settings->window() : menu.mainWindow());

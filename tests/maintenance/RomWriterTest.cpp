@@ -226,6 +226,37 @@ TEST_F(RomWriterTest, ADamagedFileLeavesTheInstrumentUntouched) {
     }
 }
 
+// The maintenance screen's engine and the automatic update's, both armed when the instrument
+// is attached: one writes it, the other is refused, whichever hears of the instrument first.
+TEST_F(RomWriterTest, OnlyOneEngineWritesAtATime) {
+    for (bool screenFirst : {false, true}) {
+        SCOPED_TRACE(screenFirst ? "screen first" : "automatic update first");
+        alerts.clear();
+        RomWriter screenWriter;
+        screenWriter.setScreen({{}, {}, {}, [] { return true; }, {}});
+        screenWriter.observeLink();
+        if (screenFirst) writer.observeLink();  // now heard after the screen's
+        writer.initUpdateSystemInfo();
+        screenWriter.arm();
+        MaintenanceMode::sharedMode().setMode(0);  // the ROM code was accepted
+        cvxtest::RomSimulator rom;
+        cvxtest::RomSimulator::Faults faults;
+        faults.restartMs = 50;  // unplugged and back while the write program starts
+        rom.setFaults(faults);
+        rom.attach();
+        ASSERT_TRUE(rom.runUntil([&] { return rom.sawQuit() || alerts.size() > 1; }));
+        EXPECT_EQ(alerts, QStringList{"rom_busy"});
+        EXPECT_EQ(rom.frames(), expectedFrames());
+        RomWriter &refused = screenFirst ? writer : screenWriter;
+        EXPECT_EQ(refused.burnStatus(), RomWriter::WasReset);
+        EXPECT_EQ((screenFirst ? screenWriter : writer).confirmConnectLabel(), "終了");
+        EXPECT_EQ(RomWriter::writingEngine(), nullptr);
+        EXPECT_FALSE(UsbManager::sharedUsbManager().isBurnRom());
+        rom.detach();
+        cvx::HidManager::processPendingEvents();
+    }
+}
+
 // Erasing a flash block takes longer than any other answer.
 TEST_F(RomWriterTest, EraseIsWaitedForLongerThanOtherReplies) {
     RomWriter::setTimingsForTesting(20, 200, 400, 1500);
