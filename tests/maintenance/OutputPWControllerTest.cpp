@@ -294,9 +294,9 @@ TEST_F(OutputPWControllerTest, ClosingGivesTheLinkBackAndReturns) {
          {Row{&OutputPWController::rightBacButton, true}, Row{&OutputPWController::backButton, false}}) {
         OutputPWController *screen = openScreen();
         ASSERT_TRUE(screen);
-        UsbManager::sharedUsbManager().connectHID();
         // Attached while the screen is open: ignored until it closes.
-        cvxtest::RomSimulator rom;
+        cvxtest::RomSimulator rom;  // before the link's transport is made
+        UsbManager::sharedUsbManager().connectHID();
         rom.attach();
         cvx::HidManager::processPendingEvents();
         EXPECT_EQ(UsbHID::sharedManager().deviceConnectStatus(), 0);
