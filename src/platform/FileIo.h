@@ -1,7 +1,7 @@
 #pragma once
 
 // The system calls behind FileManager's writes, replaceable so that tests can make any one of
-// them fail; not for use outside src/platform and its tests.
+// them fail (or kill a bulk job part way); not for use outside src/platform and the tests.
 
 #include <sys/types.h>
 

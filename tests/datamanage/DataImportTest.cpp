@@ -3,14 +3,22 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 
 #include "datamanage/DataExport.h"
 #include "datamanage/DataImport.h"
+#include "datamanage/DataLinkImport.h"
+#include "datamanage/PatientListImport.h"
 #include "fixtures/dataio/DataFolderKit.h"
+#include "platform/FileIo.h"
 #include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 #include "records/BBInitDatas.h"
 #include "support/FileSizeLimit.h"
@@ -134,6 +142,19 @@ TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLef
     EXPECT_TRUE(QFile::exists(earlier + "/Customer/P1.xml"));
     EXPECT_EQ(QDir(target.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
               1);
+
+    // What a killed export left beside its target goes at the next export: its copy in the
+    // making, and an earlier export it had set aside goes back in its place. Others' hidden
+    // folders stay.
+    const QString hex = QString(32, u'a');
+    dataio::write(target.path() + "/." + DataExport::exportFolderName() + ".partial-" + hex + "/junk", "x");
+    dataio::write(target.path() + "/.唾液検査結果データ2024年01月01日.old-" + hex + "/keep.txt", "then");
+    dataio::write(target.path() + "/.唾液検査結果データ.mine/keep.txt", "mine");
+    EXPECT_EQ(DataExport::exportDataFolder(target.path()).isSucc, 200);
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{".唾液検査結果データ.mine", "唾液検査結果データ2024年01月01日",
+                           DataExport::exportFolderName()}));
+    EXPECT_EQ(read(target.path() + "/唾液検査結果データ2024年01月01日/keep.txt"), "then");
 }
 
 // Names that must never lead the import outside the data folder's Customer folder.
@@ -270,4 +291,148 @@ TEST(DataImportTest, ImportOnAFullDiskFailsAndLeavesEveryPatientFileWhole) {
     EXPECT_EQ(read(data("Customer/P1.xml")), mine);
     for (const QString &name : cvx::FileManager::contentsOfDirectory(data("Customer")))
         EXPECT_GT(QFileInfo(data("Customer/" + name)).size(), 0) << name.toStdString();
+}
+
+// A bulk job killed right after it has put its k-th patient file in place leaves every patient
+// file whole, old or new; run to its end, it leaves no temporary file. The killed run is this
+// test again in a child process, told by the environment which job to run and when to die.
+namespace killed {
+
+int renamesLeft = 0;
+
+int renameThenDie(const char *from, const char *to) {
+    const int result = ::rename(from, to);
+    if (result == 0 && std::strstr(to, "/Customer/") && --renamesLeft == 0) ::raise(SIGKILL);
+    return result;
+}
+
+struct Job {
+    const char *name;
+    // Writes the job's input into the home; gives what to run the job on.
+    QString (*prepare)();
+    bool (*run)(const QString &input);
+};
+
+// Six patients, four of them stored already with other details and results.
+void storeLocalPatients() {
+    dataio::installDefaults();
+    for (int i = 1; i <= 4; ++i)
+        dataio::write(data(QStringLiteral("Customer/P%1.xml").arg(i)),
+                      dataio::patientFile("old", {dataio::currentResult("2020-01-01", "01:00", i)}));
+}
+
+const Job kJobs[] = {
+    {"import",
+     [] {
+         const QString chosen = cvx::FileManager::homeDirectory() + "/chosen";
+         for (int i = 1; i <= 6; ++i)
+             dataio::write(
+                 chosen + QStringLiteral("/Customer/P%1.xml").arg(i),
+                 dataio::patientFile("new", {dataio::currentResult("2024-01-01", "02:00", 10 + i)}));
+         dataio::write(chosen + "/HisSetting.xml", read(data("HisSetting.xml")));
+         return chosen;
+     },
+     [](const QString &chosen) { return DataImport::importDataFolder(chosen).signResult == 200; }},
+    {"patient list",
+     [] {
+         const QString list = cvx::FileManager::homeDirectory() + "/list.csv";
+         QString text;
+         for (int i = 1; i <= 6; ++i) text += QStringLiteral("P%1,新,患者%1,1990/1/%1,F,備考\r\n").arg(i);
+         cvx::FileManager::writeAtomically(list, *cvx::TextEncoding::toCp932(text));
+         return list;
+     },
+     [](const QString &list) { return PatientListImport::importList(list).signResult == 200; }},
+    {"data link, mode 5",
+     [] {
+         const QString input = cvx::FileManager::homeDirectory() + "/input";
+         QString text;
+         for (int i = 1; i <= 6; ++i) text += QStringLiteral("P%1,新,患者%1,1990/1/%1,F,連携\r\n").arg(i);
+         cvx::FileManager::createDirectory(input);
+         cvx::FileManager::writeAtomically(input + "/patients.csv", *cvx::TextEncoding::toCp932(text));
+         return input;
+     },
+     [](const QString &input) { return DataLinkImport::loadAndSaveMode5WithPath(input); }},
+};
+
+const Job *jobNamed(const QByteArray &name) {
+    for (const Job &job : kJobs)
+        if (name == job.name) return &job;
+    return nullptr;
+}
+
+// Temporary files of the atomic writer: "<name>.<random>" beside the file it replaces.
+QStringList temporaries(const QString &folder) {
+    QStringList found;
+    for (const QString &relative : cvx::FileManager::subpaths(folder)) {
+        const QString name = cvx::FileManager::lastPathComponent(relative);
+        if (name.contains(QLatin1String(".xml.")) || name.contains(QLatin1String(".json.")) ||
+            name.contains(QLatin1String(".csv.")))
+            found.append(relative);
+    }
+    return found;
+}
+
+}  // namespace killed
+
+TEST(DataImportTest, KilledBulkJobLeavesEveryPatientFileOldOrNew) {
+    if (const killed::Job *job = killed::jobNamed(qgetenv("CVX_KILLED_JOB"))) {
+        // The child: the home the parent prepared, and death after the k-th patient file.
+        const QByteArray home = qgetenv("CVX_KILLED_HOME");
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", home + "/.config");
+        killed::renamesLeft = qEnvironmentVariableIntValue("CVX_KILL_AFTER");
+        cvx::fileio::Calls calls = cvx::fileio::systemCalls();
+        calls.rename = killed::renameThenDie;
+        const cvx::fileio::ScopedCalls scoped(calls);
+        job->run(qEnvironmentVariable("CVX_KILLED_INPUT"));
+        ADD_FAILURE() << "the job ended before its patient file " << qgetenv("CVX_KILL_AFTER").constData();
+        return;
+    }
+
+    for (const killed::Job &job : killed::kJobs) {
+        SCOPED_TRACE(job.name);
+        QMap<QString, QString> before;
+        QMap<QString, QString> after;
+        {
+            cvxtest::TestHome home;
+            killed::storeLocalPatients();
+            const QString input = job.prepare();
+            before = dataio::snapshot(data("Customer"));
+            ASSERT_TRUE(job.run(input));
+            after = dataio::snapshot(data("Customer"));
+            EXPECT_EQ(killed::temporaries(home.path()), QStringList());
+        }
+        ASSERT_EQ(after.size(), 6);
+
+        for (int k : {1, 3, 6}) {
+            cvxtest::TestHome home;
+            killed::storeLocalPatients();
+            const QString input = job.prepare();
+            cvx::UserDefaults::standard().flush();
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("CVX_KILLED_JOB", job.name);
+            env.insert("CVX_KILLED_HOME", home.path());
+            env.insert("CVX_KILLED_INPUT", input);
+            env.insert("CVX_KILL_AFTER", QString::number(k));
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {"--gtest_filter=DataImportTest.KilledBulkJobLeavesEveryPatientFileOldOrNew"});
+            ASSERT_TRUE(child.waitForFinished(120000));
+            EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << child.readAll().toStdString();
+
+            int renewed = 0;
+            const QMap<QString, QString> now = dataio::snapshot(data("Customer"));
+            for (auto it = now.cbegin(); it != now.cend(); ++it) {
+                if (!it.key().endsWith(".xml")) continue;
+                const bool isNew = after.value(it.key()) == it.value();
+                EXPECT_TRUE(isNew || before.value(it.key()) == it.value())
+                    << k << " " << it.key().toStdString();
+                renewed += isNew ? 1 : 0;
+            }
+            EXPECT_EQ(renewed, k);
+            for (const QString &name : before.keys())
+                EXPECT_TRUE(now.contains(name)) << k << " " << name.toStdString();
+        }
+    }
 }
