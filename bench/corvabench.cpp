@@ -471,5 +471,7 @@ int main(int argc, char **argv) {
             job.name.startsWith(QLatin1String("entry save")) ? QStringLiteral("%1 x20").arg(patients) : size,
             rounds);
     Q_UNUSED(withRemarks);
+    // Nothing left to be written into the scratch folder once it goes.
+    cvx::UserDefaults::standard().flush();
     return 0;
 }
