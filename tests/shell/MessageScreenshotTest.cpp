@@ -44,6 +44,9 @@ TEST(MessageScreenshot, MessageAndUpdatePanelAreDrawnOverTheWindow) {
     EXPECT_EQ(update->updateImageView()->pixmap().toImage(),
               kit::picture(QStringLiteral("自動バージョンアップ3")).toImage());
     grabWindow(con.window(), QStringLiteral("kit_update_panel3"));
+    ASSERT_TRUE(
+        TYUpdateView::showUpdateView(QStringLiteral("自動バージョンアップ1"), true, {}, true, {}, {}));
+    grabWindow(con.window(), QStringLiteral("kit_update_panel1"));
 }
 
 }  // namespace

@@ -145,6 +145,10 @@ TEST(UpdateView, OkAndCancelRemoveTheViewThenRunTheirBlock) {
         EXPECT_TRUE(TYUpdateView::isExistUpdateView());
         EXPECT_EQ(text->text(), " [1/2] (5/100)");
         EXPECT_EQ(text->geometry(), QRect(430, 372, 430, 60));
+        // The panel picture's white card leaves 16 pixels at the sides, 8 above and 12 below.
+        const QRect card = view->updateImageView()->geometry().adjusted(16, 8, -16, -12);
+        EXPECT_TRUE(card.contains(view->okButton()->geometry())) << view->okButton()->y();
+        EXPECT_TRUE(card.contains(view->cancelButton()->geometry())) << view->cancelButton()->y();
         CustomButton *button = ok ? view->okButton() : view->cancelButton();
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(40, 40));
         EXPECT_FALSE(TYUpdateView::isExistUpdateView());

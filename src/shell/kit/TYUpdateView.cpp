@@ -26,9 +26,10 @@ TYUpdateView::TYUpdateView(const QRect &frame, QWidget *parent) : TYLabel(frame,
     msgTextField_->setTextInteractionFlags(Qt::NoTextInteraction);
     msgTextField_->setText(QStringLiteral(""));
 
-    okButton_ = kit::addMessageButton(this, QRect(444, 408, 112, 112), QStringLiteral("ボタン_OK_"));
+    // Both buttons inside the panel's white card (its lower edge at y 508), below the text.
+    okButton_ = kit::addMessageButton(this, QRect(444, 384, 112, 112), QStringLiteral("ボタン_OK_"));
     cancelButton_ =
-        kit::addMessageButton(this, QRect(644, 421, 84, 84), QStringLiteral("ボタンs_キャンセル_"));
+        kit::addMessageButton(this, QRect(644, 398, 84, 84), QStringLiteral("ボタンs_キャンセル_"));
     connect(okButton_, &CustomButton::clicked, this, &TYUpdateView::okButtonClicked);
     connect(cancelButton_, &CustomButton::clicked, this, &TYUpdateView::cancelButtonClicked);
 }
