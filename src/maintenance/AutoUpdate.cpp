@@ -18,6 +18,23 @@ RomWriter *&currentEngine() {
     return engine;
 }
 
+AutoUpdate::StateRecorder &stateRecorder() {
+    static AutoUpdate::StateRecorder recorder;
+    return recorder;
+}
+
+void record(const QString &state) {
+    if (stateRecorder()) stateRecorder()(state);
+}
+
+// Shows a panel of the update and records it.
+void showPanel(const QString &picture, bool showOk, TYUpdateView::Block ok, bool showCancel,
+               TYUpdateView::Block cancel, TYUpdateView::TextBlock text) {
+    record(picture);
+    TYUpdateView::showUpdateView(picture, showOk, std::move(ok), showCancel, std::move(cancel),
+                                 std::move(text));
+}
+
 void releaseEngine() {
     delete currentEngine();  // its observations go with it
     currentEngine() = nullptr;
@@ -50,19 +67,19 @@ RomWriter *AutoUpdate::engine() {
 void AutoUpdate::updateSystemStep2() {
     AppDelegate &delegate = AppDelegate::shared();
     delegate.setUpdateStep(2);
-    TYUpdateView::showUpdateView(QStringLiteral("自動バージョンアップ2"), false, {}, true,
-                                 [] {
-                                     AppDelegate &d = AppDelegate::shared();
-                                     if (d.updateStep() != 2) return;
-                                     d.setUpdateStep(0);
-                                     center().removeObserver(owner(), kit::kErrorOKClicked);
-                                     center().removeObserver(owner(), usblink::kDeviceConnectNotification);
-                                     if (RomWriter *engine = currentEngine()) {
-                                         center().removeObserver(engine, usblink::kDeviceRemoveNotification);
-                                         center().removeObserver(engine, usblink::kPcReciveDataNotification);
-                                     }
-                                 },
-                                 {});
+    showPanel(QStringLiteral("自動バージョンアップ2"), false, {}, true,
+              [] {
+                  AppDelegate &d = AppDelegate::shared();
+                  if (d.updateStep() != 2) return;
+                  d.setUpdateStep(0);
+                  center().removeObserver(owner(), kit::kErrorOKClicked);
+                  center().removeObserver(owner(), usblink::kDeviceConnectNotification);
+                  if (RomWriter *engine = currentEngine()) {
+                      center().removeObserver(engine, usblink::kDeviceRemoveNotification);
+                      center().removeObserver(engine, usblink::kPcReciveDataNotification);
+                  }
+              },
+              {});
 
     releaseEngine();
     RomWriter *engine = new RomWriter;
@@ -99,11 +116,21 @@ void AutoUpdate::deviceConnect() {
 void AutoUpdate::updateSystemStep3() {
     observeErrorOK();
     AppDelegate::shared().setUpdateStep(3);
-    TYUpdateView::showUpdateView(QStringLiteral("自動バージョンアップ3"), false, {}, false, {},
-                                 [](QLabel *field) {
-                                     field->setText(QStringLiteral(""));
-                                     AppDelegate::shared().setMsgTextField(field);
-                                 });
+    showPanel(QStringLiteral("自動バージョンアップ3"), false, {}, false, {}, [](QLabel *field) {
+        field->setText(QStringLiteral(""));
+        AppDelegate::shared().setMsgTextField(field);
+    });
+}
+
+void AutoUpdate::showProgress(const QString &text) {
+    QObject *field = AppDelegate::shared().msgTextField();
+    if (!field) return;
+    field->setProperty("text", text);
+    record(text);
+}
+
+void AutoUpdate::setStateRecorder(StateRecorder recorder) {
+    stateRecorder() = std::move(recorder);
 }
 
 void AutoUpdate::retryUpdate() {
@@ -117,18 +144,19 @@ void AutoUpdate::updateSystemFinish() {
     center().removeObserver(owner(), kit::kErrorOKClicked);
     UsbHID::sharedManager().setVersionID(QStringLiteral(""));
     AppDelegate::shared().setUpdateStep(4);
-    TYUpdateView::showUpdateView(QStringLiteral("自動バージョンアップ4"), true,
-                                 [] {
-                                     AppDelegate &d = AppDelegate::shared();
-                                     d.setOutputVc(nullptr);
-                                     d.setUpdateStep(0);
-                                     center().removeObserver(owner(), usblink::kDeviceConnectNotification);
-                                     releaseEngine();
-                                 },
-                                 false, {}, {});
+    showPanel(QStringLiteral("自動バージョンアップ4"), true,
+              [] {
+                  AppDelegate &d = AppDelegate::shared();
+                  d.setOutputVc(nullptr);
+                  d.setUpdateStep(0);
+                  center().removeObserver(owner(), usblink::kDeviceConnectNotification);
+                  releaseEngine();
+              },
+              false, {}, {});
 }
 
 void AutoUpdate::resetForTesting() {
+    stateRecorder() = {};
     center().removeObserver(owner(), kit::kErrorOKClicked);
     center().removeObserver(owner(), usblink::kDeviceConnectNotification);
     AppDelegate::shared().setOutputVc(nullptr);

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
+
 class RomWriter;
 
 // The automatic firmware update offered when the instrument's firmware differs from the
@@ -20,6 +24,14 @@ public:
     static void retryUpdate();
     // Called by the engine when a write has ended successfully.
     static void updateSystemFinish();
+
+    // Puts the write's progress line into the panel's text field, when one is shown.
+    static void showProgress(const QString &text);
+
+    // Every state the update shows, in order: the picture name of each panel from step 2 on,
+    // and each progress line shown. An empty function stops the recording.
+    using StateRecorder = std::function<void(const QString &state)>;
+    static void setStateRecorder(StateRecorder recorder);
 
     // The engine of the current update; null when none.
     static RomWriter *engine();

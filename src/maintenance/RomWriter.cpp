@@ -339,9 +339,7 @@ bool RomWriter::makeDataPrg() {
     if (step == 11) {
         const int rom = files.iRomCnt() + 1;
         setLabel(QStringLiteral("%1 [%2/2] (%3/%4)").arg(kTransferring).arg(rom).arg(iSndCnt_).arg(iSndMax_));
-        if (QObject *field = AppDelegate::shared().msgTextField())
-            field->setProperty("text",
-                               QStringLiteral(" [%1/2] (%2/%3)").arg(rom).arg(iSndCnt_).arg(iSndMax_));
+        AutoUpdate::showProgress(QStringLiteral(" [%1/2] (%2/%3)").arg(rom).arg(iSndCnt_).arg(iSndMax_));
     }
     QByteArray frame;
     quint8 sum = 0;
