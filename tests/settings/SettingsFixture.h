@@ -93,8 +93,10 @@ inline void okTheMessage(TYWindow *window) {
     click(message->okButton());
 }
 
+// Pictures for a person to look at, only where CVX_SCREENSHOT_DIR names a folder.
 inline void screenshot(QWidget *window, const QString &name) {
-    window->grab().save(QStringLiteral("/tmp/editors_%1.png").arg(name));
+    const QString dir = qEnvironmentVariable("CVX_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) window->grab().save(QDir(dir).filePath(QStringLiteral("editors_%1.png").arg(name)));
 }
 
 }  // namespace settingstest
