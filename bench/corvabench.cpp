@@ -202,8 +202,18 @@ void setHome(const QString &home) {
     qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
 }
 
+// Set aside rather than deleted until the end: a file system that has just deleted thousands
+// of files is slow to create the next ones, which would burden whichever job runs next.
+QString &graveyard() {
+    static QString folder;
+    return folder;
+}
+
 void removeTree(const QString &path) {
-    QDir(path).removeRecursively();
+    static int buried = 0;
+    if (!QFileInfo::exists(path)) return;
+    if (graveyard().isEmpty() || !QDir().rename(path, graveyard() + u'/' + QString::number(++buried)))
+        QDir(path).removeRecursively();
 }
 
 double copyTree(const QString &from, const QString &to) {
@@ -311,6 +321,8 @@ int main(int argc, char **argv) {
     const QString list = base + QStringLiteral("/patients.csv");
     const QString input = base + QStringLiteral("/input");
     QDir().mkpath(out);
+    graveyard() = base + QStringLiteral("/graveyard");
+    QDir().mkpath(graveyard());
 
     std::fprintf(stderr, "generating %s in %s\n", qPrintable(size), qPrintable(base));
     makeDataFolder(gen, data, patients, false);
