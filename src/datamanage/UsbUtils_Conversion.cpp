@@ -54,8 +54,11 @@ int requiredFields(Layout layout) {
 }
 
 void dropNonElements(XmlElement &element) {
-    for (int i = element.childCount() - 1; i >= 0; --i) {
-        if (!element.childAt(i).isElement()) element.removeChildAt(i);
+    pugi::xml_node node = element.pugiNode();
+    for (pugi::xml_node child = node.first_child(); child;) {
+        const pugi::xml_node next = child.next_sibling();
+        if (child.type() != pugi::node_element) node.remove_child(child);
+        child = next;
     }
 }
 

@@ -1,5 +1,8 @@
 #include "shell/entry/PatientRecords.h"
 
+#include <QDir>
+#include <QDirIterator>
+
 #include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "records/NSStringExt.h"
@@ -113,10 +116,12 @@ SearchResult searchPatients(const QString &chartNo, const QString &firstName, co
     const QString folder = UsbUtils::customerFolder();
     QStringList entries;
     QString hit;
-    for (const QString &entry : cvx::FileManager::subpaths(folder)) {
+    // Folders are told apart by the listing itself, not by a look at each entry.
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString entry = it.next().mid(folder.size() + 1);
         if (cvx::FileManager::pathExtension(entry) != kXmlExtension || entry == kCheckFileStem + kXmlSuffix)
             continue;
-        if (cvx::FileManager::isDirectory(cvx::FileManager::appendingPathComponent(folder, entry))) continue;
         entries.append(entry);
         const QString stem =
             cvx::FileManager::deletingPathExtension(cvx::FileManager::lastPathComponent(entry));
@@ -140,9 +145,9 @@ SearchResult searchPatients(const QString &chartNo, const QString &firstName, co
         }
     } else {
         for (const QString &entry : entries) {
-            const QString path = cvx::FileManager::appendingPathComponent(folder, entry);
-            if (!cvx::FileManager::fileExists(path)) continue;
-            const std::optional<cvx::XmlDocument> doc = readPatientFile(path);
+            // A file gone since the listing reads as no file: no match.
+            const std::optional<cvx::XmlDocument> doc =
+                readPatientFile(cvx::FileManager::appendingPathComponent(folder, entry));
             OCMCustInfo record;
             record.setCustomerNo(entry.left(entry.size() - kXmlSuffix.size()));
             if (doc) splitName(doc->rootElement().attribute(QStringLiteral("name")), mode, record);
