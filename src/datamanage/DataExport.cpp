@@ -73,11 +73,14 @@ QString hiddenSibling(const QString &chosenFolder, const QString &name, const QS
 constexpr cvx::Durability kDeferred = cvx::Durability::Deferred;
 
 // The data folder copied whole, except that a patient file that cannot be copied is left out
-// and named in `skipped` rather than failing the copy of every other one.
+// and named in `skipped` rather than failing the copy of every other one. The running
+// program's lock file stays behind: the copy is no program's data folder.
 bool copyDataFolder(const QString &source, const QString &target, QStringList &skipped) {
     if (!QDir().mkdir(target)) return false;
     const QString customer = QStringLiteral("Customer");
+    const QString lockFile = FileManager::lastPathComponent(SettingsFiles::lockFilePath());
     for (const QString &name : FileManager::contentsOfDirectory(source)) {
+        if (name == lockFile) continue;
         const QString from = FileManager::appendingPathComponent(source, name);
         const QString to = FileManager::appendingPathComponent(target, name);
         if (name != customer || !FileManager::isDirectory(from) || QFileInfo(from).isSymLink()) {
@@ -124,33 +127,33 @@ QString DataExport::exportFolderName(const QDateTime &now) {
            cvx::DateFormatter(QStringLiteral("yyyy年MM月dd日")).stringFromDate(now);
 }
 
-void DataExport::updateCommentXml(const QString &path) {
-    if (!FileManager::fileExists(path)) return;
+bool DataExport::updateCommentXml(const QString &path) {
+    if (!FileManager::fileExists(path)) return true;
     std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
-    if (!doc) return;
+    if (!doc) return true;
     const cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
     const QList<cvx::XmlElement> lists = doc->rootElement().elements();
-    if (lists.isEmpty()) return;
+    if (lists.isEmpty()) return true;
     if (lists.size() != 1) {
         const QVariantList signData = defaults.arrayForKey(QStringLiteral("zsignData"));
         for (int i = 0; i < lists.size() - 1; ++i)
             markTicked(lists.at(i), stockFlags(lists.at(i), i, signData));
     }
     markTicked(lists.last(), defaults.stringArrayForKey(QStringLiteral("ztotAry")));
-    doc->save(path, nullptr, cvx::Durability::Deferred);
+    return doc->save(path, nullptr, cvx::Durability::Deferred);
 }
 
-void DataExport::updateHisSettingXml(const QString &path) {
-    if (!FileManager::fileExists(path)) return;
+bool DataExport::updateHisSettingXml(const QString &path) {
+    if (!FileManager::fileExists(path)) return true;
     std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
-    if (!doc) return;
+    if (!doc) return true;
     const cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
     for (const cvx::XmlElement &list : doc->rootElement().elements()) {
         const bool hospital = list.attribute(QStringLiteral("name")) == QLatin1String("hospital");
         markTicked(list,
                    defaults.stringArrayForKey(hospital ? QStringLiteral("hos1") : QStringLiteral("hos2")));
     }
-    doc->save(path, nullptr, cvx::Durability::Deferred);
+    return doc->save(path, nullptr, cvx::Durability::Deferred);
 }
 
 bool DataExport::updateCustomer(const QString &folder, QStringList *skipped) {
@@ -185,8 +188,10 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
     Outcome out;
     const QString source = SettingsFiles::dataFolder();
     out.folder = FileManager::appendingPathComponent(chosenFolder, exportFolderName());
-    const auto fail = [&out] {
+    // A failed write is named in the transfer log; a refused folder is not a write.
+    const auto fail = [&out](const QString &what = QString()) {
         out.isSucc = DataJobs::kExportFailed;
+        if (!what.isEmpty()) DataJobs::transferLog(QStringLiteral("Export: ") + what);
         return out;
     };
     if (chosenFolder.isEmpty() || !FileManager::isDirectory(chosenFolder) ||
@@ -201,25 +206,29 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
     removeLeftovers(chosenFolder);
 
     const QString staging = hiddenSibling(chosenFolder, exportFolderName(), QStringLiteral("partial"));
-    bool copied = false;
+    QString failure;
     {
         // One consistent picture of the lists, the ticks and the patient files.
         std::lock_guard lock(SettingsFiles::writeMutex());
-        copied = copyDataFolder(source, staging, out.skipped);
-        if (copied) {
-            updateCommentXml(FileManager::appendingPathComponent(staging, QStringLiteral("Comment.xml")));
-            updateHisSettingXml(
-                FileManager::appendingPathComponent(staging, QStringLiteral("HisSetting.xml")));
-        }
+        const auto marked = [&](bool (*mark)(const QString &), const QString &name) {
+            if (mark(FileManager::appendingPathComponent(staging, name))) return true;
+            failure = name + QStringLiteral(" could not be written for ") + out.folder;
+            return false;
+        };
+        if (!copyDataFolder(source, staging, out.skipped))
+            failure = QStringLiteral("the data folder could not be copied for ") + out.folder;
+        else if (marked(&updateCommentXml, QStringLiteral("Comment.xml")))
+            marked(&updateHisSettingXml, QStringLiteral("HisSetting.xml"));
     }
-    bool ok = copied;
-    if (ok && UsbUtils::isDeleteBLD())
-        ok = updateCustomer(FileManager::appendingPathComponent(staging, QStringLiteral("Customer")),
-                            &out.skipped);
-    if (!ok || DataJobs::cancelled(isCancel)) {
+    if (failure.isEmpty() && UsbUtils::isDeleteBLD() &&
+        !updateCustomer(FileManager::appendingPathComponent(staging, QStringLiteral("Customer")),
+                        &out.skipped))
+        failure = QStringLiteral("a patient file could not be written for ") + out.folder;
+    if (!failure.isEmpty() || DataJobs::cancelled(isCancel)) {
         FileManager::removeItem(staging);
-        if (ok) out.cancelled = true;
-        return ok ? out : fail();
+        if (!failure.isEmpty()) return fail(failure);
+        out.cancelled = true;
+        return out;
     }
 
     // The earlier export of the day is put aside, not deleted, until the new one stands.
@@ -227,12 +236,12 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
     const bool hadEarlier = FileManager::fileExists(out.folder);
     if (hadEarlier && !FileManager::moveItem(out.folder, aside)) {
         FileManager::removeItem(staging);
-        return fail();
+        return fail(out.folder + QStringLiteral(" could not be replaced"));
     }
     if (!FileManager::moveItem(staging, out.folder)) {
         if (hadEarlier) FileManager::moveItem(aside, out.folder);
         FileManager::removeItem(staging);
-        return fail();
+        return fail(out.folder + QStringLiteral(" could not be replaced"));
     }
     if (hadEarlier) FileManager::removeItem(aside);
     if (!out.skipped.isEmpty()) {
@@ -243,7 +252,8 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
                 .arg(QString::number(out.skipped.size()), out.skipped.join(QStringLiteral("; "))));
     }
     // The files changed in the copy were written without waiting for the disk.
-    if (!FileManager::syncFileSystem(out.folder)) return fail();
+    if (!FileManager::syncFileSystem(out.folder))
+        return fail(out.folder + QStringLiteral(" could not be written to the disk"));
     return out;
 }
 

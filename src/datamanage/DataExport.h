@@ -32,7 +32,8 @@ public:
     static QString exportFolderName(const QDateTime &now = QDateTime::currentDateTime());
 
     // The export on the calling thread. 403 when the chosen folder is no folder or lies in the
-    // data folder, the data folder is missing, or a copy, change or rename failed; also 403,
+    // data folder, the data folder is missing, or a copy, change, rename or sync failed (named
+    // in the transfer log; an earlier export of the day then stays); also 403,
     // with the rest exported, when patient files were left out (`skipped`, and the transfer log). Cancel is
     // polled before the copy and before the copy takes the target's place.
     static Outcome exportDataFolder(const QString &chosenFolder,
@@ -43,10 +44,11 @@ public:
                       std::function<void(const Outcome &)> completion);
 
     // Marks the ticked entry of each list of the "Comment.xml" at the path with select="1",
-    // from "zsignData" and, for the last list (the overall comments), "ztotAry".
-    static void updateCommentXml(const QString &path);
+    // from "zsignData" and, for the last list (the overall comments), "ztotAry". False only
+    // when the marked file could not be written; a missing or unreadable file stays as it is.
+    static bool updateCommentXml(const QString &path);
     // The same for the hospital ("hos1") and dentist ("hos2") lists of a "HisSetting.xml".
-    static void updateHisSettingXml(const QString &path);
+    static bool updateHisSettingXml(const QString &path);
     // Drops BLD, DataValue4 and Content4 from every result of the ".xml" files of the folder.
     // A file that cannot be read is removed from the folder and named in `skipped` (without
     // `skipped`: false at once); false at the first file that cannot be written.

@@ -6,7 +6,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -65,10 +68,14 @@ TEST(DataImportTest, ExportThenImportIntoAnotherHomeMergesAsTheOtherComputerHadI
     sign[0] = msLevels;
     defaults().setObject(sign, "zsignData");
 
+    dataio::write(SettingsFiles::lockFilePath(), "");
+
     QTemporaryDir target;
     const DataExport::Outcome exported = DataExport::exportDataFolder(target.path());
     ASSERT_EQ(exported.isSucc, 200);
     EXPECT_EQ(exported.folder, target.path() + "/" + DataExport::exportFolderName());
+    EXPECT_FALSE(QFileInfo::exists(exported.folder + "/" +
+                                   cvx::FileManager::lastPathComponent(SettingsFiles::lockFilePath())));
     EXPECT_EQ(read(exported.folder + "/Customer/P001.xml"), mine);
     EXPECT_TRUE(
         read(exported.folder + "/HisSetting.xml").contains("<hospital3 select=\"1\">ひまわり歯科医院"));
@@ -114,6 +121,21 @@ TEST(DataImportTest, ExportThenImportIntoAnotherHomeMergesAsTheOtherComputerHadI
               "<DeleteBLD>0</DeleteBLD>\n</DATA>\n");
 }
 
+// The atomic writes of the file whose temporary name holds `name` find the disk full.
+namespace failingWrite {
+
+const char *name = nullptr;
+
+int open(const char *path, int flags, mode_t mode) {
+    if (name && std::strstr(path, name)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return ::open(path, flags, mode);
+}
+
+}  // namespace failingWrite
+
 TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLeftOut) {
     dataio::installDefaults();
     dataio::write(data("Customer/P1.xml"), dataio::patientFile("A", {}));
@@ -131,9 +153,9 @@ TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLef
     EXPECT_EQ(partial.skipped, QStringList{"P2.xml"});
     EXPECT_TRUE(QFile::exists(earlier + "/Customer/P1.xml"));
     EXPECT_FALSE(QFile::exists(earlier + "/Customer/P2.xml"));
-    EXPECT_TRUE(read(QDir::homePath() + "/TransferLog/TransferLog_" +
-                     QDate::currentDate().toString("yyyyMMdd") + ".log")
-                    .contains("P2.xml"));
+    const QString transferLog =
+        QDir::homePath() + "/TransferLog/TransferLog_" + QDate::currentDate().toString("yyyyMMdd") + ".log";
+    EXPECT_TRUE(read(transferLog).contains("P2.xml"));
     QFile::remove(data("Customer/P2.xml"));
 
     // The same day again replaces the earlier export whole.
@@ -142,6 +164,37 @@ TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLef
     EXPECT_TRUE(QFile::exists(earlier + "/Customer/P1.xml"));
     EXPECT_EQ(QDir(target.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
               1);
+
+    // A write that fails while the copy is marked or stripped of BLD fails the export, names
+    // itself in the transfer log and leaves the earlier export of the day as it was.
+    dataio::write(data("Customer/P1.xml"),
+                  dataio::patientFile("A", {dataio::currentResult("2024-01-01", "01:00", 1)}));
+    const QMap<QString, QString> exportedBefore = dataio::snapshot(earlier);
+    const struct {
+        const char *failing;
+        const char *logged;
+    } kFailedWrites[] = {
+        {"/Comment.xml.", "Export: Comment.xml could not be written for "},
+        {"/HisSetting.xml.", "Export: HisSetting.xml could not be written for "},
+        {"/Customer/P1.xml.", "Export: a patient file could not be written for "},
+    };
+    for (const auto &row : kFailedWrites) {
+        SCOPED_TRACE(row.failing);
+        failingWrite::name = row.failing;
+        cvx::fileio::Calls calls = cvx::fileio::systemCalls();
+        calls.open = failingWrite::open;
+        DataExport::Outcome outcome;
+        {
+            const cvx::fileio::ScopedCalls scoped(calls);
+            outcome = DataExport::exportDataFolder(target.path());
+        }
+        EXPECT_EQ(outcome.isSucc, 403);
+        EXPECT_EQ(dataio::snapshot(earlier), exportedBefore);
+        EXPECT_EQ(
+            QDir(target.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 1);
+        EXPECT_TRUE(read(transferLog).contains(row.logged + earlier)) << read(transferLog).toStdString();
+    }
+    failingWrite::name = nullptr;
 
     // What a killed export left beside its target goes at the next export: its copy in the
     // making, and an earlier export it had set aside goes back in its place. Others' hidden
