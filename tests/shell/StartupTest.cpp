@@ -169,6 +169,7 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         write(home(".Corvadenix/Customer/A-1.xml"), "<patient/>");
         write(home(".Corvadenix/Comment.xml"), "edited comments");
         write(home(".Corvadenix/DefaultComment.xml"), "edited defaults");
+        write(home(".Corvadenix/Corvadenix.lock"), "");
         ASSERT_TRUE(FileManager::removeItem(home("Corvadenix.flag")));
         if (c.recorded)
             defaults().setObject(QString(c.recorded), "appVersion");
@@ -182,6 +183,7 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         EXPECT_EQ(read(home("Corvadenix.flag")), "flag");
         EXPECT_EQ(read(home(QString(c.backup) + "/Customer/A-1.xml")), "<patient/>");
         EXPECT_EQ(read(home(QString(c.backup) + "/Comment.xml")), "edited comments");
+        EXPECT_FALSE(FileManager::fileExists(home(QString(c.backup) + "/Corvadenix.lock")));
         EXPECT_EQ(homeEntries().filter(".Corvadenix_").size(), 1);
         EXPECT_EQ(defaults().stringForKey("appVersion"), QString("V") + c.current);
         if (c.moved) {
