@@ -74,6 +74,18 @@ double logOrZero(double v) {
     return v > 0 ? std::log10(v) : 0.0;
 }
 
+QString joined(const QList<QStringView> &fields) {
+    qsizetype size = fields.size();
+    for (QStringView field : fields) size += field.size();
+    QString out;
+    out.reserve(size);
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0) out.append(QLatin1Char(','));
+        out.append(fields[i]);
+    }
+    return out;
+}
+
 struct ItemValue {
     double value = 0;
     QString word;
@@ -83,10 +95,11 @@ struct ItemValue {
 // Values, chart positions and level words of the seven items. `asRead` is the raw data line
 // as read from the file, split at ",", `fields` the line in the current field order. Throws
 // what the calculation ranges throw.
-std::array<ItemValue, 7> computeItems(Layout layout, const QStringList &asRead, const QStringList &fields,
-                                      const XmlElement &result) {
-    QMap<QString, QString> table;
-    for (int k = 0; k < 9; ++k) table.insert(NSStringExt::trim(fields.at(5 + 4 * k)), fields.at(8 + 4 * k));
+std::array<ItemValue, 7> computeItems(Layout layout, const QList<QStringView> &asRead,
+                                      const QList<QStringView> &fields, const XmlElement &result) {
+    QMap<QString, QStringView> table;
+    for (int k = 0; k < 9; ++k)
+        table.insert(NSStringExt::trim(fields.at(5 + 4 * k).toString()), fields.at(8 + 4 * k));
     const auto pad = [&table](const QString &key) { return cvx::doubleValue(table.value(key)); };
     // An older line of a newer instrument names its LEU and NH3 pads I_LEU and I_NH3.
     const auto padOr = [&table, &pad](const QString &key, const QString &other) {
@@ -182,10 +195,12 @@ void convertResult(XmlElement result, Layout layout) {
 
     XmlElement lineElement = result.childAt(layout == Layout::Current ? count - 2 : count - 1);
     // The line is split once; both the pad table and the item status read the fields.
-    const QStringList asRead = lineElement.stringValue().split(QLatin1Char(','));
+    const QString line = lineElement.stringValue();
+    const QList<QStringView> asRead = QStringView(line).split(QLatin1Char(','));
     if (asRead.size() < requiredFields(layout)) return;
-    QStringList fields = asRead;
-    if (layout != Layout::Current) fields.insert(2, result.attribute(QStringLiteral("time")));
+    QList<QStringView> fields = asRead;
+    const QString time = layout == Layout::Current ? QString() : result.attribute(QStringLiteral("time"));
+    if (layout != Layout::Current) fields.insert(2, time);
 
     const std::array<ItemValue, 7> items = computeItems(layout, asRead, fields, result);
 
@@ -194,7 +209,7 @@ void convertResult(XmlElement result, Layout layout) {
         result.insertElement(3, QStringLiteral("Remark"));
         result.insertElement(4, QStringLiteral("TotalComment"));
     }
-    if (layout != Layout::Current) lineElement.setStringValue(fields.join(QLatin1Char(',')));
+    if (layout != Layout::Current) lineElement.setStringValue(joined(fields));
 
     for (size_t i = 0; i < items.size(); ++i) {
         const ItemPlace &place = kPlaces[i];

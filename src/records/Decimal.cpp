@@ -81,6 +81,27 @@ bool Decimal::parse(std::string_view text, Decimal *out) {
 
 Decimal Decimal::fromSixDecimals(double value) {
     if (!std::isfinite(value)) return overflow();
+    // Readings are far below 2^53: their binary value times 10^6 is exact in 128 bits and is
+    // rounded as "%f" rounds it (to nearest, a tie to even), without writing any text.
+    int exponent = 0;
+    const double fraction = std::frexp(std::fabs(value), &exponent);
+    const int shift = 53 - exponent;  // |value| == mantissa * 2^-shift
+    if (shift >= 0) {
+        if (shift >= 120) return Decimal();  // far below the last decimal
+        const i128 scaled = static_cast<i128>(std::ldexp(fraction, 53)) * 1000000;  // < 2^73
+        i128 whole = scaled >> shift;
+        if (shift > 0) {
+            const i128 rest = scaled & ((i128(1) << shift) - 1);
+            const i128 half = i128(1) << (shift - 1);
+            if (rest > half || (rest == half && (whole & 1) != 0)) whole += 1;
+        }
+        Decimal d;
+        d.den_ = 1000000;
+        for (int i = 0; i < 6 && whole % 2 == 0; ++i) whole /= 2, d.den_ /= 2;
+        for (int i = 0; i < 6 && whole % 5 == 0; ++i) whole /= 5, d.den_ /= 5;
+        d.num_ = value < 0 ? -whole : whole;
+        return d;
+    }
     // In the C locale: QApplication takes LC_NUMERIC from the user, whose "%f" may write a
     // decimal comma that parse() refuses.
     const QByteArray text = format("%f", value).toLatin1();

@@ -183,7 +183,7 @@ public:
     // calculation ranges fail to load. Never throws.
     static int getItemStatus(bool flag, const QString &line);
     // The same for a line already split at ",".
-    static int getItemStatus(bool flag, const QStringList &fields);
+    static int getItemStatus(bool flag, const QList<QStringView> &fields);
 
     // Check-measurement file: Customer/Check_Measure_Result.xml, declared "shift-jis" and
     // written in CP932; root DATA (name, birthday, age "", sex "0"); results `comment`

@@ -136,17 +136,16 @@ QString UsbUtils::checkRsvDataLine(const QString &deviceNo, const QString &versi
 }
 
 int UsbUtils::getItemStatus(bool flag, const QString &line) {
-    return getItemStatus(flag, line.split(QLatin1Char(',')));
+    return getItemStatus(flag, QStringView(line).split(QLatin1Char(',')));
 }
 
-int UsbUtils::getItemStatus(bool flag, const QStringList &fields) {
+int UsbUtils::getItemStatus(bool flag, const QList<QStringView> &fields) {
     // Trimmed only where the name can be: a line has some three hundred fields.
-    const auto trimmedIs = [](const QString &field, QLatin1StringView name) {
-        return field.contains(name) && NSStringExt::trim(field) == name;
+    const auto trimmedIs = [](QStringView field, QLatin1StringView name) {
+        return field.contains(name) && NSStringExt::trim(field.toString()) == name;
     };
-    const bool current = std::any_of(fields.cbegin(), fields.cend(), [&](const QString &f) {
-        return trimmedIs(f, QLatin1StringView("I_LEU"));
-    });
+    const bool current = std::any_of(fields.cbegin(), fields.cend(),
+                                     [&](QStringView f) { return trimmedIs(f, QLatin1StringView("I_LEU")); });
     if (!current) return 0;
     if (!flag) return 1;
     qsizetype found = -1;

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 
+#include "platform/Numbers.h"
 #include "records/Decimal.h"
 
 namespace {
@@ -41,6 +45,24 @@ TEST(DecimalTest, RejectsOtherTextAndMarksOverflow) {
     EXPECT_FALSE(big.overflowed());
     EXPECT_TRUE((big * big).overflowed());
     EXPECT_TRUE((big * big - big + Decimal(1)).overflowed());
+}
+
+TEST(DecimalTest, SixDecimalsMatchThePrintedText) {
+    // Ties at the sixth decimal (1/128, 3/128), values that print with a carry, signs, and
+    // magnitudes from below the last decimal up to where mantissas stop holding fractions.
+    std::vector<double> values{
+        0,  -0.0, 1.0 / 128, 3.0 / 128, -3.0 / 128, 0.0000005,          0.9999995,          1.04,  -3.4,
+        25, 0.7,  1e-7,      5e-324,    1.5e-7,     9007199254740991.0, 4503599627370495.5, -1e17, 3e22};
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        const double magnitude = std::ldexp(1.0, static_cast<int>(random() % 80) - 30);
+        values.push_back((static_cast<double>(random() % 2000001) / 1000000 - 1) * magnitude);
+    }
+    for (const double v : values) {
+        Decimal printed;
+        ASSERT_TRUE(Decimal::parse(cvx::format("%f", v).toStdString(), &printed)) << v;
+        EXPECT_EQ(Decimal::fromSixDecimals(v), printed) << cvx::format("%.17g", v).toStdString();
+    }
 }
 
 }  // namespace
