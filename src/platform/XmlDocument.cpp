@@ -3,6 +3,12 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/TextEncoding.h"
 #include "platform/XmlRecovery.h"
 
@@ -193,6 +199,109 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     reportXmlRepair(source.isEmpty() ? QStringLiteral("a text") : source, bytes, problem);
     return doc;
 }
+
+// A strict reader of a file's start for rootAttributesOfFile: it accepts only what every reading
+// of the file (pugixml's, and the recovering parser's when the rest is broken) takes the same way.
+class PlainHead {
+public:
+    explicit PlainHead(QByteArrayView bytes) : p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+
+    std::optional<QList<XmlAttribute>> rootAttributes() {
+        if (startsWith("<?xml") && !declaration()) return std::nullopt;
+        spaces();
+        if (!take('<') || !nameStart()) return std::nullopt;
+        const char *name = p_;
+        while (p_ < end_ && isNameChar(*p_)) ++p_;
+        if (p_ == name) return std::nullopt;
+        QList<XmlAttribute> attributes;
+        for (;;) {
+            const bool spaced = spaces();
+            if (take('>') || (startsWith("/>"))) return attributes;
+            QByteArrayView attrName, value;
+            if (!spaced || !pair(attrName, value)) return std::nullopt;
+            // Values holding other than plain characters are read by the whole parse.
+            for (char c : value)
+                if (uchar(c) < 0x20 || c == '<' || c == '&') return std::nullopt;
+            if (!TextEncoding::isValidUtf8(value) || value.contains("\xEF\xBF\xBE") ||
+                value.contains("\xEF\xBF\xBF"))
+                return std::nullopt;
+            XmlAttribute attribute{QString::fromLatin1(attrName),
+                                   value.isEmpty() ? QStringLiteral("") : QString::fromUtf8(value)};
+            for (const XmlAttribute &seen : std::as_const(attributes))
+                if (seen.name == attribute.name) return std::nullopt;
+            attributes.append(attribute);
+        }
+    }
+
+private:
+    static bool isNameChar(char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '-' || c == '.';
+    }
+    bool nameStart() const {
+        return p_ < end_ && ((*p_ >= 'a' && *p_ <= 'z') || (*p_ >= 'A' && *p_ <= 'Z') || *p_ == '_');
+    }
+    bool startsWith(const char *text) const {
+        const size_t length = std::strlen(text);
+        return size_t(end_ - p_) >= length && std::memcmp(p_, text, length) == 0;
+    }
+    bool take(char c) {
+        if (p_ == end_ || *p_ != c) return false;
+        ++p_;
+        return true;
+    }
+    bool spaces() {
+        const char *start = p_;
+        while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\n' || *p_ == '\r')) ++p_;
+        return p_ != start;
+    }
+    // name S? = S? quoted value
+    bool pair(QByteArrayView &name, QByteArrayView &value) {
+        if (!nameStart()) return false;
+        const char *start = p_;
+        while (p_ < end_ && isNameChar(*p_)) ++p_;
+        name = QByteArrayView(start, p_ - start);
+        spaces();
+        if (!take('=')) return false;
+        spaces();
+        if (p_ == end_ || (*p_ != '"' && *p_ != '\'')) return false;
+        const char quote = *p_++;
+        start = p_;
+        while (p_ < end_ && *p_ != quote) ++p_;
+        if (p_ == end_) return false;
+        value = QByteArrayView(start, p_ - start);
+        ++p_;
+        return true;
+    }
+    // Only a declaration that names UTF-8 or no encoding, with nothing but version 1.0 and
+    // standalone beside it.
+    bool declaration() {
+        p_ += 5;
+        bool version = false, encoding = false, standalone = false;
+        for (;;) {
+            const bool spaced = spaces();
+            if (startsWith("?>")) {
+                p_ += 2;
+                return version;
+            }
+            QByteArrayView name, value;
+            if (!spaced || !pair(name, value)) return false;
+            if (name == "version" && !version && value == "1.0") {
+                version = true;
+            } else if (name == "encoding" && version && !encoding && !standalone &&
+                       value.compare("UTF-8", Qt::CaseInsensitive) == 0) {
+                encoding = true;
+            } else if (name == "standalone" && version && !standalone && (value == "yes" || value == "no")) {
+                standalone = true;
+            } else {
+                return false;
+            }
+        }
+    }
+
+    const char *p_;
+    const char *end_;
+};
 
 }  // namespace
 
@@ -508,6 +617,19 @@ std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option opt
     }
     std::shared_ptr<pugi::xml_document> doc = parseBytes(bytes, option, error, path);
     return doc ? std::optional<XmlDocument>(XmlDocument(std::move(doc))) : std::nullopt;
+}
+
+std::optional<QList<XmlAttribute>> XmlDocument::rootAttributesOfFile(const QString &path) {
+    // Not blocking on a pipe, and nothing but a regular file: anything else is for fromFile.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    char head[4096];
+    struct stat st {};
+    ssize_t got = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    if (got <= 0) return std::nullopt;
+    return PlainHead(QByteArrayView(head, got)).rootAttributes();
 }
 
 std::optional<XmlDocument> XmlDocument::fromBytes(const QByteArray &bytes, Option option, QString *error) {

@@ -20,6 +20,13 @@ struct XmlAttribute {
     bool operator==(const XmlAttribute &) const = default;
 };
 
+// The value of the attribute of that name; a null QString when there is none.
+inline QString attributeValue(const QList<XmlAttribute> &attributes, const QString &name) {
+    for (const XmlAttribute &attribute : attributes)
+        if (attribute.name == name) return attribute.value;
+    return QString();
+}
+
 // A handle to one node of an XmlDocument: an element, or (among an element's children) a text,
 // CDATA, comment or processing-instruction node. A default-constructed handle is null; every
 // operation on a null handle, or on a kind of node it does not apply to, does nothing and returns
@@ -170,6 +177,13 @@ public:
     // no document. Nothing is written back.
     static std::optional<XmlDocument> fromFile(const QString &path, Option option = Option::None,
                                                QString *error = nullptr);
+    // The root element's attributes read from the first few kilobytes of a file, without parsing
+    // the rest, for a file that starts plainly: an optional UTF-8 declaration, white space, then the
+    // root's start tag with attribute values free of references, "<" and control characters.
+    // std::nullopt for anything else (and for a file that cannot be opened); the caller then reads
+    // the whole file. Where a file gives attributes here, fromFile(path, Tidy) gives the same ones
+    // or no document at all, since the rest of the file may still be broken: a filter, not a read.
+    static std::optional<QList<XmlAttribute>> rootAttributesOfFile(const QString &path);
     static std::optional<XmlDocument> fromBytes(const QByteArray &bytes, Option option = Option::None,
                                                 QString *error = nullptr);
     // The text is taken as already decoded; a declared encoding only matters for later output.

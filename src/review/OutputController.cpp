@@ -332,8 +332,14 @@ QStringList OutputController::nameHits(const QString &first, const QString &last
         // Only a chart number that names its own file can be loaded afterwards (no sub-folders).
         const QString chartNo = cvx::FileManager::deletingPathExtension(entry);
         if (!UsbUtils::isSafeChartNumber(chartNo, true)) continue;
-        const std::optional<cvx::XmlDocument> doc = cvx::XmlDocument::fromFile(
-            cvx::FileManager::appendingPathComponent(folder, entry), cvx::XmlDocument::Option::Tidy);
+        const QString path = cvx::FileManager::appendingPathComponent(folder, entry);
+        // Most files are no hit, which the start of the file already tells.
+        if (const auto head = cvx::XmlDocument::rootAttributesOfFile(path)) {
+            const QString name = cvx::attributeValue(*head, QStringLiteral("name"));
+            if (name.isEmpty() || !isNameHit(name, first, last, mode)) continue;
+        }
+        const std::optional<cvx::XmlDocument> doc =
+            cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
         if (!doc) continue;
         const QString name = doc->rootElement().attribute(QStringLiteral("name"));
         if (name.isEmpty()) continue;

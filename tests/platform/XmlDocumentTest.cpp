@@ -452,3 +452,50 @@ TEST(XmlDocument, HandlesOutliveTheDocumentObjectAndClonesAreIndependent) {
     EXPECT_TRUE(null.nodesForXPath(u("/")).isEmpty());
     EXPECT_TRUE(XmlDocument().rootElement().isNull());
 }
+
+TEST(XmlDocument, RootAttributesOfAPlainFileStartAgreeWithTheWholeRead) {
+    QTemporaryDir dir;
+    struct Case {
+        QByteArray bytes;
+        const char *attributes;  // "name=value;..." as the start gives them, nullptr when it gives up
+    };
+    const QByteArray decl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
+    const QByteArray body = "\n    <comment date=\"1\"><Remark>r</Remark></comment>\n</DATA>\n";
+    const Case cases[] = {
+        {decl + "<DATA name=\"佐藤 花子\" birthday=\"\" sex='1'>" + body, "name=佐藤 花子;birthday=;sex=1"},
+        {"<DATA name=\"a\"/>", "name=a"},
+        {"\n<DATA\n name = \"a>b\" >" + body, "name=a>b"},
+        {"<?xml version=\"1.0\"?><DATA>" + body, ""},
+        {decl + "<DATA name=\"a\">\n<comment><x></comment>\n", "name=a"},  // broken later: filter only
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><DATA name=\"\x8E\x95\">" + body, nullptr},
+        {"\xEF\xBB\xBF<DATA name=\"a\">" + body, nullptr},
+        {decl + "<!-- c --><DATA name=\"a\">" + body, nullptr},
+        {"<DATA name=\"a &amp; b\">" + body, nullptr},
+        {"<DATA name=\"a\tb\">" + body, nullptr},
+        {"<DATA name=\"a\" name=\"b\">" + body, nullptr},
+        {"<DATA name=\"a\xFF\">" + body, nullptr},
+        {"<DATA name=\"a></DATA>", nullptr},
+        {"<DATA name=\"a\"b=\"c\">" + body, nullptr},
+        {"<?xml-stylesheet href=\"a\"?><DATA name=\"a\">" + body, nullptr},
+        {"<DATA x:name=\"a\">" + body, nullptr},
+        {"", nullptr},
+    };
+    int index = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bytes.toStdString());
+        const QString path = dir.filePath(QString::number(index++) + u(".xml"));
+        ASSERT_TRUE(writeAll(path, c.bytes));
+        const std::optional<QList<XmlAttribute>> head = XmlDocument::rootAttributesOfFile(path);
+        ASSERT_EQ(head.has_value(), c.attributes != nullptr);
+        if (!head) continue;
+        QStringList pairs;
+        for (const XmlAttribute &a : *head) pairs << a.name + u'=' + a.value;
+        EXPECT_EQ(pairs.join(u';'), u(c.attributes));
+        const std::optional<XmlDocument> doc = XmlDocument::fromFile(path, Option::Tidy);
+        ASSERT_TRUE(doc.has_value());
+        EXPECT_EQ(doc->rootElement().attributes(), *head);
+        EXPECT_EQ(cvx::attributeValue(*head, u("name")), doc->rootElement().attribute(u("name")));
+    }
+    EXPECT_FALSE(XmlDocument::rootAttributesOfFile(dir.path()).has_value());
+    EXPECT_FALSE(XmlDocument::rootAttributesOfFile(dir.filePath("missing.xml")).has_value());
+}

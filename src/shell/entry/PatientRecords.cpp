@@ -145,11 +145,16 @@ SearchResult searchPatients(const QString &chartNo, const QString &firstName, co
         }
     } else {
         for (const QString &entry : entries) {
-            // A file gone since the listing reads as no file: no match.
-            const std::optional<cvx::XmlDocument> doc =
-                readPatientFile(cvx::FileManager::appendingPathComponent(folder, entry));
+            const QString path = cvx::FileManager::appendingPathComponent(folder, entry);
             OCMCustInfo record;
             record.setCustomerNo(entry.left(entry.size() - kXmlSuffix.size()));
+            // Most files are no match, which the start of the file already tells.
+            if (const auto head = cvx::XmlDocument::rootAttributesOfFile(path)) {
+                splitName(cvx::attributeValue(*head, QStringLiteral("name")), mode, record);
+                if (!matchesNames(record, firstName, lastName)) continue;
+            }
+            // A file gone since the listing reads as no file: no match.
+            const std::optional<cvx::XmlDocument> doc = readPatientFile(path);
             if (doc) splitName(doc->rootElement().attribute(QStringLiteral("name")), mode, record);
             if (!doc || !matchesNames(record, firstName, lastName)) continue;
             result.userArray.append(recordFromFile(orNull(doc), record.customerNo(), mode));
