@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 #include <mutex>
+#include <vector>
 
 #include "platform/DateFormatter.h"
 #include "platform/FileManager.h"
@@ -106,8 +107,9 @@ std::array<ItemValue, 7> computeItems(Layout layout, const QList<QStringView> &a
         return pad(table.contains(key) ? key : other);
     };
 
-    const bool newerPads = UsbUtils::getItemStatus(false, asRead) == 1;
+    // 0 exactly when the line has no I_LEU field, as without the flag.
     const int leuStatus = UsbUtils::getItemStatus(true, asRead);
+    const bool newerPads = leuStatus != 0;
     const std::int32_t leuFlag = leuStatus == 2 ? 4 : leuStatus == 3 ? 7 : 8;
     const std::int32_t nh3Flag = newerPads ? 6 : 9;
 
@@ -152,6 +154,41 @@ std::array<ItemValue, 7> computeItems(Layout layout, const QList<QStringView> &a
     return out;
 }
 
+// `now` as local text. A formatter costs more to make than a result costs to convert, and the
+// text changes once a second: both are kept per thread (a formatter is never shared) while TZ,
+// which the formatter reads when made, stays.
+QString localText(const QString &pattern, const QDateTime &now) {
+    struct Kept {
+        QString pattern;
+        bool tzSet;
+        QByteArray tz;
+        cvx::DateFormatter formatter;
+        qint64 second;
+        QString text;
+    };
+    thread_local std::vector<Kept> kept;
+    const bool tzSet = qEnvironmentVariableIsSet("TZ");
+    const QByteArray tz = qgetenv("TZ");
+    const qint64 second = now.toSecsSinceEpoch();
+    for (Kept &k : kept) {
+        if (k.pattern != pattern) continue;
+        if (k.tzSet != tzSet || k.tz != tz) {
+            k.formatter = cvx::DateFormatter(pattern);
+            k.tzSet = tzSet;
+            k.tz = tz;
+        } else if (k.second == second) {
+            return k.text;
+        }
+        k.second = second;
+        k.text = k.formatter.stringFromDate(now);
+        return k.text;
+    }
+    cvx::DateFormatter formatter(pattern);
+    const QString text = formatter.stringFromDate(now);
+    kept.push_back({pattern, tzSet, tz, std::move(formatter), second, text});
+    return text;
+}
+
 void setLevelWord(XmlElement result, int position, const QString &word, bool isPh) {
     XmlElement element = result.childAt(position);
     element.setStringValue(word);
@@ -180,10 +217,10 @@ void convertResult(XmlElement result, Layout layout) {
         const QDateTime now = QDateTime::currentDateTime();
         const QString date = result.hasAttribute(QStringLiteral("date"))
                                  ? result.attribute(QStringLiteral("date"))
-                                 : cvx::DateFormatter(QStringLiteral("yyyy-MM-dd")).stringFromDate(now);
+                                 : localText(QStringLiteral("yyyy-MM-dd"), now);
         const QString time = result.hasAttribute(QStringLiteral("time"))
                                  ? result.attribute(QStringLiteral("time"))
-                                 : cvx::DateFormatter(QStringLiteral("HH:mm")).stringFromDate(now);
+                                 : localText(QStringLiteral("HH:mm"), now);
         result.setAttributes({{QStringLiteral("date"), date}, {QStringLiteral("time"), time}});
     }
 
@@ -225,8 +262,7 @@ void convertResult(XmlElement result, Layout layout) {
 
     if (layout != Layout::Current) {
         result.appendElement(QStringLiteral("SaveDate"),
-                             cvx::DateFormatter(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                 .stringFromDate(QDateTime::currentDateTime()));
+                             localText(QStringLiteral("yyyy-MM-dd HH:mm:ss"), QDateTime::currentDateTime()));
     }
 }
 

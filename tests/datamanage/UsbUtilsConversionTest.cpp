@@ -103,27 +103,30 @@ TEST(UsbUtilsConversionTest, OlderLayoutsComeOutInTheCurrentLayoutExactly) {
 }
 
 // An oldest-layout file over a known patient keeps the details it lacks; a result without
-// date and time gets the local ones, far from UTC too.
+// date and time gets the local ones, far from UTC on both sides (a day apart, in one process).
 TEST(UsbUtilsConversionTest, MissingDetailsKeepTheLocalOnesAndDatesAreLocal) {
     dataio::installDefaults();
-    const cvxtest::ScopedTz tz("Pacific/Kiritimati");  // UTC+14 all year
-    QTemporaryDir chosen;
-    const QString from = chosen.path() + "/P.xml";
-    const QString to = data("Customer/P.xml");
-    dataio::write(from,
-                  "<DATA name=\"\"><comment><Hospital>H</Hospital><MS>m</MS><RsvData>too,short</RsvData>"
-                  "</comment></DATA>");
-    dataio::write(to, dataio::patientFile("山田 花子", {}));
-    const auto local = [] {
-        const QDateTime now = QDateTime::currentDateTimeUtc().addSecs(14 * 3600);
-        return now.toString("'date=\"'yyyy-MM-dd'\" time=\"'HH:mm'\"'");
-    };
-    const QString before = local();
-    ASSERT_EQ(UsbUtils::saveFromOldOldDataPath(from, to), UsbUtils::ConvertResult::Written);
-    const QString written = read(to);
-    EXPECT_TRUE(written.contains("<DATA name=\"山田 花子\" birthday=\"1980-01-02\" age=\"44\" sex=\"1\">"))
-        << written.toStdString();
-    EXPECT_TRUE(written.contains(before) || written.contains(local())) << written.toStdString();
+    for (const auto &[zone, hours] : {std::pair{"Pacific/Pago_Pago", -11}, {"Pacific/Kiritimati", 14}}) {
+        const cvxtest::ScopedTz tz(zone);
+        QTemporaryDir chosen;
+        const QString from = chosen.path() + "/P.xml";
+        const QString to = data("Customer/P.xml");
+        dataio::write(from,
+                      "<DATA name=\"\"><comment><Hospital>H</Hospital><MS>m</MS><RsvData>too,short</RsvData>"
+                      "</comment></DATA>");
+        dataio::write(to, dataio::patientFile("山田 花子", {}));
+        const auto local = [hours = hours] {
+            const QDateTime now = QDateTime::currentDateTimeUtc().addSecs(hours * 3600);
+            return now.toString("'date=\"'yyyy-MM-dd'\" time=\"'HH:mm'\"'");
+        };
+        const QString before = local();
+        ASSERT_EQ(UsbUtils::saveFromOldOldDataPath(from, to), UsbUtils::ConvertResult::Written);
+        const QString written = read(to);
+        EXPECT_TRUE(
+            written.contains("<DATA name=\"山田 花子\" birthday=\"1980-01-02\" age=\"44\" sex=\"1\">"))
+            << written.toStdString();
+        EXPECT_TRUE(written.contains(before) || written.contains(local())) << zone << written.toStdString();
+    }
 }
 
 // A local file that cannot be read is kept rather than replaced (its results would be lost);
