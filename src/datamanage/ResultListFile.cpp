@@ -101,54 +101,115 @@ std::optional<QStringList> chartNumbers(const ResultListFile::CancelFlag &isCanc
     return chartNos;
 }
 
-QString sexWord(const QString &sex) {
-    if (sex == QLatin1String("0")) return QStringLiteral("男");
-    if (sex == QLatin1String("1")) return QStringLiteral("女");
-    return QStringLiteral("");
+// One patient's lines in code page 932, made straight from the tree's UTF-8 texts: what
+// rowLine and toCp932 give for each row, without a text per field.
+class PatientLines {
+public:
+    void clear() {
+        bytes.clear();
+        encodable = true;
+    }
+
+    // A field and its TAB; a TAB or line break inside is written as a blank (see cell()).
+    void field(std::string_view utf8) {
+        if (needsBlanks(utf8)) {
+            scratch_.clear();
+            for (size_t i = 0; i < utf8.size(); ++i) {
+                const auto c = uchar(utf8[i]);
+                if (c >= 0x09 && c <= 0x0D) {
+                    scratch_ += ' ';
+                } else if (c == 0xC2 && i + 1 < utf8.size() && uchar(utf8[i + 1]) == 0x85) {
+                    scratch_ += ' ', i += 1;
+                } else if (c == 0xE2 && i + 2 < utf8.size() && uchar(utf8[i + 1]) == 0x80 &&
+                           (uchar(utf8[i + 2]) == 0xA8 || uchar(utf8[i + 2]) == 0xA9)) {
+                    scratch_ += ' ', i += 2;
+                } else {
+                    scratch_ += char(c);
+                }
+            }
+            utf8 = scratch_;
+        }
+        if (encodable &&
+            !cvx::TextEncoding::appendCp932(bytes, QByteArrayView(utf8.data(), qsizetype(utf8.size()))))
+            encodable = false;
+        bytes += '\t';
+    }
+    // The part after the first "|" up to the next one, as getSecStr gives it.
+    void secondPart(std::string_view utf8) {
+        const size_t bar = utf8.find('|');
+        if (bar == std::string_view::npos) return field({});
+        const std::string_view rest = utf8.substr(bar + 1);
+        field(rest.substr(0, rest.find('|')));
+    }
+    void endLine() { bytes += '\n'; }
+
+    QByteArray bytes;
+    bool encodable = true;
+
+private:
+    static bool needsBlanks(std::string_view utf8) {
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            const auto c = uchar(utf8[i]);
+            if ((c >= 0x09 && c <= 0x0D) || c == 0xC2 || c == 0xE2) return true;
+        }
+        return false;
+    }
+
+    std::string scratch_;
+};
+
+const char *sexWordUtf8(std::string_view sex) {
+    if (sex == "0") return "男";
+    if (sex == "1") return "女";
+    return "";
 }
 
-// The rows of one patient file as BBInitDatas::getDatas gives them, reading only the children
-// the list shows; `each` gets every row in turn. False when cancelled.
-template <typename Each>
-bool patientRows(const QString &chartNo, bool isMode0, const ResultListFile::CancelFlag &isCancel,
-                 Each each) {
+// The lines of one patient file, as rowLine gives them for the rows of BBInitDatas::getDatas,
+// reading only the children the list shows. Nothing for a patient without file. False when
+// cancelled.
+bool patientLines(const QString &chartNo, bool isMode0, const ResultListFile::CancelFlag &isCancel,
+                  PatientLines &lines, int &rows) {
+    lines.clear();
+    rows = 0;
     const QString path = UsbUtils::getXmlPath(chartNo);
-    if (path.isNull() || !cvx::FileManager::fileExists(path)) return true;
+    if (path.isNull()) return true;
+    const std::optional<cvx::XmlDocument> doc =
+        cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
+    if (!doc && !cvx::FileManager::fileExists(path)) return true;
     thread_local ResultFields fields{"Doctor",     "DataValue1", "MS",         "DataValue2", "pH",
                                      "DataValue3", "BFC",        "DataValue4", "BLD",        "DataValue5",
                                      "LEU",        "DataValue6", "ALB",        "DataValue7", "NH3"};
 
-    OCMCustomerComment patient;
-    patient.setZno(chartNo);
-    QString sex;
-    const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
-    cvx::XmlElement root;
-    if (doc) {
-        root = doc->rootElement();
-        patient.setZname(root.attribute(QStringLiteral("name")));
-        patient.setAge(root.attribute(QStringLiteral("age")));
-        sex = root.attribute(QStringLiteral("sex"));
-    }
-    patient.setZsex(sexWord(sex));
+    const QByteArray zno = chartNo.toUtf8();
+    const pugi::xml_node root = doc ? doc->rootElement().pugiNode() : pugi::xml_node();
+    const std::string_view name = root.attribute("name").value();
+    const std::string_view age = root.attribute("age").value();
+    const char *sex = sexWordUtf8(root.attribute("sex").value());
+    const auto patient = [&] {
+        lines.field(std::string_view(zno.constData(), size_t(zno.size())));
+        lines.field(name), lines.field(age), lines.field(sex);
+    };
 
-    const QList<cvx::XmlElement> results = root.children();
-    for (const cvx::XmlElement &result : results) {
+    for (pugi::xml_node result = root.first_child(); result; result = result.next_sibling()) {
         if (cancelled(isCancel)) return false;
-        OCMCustomerComment row = patient;
-        row.setDate(result.attribute(QStringLiteral("date")));
-        row.setTime(result.attribute(QStringLiteral("time")));
+        patient();
+        lines.field(result.attribute("date").value());
+        lines.field(result.attribute("time").value());
         fields.read(result);
-        row.setDoctor(fields.value(0));
-        row.setDatavalue1(fields.value(1)), row.setMs(fields.value(2));
-        row.setDatavalue2(fields.value(3)), row.setPh(fields.value(4));
-        row.setDatavalue3(fields.value(5)), row.setBfc(fields.value(6));
-        row.setDatavalue4(fields.value(7)), row.setBld(fields.value(8));
-        row.setDatavalue5(fields.value(9)), row.setLeu(fields.value(10));
-        row.setDatavalue6(fields.value(11)), row.setAlb(fields.value(12));
-        row.setDatavalue7(fields.value(13)), row.setNh3(fields.value(14));
-        each(row);
+        lines.field(fields.text(0));
+        for (int item = 0; item < 7; ++item) {
+            lines.secondPart(fields.text(1 + 2 * item));
+            lines.field(fields.text(2 + 2 * item));
+        }
+        lines.endLine();
+        ++rows;
     }
-    if (results.isEmpty() && !isMode0) each(patient);
+    if (rows == 0 && !isMode0) {
+        patient();
+        for (int i = 0; i < 17; ++i) lines.field({});
+        lines.endLine();
+        rows = 1;
+    }
     return true;
 }
 
@@ -199,7 +260,7 @@ ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool wi
     bool noFolder = false;
     // Shift-JIS lacks some characters (emoji, rarer kanji); a patient whose rows hold one is
     // named and the list is not written rather than written with characters lost.
-    const auto writePatient = [&](const QString &chartNo, const QString &text, int rows) {
+    const auto writePatient = [&](const QString &chartNo, const PatientLines &lines, int rows) {
         if (!file) {
             outcome.path =
                 folder.isEmpty() ? QString() : cvx::FileManager::appendingPathComponent(folder, kFileName);
@@ -212,28 +273,24 @@ ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool wi
             }
         }
         if (writeFailed) return;
-        const std::optional<QByteArray> bytes = cvx::TextEncoding::toCp932(text);
-        if (!bytes) {
+        if (!lines.encodable) {
             outcome.unencodable.append(chartNo);
         } else if (outcome.unencodable.isEmpty()) {
-            if (!file->write(*bytes)) writeFailed = true;
+            if (!file->write(lines.bytes)) writeFailed = true;
             outcome.rowCount += rows;
         }
     };
 
     int rowsSeen = 0;
+    PatientLines lines;
     for (const QString &chartNo : *chartNos) {
         if (cancelled(isCancel)) return outcomeOf(Status::Empty);
-        QString text;
         int rows = 0;
-        const bool whole = patientRows(chartNo, !withBlankRows, isCancel, [&](const OCMCustomerComment &row) {
-            text += rowLine(row);
-            ++rows;
-        });
-        if (!whole) return outcomeOf(Status::Cancelled);
+        if (!patientLines(chartNo, !withBlankRows, isCancel, lines, rows))
+            return outcomeOf(Status::Cancelled);
         if (rows == 0) continue;
         rowsSeen += rows;
-        writePatient(chartNo, text, rows);
+        writePatient(chartNo, lines, rows);
         if (writeFailed) break;
     }
     if (rowsSeen == 0) return outcomeOf(Status::Empty);

@@ -345,6 +345,46 @@ std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::S
 
 }  // namespace
 
+bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Substitute &substitute) {
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto *end = p + utf8.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            const auto *run = p;
+            while (p < end && *p < 0x80) ++p;
+            out.append(reinterpret_cast<const char *>(run), p - run);
+            continue;
+        }
+        // Two- and three-byte forms of the Basic Multilingual Plane, surrogates excepted; the
+        // rest (four-byte forms, anything invalid) goes the way of a QString.
+        char16_t c = 0;
+        int length = 0;
+        if (*p >= 0xC2 && *p <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            c = char16_t(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
+            length = 2;
+        } else if ((*p & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+            c = char16_t(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            if (c >= 0x800 && !QChar::isSurrogate(c)) length = 3;
+        }
+        if (length == 0) {
+            const std::optional<QByteArray> rest =
+                encodeCp932(QString::fromUtf8(reinterpret_cast<const char *>(p), end - p), substitute);
+            if (!rest) return false;
+            out += *rest;
+            return true;
+        }
+        p += length;
+        const quint32 entry = cp932Entry(c);
+        if (entry == 1) {
+            if (!substitute) return false;
+            out += substitute(char32_t(c));
+            continue;
+        }
+        for (quint32 i = 0; i < (entry >> 16); ++i) out.append(char((entry >> (8 * i)) & 0xFF));
+    }
+    return true;
+}
+
 std::optional<QByteArray> TextEncoding::encode(const QString &text, const QByteArray &iconvName,
                                                const Substitute &substitute) {
     if (iconvName == kCp932) return encodeCp932(text, substitute);

@@ -35,6 +35,10 @@ public:
     // Shift-JIS (CP932).
     static std::optional<QByteArray> toCp932(const QString &text);
     static QByteArray toCp932Lossy(const QString &text, const QByteArray &substitute = "?");
+    // Appends UTF-8 text in code page 932 exactly as encode(QString::fromUtf8(utf8), "CP932",
+    // substitute) would give it, without the detour through UTF-16. False when a character
+    // lacks and no substitute is given; `out` then holds part of the text.
+    static bool appendCp932(QByteArray &out, QByteArrayView utf8, const Substitute &substitute = {});
     static std::optional<QString> fromCp932(const QByteArray &bytes);
     static QString fromCp932Lossy(const QByteArray &bytes);  // invalid sequences become U+FFFD
 

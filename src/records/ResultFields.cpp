@@ -4,7 +4,7 @@
 
 namespace {
 
-void appendText(pugi::xml_node node, QByteArray &out) {
+void appendText(pugi::xml_node node, std::string &out) {
     for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
             out.append(child.value());
@@ -13,35 +13,57 @@ void appendText(pugi::xml_node node, QByteArray &out) {
     }
 }
 
-QString textOf(pugi::xml_node element) {
+// The usual case, one text node and nothing else, is read in place; `scratch` holds the rest.
+std::string_view textOf(pugi::xml_node element, std::string &scratch) {
     const pugi::xml_node only = element.first_child();
-    // The usual case: one text node and nothing else.
-    if (!only) return QStringLiteral("");
+    if (!only) return {};
     if ((only.type() == pugi::node_pcdata || only.type() == pugi::node_cdata) && !only.next_sibling())
-        return QString::fromUtf8(only.value());
-    QByteArray text;
-    appendText(element, text);
-    return text.isEmpty() ? QStringLiteral("") : QString::fromUtf8(text);
+        return only.value();
+    scratch.clear();
+    appendText(element, scratch);
+    return scratch;
 }
 
 }  // namespace
 
-ResultFields::ResultFields(std::initializer_list<const char *> names) : names_(names), values_(names.size()) {
+ResultFields::ResultFields(std::initializer_list<const char *> names)
+    : names_(names), nodes_(names.size()), values_(names.size()), texts_(names.size()) {
     for (const char *name : names_) lengths_.push_back(std::strlen(name));
 }
 
 void ResultFields::read(const cvx::XmlElement &result) {
-    for (QString &value : values_) value = QString();
-    if (!result.isElement()) return;
-    for (pugi::xml_node child = result.pugiNode().first_child(); child; child = child.next_sibling()) {
+    read(result.isElement() ? result.pugiNode() : pugi::xml_node());
+}
+
+void ResultFields::read(pugi::xml_node result) {
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+        nodes_[i] = pugi::xml_node();
+        values_[i] = QString();
+    }
+    if (result.type() != pugi::node_element) return;
+    for (pugi::xml_node child = result.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element) continue;
         const char *name = child.name();
         const size_t length = std::strlen(name);
         for (size_t i = 0; i < names_.size(); ++i) {
             if (lengths_[i] == length && std::memcmp(name, names_[i], length) == 0) {
-                values_[i] = textOf(child);
+                nodes_[i] = child;
                 break;
             }
         }
     }
+}
+
+std::string_view ResultFields::text(int index) const {
+    const pugi::xml_node node = nodes_[size_t(index)];
+    return node ? textOf(node, texts_[size_t(index)]) : std::string_view();
+}
+
+const QString &ResultFields::value(int index) const {
+    QString &value = values_[size_t(index)];
+    if (value.isNull() && nodes_[size_t(index)]) {
+        const std::string_view utf8 = text(index);
+        value = utf8.empty() ? QStringLiteral("") : QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    }
+    return value;
 }

@@ -4,6 +4,8 @@
 #include <QStringList>
 
 #include <initializer_list>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/XmlDocument.h"
@@ -19,10 +21,15 @@ public:
 
     // Reads the wanted children of one result; a node that is no element gives none.
     void read(const cvx::XmlElement &result);
-    const QString &value(int index) const { return values_[size_t(index)]; }
+    void read(pugi::xml_node result);
+    const QString &value(int index) const;
+    // The same text as UTF-8, "" when absent; valid until the next read.
+    std::string_view text(int index) const;
 
 private:
     std::vector<const char *> names_;
     std::vector<size_t> lengths_;
-    std::vector<QString> values_;
+    std::vector<pugi::xml_node> nodes_;
+    mutable std::vector<QString> values_;
+    mutable std::vector<std::string> texts_;
 };

@@ -49,6 +49,27 @@ TEST(ResultListFileTest, ListsEveryResultInShiftJisWithTabsAndLineFeeds) {
     }
 }
 
+// Odd stored texts give the lines that rowLine gives for the rows getData reads.
+TEST(ResultListFileTest, OddStoredTextsGiveTheLinesOfTheReadRows) {
+    installPatients();
+    settingsfixture::installText("Customer/20.xml",
+                                 "<DATA name=\"a\tb&#x2028;c\" age=\"&amp;1\" sex=\"1\"><!-- note -->"
+                                 "<comment date=\"2024-01-01\" time=\"10:00\"><Doctor>d\u0085e\r\nf</Doctor>"
+                                 "<DataValue1>1|<b>2</b>|3</DataValue1><MS><![CDATA[x<y]]>z</MS><MS>last</MS>"
+                                 "<DataValue2>|</DataValue2><pH>ｱ①髙\u2029</pH></comment><other/></DATA>");
+    settingsfixture::installText("Customer/21.xml", "<DATA name=\"broken\"><comment></DATA>");
+    settingsfixture::installText("Customer/22.xml", "not xml");
+    for (const bool withBlankRows : {false, true}) {
+        QByteArray expected = *cvx::TextEncoding::toCp932(ResultListFile::kHeader);
+        const std::optional<QList<OCMCustomerComment>> rows = ResultListFile::getData(!withBlankRows);
+        ASSERT_TRUE(rows.has_value());
+        for (const OCMCustomerComment &row : *rows)
+            expected += *cvx::TextEncoding::toCp932(ResultListFile::rowLine(row));
+        EXPECT_EQ(ResultListFile::writeList(outFolder(), withBlankRows).rowCount, rows->size());
+        EXPECT_EQ(written(), expected) << withBlankRows;
+    }
+}
+
 TEST(ResultListFileTest, OutcomesWithoutAList) {
     // Only the check-measurement file, or patients without results and no tick: nothing to list.
     settingsfixture::writeData("Customer/Check_Measure_Result.xml",
