@@ -73,22 +73,19 @@ std::optional<cvx::XmlDocument> readPatientFile(const QString &path) {
     return cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
 }
 
-// Converts each piece to code page 932 and appends it to the file.
+// Converts each piece of UTF-8 to code page 932 and appends it to the file.
 class Cp932Writer {
 public:
     Cp932Writer(cvx::AtomicFile &file, SendDataCsv::Report &report) : file_(file), report_(report) {}
 
-    bool write(const QString &text) {
-        const std::optional<QByteArray> bytes =
-            cvx::TextEncoding::encode(text, QByteArrayLiteral("CP932"), [this](char32_t) {
-                ++report_.substitutedCharacters;
-                return QByteArrayLiteral("?");
-            });
-        if (!bytes) {
-            report_.error = QStringLiteral("no CP932 converter");
-            return false;
-        }
-        if (!file_.write(*bytes)) {
+    bool write(std::string_view utf8) {
+        bytes_.clear();
+        cvx::TextEncoding::appendCp932(bytes_, QByteArrayView(utf8.data(), qsizetype(utf8.size())),
+                                       [this](char32_t) {
+                                           ++report_.substitutedCharacters;
+                                           return QByteArrayLiteral("?");
+                                       });
+        if (!file_.write(bytes_)) {
             report_.error = file_.errorString();
             return false;
         }
@@ -98,28 +95,77 @@ public:
 private:
     cvx::AtomicFile &file_;
     SendDataCsv::Report &report_;
+    QByteArray bytes_;
 };
 
-// The record of one result, with only the children the line holds.
-OCMCustomerComment recordOf(const cvx::XmlElement &result) {
+void appendWithoutLineBreaks(std::string &out, std::string_view text) {
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') continue;
+        out.append(text.substr(from, i - from));
+        from = i + 1;
+    }
+    out.append(text.substr(from));
+}
+
+// textField() on the tree's UTF-8 text.
+void appendTextField(std::string &out, std::string_view text) {
+    if (text.find(',') == std::string_view::npos) return appendWithoutLineBreaks(out, text);
+    out += '"';
+    for (char c : text) {
+        if (c == '\n' || c == '\r') continue;
+        out += c;
+        if (c == '"') out += '"';
+    }
+    out += '"';
+}
+
+// makeCsv() for one result element, from the tree's UTF-8 texts without a record in between.
+void appendCsvLine(pugi::xml_node result, std::string &out) {
     thread_local ResultFields fields{"Hospital", "Doctor",   "DataValue1", "MS",  "Content1", "DataValue2",
                                      "pH",       "Content2", "DataValue3", "BFC", "Content3", "DataValue4",
                                      "BLD",      "Content4", "DataValue5", "LEU", "Content5", "DataValue6",
                                      "ALB",      "Content6", "DataValue7", "NH3", "Content7", "RsvData"};
+    thread_local std::string scratch;
     fields.read(result);
-    OCMCustomerComment cust;
-    cust.setDate(result.attribute(QStringLiteral("date")));
-    cust.setTime(result.attribute(QStringLiteral("time")));
-    cust.setHospital(fields.value(0)), cust.setDoctor(fields.value(1));
-    cust.setDatavalue1(fields.value(2)), cust.setMs(fields.value(3)), cust.setContentMs(fields.value(4));
-    cust.setDatavalue2(fields.value(5)), cust.setPh(fields.value(6)), cust.setContentPh(fields.value(7));
-    cust.setDatavalue3(fields.value(8)), cust.setBfc(fields.value(9)), cust.setContentBfc(fields.value(10));
-    cust.setDatavalue4(fields.value(11)), cust.setBld(fields.value(12)), cust.setContentBld(fields.value(13));
-    cust.setDatavalue5(fields.value(14)), cust.setLeu(fields.value(15)), cust.setContentLeu(fields.value(16));
-    cust.setDatavalue6(fields.value(17)), cust.setAlb(fields.value(18)), cust.setContentAlb(fields.value(19));
-    cust.setDatavalue7(fields.value(20)), cust.setNh3(fields.value(21)), cust.setContentNh3(fields.value(22));
-    cust.setRsvData(fields.value(23));
-    return cust;
+    scratch.assign(result.attribute("date").value());
+    scratch += ' ';
+    scratch += result.attribute("time").value();
+    appendTextField(out, scratch);
+    out += ',', appendTextField(out, fields.text(0));
+    out += ',', appendTextField(out, fields.text(1));
+    for (int item = 0; item < 7; ++item) {
+        // The chart position of a "value|position" pair; empty when the pair has no separator.
+        std::string_view position = fields.text(2 + 3 * item);
+        const size_t bar = position.find('|');
+        position = bar == std::string_view::npos ? std::string_view() : position.substr(bar + 1);
+        out += ',', appendTextField(out, position.substr(0, position.find('|')));
+        out += ',', appendTextField(out, fields.text(3 + 3 * item));
+        out += ',', appendTextField(out, fields.text(4 + 3 * item));
+    }
+    // Both replacements keep the field's width; the line's own commas separate its fields.
+    scratch.clear();
+    appendWithoutLineBreaks(scratch, fields.text(23));
+    out += ',';
+    const std::string_view raw = scratch;
+    for (size_t from = 0;;) {
+        const size_t at = raw.find("I_", from);
+        if (at == std::string_view::npos) {
+            out.append(raw.substr(from));
+            break;
+        }
+        const std::string_view pad = raw.substr(at, 5);
+        const bool newer = pad == "I_LEU" || pad == "I_NH3";
+        out.append(raw.substr(from, at - from));
+        if (newer) {
+            out.append(pad.substr(2)).append("  ");
+            from = at + 5;
+        } else {
+            out += 'I';
+            from = at + 1;
+        }
+    }
+    out += '\n';
 }
 
 SendDataCsv::Report &failed(SendDataCsv::Report &report, const QString &error) {
@@ -258,8 +304,9 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
     if (!file.open()) return failed(report, file.errorString());
     Cp932Writer writer(file, report);
 
-    QString text;
-    makeCsvTitle(text);
+    QString title;
+    makeCsvTitle(title);
+    std::string text = title.toStdString();
 
     Progress done{0, report.patientFiles, 0};
     if (progress) progress(done);
@@ -272,15 +319,16 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
         if (!doc) {
             report.unreadableFiles.append(name);
         } else {
-            for (const cvx::XmlElement &result : doc->rootElement().elements()) {
+            for (pugi::xml_node result : doc->rootElement().pugiNode().children()) {
+                if (result.type() != pugi::node_element) continue;
                 if (stop(CheckPoint::Result)) {
                     report.outcome = Outcome::Cancelled;
                     return report;
                 }
-                makeCsv(recordOf(result), text);
+                appendCsvLine(result, text);
                 ++report.results;
                 // Converted in pieces: one conversion per line would cost more than the line.
-                if (text.size() >= kPieceSize) {
+                if (text.size() >= size_t(kPieceSize)) {
                     if (!writer.write(text)) return failed(report, QString());
                     text.clear();
                 }

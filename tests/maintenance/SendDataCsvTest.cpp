@@ -50,8 +50,9 @@ const QString kPatient = QStringLiteral(
     "  <BFC>弱め</BFC><DataValue3>1.0</DataValue3>\n"
     "  <RsvData>A1:V01234,2024/05/01,7,24.5 ℃,I_LEU,0,多め,9.0,I_NH3,0</RsvData><SaveDate/>\n"
     " </comment>\n"
-    " <comment date=\"2023-01-31\" time=\"09:05\"><Hospital>髙橋歯科</Hospital>"
-    "<NH3>多め</NH3><DataValue7>3.0|20</DataValue7><NH3>少なめ</NH3></comment>\n"
+    " <comment date=\"2023-01-31\" time=\"09:05\"><Hospital>髙橋\"歯科\", <b>分</b>院</Hospital>"
+    "<NH3>多め</NH3><DataValue7>3.0|20</DataValue7><NH3>少なめ</NH3><RsvData>x,I_\nLEU,I_I_NH3</RsvData>"
+    "</comment>\n"
     "</DATA>\n");
 
 void addNonPatientEntries() {
@@ -88,7 +89,7 @@ TEST(SendDataCsv, WritesEveryResultInCodePage932) {
         "2024-05-01 10:00,\"さくら歯科, 本院\",Caf??,80,多め,一行目二行目三行目,50,平均レベル,ｐＨ①,"
         ",弱め,,,,,,,,,,,,,,"
         "A1:V01234,2024/05/01,7,24.5 ℃,LEU  ,0,多め,9.0,NH3  ,0\n"
-        "2023-01-31 09:05,髙橋歯科,,,,,,,,,,,,,,,,,,,,20,少なめ,,\n");
+        "2023-01-31 09:05,\"髙橋\"\"歯科\"\", 分院\",,,,,,,,,,,,,,,,,,,,20,少なめ,,x,LEU  ,I_NH3  \n");
     EXPECT_EQ(readFile(path), cvx::TextEncoding::toCp932(text));
     EXPECT_EQ(QDir(home(QStringLiteral("out"))).entryList(QDir::Files), QStringList({"送信.csv"}));
 }
