@@ -140,9 +140,14 @@ int UsbUtils::getItemStatus(bool flag, const QString &line) {
 }
 
 int UsbUtils::getItemStatus(bool flag, const QList<QStringView> &fields) {
-    // Trimmed only where the name can be: a line has some three hundred fields.
+    // Compared in place: a line has some three hundred fields.
     const auto trimmedIs = [](QStringView field, QLatin1StringView name) {
-        return field.contains(name) && NSStringExt::trim(field.toString()) == name;
+        qsizetype begin = 0;
+        qsizetype end = field.size();
+        while (end > 0 && NSStringExt::isWhitespaceOrNewline(field[end - 1])) --end;
+        if (end - begin < name.size()) return false;
+        while (begin < end && NSStringExt::isWhitespaceOrNewline(field[begin])) ++begin;
+        return end - begin == name.size() && field.sliced(begin, end - begin) == name;
     };
     const bool current = std::any_of(fields.cbegin(), fields.cend(),
                                      [&](QStringView f) { return trimmedIs(f, QLatin1StringView("I_LEU")); });

@@ -77,8 +77,9 @@ TEST(RawDataLine, LeuStatusOfAStoredLine) {
         {"threshold", withReading("199"), true, 2},
         {"more", withReading("900"), true, 2},
         {"less", withReading("10"), true, 3},
-        {"threshold", "x, I_LEU ,1,2", true, 2},     // nothing 15 fields on: reads as empty
-        {"threshold", twoNames.join(','), true, 3},  // the rightmost name counts
+        {"threshold", "x, I_LEU ,1,2", true, 2},                 // nothing 15 fields on: reads as empty
+        {"threshold", twoNames.join(','), true, 3},              // the rightmost name counts
+        {"threshold", "x,I_LEUs,a I_LEU,\tI_LEU_,1", false, 0},  // a name is a whole field
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.use) + " " + c.line.left(40).toStdString());
