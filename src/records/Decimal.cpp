@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <cmath>
+#include <cstdint>
+#include <numeric>
 
 #include "platform/Numbers.h"
 
@@ -29,6 +31,9 @@ i128 gcd(i128 a, i128 b) {
     a = a < 0 ? -a : a;
     b = b < 0 ? -b : b;
     while (b != 0) {
+        // Most values fit in 64 bits, where a step costs far less than a 128-bit remainder.
+        if ((a >> 64) == 0 && (b >> 64) == 0)
+            return static_cast<i128>(std::gcd(static_cast<std::uint64_t>(a), static_cast<std::uint64_t>(b)));
         i128 t = a % b;
         a = b;
         b = t;
@@ -96,9 +101,18 @@ Decimal Decimal::fromSixDecimals(double value) {
             if (rest > half || (rest == half && (whole & 1) != 0)) whole += 1;
         }
         Decimal d;
-        d.den_ = 1000000;
-        for (int i = 0; i < 6 && whole % 2 == 0; ++i) whole /= 2, d.den_ /= 2;
-        for (int i = 0; i < 6 && whole % 5 == 0; ++i) whole /= 5, d.den_ /= 5;
+        if ((whole >> 64) != 0) {
+            d.den_ = 1000000;
+            for (int i = 0; i < 6 && whole % 2 == 0; ++i) whole /= 2, d.den_ /= 2;
+            for (int i = 0; i < 6 && whole % 5 == 0; ++i) whole /= 5, d.den_ /= 5;
+        } else {
+            std::uint64_t small = static_cast<std::uint64_t>(whole);
+            std::uint64_t den = 1000000;
+            for (int i = 0; i < 6 && small % 2 == 0; ++i) small /= 2, den /= 2;
+            for (int i = 0; i < 6 && small % 5 == 0; ++i) small /= 5, den /= 5;
+            whole = small;
+            d.den_ = den;
+        }
         d.num_ = value < 0 ? -whole : whole;
         return d;
     }
