@@ -99,6 +99,10 @@ private:
 };
 
 void appendWithoutLineBreaks(std::string &out, std::string_view text) {
+    if (text.find('\n') == std::string_view::npos && text.find('\r') == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
     size_t from = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\n' && text[i] != '\r') continue;

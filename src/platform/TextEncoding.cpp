@@ -351,6 +351,12 @@ bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Subst
     while (p < end) {
         if (*p < 0x80) {
             const auto *run = p;
+            while (end - p >= 8) {
+                quint64 word;
+                std::memcpy(&word, p, 8);
+                if (word & 0x8080808080808080ULL) break;
+                p += 8;
+            }
             while (p < end && *p < 0x80) ++p;
             out.append(reinterpret_cast<const char *>(run), p - run);
             continue;

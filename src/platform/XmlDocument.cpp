@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
@@ -198,6 +199,33 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     setError(error, QString());
     reportXmlRepair(source.isEmpty() ? QStringLiteral("a text") : source, bytes, problem);
     return doc;
+}
+
+std::optional<QByteArray> readRegularFile(const QString &path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        // One byte more than the size, so that a file grown meanwhile is read to its end.
+        QByteArray buffer(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+        qsizetype size = 0;
+        for (;;) {
+            if (size == buffer.size()) buffer.resize(buffer.size() * 2);
+            const ssize_t got = ::read(fd, buffer.data() + size, size_t(buffer.size() - size));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                if (got == 0) {
+                    buffer.resize(size);
+                    bytes = std::move(buffer);
+                }
+                break;
+            }
+            size += got;
+        }
+    }
+    ::close(fd);
+    return bytes;
 }
 
 // A strict reader of a file's start for rootAttributesOfFile: it accepts only what every reading
@@ -605,6 +633,12 @@ XmlDocument XmlDocument::clone() const {
 }
 
 std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option option, QString *error) {
+    // A regular file is read with one read of its size; anything else, and every failure, goes
+    // the way of QFile, which also words the error.
+    if (const std::optional<QByteArray> bytes = readRegularFile(path)) {
+        std::shared_ptr<pugi::xml_document> doc = parseBytes(*bytes, option, error, path);
+        return doc ? std::optional<XmlDocument>(XmlDocument(std::move(doc))) : std::nullopt;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         setError(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
