@@ -106,7 +106,7 @@ std::optional<QStringList> chartNumbers(const ResultListFile::CancelFlag &isCanc
 class PatientLines {
 public:
     void clear() {
-        bytes.clear();
+        bytes.resize(0);
         encodable = true;
     }
 

@@ -79,7 +79,7 @@ public:
     Cp932Writer(cvx::AtomicFile &file, SendDataCsv::Report &report) : file_(file), report_(report) {}
 
     bool write(std::string_view utf8) {
-        bytes_.clear();
+        bytes_.resize(0);
         cvx::TextEncoding::appendCp932(bytes_, QByteArrayView(utf8.data(), qsizetype(utf8.size())),
                                        [this](char32_t) {
                                            ++report_.substitutedCharacters;

@@ -348,6 +348,15 @@ std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::S
 bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Substitute &substitute) {
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
     const auto *end = p + utf8.size();
+    // Code page 932 is never longer than UTF-8; only a substitute may need more room.
+    qsizetype at = out.size();
+    out.resize(at + utf8.size());
+    const auto put = [&](const char *bytes, qsizetype n) {
+        if (at + n > out.size()) out.resize(at + n + (end - p));
+        std::memcpy(out.data() + at, bytes, size_t(n));
+        at += n;
+    };
+    bool encoded = true;
     while (p < end) {
         if (*p < 0x80) {
             const auto *run = p;
@@ -358,7 +367,7 @@ bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Subst
                 p += 8;
             }
             while (p < end && *p < 0x80) ++p;
-            out.append(reinterpret_cast<const char *>(run), p - run);
+            put(reinterpret_cast<const char *>(run), p - run);
             continue;
         }
         // Two- and three-byte forms of the Basic Multilingual Plane, surrogates excepted; the
@@ -375,20 +384,27 @@ bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Subst
         if (length == 0) {
             const std::optional<QByteArray> rest =
                 encodeCp932(QString::fromUtf8(reinterpret_cast<const char *>(p), end - p), substitute);
-            if (!rest) return false;
-            out += *rest;
-            return true;
+            p = end;
+            if (rest) put(rest->constData(), rest->size());
+            encoded = rest.has_value();
+            break;
         }
         p += length;
         const quint32 entry = cp932Entry(c);
         if (entry == 1) {
-            if (!substitute) return false;
-            out += substitute(char32_t(c));
+            if (!substitute) {
+                encoded = false;
+                break;
+            }
+            const QByteArray replacement = substitute(char32_t(c));
+            put(replacement.constData(), replacement.size());
             continue;
         }
-        for (quint32 i = 0; i < (entry >> 16); ++i) out.append(char((entry >> (8 * i)) & 0xFF));
+        const char bytes[2] = {char(entry & 0xFF), char((entry >> 8) & 0xFF)};
+        put(bytes, qsizetype(entry >> 16));
     }
-    return true;
+    out.resize(at);
+    return encoded;
 }
 
 std::optional<QByteArray> TextEncoding::encode(const QString &text, const QByteArray &iconvName,

@@ -49,6 +49,32 @@ TEST(TextEncoding, Cp932StrictFailsWhereLossySubstitutes) {
     EXPECT_EQ(TextEncoding::fromCp932Lossy("a\x85\x40z").back(), QLatin1Char('z'));
 }
 
+// The UTF-8 path gives the bytes of the QString path, whatever the text holds.
+TEST(TextEncoding, Cp932FromUtf8MatchesTheTextPath) {
+    const QByteArray texts[] = {
+        "",
+        "plain ASCII, long enough to be read eight bytes at a time",
+        "佐藤 ｱｲ ① 髙 ～ ¥ ‾",
+        "x😀y\xC3\xA9z",
+        "cut \xE3\x81",
+        "bad \xFF\xC0\x80 end",
+        "\xED\xA0\x80 surrogate",
+        QByteArray(70, 'a') + "😀😀😀",
+    };
+    const TextEncoding::Substitute wide = [](char32_t) { return QByteArray("[sub]"); };
+    for (const QByteArray &utf8 : texts) {
+        SCOPED_TRACE(utf8.toStdString());
+        const QString text = QString::fromUtf8(utf8);
+        const std::optional<QByteArray> strict = TextEncoding::toCp932(text);
+        QByteArray out = "pre";
+        EXPECT_EQ(TextEncoding::appendCp932(out, utf8), strict.has_value());
+        if (strict) EXPECT_EQ(out, "pre" + *strict);
+        out = "pre";
+        EXPECT_TRUE(TextEncoding::appendCp932(out, utf8, wide));
+        EXPECT_EQ(out, "pre" + *TextEncoding::encode(text, "CP932", wide));
+    }
+}
+
 TEST(TextEncoding, Utf16WritesAndReadsBothByteOrders) {
     const QString text = u("Aあ😀");
     const QByteArray le = TextEncoding::toUtf16(text, Order::LittleEndian);
