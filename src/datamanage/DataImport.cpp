@@ -2,9 +2,14 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <QThreadPool>
 
+#include <algorithm>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 
 #include "datamanage/AddTabData.h"
 #include "platform/Bundle.h"
@@ -105,41 +110,77 @@ private:
             if (cancelled()) return true;
             if (FileManager::pathExtension(relative) == QLatin1String("xml")) paths.append(relative);
         }
-        for (const QString &relative : paths) {
+        // Reading and converting runs on every core a few files ahead; merging and writing
+        // stays in order, one file at a time.
+        std::deque<std::unique_ptr<Pending>> ahead;
+        QThreadPool pool;  // made after `ahead` so that it is joined before `ahead` goes
+        const qsizetype limit = 4 * std::max(1, pool.maxThreadCount());
+        qsizetype next = 0;
+        for (;;) {
+            for (; next < paths.size() && ahead.size() < size_t(limit); ++next) {
+                const QString &relative = paths[next];
+                // Hidden files are the copying system's own (resource forks, trash), no patients.
+                if (isHidden(relative)) continue;
+                auto item = std::make_unique<Pending>();
+                item->relative = relative;
+                item->from = FileManager::appendingPathComponent(source, relative);
+                item->why = refusal(relative, item->from);
+                item->check = FileManager::deletingPathExtension(relative) == kCheckName;
+                if (item->why.isNull() && !item->check) {
+                    Pending *p = item.get();
+                    pool.start([p] {
+                        p->converted = UsbUtils::convertImportedPath(p->from);
+                        p->ready.release();
+                    });
+                } else {
+                    item->ready.release();
+                }
+                ahead.push_back(std::move(item));
+            }
+            if (ahead.empty()) return true;
+            const std::unique_ptr<Pending> item = std::move(ahead.front());
+            ahead.pop_front();
+            item->ready.acquire();  // before any return: its worker writes into it
             if (cancelled()) return true;
-            // Hidden files are the copying system's own (resource forks, trash), no patients.
-            if (isHidden(relative)) continue;
-            const QString from = FileManager::appendingPathComponent(source, relative);
-            const QString why = refusal(relative, from);
-            if (!why.isNull()) {
-                skipped_.append(relative + QStringLiteral(": ") + why);
+            if (!item->why.isNull()) {
+                skipped_.append(item->relative + QStringLiteral(": ") + item->why);
                 continue;
             }
-            const QString to = FileManager::appendingPathComponent(local, relative);
+            const QString to = FileManager::appendingPathComponent(local, item->relative);
             // A link in our own folder is not followed: the save would write through it.
             if (QFileInfo(to).isSymLink()) {
-                skipped_.append(relative + QStringLiteral(": local file is a link"));
+                skipped_.append(item->relative + QStringLiteral(": local file is a link"));
                 continue;
             }
             {
                 // Held file by file: a measurement stored meanwhile waits for one file, not
                 // for the whole import.
                 std::lock_guard lock(SettingsFiles::writeMutex());
-                if (!importOne(relative, from, to)) return false;
+                if (!importOne(*item, to)) return false;
             }
-            if (afterFileHook()) afterFileHook()(relative);
+            if (afterFileHook()) afterFileHook()(item->relative);
         }
-        return true;
     }
 
-    bool importOne(const QString &name, const QString &from, const QString &to) {
-        if (FileManager::deletingPathExtension(name) == kCheckName) {
+    struct Pending {
+        QString relative;
+        QString from;
+        QString why;  // null when taken
+        bool check = false;
+        UsbUtils::ConvertedFile converted;
+        std::binary_semaphore ready{0};
+    };
+
+    bool importOne(Pending &item, const QString &to) {
+        const QString &name = item.relative;
+        const QString &from = item.from;
+        if (item.check) {
             if (FileManager::fileExists(to)) return DataImport::saveCheckDataPath(to, from, kDeferred);
             const std::optional<QByteArray> bytes = FileManager::readFile(from);
             return bytes && FileManager::writeAtomically(to, *bytes, kDeferred);
         }
         using R = UsbUtils::ConvertResult;
-        switch (UsbUtils::saveFromImportedPath(from, to, kDeferred)) {
+        switch (UsbUtils::saveConverted(std::move(item.converted), to, kDeferred)) {
             case R::Written:
                 return true;
             case R::NothingToRead:

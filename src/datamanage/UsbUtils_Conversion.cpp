@@ -294,8 +294,8 @@ std::pair<QString, QString> resultKey(const XmlElement &result) {
 const QStringList kRootAttributes{QStringLiteral("name"), QStringLiteral("birthday"), QStringLiteral("age"),
                                   QStringLiteral("sex")};
 
-UsbUtils::ConvertResult convertDocument(std::optional<XmlDocument> doc, const QString &to, Layout layout,
-                                        cvx::Durability durability = cvx::Durability::Synced) {
+// The imported tree in the current layout; null with the reason when it cannot be.
+std::optional<UsbUtils::ConvertResult> convertTree(std::optional<XmlDocument> &doc, Layout layout) {
     using R = UsbUtils::ConvertResult;
     if (!doc || doc->rootElement().isNull()) return R::NothingToRead;
     doc->setVersion(QStringLiteral("1.0"));
@@ -319,7 +319,15 @@ UsbUtils::ConvertResult convertDocument(std::optional<XmlDocument> doc, const QS
     } catch (const std::exception &) {
         return R::CalculationFailed;
     }
+    return std::nullopt;
+}
 
+// Merges a converted tree with the local file, if any, and writes it.
+UsbUtils::ConvertResult mergeAndSave(XmlDocument &converted, const QString &to, bool current,
+                                     cvx::Durability durability) {
+    using R = UsbUtils::ConvertResult;
+    XmlDocument *doc = &converted;
+    XmlElement root = doc->rootElement();
     std::lock_guard lock(SettingsFiles::writeMutex());
     if (cvx::FileManager::fileExists(to)) {
         // An unreadable local file is not replaced: its results would be lost.
@@ -354,7 +362,7 @@ UsbUtils::ConvertResult convertDocument(std::optional<XmlDocument> doc, const QS
     // Reordered in place, newest first: the results are moved, not copied.
     QList<XmlElement> kept;
     for (const XmlElement &child : elementChildren(root)) {
-        if (layout != Layout::Current || child.name() == QLatin1String("comment"))
+        if (!current || child.name() == QLatin1String("comment"))
             kept.append(child);
         else
             root.removeChild(child);
@@ -362,6 +370,17 @@ UsbUtils::ConvertResult convertDocument(std::optional<XmlDocument> doc, const QS
     pugi::xml_node rootNode = root.pugiNode();
     for (const XmlElement &result : UsbUtils::compareComment(kept)) rootNode.prepend_move(result.pugiNode());
     return doc->save(to, nullptr, durability) ? R::Written : R::WriteFailed;
+}
+
+UsbUtils::ConvertResult convertDocument(std::optional<XmlDocument> doc, const QString &to, Layout layout,
+                                        cvx::Durability durability = cvx::Durability::Synced) {
+    if (const auto failure = convertTree(doc, layout)) return *failure;
+    return mergeAndSave(*doc, to, layout == Layout::Current, durability);
+}
+
+Layout layoutOf(const std::optional<XmlDocument> &doc) {
+    const int layoutClass = doc ? UsbUtils::layoutClass(*doc) : 0;
+    return layoutClass == 1 ? Layout::Oldest : layoutClass == 2 ? Layout::Old : Layout::Current;
 }
 
 UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layout layout) {
@@ -385,11 +404,24 @@ UsbUtils::ConvertResult UsbUtils::saveFromCurrentDataPath(const QString &from, c
 
 UsbUtils::ConvertResult UsbUtils::saveFromImportedPath(const QString &from, const QString &to,
                                                        cvx::Durability durability) {
-    if (!cvx::FileManager::fileExists(from)) return ConvertResult::NothingToRead;
-    std::optional<XmlDocument> doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
-    const int layoutClass = doc ? UsbUtils::layoutClass(*doc) : 0;
-    const Layout layout = layoutClass == 1   ? Layout::Oldest
-                          : layoutClass == 2 ? Layout::Old
-                                             : Layout::Current;
-    return convertDocument(std::move(doc), to, layout, durability);
+    return saveConverted(convertImportedPath(from), to, durability);
+}
+
+UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from) {
+    ConvertedFile out;
+    if (!cvx::FileManager::fileExists(from)) return out;
+    out.doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
+    const Layout layout = layoutOf(out.doc);
+    out.current = layout == Layout::Current;
+    if (const auto failure = convertTree(out.doc, layout)) {
+        out.doc.reset();
+        out.failure = *failure;
+    }
+    return out;
+}
+
+UsbUtils::ConvertResult UsbUtils::saveConverted(ConvertedFile file, const QString &to,
+                                                cvx::Durability durability) {
+    if (!file.doc) return file.failure;
+    return mergeAndSave(*file.doc, to, file.current, durability);
 }

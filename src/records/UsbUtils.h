@@ -324,5 +324,15 @@ public:
     // The converter that isOldData(from) picks, reading the imported file once.
     static ConvertResult saveFromImportedPath(const QString &from, const QString &to,
                                               cvx::Durability durability = cvx::Durability::Synced);
+    // The same in two steps, so that many files can be converted at once: reading and
+    // converting touches no local file (any thread, no lock); saving merges with the local
+    // file under the write lock.
+    struct ConvertedFile {
+        std::optional<cvx::XmlDocument> doc;  // null when `failure` says why
+        ConvertResult failure = ConvertResult::NothingToRead;
+        bool current = true;  // of the current layout
+    };
+    static ConvertedFile convertImportedPath(const QString &from);
+    static ConvertResult saveConverted(ConvertedFile file, const QString &to, cvx::Durability durability);
     // ---- end of conversion of imported patient files --------------------------------------
 };
