@@ -46,29 +46,23 @@ public:
     QByteArray text;
 };
 
+// The deepest level of elements below `node`, which is at `depth`; stops counting once past
+// the limit, so that it never recurses deeper than that.
+int deepestBelow(pugi::xml_node node, int depth) {
+    int deepest = depth;
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        if (depth + 1 > XmlDocument::kMaxDepth) return depth + 1;
+        deepest = std::max(deepest, deepestBelow(child, depth + 1));
+        if (deepest > XmlDocument::kMaxDepth) return deepest;
+    }
+    return deepest;
+}
+
 // Levels of elements below `node`, counting `node` itself when it is an element; stops
 // counting once past the limit.
 int elementDepth(pugi::xml_node node) {
-    int deepest = 0;
-    int depth = node.type() == pugi::node_element ? 1 : 0;
-    pugi::xml_node current = node.first_child();
-    if (!current) return depth;
-    ++depth;
-    while (current && current != node) {
-        if (current.type() == pugi::node_element) deepest = std::max(deepest, depth);
-        if (deepest > XmlDocument::kMaxDepth) return deepest;
-        if (current.first_child()) {
-            current = current.first_child();
-            ++depth;
-            continue;
-        }
-        while (current != node && !current.next_sibling()) {
-            current = current.parent();
-            --depth;
-        }
-        if (current != node) current = current.next_sibling();
-    }
-    return std::max(deepest, node.type() == pugi::node_element ? 1 : 0);
+    return deepestBelow(node, node.type() == pugi::node_element ? 1 : 0);
 }
 
 QByteArray serialize(pugi::xml_node node) {
@@ -134,7 +128,9 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
     if (body.startsWith("\xEF\xBB\xBF")) {
         body.remove(0, 3);
     } else {
-        const QString label = declaredEncoding(body);
+        // The declaration every stored file starts with is known without a look at the text.
+        const bool plain = body.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>");
+        const QString label = plain ? QStringLiteral("UTF-8") : declaredEncoding(body);
         const QByteArray name = TextEncoding::iconvName(label);
         // A declaration readable as ASCII rules out a 16- or 32-bit encoding, whatever it claims.
         const bool wide = name.startsWith("UTF-16") || name.startsWith("UTF-32") || name.startsWith("UCS");
