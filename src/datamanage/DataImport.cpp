@@ -124,12 +124,13 @@ private:
                 auto item = std::make_unique<Pending>();
                 item->relative = relative;
                 item->from = FileManager::appendingPathComponent(source, relative);
+                item->to = FileManager::appendingPathComponent(local, relative);
                 item->why = refusal(relative, item->from);
                 item->check = FileManager::deletingPathExtension(relative) == kCheckName;
                 if (item->why.isNull() && !item->check) {
                     Pending *p = item.get();
                     pool.start([p] {
-                        p->converted = UsbUtils::convertImportedPath(p->from);
+                        p->converted = UsbUtils::convertImportedPath(p->from, p->to);
                         p->ready.release();
                     });
                 } else {
@@ -146,7 +147,7 @@ private:
                 skipped_.append(item->relative + QStringLiteral(": ") + item->why);
                 continue;
             }
-            const QString to = FileManager::appendingPathComponent(local, item->relative);
+            const QString &to = item->to;
             // A link in our own folder is not followed: the save would write through it.
             if (QFileInfo(to).isSymLink()) {
                 skipped_.append(item->relative + QStringLiteral(": local file is a link"));
@@ -165,6 +166,7 @@ private:
     struct Pending {
         QString relative;
         QString from;
+        QString to;
         QString why;  // null when taken
         bool check = false;
         UsbUtils::ConvertedFile converted;

@@ -322,6 +322,19 @@ std::optional<UsbUtils::ConvertResult> convertTree(std::optional<XmlDocument> &d
     return std::nullopt;
 }
 
+// Reordered in place, newest first: the results are moved, not copied.
+void orderResults(XmlElement root, bool current) {
+    QList<XmlElement> kept;
+    for (const XmlElement &child : elementChildren(root)) {
+        if (!current || child.name() == QLatin1String("comment"))
+            kept.append(child);
+        else
+            root.removeChild(child);
+    }
+    pugi::xml_node rootNode = root.pugiNode();
+    for (const XmlElement &result : UsbUtils::compareComment(kept)) rootNode.prepend_move(result.pugiNode());
+}
+
 // Merges a converted tree with the local file, if any, and writes it.
 UsbUtils::ConvertResult mergeAndSave(XmlDocument &converted, const QString &to, bool current,
                                      cvx::Durability durability) {
@@ -359,16 +372,7 @@ UsbUtils::ConvertResult mergeAndSave(XmlDocument &converted, const QString &to, 
         for (const XmlElement &mine : localResults) root.insertCopy(0, mine);
     }
 
-    // Reordered in place, newest first: the results are moved, not copied.
-    QList<XmlElement> kept;
-    for (const XmlElement &child : elementChildren(root)) {
-        if (!current || child.name() == QLatin1String("comment"))
-            kept.append(child);
-        else
-            root.removeChild(child);
-    }
-    pugi::xml_node rootNode = root.pugiNode();
-    for (const XmlElement &result : UsbUtils::compareComment(kept)) rootNode.prepend_move(result.pugiNode());
+    orderResults(root, current);
     return doc->save(to, nullptr, durability) ? R::Written : R::WriteFailed;
 }
 
@@ -407,8 +411,9 @@ UsbUtils::ConvertResult UsbUtils::saveFromImportedPath(const QString &from, cons
     return saveConverted(convertImportedPath(from), to, durability);
 }
 
-UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from) {
+UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, const QString &to) {
     ConvertedFile out;
+    out.from = from;
     if (!cvx::FileManager::fileExists(from)) return out;
     out.doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
     const Layout layout = layoutOf(out.doc);
@@ -416,6 +421,17 @@ UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from) {
     if (const auto failure = convertTree(out.doc, layout)) {
         out.doc.reset();
         out.failure = *failure;
+        return out;
+    }
+    // With no local file to merge, the file is written as it stands; saveConverted checks
+    // again under the write lock.
+    if (!to.isEmpty() && !cvx::FileManager::fileExists(to)) {
+        orderResults(out.doc->rootElement(), out.current);
+        out.bytes = out.doc->toBytes();
+        if (!out.bytes) {
+            out.doc.reset();
+            out.failure = ConvertResult::WriteFailed;
+        }
     }
     return out;
 }
@@ -423,5 +439,14 @@ UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from) {
 UsbUtils::ConvertResult UsbUtils::saveConverted(ConvertedFile file, const QString &to,
                                                 cvx::Durability durability) {
     if (!file.doc) return file.failure;
+    if (file.bytes) {
+        if (!cvx::FileManager::fileExists(to))
+            return cvx::FileManager::writeAtomically(to, *file.bytes, durability)
+                       ? ConvertResult::Written
+                       : ConvertResult::WriteFailed;
+        // A local file came meanwhile: the tree is already reordered, so merge from a fresh one.
+        file = convertImportedPath(file.from);
+        if (!file.doc) return file.failure;
+    }
     return mergeAndSave(*file.doc, to, file.current, durability);
 }

@@ -327,12 +327,15 @@ public:
     // The same in two steps, so that many files can be converted at once: reading and
     // converting touches no local file (any thread, no lock); saving merges with the local
     // file under the write lock.
+    // With `to`, a file that has no local one yet is also written out ahead, as bytes.
     struct ConvertedFile {
+        QString from;
         std::optional<cvx::XmlDocument> doc;  // null when `failure` says why
         ConvertResult failure = ConvertResult::NothingToRead;
         bool current = true;  // of the current layout
+        std::optional<QByteArray> bytes;
     };
-    static ConvertedFile convertImportedPath(const QString &from);
+    static ConvertedFile convertImportedPath(const QString &from, const QString &to = QString());
     static ConvertResult saveConverted(ConvertedFile file, const QString &to, cvx::Durability durability);
     // ---- end of conversion of imported patient files --------------------------------------
 };

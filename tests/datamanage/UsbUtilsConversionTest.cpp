@@ -168,4 +168,25 @@ TEST(UsbUtilsConversionTest, SameMinuteResultsEachKeepTheirOwnPlace) {
     EXPECT_EQ(merged.count(",0002,"), 1) << merged.toStdString();
 }
 
+// A local file that turns up between converting ahead and saving is merged, not overwritten.
+TEST(UsbUtilsConversionTest, LocalFileArrivingAfterConversionIsMerged) {
+    dataio::installDefaults();
+    QTemporaryDir chosen;
+    const QString from = chosen.path() + "/P.xml";
+    const QString to = data("Customer/P.xml");
+    dataio::write(from, dataio::patientFile("P", {dataio::currentResult("2024-01-02", "01:00", 1)}));
+    QFile::remove(to);
+    UsbUtils::ConvertedFile ahead = UsbUtils::convertImportedPath(from, to);
+    ASSERT_TRUE(ahead.bytes);
+    const QString local = dataio::patientFile("P", {dataio::currentResult("2024-01-01", "01:00", 2)});
+    dataio::write(to, local);
+    using R = UsbUtils::ConvertResult;
+    ASSERT_EQ(UsbUtils::saveConverted(std::move(ahead), to, cvx::Durability::Deferred), R::Written);
+    const QString merged = read(to);
+    dataio::write(to, local);
+    ASSERT_EQ(UsbUtils::saveFromImportedPath(from, to), R::Written);
+    EXPECT_EQ(merged, read(to));
+    EXPECT_TRUE(merged.contains("2024-01-01") && merged.contains("2024-01-02")) << merged.toStdString();
+}
+
 }  // namespace
