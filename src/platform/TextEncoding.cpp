@@ -15,6 +15,25 @@ namespace cvx {
 
 namespace {
 
+// The end of the run of ASCII bytes from `p`: the bulk of a patient file, so it is stepped
+// over 32 and then eight bytes at a time.
+const unsigned char *pastAscii(const unsigned char *p, const unsigned char *end) {
+    while (end - p >= 32) {
+        quint64 w[4];
+        std::memcpy(w, p, 32);
+        if ((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ULL) break;
+        p += 32;
+    }
+    while (end - p >= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ULL) break;
+        p += 8;
+    }
+    while (p < end && *p < 0x80) ++p;
+    return p;
+}
+
 constexpr const char *kCp932 = "CP932";
 constexpr const char *kUtf8 = "UTF-8";
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
@@ -136,20 +155,7 @@ bool TextEncoding::isValidUtf8(QByteArrayView bytes) {
     const auto *end = p + bytes.size();
     while (p < end) {
         if (*p < 0x80) {
-            // Runs of ASCII, the bulk of a patient file, 32 and then eight bytes at a time.
-            while (end - p >= 32) {
-                quint64 w[4];
-                std::memcpy(w, p, 32);
-                if ((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ULL) break;
-                p += 32;
-            }
-            while (end - p >= 8) {
-                quint64 word;
-                std::memcpy(&word, p, 8);
-                if (word & 0x8080808080808080ULL) break;
-                p += 8;
-            }
-            while (p < end && *p < 0x80) ++p;
+            p = pastAscii(p, end);
             continue;
         }
         const unsigned char c = *p;
@@ -360,13 +366,7 @@ bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Subst
     while (p < end) {
         if (*p < 0x80) {
             const auto *run = p;
-            while (end - p >= 8) {
-                quint64 word;
-                std::memcpy(&word, p, 8);
-                if (word & 0x8080808080808080ULL) break;
-                p += 8;
-            }
-            while (p < end && *p < 0x80) ++p;
+            p = pastAscii(p, end);
             put(reinterpret_cast<const char *>(run), p - run);
             continue;
         }

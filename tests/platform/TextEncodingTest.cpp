@@ -68,7 +68,9 @@ TEST(TextEncoding, Cp932FromUtf8MatchesTheTextPath) {
         const std::optional<QByteArray> strict = TextEncoding::toCp932(text);
         QByteArray out = "pre";
         EXPECT_EQ(TextEncoding::appendCp932(out, utf8), strict.has_value());
-        if (strict) EXPECT_EQ(out, "pre" + *strict);
+        if (strict) {
+            EXPECT_EQ(out, "pre" + *strict);
+        }
         out = "pre";
         EXPECT_TRUE(TextEncoding::appendCp932(out, utf8, wide));
         EXPECT_EQ(out, "pre" + *TextEncoding::encode(text, "CP932", wide));

@@ -119,7 +119,9 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         error.clear();
         const std::optional<XmlDocument> tidy = XmlDocument::fromText(u(c.text), Option::Tidy, &error);
         EXPECT_EQ(tidy.has_value(), c.tidy != nullptr);
-        if (tidy) EXPECT_EQ(tidy->toString(), u(c.tidy));
+        if (tidy) {
+            EXPECT_EQ(tidy->toString(), u(c.tidy));
+        }
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
     EXPECT_EQ(reports.size(), 4);
