@@ -312,8 +312,10 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
     // one append: both once per input file rather than once per patient.
     int notStored = 0;
     QStringList logLines;
+    SettingsFiles::WriteBatch batch;
     for (const QStringList &row : rows) {
         const OCMCustInfo info = PatientFields::custInfoFromRow(row);
+        batch.next();
         if (!PatientFields::saveCustInfo(info, cvx::Durability::Deferred)) {
             ++notStored;
             continue;
@@ -322,6 +324,7 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
             QStringLiteral("%1,%2 %3,%4")
                 .arg(info.customerNo(), info.firstname(), info.lastname(), timeStamp(layout.timePattern)));
     }
+    batch.release();
     // The input file goes only once its patients are on the disk.
     cvx::UserDefaults::standard().flush();
     if (!rows.isEmpty() && !cvx::FileManager::syncFileSystem(UsbUtils::customerFolder())) {

@@ -1,6 +1,8 @@
 #include "datamanage/PatientFields.h"
 
 #include <QRegularExpression>
+#include <cstdlib>
+#include <optional>
 
 #include "platform/TextEncoding.h"
 #include "records/BBInitDatas.h"
@@ -113,10 +115,52 @@ QString PatientFields::formatBirthdayStr(const QString &text) {
     return (*parts)[0] + u'-' + padded((*parts)[1]) + u'-' + padded((*parts)[2]);
 }
 
+namespace {
+
+// A plain "yyyy-MM-dd" day of the years 1 to 9999, or no date.
+QDate plainDay(const QString &text) {
+    const QStringList parts = text.split(u'-');
+    if (parts.size() != 3) return {};
+    int numbers[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const QString &part = parts[i];
+        if (part.isEmpty() || part.size() > 4) return {};
+        for (const QChar c : part) {
+            if (c < u'0' || c > u'9') return {};
+            numbers[i] = numbers[i] * 10 + (c.unicode() - u'0');
+        }
+    }
+    return numbers[0] >= 1 ? QDate(numbers[0], numbers[1], numbers[2]) : QDate();
+}
+
+// Whole years from a birth day to `today` in the Gregorian calendar, as the calendar counts them
+// (a 29 February birthday falls on 28 February in other years). Nothing when the birthday falls
+// on or next to `today`, or lies ahead, where the hour of the day and the time zone decide.
+std::optional<int> wholeGregorianYears(const QDate &birth, const QDate &today) {
+    if (!birth.isValid() || !today.isValid() || birth >= today) return std::nullopt;
+    int years = today.year() - birth.year();
+    QDate anniversary = birth.addYears(years);
+    if (std::abs(anniversary.daysTo(today)) <= 1) return std::nullopt;
+    if (anniversary > today) {
+        --years;
+        anniversary = birth.addYears(years);
+        if (std::abs(anniversary.daysTo(today)) <= 1) return std::nullopt;
+    }
+    return years;
+}
+
+}  // namespace
+
 QString PatientFields::calculateAge(const QString &birthday, const QDateTime &now) {
     if (birthday.split(u'-').size() != 3) return QStringLiteral("");
+    const cvx::Calendar calendar = BBInitDatas::getCalendar();
+    // The calendar's own count walks year by year; a bulk import counts thousands of ages.
+    if (calendar.identifier() == QLatin1String("gregorian")) {
+        if (const std::optional<int> years = wholeGregorianYears(plainDay(birthday), now.date()))
+            return QString::number(*years);
+    }
     const QDateTime birth = BBInitZBases::createDateFromDateString(birthday);
-    return QString::number(BBInitDatas::getCalendar().yearsBetween(birth, now));
+    return QString::number(calendar.yearsBetween(birth, now));
 }
 
 // The builders read the birth date (and the mode-5 sex) trimmed, as the record's check did: a

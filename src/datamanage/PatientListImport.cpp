@@ -75,7 +75,11 @@ PatientListImport::Outcome PatientListImport::importList(const QString &path, co
     if (!outcome.badLines.isEmpty() || patients.isEmpty()) return failed(outcome, kNoFileText);
 
     // Each file is written whole and renamed into place; the disk is waited for once, at the end.
-    const auto flush = [] {
+    // A result stored meanwhile by the link must not be dropped by a rewrite: the lock is held
+    // over a few patients at a time.
+    SettingsFiles::WriteBatch batch;
+    const auto flush = [&batch] {
+        batch.release();
         cvx::UserDefaults::standard().flush();
         return cvx::FileManager::syncFileSystem(UsbUtils::customerFolder());
     };
@@ -85,12 +89,8 @@ PatientListImport::Outcome PatientListImport::importList(const QString &path, co
             outcome.cancelled = true;
             return outcome;
         }
-        bool saved;
-        {
-            // A result stored meanwhile by the link must not be dropped by this rewrite.
-            std::lock_guard lock(SettingsFiles::writeMutex());
-            saved = PatientFields::saveCustInfo(patient, cvx::Durability::Deferred);
-        }
+        batch.next();
+        const bool saved = PatientFields::saveCustInfo(patient, cvx::Durability::Deferred);
         (saved ? outcome.saved : outcome.failed).append(patient.customerNo());
     }
     if (!flush()) {

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/DatesIcu.h"
 
@@ -56,7 +58,7 @@ struct Calendar::Impl {
 
 namespace {
 
-std::unique_ptr<icu::Calendar> gregorianCalendar() {
+std::unique_ptr<icu::Calendar> makeGregorianCalendar() {
     UErrorCode status = U_ZERO_ERROR;
     auto cal = std::make_unique<icu::GregorianCalendar>(detail::localTimeZone().release(),
                                                         icu::Locale("en_US_POSIX"), status);
@@ -65,13 +67,46 @@ std::unique_ptr<icu::Calendar> gregorianCalendar() {
     return cal;
 }
 
-std::unique_ptr<icu::Calendar> calendarFor(const icu::Locale &locale) {
+std::unique_ptr<icu::Calendar> makeCalendarFor(const icu::Locale &locale) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Calendar> cal(
         icu::Calendar::createInstance(detail::localTimeZone().release(), locale, status));
-    if (U_FAILURE(status) || !cal) return gregorianCalendar();
+    if (U_FAILURE(status) || !cal) return makeGregorianCalendar();
     detail::makeProleptic(*cal);
     return cal;
+}
+
+// Making a calendar looks up locale and week data, which costs far more than copying one; bulk
+// jobs make one per row. Each thread keeps the last calendar made per locale and hands out
+// copies while the locale and TZ stay as they were.
+std::unique_ptr<icu::Calendar> cachedCalendar(const char *localeName, bool gregorian) {
+    struct Entry {
+        std::string locale;
+        QByteArray tz;
+        bool tzSet = false;
+        bool gregorian = false;
+        std::unique_ptr<icu::Calendar> prototype;
+    };
+    thread_local std::vector<Entry> cache;
+    const bool tzSet = qEnvironmentVariableIsSet("TZ");
+    const QByteArray tz = qgetenv("TZ");
+    for (const Entry &e : cache) {
+        if (e.gregorian == gregorian && e.locale == localeName && e.tzSet == tzSet && e.tz == tz)
+            return std::unique_ptr<icu::Calendar>(e.prototype->clone());
+    }
+    std::unique_ptr<icu::Calendar> made =
+        gregorian ? makeGregorianCalendar() : makeCalendarFor(icu::Locale(localeName));
+    if (cache.size() >= 8) cache.erase(cache.begin());
+    cache.push_back({localeName, tz, tzSet, gregorian, std::unique_ptr<icu::Calendar>(made->clone())});
+    return made;
+}
+
+std::unique_ptr<icu::Calendar> gregorianCalendar() {
+    return cachedCalendar("", true);
+}
+
+std::unique_ptr<icu::Calendar> calendarFor(const icu::Locale &locale) {
+    return cachedCalendar(locale.getName(), false);
 }
 
 }  // namespace

@@ -230,7 +230,11 @@ bool FileManager::isDirectory(const QString &path) {
 }
 
 bool FileManager::createDirectory(const QString &path) {
-    return !path.isEmpty() && QDir().mkpath(path);
+    if (path.isEmpty()) return false;
+    // Mostly there already: one look instead of a refused mkdir and a look.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    return QDir().mkpath(path);
 }
 
 bool FileManager::copyItem(const QString &from, const QString &to) {
@@ -341,9 +345,13 @@ bool AtomicFile::abandon(int err) {
 bool AtomicFile::open() {
     if (fd_ >= 0 || error_) return fail(error_ ? error_ : EBUSY);
     if (path_.isEmpty()) return fail(ENOENT);
-    target_ = QFile::encodeName(writeTarget(path_));
+    target_ = QFile::encodeName(path_);
     struct stat existing {};
-    const bool exists = ::stat(target_.constData(), &existing) == 0;
+    bool exists = ::lstat(target_.constData(), &existing) == 0;
+    if (exists && S_ISLNK(existing.st_mode)) {
+        target_ = QFile::encodeName(writeTarget(path_));
+        exists = ::stat(target_.constData(), &existing) == 0;
+    }
     if (exists && S_ISDIR(existing.st_mode)) return fail(EISDIR);
     if (exists && ::access(target_.constData(), W_OK) != 0) return fail(errno);
 

@@ -37,6 +37,20 @@ SettingsFiles::WriteMutex &SettingsFiles::writeMutex() {
     return mutex;
 }
 
+void SettingsFiles::WriteBatch::next() {
+    if (held_ && left_-- > 0) return;
+    release();
+    writeMutex().lock();
+    held_ = true;
+    left_ = every_ - 1;
+}
+
+void SettingsFiles::WriteBatch::release() {
+    if (!held_) return;
+    held_ = false;
+    writeMutex().unlock();
+}
+
 QString SettingsFiles::lockFilePath() {
     return cvx::FileManager::appendingPathComponent(dataFolder(), QStringLiteral("Corvadenix.lock"));
 }

@@ -48,6 +48,23 @@ public:
     // check files), so that two writers (a window or the link, a background save or import,
     // or another process) do not drop each other's change.
     static WriteMutex &writeMutex();
+    // Holds the write mutex over a run of writes of a bulk job, so that the folder lock is not
+    // taken once per file, and lets other writers in between every `writesPerHold` writes.
+    class WriteBatch {
+    public:
+        explicit WriteBatch(int writesPerHold = 64) : every_(writesPerHold) {}
+        ~WriteBatch() { release(); }
+        WriteBatch(const WriteBatch &) = delete;
+        WriteBatch &operator=(const WriteBatch &) = delete;
+        // Called before each write.
+        void next();
+        void release();
+
+    private:
+        int every_;
+        int left_ = 0;
+        bool held_ = false;
+    };
 
     // The lock file in the data folder that makes one process its only user.
     static QString lockFilePath();

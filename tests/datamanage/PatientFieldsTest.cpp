@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "datamanage/PatientFields.h"
+#include "platform/Dates.h"
+#include "records/BBInitZBases.h"
 
 namespace {
 
@@ -34,6 +36,19 @@ TEST(PatientFieldsTest, AgeCountsCompletedYears) {
     EXPECT_EQ(PatientFields::calculateAge(born(today.addDays(1))), "45");
     EXPECT_EQ(PatientFields::calculateAge(born(today)), "46");
     EXPECT_EQ(PatientFields::calculateAge(""), "");
+
+    // The day count agrees with the calendar's own year-by-year count, leap days included.
+    const cvx::Calendar gregorian = cvx::Calendar::gregorian();
+    for (const char *birthday : {"2000-02-29", "1980-04-01", "1999-12-31", "2024-01-01", "0001-01-01"}) {
+        for (const char *day : {"2001-02-27", "2001-02-28", "2001-03-02", "2004-02-27", "2004-02-29",
+                                "2026-03-30", "2026-04-03", "2026-12-31", "2025-01-03"}) {
+            SCOPED_TRACE(std::string(birthday) + " to " + day);
+            const QDateTime now = QDateTime(QDate::fromString(day, Qt::ISODate), QTime(12, 0));
+            const QDateTime birth = BBInitZBases::createDateFromDateString(birthday);
+            EXPECT_EQ(PatientFields::calculateAge(birthday, now),
+                      QString::number(gregorian.yearsBetween(birth, now)));
+        }
+    }
 }
 
 }  // namespace

@@ -187,7 +187,6 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     if (writeFailed) *writeFailed = false;
     const QString path = UsbUtils::getXmlPath(info.customerNo());
     if (path.isNull() || isCheckMeasureResult(info.customerNo())) return false;
-    cvx::FileManager::createDirectory(UsbUtils::customerFolder());
 
     // The data-link import calls this from its worker thread while the link may store a result
     // into the same file: one lock from reading to writing keeps both.
@@ -196,6 +195,7 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     if (cvx::FileManager::fileExists(path)) {
         doc = readPatientFile(path);
     } else {
+        cvx::FileManager::createDirectory(UsbUtils::customerFolder());
         doc = cvx::XmlDocument::fromText(QStringLiteral("<DATA/>"), cvx::XmlDocument::Option::Tidy);
         doc->setVersion(QStringLiteral("1.0"));
         doc->setCharacterEncoding(QStringLiteral("UTF-8"));
