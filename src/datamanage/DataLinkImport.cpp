@@ -161,9 +161,19 @@ const Layout kMode4{{QStringLiteral("txt")}, QStringLiteral("yyyyMMddHHmmss"), f
 const Layout kMode5{{QStringLiteral("csv")}, QStringLiteral("yyyyMMdd HHmmss"), true, mode5Records};
 
 QString timeStamp(const QString &pattern) {
+    // A file of thousands of rows is stamped within a second or two: on the system's clock the
+    // text is made once a second.
+    thread_local struct {
+        qint64 second = -1;
+        QString pattern, text;
+    } last;
+    const qint64 second = cvx::LogClock::isSystemClock() ? QDateTime::currentSecsSinceEpoch() : -1;
+    if (second >= 0 && second == last.second && pattern == last.pattern) return last.text;
     cvx::DateFormatter &formatter = AppDelegate::shared().appDateFormatter();
     formatter.setDateFormat(pattern);
-    return formatter.stringFromDate(cvx::LogClock::now());
+    QString text = formatter.stringFromDate(cvx::LogClock::now());
+    if (second >= 0) last = {second, pattern, text};
+    return text;
 }
 
 // Removes the imported file unless the linked program changed it since it was read (it may

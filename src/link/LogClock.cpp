@@ -27,6 +27,11 @@ QDateTime LogClock::now() {
     return fn ? fn() : QDateTime::currentDateTime();
 }
 
+bool LogClock::isSystemClock() {
+    std::lock_guard lock(providerMutex());
+    return !provider();
+}
+
 void LogClock::setNowProvider(std::function<QDateTime()> fn) {
     std::lock_guard lock(providerMutex());
     provider() = std::move(fn);

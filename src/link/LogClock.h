@@ -12,6 +12,8 @@ namespace cvx {
 class LogClock {
 public:
     static QDateTime now();
+    // No provider is set: now() is the system's clock.
+    static bool isSystemClock();
     static void setNowProvider(std::function<QDateTime()> provider);
 };
 

@@ -222,7 +222,7 @@ QString FileManager::homeDirectory() {
 }
 
 bool FileManager::fileExists(const QString &path) {
-    return !path.isEmpty() && QFileInfo::exists(path);
+    return !path.isEmpty() && ::access(QFile::encodeName(path).constData(), F_OK) == 0;
 }
 
 bool FileManager::isDirectory(const QString &path) {

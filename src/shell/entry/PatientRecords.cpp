@@ -195,7 +195,6 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     if (cvx::FileManager::fileExists(path)) {
         doc = readPatientFile(path);
     } else {
-        cvx::FileManager::createDirectory(UsbUtils::customerFolder());
         doc = cvx::XmlDocument::fromText(QStringLiteral("<DATA/>"), cvx::XmlDocument::Option::Tidy);
         doc->setVersion(QStringLiteral("1.0"));
         doc->setCharacterEncoding(QStringLiteral("UTF-8"));
@@ -216,7 +215,11 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     cvx::UserDefaults::standard().setObject(NSStringExt::trim(info.remark()),
                                             remarkKey(NSStringExt::trim(info.customerNo())));
     if (!doc) return false;
-    const bool written = doc->save(path, nullptr, durability);
+    bool written = doc->save(path, nullptr, durability);
+    // A new practice has no patient folder until its first patient.
+    if (!written && !cvx::FileManager::isDirectory(UsbUtils::customerFolder()) &&
+        cvx::FileManager::createDirectory(UsbUtils::customerFolder()))
+        written = doc->save(path, nullptr, durability);
     if (writeFailed) *writeFailed = !written;
     return written;
 }
