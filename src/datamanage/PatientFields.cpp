@@ -198,7 +198,11 @@ OCMCustInfo PatientFields::custInfoFromRow(const QStringList &row) {
     info.setFirstname(at(row, 1));
     info.setLastname(at(row, 2));
     info.setBirthday(formatBirthdayStr(NSStringExt::trim(at(row, 3))));
-    info.setAge(calculateAge(info.birthday()));
+    // The local time is worked out once a second rather than once a row.
+    thread_local std::pair<qint64, QDateTime> now{-1, {}};
+    if (const qint64 second = QDateTime::currentSecsSinceEpoch(); second != now.first)
+        now = {second, QDateTime::currentDateTime()};
+    info.setAge(calculateAge(info.birthday(), now.second));
     const QString sex = NSStringExt::trim(at(row, 4));
     info.setSex(sex == QLatin1String("M")   ? QStringLiteral("0")
                 : sex == QLatin1String("F") ? QStringLiteral("1")

@@ -195,10 +195,9 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     if (cvx::FileManager::fileExists(path)) {
         doc = readPatientFile(path);
     } else {
-        doc = cvx::XmlDocument::fromText(QStringLiteral("<DATA/>"), cvx::XmlDocument::Option::Tidy);
-        doc->setVersion(QStringLiteral("1.0"));
-        doc->setCharacterEncoding(QStringLiteral("UTF-8"));
-        doc->setStandalone(false);
+        doc = cvx::XmlDocument::fromText(
+            QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?><DATA/>"),
+            cvx::XmlDocument::Option::Tidy);
     }
 
     QString name = info.firstname() + u' ';
