@@ -53,8 +53,22 @@ ScopedCalls::~ScopedCalls() {
 namespace {
 
 // A symbolic link is an entry of its own even when its target is missing.
-bool entryExists(const QFileInfo &info) {
-    return info.exists() || info.isSymLink();
+// The entry itself, a symbolic link not followed; false when there is none.
+bool entryStat(const QString &path, struct stat &st) {
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+bool entryExists(const QString &path) {
+    struct stat st {};
+    return entryStat(path, st);
+}
+
+// A folder, or a link to one.
+bool isFolderEntry(const QString &path, const struct stat &st) {
+    if (S_ISDIR(st.st_mode)) return true;
+    struct stat target {};
+    return S_ISLNK(st.st_mode) && ::stat(QFile::encodeName(path).constData(), &target) == 0 &&
+           S_ISDIR(target.st_mode);
 }
 
 // Recreates the link itself so that a copy never follows a link out of the tree or round a loop.
@@ -123,14 +137,17 @@ bool copyFile(const QString &from, const QString &to) {
     return ok;
 }
 
-bool copyTree(const QString &from, const QString &to) {
-    const QFileInfo info(from);
-    if (info.isSymLink()) return copySymLink(from, to);
-    if (!info.isDir()) return copyFile(from, to);
+// `st` is the entry's own status (lstat).
+bool copyTree(const QString &from, const QString &to, const struct stat &st) {
+    if (S_ISLNK(st.st_mode)) return copySymLink(from, to);
+    if (!S_ISDIR(st.st_mode)) return copyFile(from, to);
     if (!QDir().mkdir(to)) return false;
     const QStringList names = FileManager::contentsOfDirectory(from);
     for (const QString &name : names) {
-        if (!copyTree(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name)) return false;
+        const QString child = from + QLatin1Char('/') + name;
+        struct stat childSt {};
+        if (!entryStat(child, childSt) || !copyTree(child, to + QLatin1Char('/') + name, childSt))
+            return false;
     }
     return true;
 }
@@ -143,6 +160,8 @@ bool isInside(const QString &path, const QString &folder) {
 
 // One slash between components and none at the end, except for the root itself.
 QString fixSlashes(const QString &path) {
+    if (!(path.size() > 1 && path.endsWith(QLatin1Char('/'))) && !path.contains(QLatin1String("//")))
+        return path;
     QString out;
     out.reserve(path.size());
     for (const QChar c : path) {
@@ -243,18 +262,20 @@ bool FileManager::copyItem(const QString &from, const QString &to) {
 
 bool FileManager::copyItem(const QString &from, const QString &to, Durability durability) {
     if (from.isEmpty() || to.isEmpty()) return false;
-    if (!entryExists(QFileInfo(from)) || entryExists(QFileInfo(to))) return false;
-    if (QFileInfo(from).isDir() && isInside(to, from)) return false;
-    return copyTree(from, to) && (durability == Durability::Deferred || syncFileSystem(to));
+    struct stat st {};
+    if (!entryStat(from, st) || entryExists(to)) return false;
+    if (isFolderEntry(from, st) && isInside(to, from)) return false;
+    return copyTree(from, to, st) && (durability == Durability::Deferred || syncFileSystem(to));
 }
 
 bool FileManager::moveItem(const QString &from, const QString &to) {
     if (from.isEmpty() || to.isEmpty()) return false;
-    if (!entryExists(QFileInfo(from)) || entryExists(QFileInfo(to))) return false;
-    if (QFileInfo(from).isDir() && isInside(to, from)) return false;
+    struct stat st {};
+    if (!entryStat(from, st) || entryExists(to)) return false;
+    if (isFolderEntry(from, st) && isInside(to, from)) return false;
     if (QDir().rename(from, to)) return true;
     // Another file system: copy, then drop the source only once the copy is whole.
-    if (!copyTree(from, to) || !syncFileSystem(to)) {
+    if (!copyTree(from, to, st) || !syncFileSystem(to)) {
         removeItem(to);
         return false;
     }
