@@ -108,3 +108,52 @@ TEST(ResultListFileTest, OutcomesWithoutAList) {
 }
 
 }  // namespace
+
+// Files as the store writes them, with bytes that are not UTF-8, names that match only once
+// decoded, text that needs repair and a tree too deep to read.
+TEST(ResultListFileTest, ReadsStoredFilesWhateverTheirBytes) {
+    const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
+    const QByteArray deep = QByteArray("<a>").repeated(40) + QByteArray("</a>").repeated(40);
+    const struct {
+        QByteArray body;
+        Status status;
+        const char *rows;  // the lines below the header, before their conversion
+    } cases[] = {
+        {"<DATA name=\"n\" sex=\"0\"><comment date=\"d\" "
+         "time=\"t\"><Doctor>\xE3\x81</Doctor></comment></DATA>",
+         Status::Failed, ""},
+        {"<DATA name=\"n\"><comment date=\"d\" time=\"t\"><MS\xFF>m</MS\xFF><MS>ok</MS></comment></DATA>",
+         Status::Written, "1\tn\t\t\td\tt\t\t\tok\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        {"<DATA age=\"3\"><comment date=\"d\" "
+         "time=\"t\"><Doctor\xFF>x</Doctor\xFE><MS>m</MS></comment></DATA>",
+         Status::Written, "1\t\t3\t\td\tt\t\t\tm\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        {"<DATA sex=\"1\"><comment date=\"d\" time=\"t\"><Doctor>hc</comment><comment date=\"e\" time=\"u\">"
+         "<Doctor>dc</Doctor></DATA>",
+         Status::Written, "1\t\t\t女\td\tt\thc\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        {"<DATA><?xml version=\"1.0\"?><comment date=\"d\" time=\"t\"/></DATA>", Status::Written,
+         "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        {"<DATA name=\"n\"><comment date=\"d\" time=\"t\">" + deep + "</comment></DATA>", Status::Written,
+         "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        {"", Status::Written, "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        {"<!DOCTYPE DATA><DATA name=\"a&amp;b\"><?pi x?><!-- c --><comment date=\"g\" "
+         "time=\"h\"><![CDATA[z]]>"
+         "<Doctor>a&#x41;&#12354;\r\n</Doctor><DataValue1>1|2|3</DataValue1></comment></DATA>",
+         Status::Written,
+         // The processing instruction and the comment are rows too.
+         "1\ta&b\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"
+         "1\ta&b\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"
+         "1\ta&b\t\t\tg\th\taAあ \t2\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.body.toStdString());
+        FileManager::removeItem(settingsfixture::dataPath("Customer"));
+        FileManager::removeItem(outFolder());
+        settingsfixture::writeData("Customer/1.xml", declaration + c.body);
+        const ResultListFile::Outcome outcome = ResultListFile::writeList(outFolder(), true);
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(written(),
+                  c.status == Status::Written
+                      ? *cvx::TextEncoding::toCp932(ResultListFile::kHeader + QString::fromUtf8(c.rows))
+                      : QByteArray("<missing>"));
+    }
+}

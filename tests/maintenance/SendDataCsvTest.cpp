@@ -188,3 +188,50 @@ TEST(SendDataCsv, RecordsTheFolderInCommSetting) {
     EXPECT_FALSE(SendDataCsv::saveSendCsvFolder(QStringLiteral("/x")));
     EXPECT_EQ(readFile(path), "DATA AutoVersionUp");
 }
+
+// Files as the store writes them, with bytes that are not UTF-8, names that match only once
+// decoded, text that needs repair and a tree too deep to read.
+TEST(SendDataCsv, ReadsStoredFilesWhateverTheirBytes) {
+    const QByteArray declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
+    const QByteArray deep = QByteArray("<a>").repeated(40) + QByteArray("</a>").repeated(40);
+    const struct {
+        QByteArray body;
+        const char *csv;  // the lines below the header, before their conversion
+        int substituted;
+        bool unreadable;
+    } cases[] = {
+        {"<DATA name=\"n\"><comment date=\"2024\xFF-01\" "
+         "time=\"1\xE3\x81\"><Hospital>h\xE3\x81<b>\xC0\x80</b>"
+         "\xED\xA0\x80x</Hospital><Doctor>\xF0\x9F\x98</Doctor><MS\xFF>m</MS\xFF><MS>ok</MS>"
+         "<Content1>c\xFE,\"q\"</Content1><DataValue1>1|\xE3\x81</DataValue1>"
+         "<RsvData>I_\xFFLEU,I_LEU\xE3</RsvData></comment></DATA>",
+         "2024?-01 1??,h???????x,???,??,ok,\"c?,\"\"q\"\"\",,,,,,,,,,,,,,,,,,,I_?LEU,LEU  ?\n", 18, false},
+        {"<DATA><comment date=\"d\" "
+         "time=\"t\"><Doctor\xFF>x</Doctor\xFE><Hospital>hb</Hospital></comment></DATA>",
+         "d t,hb,,,,,,,,,,,,,,,,,,,,,,,\n", 0, false},
+        {"<DATA><comment date=\"d\" time=\"t\"><Hospital>hc</comment><comment date=\"e\" time=\"u\">"
+         "<Doctor>dc</Doctor></DATA>",
+         "d t,hc,,,,,,,,,,,,,,,,,,,,,,,\n", 0, false},
+        {"<DATA><?xml version=\"1.0\"?><comment date=\"d\" time=\"t\"/></DATA>", "", 0, true},
+        {"<DATA><comment date=\"d\" time=\"t\">" + deep + "</comment></DATA>", "", 0, true},
+        {"", "", 0, true},
+        {"<!DOCTYPE DATA><DATA><?pi x?><!-- c --><comment date=\"g\" time=\"h\"><![CDATA[z]]>"
+         "<Hospital>a&amp;b&#x41;&#12354;&#xFFFD;</Hospital><RsvData>r\r\nI_NH3\xEF\xBB\xBF</RsvData></"
+         "comment>"
+         "</DATA>",
+         "g h,a&bAあ?,,,,,,,,,,,,,,,,,,,,,,,rNH3  ?\n", 2, false},
+    };
+    const QString path = home(QStringLiteral("send.csv"));
+    QString header;
+    SendDataCsv::makeCsvTitle(header);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.body.toStdString());
+        cvx::FileManager::removeItem(UsbUtils::customerFolder());
+        writeFile(UsbUtils::customerFolder() + QStringLiteral("/1.xml"), declaration + c.body);
+        const SendDataCsv::Report report = SendDataCsv::startMethod(path);
+        EXPECT_EQ(report.outcome, Outcome::Written);
+        EXPECT_EQ(std::pair(report.substitutedCharacters, !report.unreadableFiles.isEmpty()),
+                  std::pair(c.substituted, c.unreadable));
+        EXPECT_EQ(readFile(path), cvx::TextEncoding::toCp932(header + QString::fromUtf8(c.csv)));
+    }
+}
