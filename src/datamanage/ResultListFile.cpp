@@ -168,20 +168,18 @@ const char *sexWordUtf8(std::string_view sex) {
 // reading only the children the list shows. Nothing for a patient without file. False when
 // cancelled.
 bool patientLines(const QString &chartNo, bool isMode0, const ResultListFile::CancelFlag &isCancel,
-                  PatientLines &lines, int &rows) {
+                  cvx::XmlFileReader &reader, PatientLines &lines, int &rows) {
     lines.clear();
     rows = 0;
     const QString path = UsbUtils::getXmlPath(chartNo);
     if (path.isNull()) return true;
-    const std::optional<cvx::XmlDocument> doc =
-        cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
-    if (!doc && !cvx::FileManager::fileExists(path)) return true;
+    const pugi::xml_node root = reader.read(path);
+    if (!root && !cvx::FileManager::fileExists(path)) return true;
     thread_local ResultFields fields{"Doctor",     "DataValue1", "MS",         "DataValue2", "pH",
                                      "DataValue3", "BFC",        "DataValue4", "BLD",        "DataValue5",
                                      "LEU",        "DataValue6", "ALB",        "DataValue7", "NH3"};
 
     const QByteArray zno = chartNo.toUtf8();
-    const pugi::xml_node root = doc ? doc->rootElement().pugiNode() : pugi::xml_node();
     const std::string_view name = root.attribute("name").value();
     const std::string_view age = root.attribute("age").value();
     const char *sex = sexWordUtf8(root.attribute("sex").value());
@@ -283,10 +281,11 @@ ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool wi
 
     int rowsSeen = 0;
     PatientLines lines;
+    cvx::XmlFileReader reader;
     for (const QString &chartNo : *chartNos) {
         if (cancelled(isCancel)) return outcomeOf(Status::Empty);
         int rows = 0;
-        if (!patientLines(chartNo, !withBlankRows, isCancel, lines, rows))
+        if (!patientLines(chartNo, !withBlankRows, isCancel, reader, lines, rows))
             return outcomeOf(Status::Cancelled);
         if (rows == 0) continue;
         rowsSeen += rows;

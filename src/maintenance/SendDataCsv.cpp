@@ -1,7 +1,6 @@
 #include "maintenance/SendDataCsv.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <atomic>
@@ -65,12 +64,6 @@ bool isPatientFileName(const QString &name) {
     if (!name.endsWith(QLatin1String(".xml")) || name == QLatin1String("ALL RESULT.xml")) return false;
     // Also leaves out the check-measurement file and hidden files.
     return UsbUtils::isSafeChartNumber(name.chopped(4), true);
-}
-
-std::optional<cvx::XmlDocument> readPatientFile(const QString &path) {
-    // A folder, a pipe or a device under a patient's name is not read: a pipe would block.
-    if (!QFileInfo(path).isFile()) return std::nullopt;
-    return cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
 }
 
 // Converts each piece of UTF-8 to code page 932 and appends it to the file.
@@ -312,6 +305,7 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
     makeCsvTitle(title);
     std::string text = title.toStdString();
 
+    cvx::XmlFileReader reader;
     Progress done{0, report.patientFiles, 0};
     if (progress) progress(done);
     for (const QString &name : std::as_const(patients)) {
@@ -319,11 +313,13 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
             report.outcome = Outcome::Cancelled;
             return report;
         }
-        const std::optional<cvx::XmlDocument> doc = readPatientFile(folder + QLatin1Char('/') + name);
-        if (!doc) {
+        // A folder, a pipe or a device under a patient's name is not read: a pipe would block.
+        const pugi::xml_node root =
+            reader.read(folder + QLatin1Char('/') + name, cvx::XmlFileReader::Files::Regular);
+        if (!root) {
             report.unreadableFiles.append(name);
         } else {
-            for (pugi::xml_node result : doc->rootElement().pugiNode().children()) {
+            for (pugi::xml_node result : root.children()) {
                 if (result.type() != pugi::node_element) continue;
                 if (stop(CheckPoint::Result)) {
                     report.outcome = Outcome::Cancelled;

@@ -23,6 +23,8 @@ constexpr unsigned kFormat =
 // Comments, processing instructions and a DOCTYPE survive a rewrite; CR LF becomes LF as XML requires.
 constexpr unsigned kParseTidy = pugi::parse_full;
 constexpr unsigned kParseNone = pugi::parse_full | pugi::parse_ws_pcdata;
+// The declaration every stored file starts with.
+constexpr const char *kStoredDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>";
 
 QString fromPugi(const char *text) {
     // pugixml gives "" for a missing value; callers tell "empty" from "absent" by other means.
@@ -129,7 +131,7 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
         body.remove(0, 3);
     } else {
         // The declaration every stored file starts with is known without a look at the text.
-        const bool plain = body.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>");
+        const bool plain = body.startsWith(kStoredDeclaration);
         const QString label = plain ? QStringLiteral("UTF-8") : declaredEncoding(body);
         const QByteArray name = TextEncoding::iconvName(label);
         // A declaration readable as ASCII rules out a 16- or 32-bit encoding, whatever it claims.
@@ -197,14 +199,15 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     return doc;
 }
 
-std::optional<QByteArray> readRegularFile(const QString &path) {
+// False for anything but a regular file read to its end; `buffer` keeps its room for the next.
+bool readRegularFile(const QString &path, QByteArray &buffer) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) return false;
     struct stat st {};
-    std::optional<QByteArray> bytes;
+    bool read = false;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         // One byte more than the size, so that a file grown meanwhile is read to its end.
-        QByteArray buffer(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+        buffer.resize(qsizetype(st.st_size) + 1);
         qsizetype size = 0;
         for (;;) {
             if (size == buffer.size()) buffer.resize(buffer.size() * 2);
@@ -213,7 +216,7 @@ std::optional<QByteArray> readRegularFile(const QString &path) {
             if (got <= 0) {
                 if (got == 0) {
                     buffer.resize(size);
-                    bytes = std::move(buffer);
+                    read = true;
                 }
                 break;
             }
@@ -221,6 +224,12 @@ std::optional<QByteArray> readRegularFile(const QString &path) {
         }
     }
     ::close(fd);
+    return read;
+}
+
+std::optional<QByteArray> readRegularFile(const QString &path) {
+    QByteArray bytes;
+    if (!readRegularFile(path, bytes)) return std::nullopt;
     return bytes;
 }
 
@@ -834,6 +843,34 @@ QString XmlDocument::xpathLiteral(const QString &text) {
         if (!pieces[i].isEmpty()) parts.append(QLatin1Char('\'') + pieces[i] + QLatin1Char('\''));
     }
     return QStringLiteral("concat(%1)").arg(parts.join(QLatin1Char(',')));
+}
+
+// ---------------------------------------------------------------------------------------------
+// XmlFileReader
+
+pugi::xml_node XmlFileReader::read(const QString &path, Files files) {
+    other_.reset();
+    doc_.reset();
+    if (!readRegularFile(path, buffer_)) {
+        if (files == Files::Regular) return {};
+        other_ = XmlDocument::fromFile(path, XmlDocument::Option::Tidy);
+        return other_ ? other_->rootElement().pugiNode() : pugi::xml_node();
+    }
+    if (buffer_.startsWith(kStoredDeclaration)) {
+        // Bytes that are not UTF-8 are only ever inside names and texts, where pugixml takes
+        // them as it takes U+FFFD, so the tree has the shape that the decoded text gives.
+        const pugi::xml_parse_result result =
+            doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
+        if (result && doc_.document_element() && elementDepth(doc_) <= XmlDocument::kMaxDepth)
+            return doc_.document_element();
+        // Errors and repairs as fromFile words and makes them; the parse changed the buffer.
+        doc_.reset();
+        other_ = XmlDocument::fromFile(path, XmlDocument::Option::Tidy);
+    } else if (std::shared_ptr<pugi::xml_document> doc =
+                   parseBytes(buffer_, XmlDocument::Option::Tidy, nullptr, path)) {
+        other_ = XmlDocument(std::move(doc));
+    }
+    return other_ ? other_->rootElement().pugiNode() : pugi::xml_node();
 }
 
 }  // namespace cvx

@@ -227,12 +227,39 @@ public:
     static QString xpathLiteral(const QString &text);
 
 private:
+    friend class XmlFileReader;
     explicit XmlDocument(std::shared_ptr<pugi::xml_document> doc);
     XmlElement documentNode() const;
     pugi::xml_node declaration() const;
     void setDeclarationItem(const char *name, const QString &value);
 
     std::shared_ptr<pugi::xml_document> doc_;
+};
+
+// Reads one file after another for a job that only looks at each tree, as fromFile(path,
+// Option::Tidy) reads it, keeping one buffer and one tree from file to file. A file that starts
+// with the declaration the store writes is parsed where it was read, without a check of its
+// UTF-8 first: where fromFile would hold U+FFFD for bytes that are not UTF-8, this tree holds
+// the bytes themselves, in the same places of the same tree. A caller that decodes the texts
+// with replacement (QString::fromUtf8, TextEncoding::appendCp932) gets what fromFile gives.
+class XmlFileReader {
+public:
+    enum class Files {
+        Any,      // as fromFile
+        Regular,  // anything but a regular file (a folder, a pipe, ...) is not read
+    };
+
+    XmlFileReader() = default;
+    XmlFileReader(const XmlFileReader &) = delete;
+    XmlFileReader &operator=(const XmlFileReader &) = delete;
+
+    // The root element; null where fromFile gives no document. Valid until the next read.
+    pugi::xml_node read(const QString &path, Files files = Files::Any);
+
+private:
+    QByteArray buffer_;
+    pugi::xml_document doc_;
+    std::optional<XmlDocument> other_;
 };
 
 }  // namespace cvx
