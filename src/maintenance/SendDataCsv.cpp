@@ -66,103 +66,104 @@ bool isPatientFileName(const QString &name) {
     return UsbUtils::isSafeChartNumber(name.chopped(4), true);
 }
 
-// Converts each piece of UTF-8 to code page 932 and appends it to the file.
-class Cp932Writer {
+// The lines of the results in code page 932, made straight from the tree's UTF-8 texts: what
+// makeCsv and one conversion of the whole text give, without the text in between.
+class CsvLines {
 public:
-    Cp932Writer(cvx::AtomicFile &file, SendDataCsv::Report &report) : file_(file), report_(report) {}
+    explicit CsvLines(SendDataCsv::Report &report)
+        : substitute_([&report](char32_t) {
+              ++report.substitutedCharacters;
+              return QByteArrayLiteral("?");
+          }) {}
 
-    bool write(std::string_view utf8) {
-        bytes_.resize(0);
-        cvx::TextEncoding::appendCp932(bytes_, QByteArrayView(utf8.data(), qsizetype(utf8.size())),
-                                       [this](char32_t) {
-                                           ++report_.substitutedCharacters;
-                                           return QByteArrayLiteral("?");
-                                       });
-        if (!file_.write(bytes_)) {
-            report_.error = file_.errorString();
-            return false;
-        }
-        return true;
+    // makeCsv() for one result element.
+    void append(pugi::xml_node result);
+
+    void put(std::string_view utf8) {
+        cvx::TextEncoding::appendCp932(bytes, QByteArrayView(utf8.data(), qsizetype(utf8.size())),
+                                       substitute_);
     }
+    QByteArray bytes;
 
 private:
-    cvx::AtomicFile &file_;
-    SendDataCsv::Report &report_;
-    QByteArray bytes_;
+    void putWithoutLineBreaks(std::string_view text);
+    // textField() on UTF-8.
+    void putTextField(std::string_view text);
+
+    const cvx::TextEncoding::Substitute substitute_;
+    std::string scratch_;
 };
 
-void appendWithoutLineBreaks(std::string &out, std::string_view text) {
-    if (text.find('\n') == std::string_view::npos && text.find('\r') == std::string_view::npos) {
-        out.append(text);
-        return;
-    }
-    size_t from = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\n' && text[i] != '\r') continue;
-        out.append(text.substr(from, i - from));
-        from = i + 1;
-    }
-    out.append(text.substr(from));
+bool hasLineBreak(std::string_view text) {
+    return text.find('\n') != std::string_view::npos || text.find('\r') != std::string_view::npos;
 }
 
-// textField() on the tree's UTF-8 text.
-void appendTextField(std::string &out, std::string_view text) {
-    if (text.find(',') == std::string_view::npos) return appendWithoutLineBreaks(out, text);
-    out += '"';
+std::string_view withoutLineBreaks(std::string_view text, std::string &scratch) {
+    if (!hasLineBreak(text)) return text;
+    scratch.clear();
+    for (char c : text)
+        if (c != '\n' && c != '\r') scratch += c;
+    return scratch;
+}
+
+void CsvLines::putWithoutLineBreaks(std::string_view text) {
+    put(withoutLineBreaks(text, scratch_));
+}
+
+void CsvLines::putTextField(std::string_view text) {
+    if (text.find(',') == std::string_view::npos) return putWithoutLineBreaks(text);
+    scratch_.assign(1, '"');
     for (char c : text) {
         if (c == '\n' || c == '\r') continue;
-        out += c;
-        if (c == '"') out += '"';
+        scratch_ += c;
+        if (c == '"') scratch_ += '"';
     }
-    out += '"';
+    scratch_ += '"';
+    put(scratch_);
 }
 
-// makeCsv() for one result element, from the tree's UTF-8 texts without a record in between.
-void appendCsvLine(pugi::xml_node result, std::string &out) {
+void CsvLines::append(pugi::xml_node result) {
     thread_local ResultFields fields{"Hospital", "Doctor",   "DataValue1", "MS",  "Content1", "DataValue2",
                                      "pH",       "Content2", "DataValue3", "BFC", "Content3", "DataValue4",
                                      "BLD",      "Content4", "DataValue5", "LEU", "Content5", "DataValue6",
                                      "ALB",      "Content6", "DataValue7", "NH3", "Content7", "RsvData"};
-    thread_local std::string scratch;
     fields.read(result);
-    scratch.assign(result.attribute("date").value());
-    scratch += ' ';
-    scratch += result.attribute("time").value();
-    appendTextField(out, scratch);
-    out += ',', appendTextField(out, fields.text(0));
-    out += ',', appendTextField(out, fields.text(1));
+    std::string when = result.attribute("date").value();
+    when += ' ';
+    when += result.attribute("time").value();
+    putTextField(when);
+    bytes += ',', putTextField(fields.text(0));
+    bytes += ',', putTextField(fields.text(1));
     for (int item = 0; item < 7; ++item) {
         // The chart position of a "value|position" pair; empty when the pair has no separator.
         std::string_view position = fields.text(2 + 3 * item);
         const size_t bar = position.find('|');
         position = bar == std::string_view::npos ? std::string_view() : position.substr(bar + 1);
-        out += ',', appendTextField(out, position.substr(0, position.find('|')));
-        out += ',', appendTextField(out, fields.text(3 + 3 * item));
-        out += ',', appendTextField(out, fields.text(4 + 3 * item));
+        bytes += ',', putTextField(position.substr(0, position.find('|')));
+        bytes += ',', putTextField(fields.text(3 + 3 * item));
+        bytes += ',', putTextField(fields.text(4 + 3 * item));
     }
     // Both replacements keep the field's width; the line's own commas separate its fields.
-    scratch.clear();
-    appendWithoutLineBreaks(scratch, fields.text(23));
-    out += ',';
-    const std::string_view raw = scratch;
+    const std::string_view raw = withoutLineBreaks(fields.text(23), scratch_);
+    bytes += ',';
     for (size_t from = 0;;) {
         const size_t at = raw.find("I_", from);
         if (at == std::string_view::npos) {
-            out.append(raw.substr(from));
+            put(raw.substr(from));
             break;
         }
         const std::string_view pad = raw.substr(at, 5);
-        const bool newer = pad == "I_LEU" || pad == "I_NH3";
-        out.append(raw.substr(from, at - from));
-        if (newer) {
-            out.append(pad.substr(2)).append("  ");
+        if (pad == "I_LEU" || pad == "I_NH3") {
+            put(raw.substr(from, at - from));
+            bytes += QByteArrayView(pad.data() + 2, 3);
+            bytes += "  ";
             from = at + 5;
         } else {
-            out += 'I';
+            put(raw.substr(from, at + 1 - from));
             from = at + 1;
         }
     }
-    out += '\n';
+    bytes += '\n';
 }
 
 SendDataCsv::Report &failed(SendDataCsv::Report &report, const QString &error) {
@@ -299,11 +300,20 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
     // Unless committed, the temporary file goes with this object.
     cvx::AtomicFile file(path);
     if (!file.open()) return failed(report, file.errorString());
-    Cp932Writer writer(file, report);
+    // Written in pieces, each as it fills.
+    const auto write = [&](CsvLines &lines) {
+        if (!file.write(lines.bytes)) {
+            report.error = file.errorString();
+            return false;
+        }
+        lines.bytes.resize(0);
+        return true;
+    };
 
+    CsvLines lines(report);
     QString title;
     makeCsvTitle(title);
-    std::string text = title.toStdString();
+    lines.put(title.toStdString());
 
     cvx::XmlFileReader reader;
     Progress done{0, report.patientFiles, 0};
@@ -325,13 +335,9 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
                     report.outcome = Outcome::Cancelled;
                     return report;
                 }
-                appendCsvLine(result, text);
+                lines.append(result);
                 ++report.results;
-                // Converted in pieces: one conversion per line would cost more than the line.
-                if (text.size() >= size_t(kPieceSize)) {
-                    if (!writer.write(text)) return failed(report, QString());
-                    text.clear();
-                }
+                if (lines.bytes.size() >= kPieceSize && !write(lines)) return failed(report, QString());
             }
         }
         ++done.filesDone;
@@ -339,7 +345,7 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
         if (progress) progress(done);
     }
 
-    if (!writer.write(text)) return failed(report, QString());
+    if (!write(lines)) return failed(report, QString());
     if (stop(CheckPoint::Commit)) {
         report.outcome = Outcome::Cancelled;
         return report;

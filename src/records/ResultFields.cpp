@@ -1,5 +1,6 @@
 #include "records/ResultFields.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -28,7 +29,10 @@ std::string_view textOf(pugi::xml_node element, std::string &scratch) {
 
 ResultFields::ResultFields(std::initializer_list<const char *> names)
     : names_(names), nodes_(names.size()), values_(names.size()), texts_(names.size()) {
-    for (const char *name : names_) lengths_.push_back(std::strlen(name));
+    for (const char *name : names_) {
+        lengths_.push_back(std::strlen(name));
+        longest_ = std::max(longest_, lengths_.back());
+    }
 }
 
 void ResultFields::read(const cvx::XmlElement &result) {
@@ -38,16 +42,20 @@ void ResultFields::read(const cvx::XmlElement &result) {
 void ResultFields::read(pugi::xml_node result) {
     for (size_t i = 0; i < nodes_.size(); ++i) {
         nodes_[i] = pugi::xml_node();
-        values_[i] = QString();
+        if (!values_[i].isNull()) values_[i] = QString();
     }
     if (result.type() != pugi::node_element) return;
     for (pugi::xml_node child = result.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) continue;
+        // Text has no name, so the kind is asked only of a node whose name is wanted; the length
+        // and the last letter tell the wanted names apart before a comparison.
         const char *name = child.name();
-        const size_t length = std::strlen(name);
+        size_t length = 0;
+        while (length <= longest_ && name[length]) ++length;
+        if (length == 0 || length > longest_) continue;
         for (size_t i = 0; i < names_.size(); ++i) {
-            if (lengths_[i] == length && std::memcmp(name, names_[i], length) == 0) {
-                nodes_[i] = child;
+            if (lengths_[i] == length && names_[i][length - 1] == name[length - 1] &&
+                std::memcmp(name, names_[i], length) == 0) {
+                if (child.type() == pugi::node_element) nodes_[i] = child;
                 break;
             }
         }

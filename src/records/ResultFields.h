@@ -29,6 +29,7 @@ public:
 private:
     std::vector<const char *> names_;
     std::vector<size_t> lengths_;
+    size_t longest_ = 0;
     std::vector<pugi::xml_node> nodes_;
     mutable std::vector<QString> values_;
     mutable std::vector<std::string> texts_;
