@@ -2,14 +2,16 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
-#include <deque>
+#include <atomic>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <semaphore>
+#include <vector>
 
 #include "datamanage/AddTabData.h"
 #include "platform/Bundle.h"
@@ -69,6 +71,120 @@ QString refusal(const QString &relative, const QString &source) {
     return QString();
 }
 
+// One collected Customer entry, read and converted ahead of its turn.
+struct Pending {
+    QString relative;
+    QString from;
+    QString to;
+    bool hidden = false;  // passed over without a word
+    QString why;          // null when taken
+    bool check = false;
+    UsbUtils::ConvertedFile converted;
+};
+
+// Reads and converts the collected files on every core, a bounded number of files ahead of
+// the one thread that takes them in order. That thread lends a hand while its next file is
+// not ready.
+class ConvertAhead {
+public:
+    ConvertAhead(const QStringList &paths, const QString &source, const QString &local)
+        : paths_(paths),
+          source_(source),
+          local_(local),
+          window_(std::max(16, 8 * QThread::idealThreadCount())),
+          step_(window_ / 4),
+          slots_(size_t(window_)),
+          room_(window_) {
+        const int workers = std::max(1, QThread::idealThreadCount() - 1);
+        pool_.setMaxThreadCount(workers);
+        for (int i = 0; i < workers; ++i) pool_.start([this] { work(); });
+    }
+
+    ~ConvertAhead() {
+        stop_ = true;
+        room_.store(std::numeric_limits<qsizetype>::max());
+        room_.notify_all();
+        pool_.waitForDone();
+    }
+
+    ConvertAhead(const ConvertAhead &) = delete;
+    ConvertAhead &operator=(const ConvertAhead &) = delete;
+
+    // The next file in order, or null after the last. The one before it is done with.
+    Pending *next() {
+        if (taken_ > 0 && taken_ % step_ == 0) {
+            room_.store(taken_ + window_);
+            room_.notify_all();
+        }
+        if (taken_ == paths_.size()) return nullptr;
+        Slot &slot = slots_[size_t(taken_ % window_)];
+        for (qsizetype done = slot.done.load(); done != taken_ + 1; done = slot.done.load()) {
+            const qsizetype other = claim();
+            if (other >= 0)
+                convert(other);
+            else
+                slot.done.wait(done);
+        }
+        return &slots_[size_t(taken_++ % window_)].pending;
+    }
+
+private:
+    struct Slot {
+        Pending pending;
+        std::atomic<qsizetype> done{0};  // index + 1 of the file in `pending` once it is ready
+    };
+
+    // The next index to convert, when it has a free slot; -1 otherwise.
+    qsizetype claim() {
+        qsizetype i = next_.load();
+        do {
+            if (stop_ || i >= paths_.size() || i >= room_.load()) return -1;
+        } while (!next_.compare_exchange_weak(i, i + 1));
+        return i;
+    }
+
+    void work() {
+        while (!stop_ && next_.load() < paths_.size()) {
+            const qsizetype room = room_.load();
+            const qsizetype i = claim();
+            if (i >= 0)
+                convert(i);
+            else
+                room_.wait(room);
+        }
+    }
+
+    void convert(qsizetype i) {
+        Slot &slot = slots_[size_t(i % window_)];
+        Pending &p = slot.pending;
+        p = Pending();
+        p.relative = paths_[i];
+        // Hidden files are the copying system's own (resource forks, trash), no patients.
+        p.hidden = isHidden(p.relative);
+        if (!p.hidden) {
+            p.from = FileManager::appendingPathComponent(source_, p.relative);
+            p.to = FileManager::appendingPathComponent(local_, p.relative);
+            p.why = refusal(p.relative, p.from);
+            p.check = FileManager::deletingPathExtension(p.relative) == kCheckName;
+            if (p.why.isNull() && !p.check) p.converted = UsbUtils::convertImportedPath(p.from, p.to);
+        }
+        slot.done.store(i + 1);
+        slot.done.notify_all();
+    }
+
+    const QStringList &paths_;
+    const QString source_;
+    const QString local_;
+    const qsizetype window_;
+    const qsizetype step_;
+    std::vector<Slot> slots_;
+    std::atomic<qsizetype> next_{0};
+    std::atomic<qsizetype> room_;  // indices below it have a free slot
+    std::atomic<bool> stop_{false};
+    qsizetype taken_ = 0;  // the taking thread's own
+    QThreadPool pool_;     // last: joined before the rest goes
+};
+
 class Importer {
 public:
     Importer(const QString &chosen, const DataJobs::CancelFlag *isCancel)
@@ -110,73 +226,32 @@ private:
             if (cancelled()) return true;
             if (FileManager::pathExtension(relative) == QLatin1String("xml")) paths.append(relative);
         }
-        // Reading and converting runs on every core a few files ahead; merging and writing
-        // stays in order, one file at a time.
-        std::deque<std::unique_ptr<Pending>> ahead;
-        QThreadPool pool;  // made after `ahead` so that it is joined before `ahead` goes
-        const qsizetype limit = 4 * std::max(1, pool.maxThreadCount());
-        qsizetype next = 0;
-        for (;;) {
-            for (; next < paths.size() && ahead.size() < size_t(limit); ++next) {
-                const QString &relative = paths[next];
-                // Hidden files are the copying system's own (resource forks, trash), no patients.
-                if (isHidden(relative)) continue;
-                auto item = std::make_unique<Pending>();
-                item->relative = relative;
-                item->from = FileManager::appendingPathComponent(source, relative);
-                item->to = FileManager::appendingPathComponent(local, relative);
-                item->why = refusal(relative, item->from);
-                item->check = FileManager::deletingPathExtension(relative) == kCheckName;
-                if (item->why.isNull() && !item->check) {
-                    Pending *p = item.get();
-                    pool.start([p] {
-                        p->converted = UsbUtils::convertImportedPath(p->from, p->to);
-                        p->ready.release();
-                    });
-                } else {
-                    item->ready.release();
-                }
-                ahead.push_back(std::move(item));
-            }
-            if (ahead.empty()) return true;
-            const std::unique_ptr<Pending> item = std::move(ahead.front());
-            ahead.pop_front();
-            item->ready.acquire();  // before any return: its worker writes into it
+        ConvertAhead ahead(paths, source, local);
+        // A measurement stored meanwhile waits for a run of files, not for the whole import.
+        SettingsFiles::WriteBatch batch;
+        while (Pending *item = ahead.next()) {
             if (cancelled()) return true;
+            if (item->hidden) continue;
             if (!item->why.isNull()) {
                 skipped_.append(item->relative + QStringLiteral(": ") + item->why);
                 continue;
             }
-            const QString &to = item->to;
-            // A link in our own folder is not followed: the save would write through it.
-            if (QFileInfo(to).isSymLink()) {
-                skipped_.append(item->relative + QStringLiteral(": local file is a link"));
-                continue;
-            }
-            {
-                // Held file by file: a measurement stored meanwhile waits for one file, not
-                // for the whole import.
-                std::lock_guard lock(SettingsFiles::writeMutex());
-                if (!importOne(*item, to)) return false;
-            }
+            batch.next();
+            if (!importOne(*item)) return false;
             if (afterFileHook()) afterFileHook()(item->relative);
         }
+        return true;
     }
 
-    struct Pending {
-        QString relative;
-        QString from;
-        QString to;
-        QString why;  // null when taken
-        bool check = false;
-        UsbUtils::ConvertedFile converted;
-        std::binary_semaphore ready{0};
-    };
-
-    bool importOne(Pending &item, const QString &to) {
+    bool importOne(Pending &item) {
         const QString &name = item.relative;
         const QString &from = item.from;
+        const QString &to = item.to;
         if (item.check) {
+            if (QFileInfo(to).isSymLink()) {
+                skipped_.append(name + QStringLiteral(": local file is a link"));
+                return true;
+            }
             if (FileManager::fileExists(to)) return DataImport::saveCheckDataPath(to, from, kDeferred);
             const std::optional<QByteArray> bytes = FileManager::readFile(from);
             return bytes && FileManager::writeAtomically(to, *bytes, kDeferred);
@@ -196,6 +271,9 @@ private:
                 return true;
             case R::WriteFailed:
                 skipped_.append(name + QStringLiteral(": not written"));
+                return true;
+            case R::LocalIsLink:
+                skipped_.append(name + QStringLiteral(": local file is a link"));
                 return true;
         }
         return true;

@@ -1,9 +1,15 @@
 #include <QDateTime>
+#include <QFile>
 #include <QMap>
 
+#include <QVarLengthArray>
+
 #include <array>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <mutex>
 #include <vector>
 
@@ -54,8 +60,7 @@ int requiredFields(Layout layout) {
     return layout == Layout::Current ? 41 : 40;
 }
 
-void dropNonElements(XmlElement &element) {
-    pugi::xml_node node = element.pugiNode();
+void dropNonElements(pugi::xml_node node) {
     for (pugi::xml_node child = node.first_child(); child;) {
         const pugi::xml_node next = child.next_sibling();
         if (child.type() != pugi::node_element) node.remove_child(child);
@@ -63,9 +68,60 @@ void dropNonElements(XmlElement &element) {
     }
 }
 
-bool hasChildNamed(const XmlElement &element, const QString &name) {
-    return !element.firstElement(name).isNull();
+bool named(pugi::xml_node node, const char *name) {
+    return std::strcmp(node.name(), name) == 0;
 }
+
+// As XmlElement::setStringValue on an element.
+void setText(pugi::xml_node node, const QString &text) {
+    node.remove_children();
+    if (!text.isEmpty()) node.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
+}
+
+// The children of a result by position, kept in step with the changes made through it.
+class Children {
+public:
+    explicit Children(const XmlElement &parent) : element_(parent), parent_(parent.pugiNode()) {
+        for (pugi::xml_node child = parent_.first_child(); child; child = child.next_sibling())
+            nodes_.append(child);
+    }
+    int size() const { return int(nodes_.size()); }
+    pugi::xml_node at(int i) const { return nodes_[i]; }
+    pugi::xml_node last() const { return nodes_.back(); }
+
+    // The text of the child at i, as XmlElement::stringValue gives it; read directly when the
+    // child holds one text.
+    QString text(int i) const {
+        const pugi::xml_node first = nodes_[i].first_child();
+        if (!first) return QString();
+        const pugi::xml_node_type type = first.type();
+        if (!first.next_sibling() && (type == pugi::node_pcdata || type == pugi::node_cdata))
+            return QString::fromUtf8(first.value());
+        return element_.childAt(i).stringValue();
+    }
+
+    // As XmlElement::insertElement, for 0 <= i <= size().
+    pugi::xml_node insert(int i, const char *name, const QString &text = QString()) {
+        pugi::xml_node added = i < size() ? parent_.insert_child_before(pugi::node_element, nodes_[i])
+                                          : parent_.append_child(pugi::node_element);
+        added.set_name(name);
+        if (!text.isEmpty()) setText(added, text);
+        nodes_.insert(i, added);
+        return added;
+    }
+    // A new element in place of the one at i.
+    void replace(int i, const char *name, const QString &text) {
+        const pugi::xml_node old = nodes_[i];
+        nodes_.remove(i);
+        insert(i, name, text);
+        parent_.remove_child(old);
+    }
+
+private:
+    const XmlElement &element_;
+    pugi::xml_node parent_;
+    QVarLengthArray<pugi::xml_node, 32> nodes_;
+};
 
 QString valuePart(const QString &pair) {
     return pair.section(QLatin1Char('|'), 0, 0);
@@ -89,40 +145,56 @@ QList<QStringView> splitAtCommas(QStringView line) {
     return out;
 }
 
-QString joined(const QList<QStringView> &fields) {
-    qsizetype size = fields.size();
-    for (QStringView field : fields) size += field.size();
-    QString out;
-    out.reserve(size);
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0) out.append(QLatin1Char(','));
-        out.append(fields[i]);
-    }
-    return out;
+QStringView trimmed(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (end > 0 && NSStringExt::isWhitespaceOrNewline(text[end - 1])) --end;
+    while (begin < end && NSStringExt::isWhitespaceOrNewline(text[begin])) ++begin;
+    return text.sliced(begin, end - begin);
+}
+
+// "%.1f|%.0f" of the value and its chart position.
+QString valuePair(double value, double position) {
+    if (!std::isfinite(value) || !std::isfinite(position)) return cvx::format("%.1f|%.0f", value, position);
+    std::array<char, 700> text{};  // the longest finite double with one decimal, twice, fits
+    char *end =
+        std::to_chars(text.data(), text.data() + text.size() / 2, value, std::chars_format::fixed, 1).ptr;
+    *end++ = '|';
+    end = std::to_chars(end, text.data() + text.size(), position, std::chars_format::fixed, 0).ptr;
+    return QString::fromLatin1(text.data(), end - text.data());
 }
 
 struct ItemValue {
-    double value = 0;
     QString word;
     QString pair;
 };
 
-// Values, chart positions and level words of the seven items. `asRead` is the raw data line
-// as read from the file, split at ",", `fields` the line in the current field order. Throws
-// what the calculation ranges throw.
-std::array<ItemValue, 7> computeItems(Layout layout, const QList<QStringView> &asRead,
-                                      const QList<QStringView> &fields, const XmlElement &result) {
-    QMap<QString, QStringView> table;
+// Values, chart positions and level words of the seven items. `fields` is the raw data line as
+// read from the file, split at ",", of which the pad groups start at `firstPad` (5 in the
+// current layout, 4 in the older ones, whose lines have no time field). Throws what the
+// calculation ranges throw.
+std::array<ItemValue, 7> computeItems(Layout layout, const QList<QStringView> &fields, int firstPad,
+                                      const Children &children) {
+    // From pad name to value text; a name that comes twice counts by its last group.
+    std::array<std::pair<QStringView, QStringView>, 9> table;
     for (int k = 0; k < 9; ++k)
-        table.insert(NSStringExt::trim(fields.at(5 + 4 * k).toString()), fields.at(8 + 4 * k));
-    const auto pad = [&table](const QString &key) { return cvx::doubleValue(table.value(key)); };
+        table[k] = {trimmed(fields.at(firstPad + 4 * k)), fields.at(firstPad + 3 + 4 * k)};
+    const auto find = [&table](QLatin1StringView key) -> const QStringView * {
+        for (auto it = table.crbegin(); it != table.crend(); ++it)
+            if (it->first == key) return &it->second;
+        return nullptr;
+    };
+    const auto pad = [&find](QLatin1StringView key) {
+        const QStringView *value = find(key);
+        return value ? cvx::doubleValue(*value) : 0.0;
+    };
     // An older line of a newer instrument names its LEU and NH3 pads I_LEU and I_NH3.
-    const auto padOr = [&table, &pad](const QString &key, const QString &other) {
-        return pad(table.contains(key) ? key : other);
+    const auto padOr = [&find, &pad](QLatin1StringView key, QLatin1StringView other) {
+        return pad(find(key) ? key : other);
     };
 
     // 0 exactly when the line has no I_LEU field, as without the flag.
-    const int leuStatus = UsbUtils::getItemStatus(true, asRead);
+    const int leuStatus = UsbUtils::getItemStatus(true, fields);
     const bool newerPads = leuStatus != 0;
     const std::int32_t leuFlag = leuStatus == 2 ? 4 : leuStatus == 3 ? 7 : 8;
     const std::int32_t nh3Flag = newerPads ? 6 : 9;
@@ -130,18 +202,18 @@ std::array<ItemValue, 7> computeItems(Layout layout, const QList<QStringView> &a
     double leu = 0;
     double nh3 = 0;
     if (layout == Layout::Current) {
-        const int n = result.childCount();
-        leu = cvx::doubleValue(valuePart(result.childAt(n - 10).stringValue()));
-        nh3 = cvx::doubleValue(valuePart(result.childAt(n - 4).stringValue()));
+        const int n = children.size();
+        leu = cvx::doubleValue(valuePart(children.text(n - 10)));
+        nh3 = cvx::doubleValue(valuePart(children.text(n - 4)));
     } else {
-        leu = padOr(QStringLiteral("LEU"), QStringLiteral("I_LEU"));
-        nh3 = padOr(QStringLiteral("NH3"), QStringLiteral("I_NH3"));
+        leu = padOr(QLatin1StringView("LEU"), QLatin1StringView("I_LEU"));
+        nh3 = padOr(QLatin1StringView("NH3"), QLatin1StringView("I_NH3"));
     }
-    const double ms = pad(QStringLiteral("MS"));
-    const double ph = padOr(QStringLiteral("pH"), QStringLiteral("PH"));
-    const double bfc = pad(QStringLiteral("BFC"));
-    const double bld = pad(QStringLiteral("BLD"));
-    const double alb = pad(QStringLiteral("ALB"));
+    const double ms = pad(QLatin1StringView("MS"));
+    const double ph = padOr(QLatin1StringView("pH"), QLatin1StringView("PH"));
+    const double bfc = pad(QLatin1StringView("BFC"));
+    const double bld = pad(QLatin1StringView("BLD"));
+    const double alb = pad(QLatin1StringView("ALB"));
 
     struct Input {
         double value;
@@ -161,17 +233,16 @@ std::array<ItemValue, 7> computeItems(Layout layout, const QList<QStringView> &a
     std::array<ItemValue, 7> out;
     for (size_t i = 0; i < inputs.size(); ++i) {
         const double position = UsbUtils::getAxiYValue(inputs[i].chartInput, inputs[i].flag);
-        out[i].value = inputs[i].value;
         out[i].word = UsbUtils::getResultValue(position, inputs[i].wordIndex);
-        out[i].pair = cvx::format("%.1f|%.0f", inputs[i].value, position);
+        out[i].pair = valuePair(inputs[i].value, position);
     }
     return out;
 }
 
-// `now` as local text. A formatter costs more to make than a result costs to convert, and the
+// `msecs` as local text. A formatter costs more to make than a result costs to convert, and the
 // text changes once a second: both are kept per thread (a formatter is never shared) while TZ,
 // which the formatter reads when made, stays.
-QString localText(const QString &pattern, const QDateTime &now) {
+QString localText(const QString &pattern, qint64 msecs) {
     struct Kept {
         QString pattern;
         bool tzSet;
@@ -183,7 +254,7 @@ QString localText(const QString &pattern, const QDateTime &now) {
     thread_local std::vector<Kept> kept;
     const bool tzSet = qEnvironmentVariableIsSet("TZ");
     const QByteArray tz = qgetenv("TZ");
-    const qint64 second = now.toSecsSinceEpoch();
+    const qint64 second = msecs / 1000;
     for (Kept &k : kept) {
         if (k.pattern != pattern) continue;
         if (k.tzSet != tzSet || k.tz != tz) {
@@ -194,90 +265,107 @@ QString localText(const QString &pattern, const QDateTime &now) {
             return k.text;
         }
         k.second = second;
-        k.text = k.formatter.stringFromDate(now);
+        k.text = k.formatter.stringFromDate(QDateTime::fromMSecsSinceEpoch(msecs));
         return k.text;
     }
     cvx::DateFormatter formatter(pattern);
-    const QString text = formatter.stringFromDate(now);
+    const QString text = formatter.stringFromDate(QDateTime::fromMSecsSinceEpoch(msecs));
     kept.push_back({pattern, tzSet, tz, std::move(formatter), second, text});
     return text;
 }
 
-void setLevelWord(XmlElement result, int position, const QString &word, bool isPh) {
-    XmlElement element = result.childAt(position);
-    element.setStringValue(word);
-    if (isPh) element.setName(QStringLiteral("pH"));
-}
+// The moment of a file's conversion in local time, as every date the program stores; worded
+// once per file.
+class Moment {
+public:
+    const QString &text(int which) {
+        static const std::array<QString, 3> patterns{QStringLiteral("yyyy-MM-dd"), QStringLiteral("HH:mm"),
+                                                     QStringLiteral("yyyy-MM-dd HH:mm:ss")};
+        if (texts_[which].isNull()) texts_[which] = localText(patterns[which], msecs_);
+        return texts_[which];
+    }
+    static constexpr int kDate = 0, kTime = 1, kSaveDate = 2;
+
+private:
+    const qint64 msecs_ = QDateTime::currentMSecsSinceEpoch();
+    std::array<QString, 3> texts_;
+};
+
+constexpr std::array<const char *, 7> kPairNames{"DataValue1", "DataValue2", "DataValue3", "DataValue4",
+                                                 "DataValue5", "DataValue6", "DataValue7"};
 
 // Steps 5 to 9 of one root child. Throws what the calculation ranges throw, before the result
 // is rewritten.
-void convertResult(XmlElement result, Layout layout) {
-    dropNonElements(result);
+void convertResult(XmlElement result, Layout layout, Moment &moment) {
+    const pugi::xml_node node = result.pugiNode();
+    dropNonElements(node);
+    Children children(result);
 
     const bool oldest = layout == Layout::Oldest;
-    if (!hasChildNamed(result, QStringLiteral("BLD")) && result.childCount() >= (oldest ? 8 : 14)) {
+    if (!node.child("BLD") && children.size() >= (oldest ? 8 : 14)) {
         if (oldest) {
-            result.insertElement(8, QStringLiteral("BLD"));
-            result.insertElement(9, QStringLiteral("Content4"));
+            children.insert(8, "BLD");
+            children.insert(9, "Content4");
         } else {
-            result.insertElement(14, QStringLiteral("BLD"));
-            result.insertElement(15, QStringLiteral("DataValue4"));
-            result.insertElement(16, QStringLiteral("Content4"));
+            children.insert(14, "BLD");
+            children.insert(15, "DataValue4");
+            children.insert(16, "Content4");
         }
     }
 
     if (result.attributeCount() <= 1) {
-        // Local time, as every date the program stores.
-        const QDateTime now = QDateTime::currentDateTime();
         const QString date = result.hasAttribute(QStringLiteral("date"))
                                  ? result.attribute(QStringLiteral("date"))
-                                 : localText(QStringLiteral("yyyy-MM-dd"), now);
+                                 : moment.text(Moment::kDate);
         const QString time = result.hasAttribute(QStringLiteral("time"))
                                  ? result.attribute(QStringLiteral("time"))
-                                 : localText(QStringLiteral("HH:mm"), now);
+                                 : moment.text(Moment::kTime);
         result.setAttributes({{QStringLiteral("date"), date}, {QStringLiteral("time"), time}});
     }
 
-    const int count = result.childCount();
+    const int count = children.size();
     if (count == 0) return;
-    const bool endsWithRsv = result.childAt(count - 1).name() == QLatin1String("RsvData");
+    const bool endsWithRsv = named(children.last(), "RsvData");
     if (endsWithRsv == (layout == Layout::Current)) return;
     if (count < requiredChildren(layout)) return;
 
-    XmlElement lineElement = result.childAt(layout == Layout::Current ? count - 2 : count - 1);
+    const int linePlace = layout == Layout::Current ? count - 2 : count - 1;
+    const pugi::xml_node lineNode = children.at(linePlace);
     // The line is split once; both the pad table and the item status read the fields.
-    const QString line = lineElement.stringValue();
-    const QList<QStringView> asRead = splitAtCommas(line);
-    if (asRead.size() < requiredFields(layout)) return;
-    QList<QStringView> fields = asRead;
-    const QString time = layout == Layout::Current ? QString() : result.attribute(QStringLiteral("time"));
-    if (layout != Layout::Current) fields.insert(2, time);
+    const QString line = children.text(linePlace);
+    const QList<QStringView> fields = splitAtCommas(line);
+    if (fields.size() < requiredFields(layout)) return;
 
-    const std::array<ItemValue, 7> items = computeItems(layout, asRead, fields, result);
+    const std::array<ItemValue, 7> items =
+        computeItems(layout, fields, layout == Layout::Current ? 5 : 4, children);
 
     if (oldest) {
-        result.insertElement(2, QStringLiteral("SheetFlg"), QStringLiteral("-"));
-        result.insertElement(3, QStringLiteral("Remark"));
-        result.insertElement(4, QStringLiteral("TotalComment"));
+        children.insert(2, "SheetFlg", QStringLiteral("-"));
+        children.insert(3, "Remark");
+        children.insert(4, "TotalComment");
     }
-    if (layout != Layout::Current) lineElement.setStringValue(joined(fields));
+    if (layout != Layout::Current) {
+        // The result's time goes in as field 2, which the older lines lack.
+        const qsizetype third = fields.at(2).data() - line.data();
+        QString withTime = line;
+        withTime.insert(third, result.attribute(QStringLiteral("time")) + QLatin1Char(','));
+        setText(lineNode, withTime);
+    }
 
     for (size_t i = 0; i < items.size(); ++i) {
         const ItemPlace &place = kPlaces[i];
-        const QString pairName = QStringLiteral("DataValue%1").arg(i + 1);
-        if (!oldest) result.removeChildAt(place.pair);
-        result.insertElement(place.pair, pairName, items[i].pair);
-        setLevelWord(result, place.element, items[i].word, i == 1);
-        if (oldest) {
-            XmlElement comment = result.childAt(place.comment);
-            comment.setAttributes({});
-        }
+        if (oldest)
+            children.insert(place.pair, kPairNames[i], items[i].pair);
+        else
+            children.replace(place.pair, kPairNames[i], items[i].pair);
+        pugi::xml_node element = children.at(place.element);
+        setText(element, items[i].word);
+        if (i == 1) element.set_name("pH");
+        if (oldest) children.at(place.comment).remove_attributes();
     }
 
-    if (layout != Layout::Current) {
-        result.appendElement(QStringLiteral("SaveDate"),
-                             localText(QStringLiteral("yyyy-MM-dd HH:mm:ss"), QDateTime::currentDateTime()));
-    }
+    if (layout != Layout::Current)
+        children.insert(children.size(), "SaveDate", moment.text(Moment::kSaveDate));
 }
 
 QList<XmlElement> elementChildren(const XmlElement &element) {
@@ -309,12 +397,13 @@ std::optional<UsbUtils::ConvertResult> convertTree(std::optional<XmlDocument> &d
             attributes.append({key, root.hasAttribute(key) ? root.attribute(key) : QString("")});
         root.setAttributes(attributes);
     }
-    dropNonElements(root);
+    dropNonElements(root.pugiNode());
 
+    Moment moment;
     try {
         for (XmlElement &child : elementChildren(root)) {
-            if (layout == Layout::Current && child.name() != QLatin1String("comment")) continue;
-            convertResult(child, layout);
+            if (layout == Layout::Current && !named(child.pugiNode(), "comment")) continue;
+            convertResult(child, layout, moment);
         }
     } catch (const std::exception &) {
         return R::CalculationFailed;
@@ -387,6 +476,17 @@ Layout layoutOf(const std::optional<XmlDocument> &doc) {
     return layoutClass == 1 ? Layout::Oldest : layoutClass == 2 ? Layout::Old : Layout::Current;
 }
 
+enum class LocalFile { Missing, Link, Other };
+
+// One look at the local path, not following a link.
+LocalFile localFile(const QString &path) {
+    std::error_code error;
+    const std::filesystem::file_status status =
+        std::filesystem::symlink_status(QFile::encodeName(path).toStdString(), error);
+    if (status.type() == std::filesystem::file_type::not_found) return LocalFile::Missing;
+    return status.type() == std::filesystem::file_type::symlink ? LocalFile::Link : LocalFile::Other;
+}
+
 UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layout layout) {
     if (!cvx::FileManager::fileExists(from)) return UsbUtils::ConvertResult::NothingToRead;
     return convertDocument(XmlDocument::fromFile(from, XmlDocument::Option::Tidy), to, layout);
@@ -414,33 +514,34 @@ UsbUtils::ConvertResult UsbUtils::saveFromImportedPath(const QString &from, cons
 UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, const QString &to) {
     ConvertedFile out;
     out.from = from;
-    if (!cvx::FileManager::fileExists(from)) return out;
-    out.doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
-    const Layout layout = layoutOf(out.doc);
+    // A missing file reads as nothing, as an unreadable one.
+    std::optional<XmlDocument> doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
+    const Layout layout = layoutOf(doc);
     out.current = layout == Layout::Current;
-    if (const auto failure = convertTree(out.doc, layout)) {
-        out.doc.reset();
+    if (const auto failure = convertTree(doc, layout)) {
         out.failure = *failure;
         return out;
     }
     // With no local file to merge, the file is written as it stands; saveConverted checks
     // again under the write lock.
-    if (!to.isEmpty() && !cvx::FileManager::fileExists(to)) {
-        orderResults(out.doc->rootElement(), out.current);
-        out.bytes = out.doc->toBytes();
-        if (!out.bytes) {
-            out.doc.reset();
-            out.failure = ConvertResult::WriteFailed;
-        }
+    if (!to.isEmpty() && localFile(to) == LocalFile::Missing) {
+        orderResults(doc->rootElement(), out.current);
+        out.bytes = doc->toBytes();
+        if (!out.bytes) out.failure = ConvertResult::WriteFailed;
+        return out;
     }
+    out.doc = std::move(doc);
     return out;
 }
 
 UsbUtils::ConvertResult UsbUtils::saveConverted(ConvertedFile file, const QString &to,
                                                 cvx::Durability durability) {
-    if (!file.doc) return file.failure;
+    if (!file.doc && !file.bytes) return file.failure;
+    const LocalFile local = localFile(to);
+    // The save would write through a link into another file.
+    if (local == LocalFile::Link) return ConvertResult::LocalIsLink;
     if (file.bytes) {
-        if (!cvx::FileManager::fileExists(to))
+        if (local == LocalFile::Missing)
             return cvx::FileManager::writeAtomically(to, *file.bytes, durability)
                        ? ConvertResult::Written
                        : ConvertResult::WriteFailed;

@@ -317,6 +317,7 @@ public:
         LocalUnreadable,    // the local file exists but cannot be read; left as it is
         CalculationFailed,  // the calculation ranges failed; nothing written
         WriteFailed,
+        LocalIsLink,  // saveConverted only: the local path is a symbolic link; left as it is
     };
     static ConvertResult saveFromOldOldDataPath(const QString &from, const QString &to);
     static ConvertResult saveFromOldDataPath(const QString &from, const QString &to);
@@ -327,10 +328,11 @@ public:
     // The same in two steps, so that many files can be converted at once: reading and
     // converting touches no local file (any thread, no lock); saving merges with the local
     // file under the write lock.
-    // With `to`, a file that has no local one yet is also written out ahead, as bytes.
+    // With `to`, a file that has no local one yet is written out ahead, as bytes, in place
+    // of the tree.
     struct ConvertedFile {
         QString from;
-        std::optional<cvx::XmlDocument> doc;  // null when `failure` says why
+        std::optional<cvx::XmlDocument> doc;  // with neither tree nor bytes, `failure` says why
         ConvertResult failure = ConvertResult::NothingToRead;
         bool current = true;  // of the current layout
         std::optional<QByteArray> bytes;
