@@ -87,10 +87,13 @@ struct Pending {
 // not ready.
 class ConvertAhead {
 public:
-    ConvertAhead(const QStringList &paths, const QString &source, const QString &local)
+    // `localNames`: the names in the local folder when the import began.
+    ConvertAhead(const QStringList &paths, const QString &source, const QString &local,
+                 const QSet<QString> &localNames)
         : paths_(paths),
           source_(source),
           local_(local),
+          localNames_(localNames),
           window_(std::max(16, 8 * QThread::idealThreadCount())),
           step_(window_ / 4),
           slots_(size_t(window_)),
@@ -166,7 +169,10 @@ private:
             p.to = FileManager::appendingPathComponent(local_, p.relative);
             p.why = refusal(p.relative, p.from);
             p.check = FileManager::deletingPathExtension(p.relative) == kCheckName;
-            if (p.why.isNull() && !p.check) p.converted = UsbUtils::convertImportedPath(p.from, p.to);
+            // Looking for the local file here would hold up the writes in the same folder; the
+            // save looks again.
+            if (p.why.isNull() && !p.check)
+                p.converted = UsbUtils::convertImportedPath(p.from, !localNames_.contains(p.relative));
         }
         slot.done.store(i + 1);
         slot.done.notify_all();
@@ -175,6 +181,7 @@ private:
     const QStringList &paths_;
     const QString source_;
     const QString local_;
+    const QSet<QString> &localNames_;
     const qsizetype window_;
     const qsizetype step_;
     std::vector<Slot> slots_;
@@ -226,7 +233,9 @@ private:
             if (cancelled()) return true;
             if (FileManager::pathExtension(relative) == QLatin1String("xml")) paths.append(relative);
         }
-        ConvertAhead ahead(paths, source, local);
+        const QStringList present = FileManager::contentsOfDirectory(local);
+        const QSet<QString> localNames(present.cbegin(), present.cend());
+        ConvertAhead ahead(paths, source, local, localNames);
         // A measurement stored meanwhile waits for a run of files, not for the whole import.
         SettingsFiles::WriteBatch batch;
         while (Pending *item = ahead.next()) {

@@ -511,7 +511,7 @@ UsbUtils::ConvertResult UsbUtils::saveFromImportedPath(const QString &from, cons
     return saveConverted(convertImportedPath(from), to, durability);
 }
 
-UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, const QString &to) {
+UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, bool noLocalFile) {
     ConvertedFile out;
     out.from = from;
     // A missing file reads as nothing, as an unreadable one.
@@ -523,8 +523,8 @@ UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, const
         return out;
     }
     // With no local file to merge, the file is written as it stands; saveConverted checks
-    // again under the write lock.
-    if (!to.isEmpty() && localFile(to) == LocalFile::Missing) {
+    // under the write lock.
+    if (noLocalFile) {
         orderResults(doc->rootElement(), out.current);
         out.bytes = doc->toBytes();
         if (!out.bytes) out.failure = ConvertResult::WriteFailed;

@@ -328,8 +328,8 @@ public:
     // The same in two steps, so that many files can be converted at once: reading and
     // converting touches no local file (any thread, no lock); saving merges with the local
     // file under the write lock.
-    // With `to`, a file that has no local one yet is written out ahead, as bytes, in place
-    // of the tree.
+    // When the caller saw no local file, the converted file is made ready to write, as bytes,
+    // in place of the tree.
     struct ConvertedFile {
         QString from;
         std::optional<cvx::XmlDocument> doc;  // with neither tree nor bytes, `failure` says why
@@ -337,7 +337,7 @@ public:
         bool current = true;  // of the current layout
         std::optional<QByteArray> bytes;
     };
-    static ConvertedFile convertImportedPath(const QString &from, const QString &to = QString());
+    static ConvertedFile convertImportedPath(const QString &from, bool noLocalFile = false);
     static ConvertResult saveConverted(ConvertedFile file, const QString &to, cvx::Durability durability);
     // ---- end of conversion of imported patient files --------------------------------------
 };

@@ -176,7 +176,7 @@ TEST(UsbUtilsConversionTest, LocalFileArrivingAfterConversionIsMerged) {
     const QString to = data("Customer/P.xml");
     dataio::write(from, dataio::patientFile("P", {dataio::currentResult("2024-01-02", "01:00", 1)}));
     QFile::remove(to);
-    UsbUtils::ConvertedFile ahead = UsbUtils::convertImportedPath(from, to);
+    UsbUtils::ConvertedFile ahead = UsbUtils::convertImportedPath(from, true);
     ASSERT_TRUE(ahead.bytes);
     const QString local = dataio::patientFile("P", {dataio::currentResult("2024-01-01", "01:00", 2)});
     dataio::write(to, local);
