@@ -11,6 +11,10 @@
 #include <cerrno>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace cvx {
 
 namespace {
@@ -31,6 +35,32 @@ const unsigned char *pastAscii(const unsigned char *p, const unsigned char *end)
         p += 8;
     }
     while (p < end && *p < 0x80) ++p;
+    return p;
+}
+
+// Copies the run of ASCII bytes from `p` to `to` and returns the run's end. `to` has room for
+// every byte up to `end`: whole blocks are stored before they are looked at.
+const unsigned char *copyAscii(const unsigned char *p, const unsigned char *end, char *&to) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(to), block);
+        if (const int high = _mm_movemask_epi8(block)) {
+            const int run = __builtin_ctz(unsigned(high));
+            to += run;
+            return p + run;
+        }
+        p += 16, to += 16;
+    }
+#endif
+    while (end - p >= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        std::memcpy(to, &word, 8);
+        if (word & 0x8080808080808080ULL) break;
+        p += 8, to += 8;
+    }
+    while (p < end && *p < 0x80) *to++ = char(*p++);
     return p;
 }
 
@@ -365,9 +395,10 @@ bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Subst
     bool encoded = true;
     while (p < end) {
         if (*p < 0x80) {
-            const auto *run = p;
-            p = pastAscii(p, end);
-            put(reinterpret_cast<const char *>(run), p - run);
+            // The room left in `out` is never less than the bytes left to convert.
+            char *to = out.data() + at;
+            p = copyAscii(p, end, to);
+            at = to - out.data();
             continue;
         }
         // Two- and three-byte forms of the Basic Multilingual Plane, surrogates excepted; the

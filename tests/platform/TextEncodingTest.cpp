@@ -60,6 +60,9 @@ TEST(TextEncoding, Cp932FromUtf8MatchesTheTextPath) {
         "bad \xFF\xC0\x80 end",
         "\xED\xA0\x80 surrogate",
         QByteArray(70, 'a') + "😀😀😀",
+        // Runs of ASCII ending inside and at the edges of the blocks they are copied in.
+        QByteArray(37, 'b') + "あ" + QByteArray(17, 'c') + "é😀" + QByteArray(40, 'd') + "ü" +
+            QByteArray(9, 'e') + "😀" + QByteArray(16, 'f'),
     };
     const TextEncoding::Substitute wide = [](char32_t) { return QByteArray("[sub]"); };
     for (const QByteArray &utf8 : texts) {
