@@ -11,6 +11,7 @@
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
 #include "platform/TextEncoding.h"
+#include "platform/WorkAhead.h"
 #include "platform/XmlDocument.h"
 #include "records/ResultFields.h"
 #include "records/SettingsFiles.h"
@@ -21,7 +22,6 @@ namespace {
 const QString kLineEnd = QStringLiteral("\n");
 constexpr int kHeaderRepeats = 11;
 constexpr qint64 kProgressIntervalMs = 100;
-constexpr qsizetype kPieceSize = 64 * 1024;
 
 // Items in the order MS, pH, BFC, BLD, LEU, ALB, NH3: value pair, level word, comment.
 struct ItemFields {
@@ -66,26 +66,42 @@ bool isPatientFileName(const QString &name) {
     return UsbUtils::isSafeChartNumber(name.chopped(4), true);
 }
 
-// The lines of the results in code page 932, made straight from the tree's UTF-8 texts: what
-// makeCsv and one conversion of the whole text give, without the text in between.
-class CsvLines {
+// The lines of one patient file's results in code page 932, made straight from the tree's UTF-8
+// texts: what makeCsv and one conversion of the whole text give, without the text in between.
+class FileLines {
 public:
-    explicit CsvLines(SendDataCsv::Report &report)
-        : substitute_([&report](char32_t) {
-              ++report.substitutedCharacters;
+    FileLines()
+        : substitute_([this](char32_t) {
+              ++substituted;
               return QByteArrayLiteral("?");
           }) {}
+    FileLines(const FileLines &) = delete;
+    FileLines &operator=(const FileLines &) = delete;
 
+    // The lines of the result elements among the root's children.
+    void read(pugi::xml_node root) {
+        bytes.resize(0);
+        results = 0;
+        substituted = 0;
+        for (pugi::xml_node result : root.children()) {
+            if (result.type() != pugi::node_element) continue;
+            append(result);
+            ++results;
+        }
+    }
+
+    bool stored = false;  // read where the work was done
+    QByteArray bytes;
+    int results = 0;
+    int substituted = 0;  // characters written as "?"
+
+private:
     // makeCsv() for one result element.
     void append(pugi::xml_node result);
-
     void put(std::string_view utf8) {
         cvx::TextEncoding::appendCp932(bytes, QByteArrayView(utf8.data(), qsizetype(utf8.size())),
                                        substitute_);
     }
-    QByteArray bytes;
-
-private:
     void putWithoutLineBreaks(std::string_view text);
     // textField() on UTF-8.
     void putTextField(std::string_view text);
@@ -106,11 +122,11 @@ std::string_view withoutLineBreaks(std::string_view text, std::string &scratch) 
     return scratch;
 }
 
-void CsvLines::putWithoutLineBreaks(std::string_view text) {
+void FileLines::putWithoutLineBreaks(std::string_view text) {
     put(withoutLineBreaks(text, scratch_));
 }
 
-void CsvLines::putTextField(std::string_view text) {
+void FileLines::putTextField(std::string_view text) {
     if (text.find(',') == std::string_view::npos) return putWithoutLineBreaks(text);
     scratch_.assign(1, '"');
     for (char c : text) {
@@ -122,7 +138,7 @@ void CsvLines::putTextField(std::string_view text) {
     put(scratch_);
 }
 
-void CsvLines::append(pugi::xml_node result) {
+void FileLines::append(pugi::xml_node result) {
     thread_local ResultFields fields{"Hospital", "Doctor",   "DataValue1", "MS",  "Content1", "DataValue2",
                                      "pH",       "Content2", "DataValue3", "BFC", "Content3", "DataValue4",
                                      "BLD",      "Content4", "DataValue5", "LEU", "Content5", "DataValue6",
@@ -300,52 +316,60 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
     // Unless committed, the temporary file goes with this object.
     cvx::AtomicFile file(path);
     if (!file.open()) return failed(report, file.errorString());
-    // Written in pieces, each as it fills.
-    const auto write = [&](CsvLines &lines) {
-        if (!file.write(lines.bytes)) {
-            report.error = file.errorString();
-            return false;
-        }
-        lines.bytes.resize(0);
-        return true;
+    const auto write = [&](const QByteArray &bytes) {
+        if (file.write(bytes)) return true;
+        report.error = file.errorString();
+        return false;
     };
-
-    CsvLines lines(report);
     QString title;
     makeCsvTitle(title);
-    lines.put(title.toStdString());
+    if (!write(cvx::TextEncoding::toCp932(title).value_or(QByteArray()))) return failed(report, QString());
 
+    QStringList paths;
+    for (const QString &name : std::as_const(patients)) paths.append(folder + QLatin1Char('/') + name);
+    // Files are read and made into lines on every core a few files ahead. A file in another
+    // form than the stored one is read here, in order, so that its repair is reported in turn.
+    cvx::WorkAhead<FileLines> ahead(paths.size(), [&paths](qsizetype index, FileLines &lines) {
+        thread_local cvx::XmlFileReader reader;
+        const pugi::xml_node root = reader.readStored(paths[index]);
+        lines.stored = bool(root);
+        if (root) lines.read(root);
+    });
     cvx::XmlFileReader reader;
+    FileLines own;
+
     Progress done{0, report.patientFiles, 0};
     if (progress) progress(done);
-    for (const QString &name : std::as_const(patients)) {
+    for (qsizetype i = 0; i < paths.size(); ++i) {
         if (stop(CheckPoint::File)) {
             report.outcome = Outcome::Cancelled;
             return report;
         }
-        // A folder, a pipe or a device under a patient's name is not read: a pipe would block.
-        const pugi::xml_node root =
-            reader.read(folder + QLatin1Char('/') + name, cvx::XmlFileReader::Files::Regular);
-        if (!root) {
-            report.unreadableFiles.append(name);
+        const FileLines *lines = &ahead.next();
+        if (!lines->stored) {
+            // A folder, a pipe or a device under a patient's name is not read: a pipe would block.
+            const pugi::xml_node root = reader.read(paths[i], cvx::XmlFileReader::Files::Regular);
+            if (root) own.read(root);
+            lines = root ? &own : nullptr;
+        }
+        if (!lines) {
+            report.unreadableFiles.append(patients[i]);
         } else {
-            for (pugi::xml_node result : root.children()) {
-                if (result.type() != pugi::node_element) continue;
+            for (int line = 0; line < lines->results; ++line) {
                 if (stop(CheckPoint::Result)) {
                     report.outcome = Outcome::Cancelled;
                     return report;
                 }
-                lines.append(result);
                 ++report.results;
-                if (lines.bytes.size() >= kPieceSize && !write(lines)) return failed(report, QString());
             }
+            report.substitutedCharacters += lines->substituted;
+            if (!write(lines->bytes)) return failed(report, QString());
         }
         ++done.filesDone;
         done.results = report.results;
         if (progress) progress(done);
     }
 
-    if (!write(lines)) return failed(report, QString());
     if (stop(CheckPoint::Commit)) {
         report.outcome = Outcome::Cancelled;
         return report;

@@ -848,23 +848,32 @@ QString XmlDocument::xpathLiteral(const QString &text) {
 // ---------------------------------------------------------------------------------------------
 // XmlFileReader
 
+bool XmlFileReader::parseInPlace() {
+    if (!buffer_.startsWith(kStoredDeclaration)) return false;
+    // Bytes that are not UTF-8 are only ever inside names and texts, where pugixml takes them
+    // as it takes U+FFFD, so the tree has the shape that the decoded text gives.
+    const pugi::xml_parse_result result =
+        doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
+    if (result && doc_.document_element() && elementDepth(doc_) <= XmlDocument::kMaxDepth) return true;
+    doc_.reset();
+    return false;
+}
+
+pugi::xml_node XmlFileReader::readStored(const QString &path) {
+    other_.reset();
+    doc_.reset();
+    return readRegularFile(path, buffer_) && parseInPlace() ? doc_.document_element() : pugi::xml_node();
+}
+
 pugi::xml_node XmlFileReader::read(const QString &path, Files files) {
     other_.reset();
     doc_.reset();
     if (!readRegularFile(path, buffer_)) {
         if (files == Files::Regular) return {};
         other_ = XmlDocument::fromFile(path, XmlDocument::Option::Tidy);
-        return other_ ? other_->rootElement().pugiNode() : pugi::xml_node();
-    }
-    if (buffer_.startsWith(kStoredDeclaration)) {
-        // Bytes that are not UTF-8 are only ever inside names and texts, where pugixml takes
-        // them as it takes U+FFFD, so the tree has the shape that the decoded text gives.
-        const pugi::xml_parse_result result =
-            doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
-        if (result && doc_.document_element() && elementDepth(doc_) <= XmlDocument::kMaxDepth)
-            return doc_.document_element();
+    } else if (buffer_.startsWith(kStoredDeclaration)) {
+        if (parseInPlace()) return doc_.document_element();
         // Errors and repairs as fromFile words and makes them; the parse changed the buffer.
-        doc_.reset();
         other_ = XmlDocument::fromFile(path, XmlDocument::Option::Tidy);
     } else if (std::shared_ptr<pugi::xml_document> doc =
                    parseBytes(buffer_, XmlDocument::Option::Tidy, nullptr, path)) {
