@@ -6,6 +6,7 @@
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
 #include "platform/TextEncoding.h"
+#include "platform/WorkAhead.h"
 #include "records/AppDelegate.h"
 #include "records/BBInitDatas.h"
 #include "records/NSStringExt.h"
@@ -164,52 +165,55 @@ const char *sexWordUtf8(std::string_view sex) {
     return "";
 }
 
-// The lines of one patient file, as rowLine gives them for the rows of BBInitDatas::getDatas,
-// reading only the children the list shows. Nothing for a patient without file. False when
-// cancelled.
-bool patientLines(const QString &chartNo, bool isMode0, const ResultListFile::CancelFlag &isCancel,
-                  cvx::XmlFileReader &reader, PatientLines &lines, int &rows) {
-    lines.clear();
-    rows = 0;
-    const QString path = UsbUtils::getXmlPath(chartNo);
-    if (path.isNull()) return true;
-    const pugi::xml_node root = reader.read(path);
-    if (!root && !cvx::FileManager::fileExists(path)) return true;
-    thread_local ResultFields fields{"Doctor",     "DataValue1", "MS",         "DataValue2", "pH",
-                                     "DataValue3", "BFC",        "DataValue4", "BLD",        "DataValue5",
-                                     "LEU",        "DataValue6", "ALB",        "DataValue7", "NH3"};
+// One patient's lines, as rowLine gives them for the rows of BBInitDatas::getDatas, reading only
+// the children the list shows.
+struct Patient {
+    PatientLines lines;
+    int rows = 0;
+    int results = 0;      // rows made from the children of the root, each one a poll of the cancel flag
+    bool stored = false;  // read where the lines were made
 
-    const QByteArray zno = chartNo.toUtf8();
-    const std::string_view name = root.attribute("name").value();
-    const std::string_view age = root.attribute("age").value();
-    const char *sex = sexWordUtf8(root.attribute("sex").value());
-    const auto patient = [&] {
-        lines.field(std::string_view(zno.constData(), size_t(zno.size())));
-        lines.field(name), lines.field(age), lines.field(sex);
-    };
+    // From the root element of the patient's file; null for a file that gives no document.
+    void make(const QString &chartNo, pugi::xml_node root, bool isMode0) {
+        thread_local ResultFields fields{"Doctor",     "DataValue1", "MS",         "DataValue2", "pH",
+                                         "DataValue3", "BFC",        "DataValue4", "BLD",        "DataValue5",
+                                         "LEU",        "DataValue6", "ALB",        "DataValue7", "NH3"};
+        const QByteArray zno = chartNo.toUtf8();
+        const std::string_view name = root.attribute("name").value();
+        const std::string_view age = root.attribute("age").value();
+        const char *sex = sexWordUtf8(root.attribute("sex").value());
+        const auto patient = [&] {
+            lines.field(std::string_view(zno.constData(), size_t(zno.size())));
+            lines.field(name), lines.field(age), lines.field(sex);
+        };
 
-    for (pugi::xml_node result = root.first_child(); result; result = result.next_sibling()) {
-        if (cancelled(isCancel)) return false;
-        patient();
-        lines.field(result.attribute("date").value());
-        lines.field(result.attribute("time").value());
-        fields.read(result);
-        lines.field(fields.text(0));
-        for (int item = 0; item < 7; ++item) {
-            lines.secondPart(fields.text(1 + 2 * item));
-            lines.field(fields.text(2 + 2 * item));
+        for (pugi::xml_node result = root.first_child(); result; result = result.next_sibling()) {
+            patient();
+            lines.field(result.attribute("date").value());
+            lines.field(result.attribute("time").value());
+            fields.read(result);
+            lines.field(fields.text(0));
+            for (int item = 0; item < 7; ++item) {
+                lines.secondPart(fields.text(1 + 2 * item));
+                lines.field(fields.text(2 + 2 * item));
+            }
+            lines.endLine();
+            ++rows;
         }
-        lines.endLine();
-        ++rows;
+        results = rows;
+        if (rows == 0 && !isMode0) {
+            patient();
+            for (int i = 0; i < 17; ++i) lines.field({});
+            lines.endLine();
+            rows = 1;
+        }
     }
-    if (rows == 0 && !isMode0) {
-        patient();
-        for (int i = 0; i < 17; ++i) lines.field({});
-        lines.endLine();
-        rows = 1;
+
+    void clear() {
+        lines.clear();
+        rows = results = 0;
     }
-    return true;
-}
+};
 
 }  // namespace
 
@@ -279,17 +283,41 @@ ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool wi
         }
     };
 
-    int rowsSeen = 0;
-    PatientLines lines;
+    QStringList pathList;
+    for (const QString &chartNo : *chartNos) pathList.append(UsbUtils::getXmlPath(chartNo));
+    // Only read from here on, on every thread.
+    const QStringList &paths = pathList;
+    const QStringList &names = *chartNos;
+    const bool isMode0 = !withBlankRows;
+    // Files are read and made into lines on every core a few patients ahead. A file in another
+    // form than the stored one is read here, in order, so that its repair is reported in turn.
+    cvx::WorkAhead<Patient> ahead(paths.size(), [&](qsizetype index, Patient &patient) {
+        thread_local cvx::XmlFileReader reader;
+        patient.clear();
+        patient.stored = paths[index].isNull();
+        if (patient.stored) return;  // no file of that name
+        const pugi::xml_node root = reader.readStored(paths[index]);
+        patient.stored = bool(root);
+        if (root) patient.make(names[index], root, isMode0);
+    });
     cvx::XmlFileReader reader;
-    for (const QString &chartNo : *chartNos) {
+    Patient own;
+
+    int rowsSeen = 0;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
         if (cancelled(isCancel)) return outcomeOf(Status::Empty);
-        int rows = 0;
-        if (!patientLines(chartNo, !withBlankRows, isCancel, reader, lines, rows))
-            return outcomeOf(Status::Cancelled);
-        if (rows == 0) continue;
-        rowsSeen += rows;
-        writePatient(chartNo, lines, rows);
+        const Patient *patient = &ahead.next();
+        if (!patient->stored) {
+            own.clear();
+            const pugi::xml_node root = reader.read(paths[i]);
+            if (root || cvx::FileManager::fileExists(paths[i])) own.make(names[i], root, isMode0);
+            patient = &own;
+        }
+        for (int row = 0; row < patient->results; ++row)
+            if (cancelled(isCancel)) return outcomeOf(Status::Cancelled);
+        if (patient->rows == 0) continue;
+        rowsSeen += patient->rows;
+        writePatient(names[i], patient->lines, patient->rows);
         if (writeFailed) break;
     }
     if (rowsSeen == 0) return outcomeOf(Status::Empty);

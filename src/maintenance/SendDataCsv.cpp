@@ -325,8 +325,10 @@ SendDataCsv::Report SendDataCsv::startMethod(const QString &path, const CancelCh
     makeCsvTitle(title);
     if (!write(cvx::TextEncoding::toCp932(title).value_or(QByteArray()))) return failed(report, QString());
 
-    QStringList paths;
-    for (const QString &name : std::as_const(patients)) paths.append(folder + QLatin1Char('/') + name);
+    QStringList pathList;
+    for (const QString &name : std::as_const(patients)) pathList.append(folder + QLatin1Char('/') + name);
+    // Only read from here on, on every thread.
+    const QStringList &paths = pathList;
     // Files are read and made into lines on every core a few files ahead. A file in another
     // form than the stored one is read here, in order, so that its repair is reported in turn.
     cvx::WorkAhead<FileLines> ahead(paths.size(), [&paths](qsizetype index, FileLines &lines) {
