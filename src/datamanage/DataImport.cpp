@@ -1,5 +1,6 @@
 #include "datamanage/DataImport.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -38,8 +40,9 @@ std::function<void(const QString &)> &afterFileHook() {
 
 // A plain file: not a link, not a folder.
 bool isPlainFile(const QString &path) {
-    const QFileInfo info(path);
-    return info.isFile() && !info.isSymLink();
+    std::error_code error;
+    return std::filesystem::symlink_status(QFile::encodeName(path).toStdString(), error).type() ==
+           std::filesystem::file_type::regular;
 }
 
 bool isHidden(const QString &relative) {

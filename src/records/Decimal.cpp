@@ -84,22 +84,40 @@ bool Decimal::parse(std::string_view text, Decimal *out) {
     return true;
 }
 
-Decimal Decimal::fromSixDecimals(double value) {
-    if (!std::isfinite(value)) return overflow();
-    // Readings are far below 2^53: their binary value times 10^6 is exact in 128 bits and is
-    // rounded as "%f" rounds it (to nearest, a tie to even), without writing any text.
+namespace {
+
+// |value| * 10^6 rounded as "%f" rounds it (to nearest, a tie to even), for |value| < 2^53:
+// its binary value times 10^6 is exact in 128 bits, and no text is written.
+i128 sixDecimalMagnitude(double value) {
     int exponent = 0;
     const double fraction = std::frexp(std::fabs(value), &exponent);
     const int shift = 53 - exponent;  // |value| == mantissa * 2^-shift
-    if (shift >= 0) {
-        if (shift >= 120) return Decimal();  // far below the last decimal
-        const i128 scaled = static_cast<i128>(std::ldexp(fraction, 53)) * 1000000;  // < 2^73
-        i128 whole = scaled >> shift;
-        if (shift > 0) {
-            const i128 rest = scaled & ((i128(1) << shift) - 1);
-            const i128 half = i128(1) << (shift - 1);
-            if (rest > half || (rest == half && (whole & 1) != 0)) whole += 1;
-        }
+    if (shift >= 120) return 0;       // far below the last decimal
+    const i128 scaled = static_cast<i128>(std::ldexp(fraction, 53)) * 1000000;  // < 2^73
+    i128 whole = scaled >> shift;
+    if (shift > 0) {
+        const i128 rest = scaled & ((i128(1) << shift) - 1);
+        const i128 half = i128(1) << (shift - 1);
+        if (rest > half || (rest == half && (whole & 1) != 0)) whole += 1;
+    }
+    return whole;
+}
+
+constexpr double kTwoTo53 = 9007199254740992.0;
+
+}  // namespace
+
+std::optional<std::int64_t> Decimal::sixDecimalMillionths(double value) {
+    if (!(std::fabs(value) < 4294967296.0)) return std::nullopt;  // NaN too
+    const auto magnitude = static_cast<std::int64_t>(sixDecimalMagnitude(value));
+    return value < 0 ? -magnitude : magnitude;
+}
+
+Decimal Decimal::fromSixDecimals(double value) {
+    if (!std::isfinite(value)) return overflow();
+    // Readings are far below 2^53.
+    if (std::fabs(value) < kTwoTo53) {
+        i128 whole = sixDecimalMagnitude(value);
         Decimal d;
         if ((whole >> 64) != 0) {
             d.den_ = 1000000;
@@ -160,14 +178,21 @@ Decimal Decimal::operator/(const Decimal &o) const {
 }
 
 i128 Decimal::roundHalfEven() const {
-    if (overflow_) return 0;
-    i128 q = num_ / den_;
-    i128 r = num_ % den_;
+    return overflow_ ? 0 : roundHalfEven(num_, den_);
+}
+
+i128 Decimal::roundHalfEven(i128 num, i128 den) {
+    if (den < 0) {
+        num = -num;
+        den = -den;
+    }
+    i128 q = num / den;
+    i128 r = num % den;
     if (r < 0) {  // floor division
         q -= 1;
-        r += den_;
+        r += den;
     }
-    const i128 rest = den_ - r;  // compares 2r with den_ without overflow
+    const i128 rest = den - r;  // compares 2r with den without overflow
     if (r > rest || (r == rest && q % 2 != 0)) q += 1;
     return q;
 }

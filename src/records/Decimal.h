@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -27,6 +28,9 @@ public:
     // The value as written with six decimals ("%f"), read back exactly; overflowed when
     // it is not finite or too large.
     static Decimal fromSixDecimals(double value);
+    // The same six-decimal value as a whole number of millionths, for a finite value below
+    // 2^32 in magnitude; nothing otherwise.
+    static std::optional<std::int64_t> sixDecimalMillionths(double value);
 
     Decimal operator+(const Decimal &o) const;
     Decimal operator-(const Decimal &o) const;
@@ -39,6 +43,8 @@ public:
     bool isZero() const { return !overflow_ && num_ == 0; }
     // Nearest whole number, a tie going to the even one. Meaningless when overflowed.
     __int128 roundHalfEven() const;
+    // The same for the quotient num / den, den != 0, |num| and |den| below 2^126.
+    static __int128 roundHalfEven(__int128 num, __int128 den);
 
 private:
     static Decimal make(__int128 num, __int128 den, bool overflow);  // reduces; den != 0

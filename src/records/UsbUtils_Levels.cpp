@@ -1,4 +1,5 @@
 #include <cmath>
+#include <optional>
 
 #include "platform/Numbers.h"
 #include "platform/UserDefaults.h"
@@ -84,10 +85,44 @@ long double sixDecimals(double v) {
     return std::isfinite(v) ? cvx::doubleValue(cvx::format("%f", v)) : v;
 }
 
+// The exact position from whole millionths, with one division, when every input is a modest
+// number (every reading is); nothing otherwise.
+std::optional<double> positionInMillionths(const Axis &ax, double value, std::int64_t maxLen) {
+    using cvx::Decimal;
+    using i128 = __int128;
+    const std::optional<std::int64_t> v = Decimal::sixDecimalMillionths(value);
+    const std::optional<std::int64_t> a = Decimal::sixDecimalMillionths(ax.low);
+    const std::optional<std::int64_t> c = Decimal::sixDecimalMillionths(ax.high);
+    constexpr std::int64_t kMaxLen = std::int64_t(1) << 31;
+    if (!v || !a || !c || maxLen <= -kMaxLen || maxLen >= kMaxLen) return std::nullopt;
+    i128 den = i128(*c) - *a;
+    if (den == 0) throw cvx::DecimalDivideByZero();
+    i128 num = 0;
+    switch (ax.slope) {
+        case Slope::Rising:
+            num = (i128(*v) - *a) * maxLen;
+            break;
+        case Slope::Falling:
+            num = (i128(*c) - *v) * maxLen;
+            break;
+        case Slope::Scaled: {
+            const std::optional<std::int64_t> coefC = Decimal::sixDecimalMillionths(ax.coefC);
+            const std::optional<std::int64_t> coefD = Decimal::sixDecimalMillionths(ax.coefD);
+            if (!coefC || !coefD) return std::nullopt;
+            // (c - v) / (c - a) * coefC + coefD, over the millionths of the coefficients
+            num = (i128(*c) - *v) * *coefC + i128(*coefD) * den;
+            den *= 1000000;
+            break;
+        }
+    }
+    return static_cast<double>(Decimal::roundHalfEven(num, den));
+}
+
 // Every input enters with six decimals, the quotient stays exact and only the final
 // rounding loses anything, so a half-way position is a real tie and goes to even.
 double position(const Axis &ax, double value, std::int64_t maxLen) {
     using cvx::Decimal;
+    if (const std::optional<double> p = positionInMillionths(ax, value, maxLen)) return *p;
     const Decimal r = unrounded(ax.slope, Decimal::fromSixDecimals(value), Decimal::fromSixDecimals(ax.low),
                                 Decimal::fromSixDecimals(ax.high), Decimal(maxLen),
                                 Decimal::fromSixDecimals(ax.coefC), Decimal::fromSixDecimals(ax.coefD));

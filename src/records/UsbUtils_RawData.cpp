@@ -140,8 +140,12 @@ int UsbUtils::getItemStatus(bool flag, const QString &line) {
 }
 
 int UsbUtils::getItemStatus(bool flag, const QList<QStringView> &fields) {
-    // Compared in place: a line has some three hundred fields.
+    // Compared in place: a line has some three hundred fields. Both names end in "U", so a
+    // field ending in another printable ASCII character (every number) is passed over at once.
     const auto trimmedIs = [](QStringView field, QLatin1StringView name) {
+        if (field.isEmpty()) return false;
+        const char16_t last = field.back().unicode();
+        if (last != u'U' && last > u' ' && last < 0x7F) return false;
         qsizetype begin = 0;
         qsizetype end = field.size();
         while (end > 0 && NSStringExt::isWhitespaceOrNewline(field[end - 1])) --end;
