@@ -97,7 +97,7 @@ public:
           source_(source),
           local_(local),
           localNames_(localNames),
-          window_(std::max(16, 8 * QThread::idealThreadCount())),
+          window_(std::max(32, 16 * QThread::idealThreadCount())),
           step_(window_ / 4),
           slots_(size_t(window_)),
           room_(window_) {

@@ -1,5 +1,6 @@
 #include "records/CalcSettingDatas.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,6 +14,9 @@ using cvx::XmlElement;
 
 std::mutex sharedMutex;
 std::unique_ptr<CalcSettingDatas> sharedInstance;
+// The instance once loaded, read without the mutex: bulk jobs ask for it on every core for
+// every item.
+std::atomic<const CalcSettingDatas *> sharedLoaded{nullptr};
 
 const QString kSrc = QStringLiteral("/CalcData/DATA[@title='SrcData']");
 const QString kChg = QStringLiteral("/CalcData/DATA[@title='ChgData']");
@@ -102,12 +106,17 @@ CalcSettingDatas::CalcSettingDatas() {
 }
 
 const CalcSettingDatas &CalcSettingDatas::getInst() {
+    if (const CalcSettingDatas *loaded = sharedLoaded.load(std::memory_order_acquire)) return *loaded;
     std::lock_guard lock(sharedMutex);
-    if (!sharedInstance) sharedInstance.reset(new CalcSettingDatas());
+    if (!sharedInstance) {
+        sharedInstance.reset(new CalcSettingDatas());
+        sharedLoaded.store(sharedInstance.get(), std::memory_order_release);
+    }
     return *sharedInstance;
 }
 
 void CalcSettingDatas::discardSharedForTesting() {
     std::lock_guard lock(sharedMutex);
+    sharedLoaded.store(nullptr);
     sharedInstance.reset();
 }
