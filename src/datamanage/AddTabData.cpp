@@ -165,18 +165,19 @@ bool AddTabData::addTabDataFromPath(const QString &path) {
     const Imported imported = getTableDetail(path);
     const BBInitDatas::Lists local = BBInitDatas::getTableDetail();
     const bool fileThere = localFileLoads(QStringLiteral("Comment.xml"));
-    bool ok = true;
-    for (const QString &key : BBInitDatas::listKeys()) {
-        const QStringList list = merged(local.value(key), imported.lists.value(key));
-        if (!BBInitDatas::setTableContent(list, key)) {
-            ok = ok && !fileThere;
-            continue;
+    BBInitDatas::Lists lists;
+    for (const QString &key : BBInitDatas::listKeys())
+        lists.insert(key, merged(local.value(key), imported.lists.value(key)));
+    // One write of the file for all the lists.
+    const bool written = BBInitDatas::setTableContents(lists);
+    if (written) {
+        for (const QString &key : BBInitDatas::listKeys()) {
+            const auto row = BBInitDatas::listKey(key);
+            updateSelectItem(lists.value(key), imported.select, key, row->item, row->level);
         }
-        const auto row = BBInitDatas::listKey(key);
-        updateSelectItem(list, imported.select, key, row->item, row->level);
     }
     cvx::UserDefaults::standard().synchronize();
-    return ok;
+    return written || !fileThere;
 }
 
 bool AddTabData::addTotalDataFromPath(const QString &path) {

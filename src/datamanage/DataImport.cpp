@@ -366,8 +366,8 @@ private:
     }
 
     bool save(const XmlDocument &doc, const QString &name) {
-        const QString path = dataPath(name);
-        return doc.save(path);
+        // Flushed with the patient files before the import counts as done.
+        return doc.save(dataPath(name), nullptr, kDeferred);
     }
 
     DataImport::Outcome finish(bool ok) {

@@ -131,14 +131,15 @@ const BBInitDatas::Lists &BBInitDatas::readTotal() {
     return dic_;
 }
 
-bool BBInitDatas::replaceLists(const QString &title, const QString &type, const QStringList &texts) {
+bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = commentPath();
     std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
     if (!doc) return false;
-    if (!title.isNull()) {
+    for (const Replacement &r : replacements) {
+        if (r.title.isNull()) continue;
         for (cvx::XmlElement list : doc->rootElement().children()) {
-            if (matches(list, title, type)) SettingsFiles::setNumberedTexts(list, kDataPrefix, texts);
+            if (matches(list, r.title, r.type)) SettingsFiles::setNumberedTexts(list, kDataPrefix, r.texts);
         }
     }
     return doc->save(path);
@@ -146,12 +147,20 @@ bool BBInitDatas::replaceLists(const QString &title, const QString &type, const 
 
 bool BBInitDatas::writeTableContent(const QStringList &texts, const QString &key) {
     const std::optional<ListKey> row = listKey(key);
-    return row ? replaceLists(row->title, row->type, texts) : replaceLists(QString(), QString(), texts);
+    return replaceLists({row ? Replacement{row->title, row->type, texts} : Replacement{}});
+}
+
+bool BBInitDatas::setTableContents(const Lists &textsByKey) {
+    QList<Replacement> replacements;
+    for (auto it = textsByKey.cbegin(); it != textsByKey.cend(); ++it) {
+        if (const std::optional<ListKey> row = listKey(it.key()))
+            replacements.append({row->title, row->type, it.value()});
+    }
+    return BBInitDatas().replaceLists(replacements);
 }
 
 bool BBInitDatas::writeTotal(const QStringList &texts, const QString &key) {
-    return key == kTotalKey ? replaceLists(kTotalTitle, kTotalType, texts)
-                            : replaceLists(QString(), QString(), texts);
+    return replaceLists({key == kTotalKey ? Replacement{kTotalTitle, kTotalType, texts} : Replacement{}});
 }
 
 void BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &chkData, const QString &key) {

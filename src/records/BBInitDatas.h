@@ -62,6 +62,8 @@ public:
     // the file, which is then written unchanged); false when the file is missing, does not
     // parse or cannot be written.
     static bool setTableContent(const QStringList &texts, const QString &key);
+    // The same for several keys (key -> texts) with one write of the file.
+    static bool setTableContents(const Lists &textsByKey);
     // The same for the overall list; only the key "total" changes anything.
     static bool setTotal(const QStringList &texts, const QString &key);
     // Saves an edited item list: drops the texts that are exactly "" together with their
@@ -126,5 +128,10 @@ public:
     CVX_MUTABLE_PROPERTY(QList<OCMCustomerComment>, customerComments, setCustomerComments);
 
 private:
-    bool replaceLists(const QString &title, const QString &type, const QStringList &texts);
+    struct Replacement {
+        QString title;  // null: nothing is replaced
+        QString type;
+        QStringList texts;
+    };
+    bool replaceLists(const QList<Replacement> &replacements);
 };
