@@ -240,6 +240,7 @@ private:
         const QSet<QString> localNames(present.cbegin(), present.cend());
         ConvertAhead ahead(paths, source, local, localNames);
         // A measurement stored meanwhile waits for a run of files, not for the whole import.
+        // The converting threads never take the lock, so waiting for them under it is safe.
         SettingsFiles::WriteBatch batch;
         while (Pending *item = ahead.next()) {
             if (cancelled()) return true;

@@ -72,7 +72,11 @@ bool named(pugi::xml_node node, const char *name) {
     return std::strcmp(node.name(), name) == 0;
 }
 
-// As XmlElement::setStringValue on an element.
+// As XmlElement::setStringValue on an element, from text or from UTF-8 without NULs.
+void setText(pugi::xml_node node, QByteArrayView utf8) {
+    node.remove_children();
+    if (!utf8.isEmpty()) node.append_child(pugi::node_pcdata).set_value(utf8.data(), size_t(utf8.size()));
+}
 void setText(pugi::xml_node node, const QString &text) {
     node.remove_children();
     if (!text.isEmpty()) node.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
@@ -101,19 +105,19 @@ public:
     }
 
     // As XmlElement::insertElement, for 0 <= i <= size().
-    pugi::xml_node insert(int i, const char *name, const QString &text = QString()) {
+    pugi::xml_node insert(int i, const char *name, QByteArrayView utf8 = {}) {
         pugi::xml_node added = i < size() ? parent_.insert_child_before(pugi::node_element, nodes_[i])
                                           : parent_.append_child(pugi::node_element);
         added.set_name(name);
-        if (!text.isEmpty()) setText(added, text);
+        if (!utf8.isEmpty()) setText(added, utf8);
         nodes_.insert(i, added);
         return added;
     }
     // A new element in place of the one at i.
-    void replace(int i, const char *name, const QString &text) {
+    void replace(int i, const char *name, QByteArrayView utf8) {
         const pugi::xml_node old = nodes_[i];
         nodes_.remove(i);
-        insert(i, name, text);
+        insert(i, name, utf8);
         parent_.remove_child(old);
     }
 
@@ -154,19 +158,20 @@ QStringView trimmed(QStringView text) {
 }
 
 // "%.1f|%.0f" of the value and its chart position.
-QString valuePair(double value, double position) {
-    if (!std::isfinite(value) || !std::isfinite(position)) return cvx::format("%.1f|%.0f", value, position);
-    std::array<char, 700> text{};  // the longest finite double with one decimal, twice, fits
+QByteArray valuePair(double value, double position) {
+    if (!std::isfinite(value) || !std::isfinite(position))
+        return cvx::format("%.1f|%.0f", value, position).toLatin1();
+    std::array<char, 700> text;  // the longest finite double with one decimal, twice, fits
     char *end =
         std::to_chars(text.data(), text.data() + text.size() / 2, value, std::chars_format::fixed, 1).ptr;
     *end++ = '|';
     end = std::to_chars(end, text.data() + text.size(), position, std::chars_format::fixed, 0).ptr;
-    return QString::fromLatin1(text.data(), end - text.data());
+    return QByteArray(text.data(), end - text.data());
 }
 
 struct ItemValue {
     QString word;
-    QString pair;
+    QByteArray pair;
 };
 
 // Values, chart positions and level words of the seven items. `fields` is the raw data line as
@@ -340,7 +345,7 @@ void convertResult(XmlElement result, Layout layout, Moment &moment) {
         computeItems(layout, fields, layout == Layout::Current ? 5 : 4, children);
 
     if (oldest) {
-        children.insert(2, "SheetFlg", QStringLiteral("-"));
+        children.insert(2, "SheetFlg", "-");
         children.insert(3, "Remark");
         children.insert(4, "TotalComment");
     }
@@ -365,7 +370,7 @@ void convertResult(XmlElement result, Layout layout, Moment &moment) {
     }
 
     if (layout != Layout::Current)
-        children.insert(children.size(), "SaveDate", moment.text(Moment::kSaveDate));
+        children.insert(children.size(), "SaveDate", moment.text(Moment::kSaveDate).toUtf8());
 }
 
 QList<XmlElement> elementChildren(const XmlElement &element) {
