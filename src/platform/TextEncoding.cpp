@@ -431,8 +431,11 @@ bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Subst
             put(replacement.constData(), replacement.size());
             continue;
         }
-        const char bytes[2] = {char(entry & 0xFF), char((entry >> 8) & 0xFF)};
-        put(bytes, qsizetype(entry >> 16));
+        // One or two bytes in place of two or three: the room is there.
+        char *to = out.data() + at;
+        to[0] = char(entry & 0xFF);
+        if ((entry >> 16) == 2) to[1] = char((entry >> 8) & 0xFF);
+        at += qsizetype(entry >> 16);
     }
     out.resize(at);
     return encoded;
