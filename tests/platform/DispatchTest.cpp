@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Dispatch.h"
+#include "platform/WorkAhead.h"
 
 using cvx::Dispatch;
 using cvx::SerialQueue;
@@ -62,4 +63,24 @@ TEST(Dispatch, SerialQueueRunsOneAtATimeInOrderOffMain) {
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
     EXPECT_FALSE(overlapped);
     EXPECT_FALSE(onMain);
+}
+
+// Results come back in item order across runs, each slot filled anew; a caller that stops
+// early leaves no work behind.
+TEST(WorkAhead, HandsBackEveryResultInOrder) {
+    for (const qsizetype count : {1, 7, 8, 9, 100}) {
+        SCOPED_TRACE(count);
+        std::atomic<int> done = 0;
+        {
+            cvx::WorkAhead<std::vector<qsizetype>> ahead(count,
+                                                         [&](qsizetype index, std::vector<qsizetype> &r) {
+                                                             r.assign(1, index);
+                                                             ++done;
+                                                         });
+            const qsizetype taken = count == 100 ? 20 : count;
+            for (qsizetype i = 0; i < taken; ++i) ASSERT_EQ(ahead.next(), std::vector<qsizetype>({i}));
+        }
+        EXPECT_GE(done, count == 100 ? 20 : count);
+        EXPECT_LE(done, count);
+    }
 }
