@@ -12,7 +12,8 @@ struct Calls {
     ssize_t (*write)(int fd, const void *data, size_t size);
     int (*fsync)(int fd);
     int (*close)(int fd);
-    int (*rename)(const char *from, const char *to);
+    // `flags` as renameat2 takes them (0, or RENAME_NOREPLACE).
+    int (*rename)(const char *from, const char *to, unsigned flags);
     int (*syncfs)(int fd);
 };
 

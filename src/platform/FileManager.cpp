@@ -25,6 +25,10 @@ int systemOpen(const char *path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
 }
 
+int systemRename(const char *from, const char *to, unsigned flags) {
+    return flags == 0 ? ::rename(from, to) : ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+
 Calls &current() {
     static Calls calls = systemCalls();
     return calls;
@@ -33,7 +37,7 @@ Calls &current() {
 }  // namespace
 
 Calls systemCalls() {
-    return {systemOpen, ::write, ::fsync, ::close, ::rename, ::syncfs};
+    return {systemOpen, ::write, ::fsync, ::close, systemRename, ::syncfs};
 }
 
 const Calls &calls() {
@@ -343,7 +347,15 @@ bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, 
     return written;
 }
 
-AtomicFile::AtomicFile(const QString &path) : path_(path) {}
+FileManager::Created FileManager::createAtomically(const QString &path, const QByteArray &bytes,
+                                                   Durability durability, QString *error) {
+    AtomicFile file(path, AtomicFile::Mode::OnlyNew);
+    if (file.open() && file.write(bytes) && file.commit(durability)) return Created::Written;
+    if (error) *error = file.errorString();
+    return file.error() == EEXIST ? Created::AlreadyThere : Created::Failed;
+}
+
+AtomicFile::AtomicFile(const QString &path, Mode mode) : path_(path), onlyNew_(mode == Mode::OnlyNew) {}
 
 AtomicFile::~AtomicFile() {
     if (fd_ >= 0 || !temporary_.isEmpty()) abandon(0);
@@ -368,7 +380,8 @@ bool AtomicFile::open() {
     if (path_.isEmpty()) return fail(ENOENT);
     target_ = QFile::encodeName(path_);
     struct stat existing {};
-    bool exists = ::lstat(target_.constData(), &existing) == 0;
+    // A new file is put in place only where nothing is; commit() finds out, in one step.
+    bool exists = !onlyNew_ && ::lstat(target_.constData(), &existing) == 0;
     if (exists && S_ISLNK(existing.st_mode)) {
         target_ = QFile::encodeName(writeTarget(path_));
         exists = ::stat(target_.constData(), &existing) == 0;
@@ -413,12 +426,26 @@ bool AtomicFile::commit(Durability durability) {
     const int closed = io.close(fd_);
     fd_ = -1;  // closed even when close reports an error
     if (closed != 0) return abandon(errno);
-    if (io.rename(temporary_.constData(), target_.constData()) != 0) return abandon(errno);
+    if (!putInPlace(io)) return abandon(errno);
     temporary_.clear();
     // The new contents are in place and their data synced; the folder's sync only makes the
     // rename itself survive a power cut, and some file systems cannot sync a folder at all.
     if (durability == Durability::Synced) syncFolder(io, folderOf(target_));
     return true;
+}
+
+bool AtomicFile::putInPlace(const fileio::Calls &io) {
+    if (!onlyNew_) return io.rename(temporary_.constData(), target_.constData(), 0) == 0;
+    if (io.rename(temporary_.constData(), target_.constData(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system that cannot refuse to replace: a look first, which a writer outside the
+    // write lock could still overtake.
+    struct stat existing {};
+    if (::lstat(target_.constData(), &existing) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return io.rename(temporary_.constData(), target_.constData(), 0) == 0;
 }
 
 QString AtomicFile::errorString() const {

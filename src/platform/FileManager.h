@@ -7,6 +7,10 @@
 
 namespace cvx {
 
+namespace fileio {
+struct Calls;
+}
+
 // Whether an atomic write waits until its data is on the storage device. Deferred writes are
 // still atomic (readers see the old or the whole new file) but may be lost to a power cut until
 // FileManager::syncFileSystem has run; bulk jobs write many files Deferred and sync once.
@@ -56,6 +60,11 @@ public:
                                 Durability durability = Durability::Synced);
     static bool writeAtomically(const QString &path, const QByteArray &bytes, Durability durability,
                                 QString *error);
+    // As writeAtomically, for a file that is not there yet: it is put in place only where no
+    // entry is (a symbolic link counts as one), and otherwise nothing changes.
+    enum class Created { Written, AlreadyThere, Failed };
+    static Created createAtomically(const QString &path, const QByteArray &bytes,
+                                    Durability durability = Durability::Synced, QString *error = nullptr);
     // Flushes every file written with Durability::Deferred on the file system holding `path`.
     static bool syncFileSystem(const QString &path);
 
@@ -76,7 +85,9 @@ public:
 // not committed is removed when the object goes.
 class AtomicFile {
 public:
-    explicit AtomicFile(const QString &path);
+    // OnlyNew: commit() fails with EEXIST where an entry is at the path, leaving it alone.
+    enum class Mode { Replace, OnlyNew };
+    explicit AtomicFile(const QString &path, Mode mode = Mode::Replace);
     ~AtomicFile();
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
@@ -85,12 +96,15 @@ public:
     bool write(const QByteArray &bytes);
     bool commit(Durability durability = Durability::Synced);
     QString errorString() const;
+    // The errno of the failure; 0 while none.
+    int error() const { return error_; }
 
 private:
     static constexpr qsizetype kBufferSize = 64 * 1024;
     bool fail(int err);
     bool abandon(int err);
     bool flushBuffer();
+    bool putInPlace(const fileio::Calls &io);
 
     QString path_;
     QByteArray target_;
@@ -98,6 +112,7 @@ private:
     QByteArray buffer_;
     int fd_ = -1;
     int error_ = 0;
+    bool onlyNew_ = false;
 };
 
 }  // namespace cvx

@@ -353,8 +353,8 @@ namespace killed {
 
 int renamesLeft = 0;
 
-int renameThenDie(const char *from, const char *to) {
-    const int result = ::rename(from, to);
+int renameThenDie(const char *from, const char *to, unsigned flags) {
+    const int result = ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
     if (result == 0 && std::strstr(to, "/Customer/") && --renamesLeft == 0) ::raise(SIGKILL);
     return result;
 }

@@ -91,6 +91,22 @@ TEST(FileManager, CopyAndMoveRefuseAnExistingDestination) {
     EXPECT_EQ(FileManager::sortedSubpaths(home("data")).size(), 6);
 }
 
+TEST(FileManager, CreateOnlyWhereNothingIs) {
+    using Created = FileManager::Created;
+    ASSERT_TRUE(FileManager::writeAtomically(home("kept.xml"), "old"));
+    ASSERT_EQ(::symlink("missing.xml", QFile::encodeName(home("link.xml")).constData()), 0);
+    EXPECT_EQ(FileManager::createAtomically(home("new.xml"), "new"), Created::Written);
+    EXPECT_EQ(FileManager::createAtomically(home("kept.xml"), "new"), Created::AlreadyThere);
+    EXPECT_EQ(FileManager::createAtomically(home("link.xml"), "new"), Created::AlreadyThere);
+    EXPECT_EQ(FileManager::createAtomically(home("none/new.xml"), "new"), Created::Failed);
+    EXPECT_EQ(FileManager::readFile(home("new.xml")), QByteArray("new"));
+    EXPECT_EQ(FileManager::readFile(home("kept.xml")), QByteArray("old"));
+    EXPECT_FALSE(FileManager::fileExists(home("missing.xml")));
+    QStringList names = FileManager::contentsOfDirectory(FileManager::homeDirectory());
+    names.sort();
+    EXPECT_EQ(names, QStringList({".config", "kept.xml", "link.xml", "new.xml"}));
+}
+
 TEST(FileManager, ReadAppendAndAtomicWrite) {
     EXPECT_FALSE(FileManager::readFile(home("log.txt")).has_value());
     EXPECT_TRUE(FileManager::appendToFile(home("log.txt"), "a\r\n"));
@@ -146,9 +162,9 @@ struct FaultyDisk {
         const int rc = ::close(fd);
         return failsNow() ? fail() : rc;
     }
-    static int rename(const char *from, const char *to) {
+    static int rename(const char *from, const char *to, unsigned flags) {
         if (failsNow()) return fail();
-        const int rc = ::rename(from, to);
+        const int rc = ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
         renamed += rc == 0;
         return rc;
     }

@@ -94,7 +94,9 @@ TEST(UserDefaults, WritersOnOneFileKeepEachOthersKeys) {
     for (int i = 0; i < 50; ++i) {
         a.setObject(QString::number(i), QString("a%1").arg(i));
         b.setObject(QString::number(i), QString("b%1").arg(i));
-        if (i % 10 == 0) EXPECT_TRUE((i % 20 ? a : b).flush());
+        if (i % 10 == 0) {
+            EXPECT_TRUE((i % 20 ? a : b).flush());
+        }
     }
     for (int i = 0; i < 100 && UserDefaults(configFile()).objectForKey("b49") != QVariant("49"); ++i)
         QThread::msleep(50);

@@ -64,7 +64,9 @@ TEST(DecimalTest, SixDecimalsMatchThePrintedText) {
         EXPECT_EQ(Decimal::fromSixDecimals(v), printed) << cvx::format("%.17g", v).toStdString();
         const std::optional<std::int64_t> millionths = Decimal::sixDecimalMillionths(v);
         ASSERT_EQ(millionths.has_value(), std::fabs(v) < 4294967296.0) << v;
-        if (millionths) EXPECT_EQ(Decimal(*millionths) / Decimal(1000000), printed) << v;
+        if (millionths) {
+            EXPECT_EQ(Decimal(*millionths) / Decimal(1000000), printed) << v;
+        }
     }
 }
 

@@ -192,7 +192,8 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     // into the same file: one lock from reading to writing keeps both.
     std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<cvx::XmlDocument> doc;
-    if (cvx::FileManager::fileExists(path)) {
+    const bool isNew = !cvx::FileManager::fileExists(path);
+    if (!isNew) {
         doc = readPatientFile(path);
     } else {
         doc = cvx::XmlDocument::fromText(
@@ -214,11 +215,23 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     cvx::UserDefaults::standard().setObject(NSStringExt::trim(info.remark()),
                                             remarkKey(NSStringExt::trim(info.customerNo())));
     if (!doc) return false;
-    bool written = doc->save(path, nullptr, durability);
+    const auto save = [&] {
+        // Nothing there: the writer need not look at the place first. Something there after
+        // all (a link to a missing file) takes the usual write, through the link.
+        if (isNew) {
+            const std::optional<QByteArray> bytes = doc->toBytes();
+            const auto created = bytes ? cvx::FileManager::createAtomically(path, *bytes, durability)
+                                       : cvx::FileManager::Created::Failed;
+            if (created != cvx::FileManager::Created::AlreadyThere)
+                return created == cvx::FileManager::Created::Written;
+        }
+        return doc->save(path, nullptr, durability);
+    };
+    bool written = save();
     // A new practice has no patient folder until its first patient.
     if (!written && !cvx::FileManager::isDirectory(UsbUtils::customerFolder()) &&
         cvx::FileManager::createDirectory(UsbUtils::customerFolder()))
-        written = doc->save(path, nullptr, durability);
+        written = save();
     if (writeFailed) *writeFailed = !written;
     return written;
 }
