@@ -1,5 +1,6 @@
 // Hospital and dentist lists, the update flag and the result listing of BBInitDatas.
 #include "platform/FileManager.h"
+#include "records/AppDelegate.h"
 #include "records/BBInitDatas.h"
 #include "records/SettingsFiles.h"
 #include "records/UsbUtils.h"
@@ -110,7 +111,10 @@ void BBInitDatas::setAutoVersionUp(bool flag) {
     const QList<cvx::XmlElement> flags = root.elements(kAutoVersionUp);
     for (cvx::XmlElement element : flags) element.setStringValue(text);
     if (flags.isEmpty()) root.appendElement(kAutoVersionUp, text);
-    doc->save(path);
+    QString error;
+    if (!doc->save(path, &error))
+        AppDelegate::shared().errorLog(
+            QStringLiteral("\nThe automatic update flag could not be stored: %1\n").arg(error));
 }
 
 const QList<OCMCustomerComment> &BBInitDatas::readDatas(const QString &chartNo, bool isMode0) {

@@ -7,6 +7,7 @@
 #include "records/BBInitDatas.h"
 #include "records/SettingsFixture.h"
 #include "records/UsbUtils.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -94,6 +95,15 @@ TEST(HospitalListTest, UpdateFlag) {
     EXPECT_EQ(load(kComm).stringsForXPath("/DATA/*"), QStringList({"/tmp/out", "1", "1", "1"}));
     BBInitDatas::setAutoVersionUp(false);
     EXPECT_FALSE(BBInitDatas::getAutoVersionUp());
+
+    // A disk too full for the settings file keeps the old flag and still takes the note of it.
+    {
+        const cvxtest::FileSizeLimit full(150);
+        if (full.active()) BBInitDatas::setAutoVersionUp(true);
+    }
+    EXPECT_FALSE(BBInitDatas::getAutoVersionUp());
+    EXPECT_TRUE(QString::fromUtf8(contents("../Error.txt"))
+                    .contains("The automatic update flag could not be stored: cannot write "));
 
     installText(kComm, "<DATA><AutoVersionUp>0</AutoVersionUp><AutoVersionUp>1</AutoVersionUp></DATA>");
     EXPECT_TRUE(BBInitDatas::getAutoVersionUp());
