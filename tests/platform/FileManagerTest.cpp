@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "platform/FileIo.h"
 #include "platform/FileManager.h"
@@ -91,20 +92,41 @@ TEST(FileManager, CopyAndMoveRefuseAnExistingDestination) {
     EXPECT_EQ(FileManager::sortedSubpaths(home("data")).size(), 6);
 }
 
+namespace {
+// A file system that cannot refuse to replace on rename.
+int renameWithoutFlags(const char *from, const char *to, unsigned flags) {
+    if (flags != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::rename(from, to);
+}
+}  // namespace
+
 TEST(FileManager, CreateOnlyWhereNothingIs) {
     using Created = FileManager::Created;
-    ASSERT_TRUE(FileManager::writeAtomically(home("kept.xml"), "old"));
-    ASSERT_EQ(::symlink("missing.xml", QFile::encodeName(home("link.xml")).constData()), 0);
-    EXPECT_EQ(FileManager::createAtomically(home("new.xml"), "new"), Created::Written);
-    EXPECT_EQ(FileManager::createAtomically(home("kept.xml"), "new"), Created::AlreadyThere);
-    EXPECT_EQ(FileManager::createAtomically(home("link.xml"), "new"), Created::AlreadyThere);
-    EXPECT_EQ(FileManager::createAtomically(home("none/new.xml"), "new"), Created::Failed);
-    EXPECT_EQ(FileManager::readFile(home("new.xml")), QByteArray("new"));
-    EXPECT_EQ(FileManager::readFile(home("kept.xml")), QByteArray("old"));
-    EXPECT_FALSE(FileManager::fileExists(home("missing.xml")));
-    QStringList names = FileManager::contentsOfDirectory(FileManager::homeDirectory());
-    names.sort();
-    EXPECT_EQ(names, QStringList({".config", "kept.xml", "link.xml", "new.xml"}));
+    cvx::fileio::Calls plain = cvx::fileio::systemCalls();
+    plain.rename = renameWithoutFlags;
+    for (const bool refusesFlags : {false, true}) {
+        SCOPED_TRACE(refusesFlags);
+        const QString folder = refusesFlags ? "plain" : "flags";
+        const auto at = [&](const QString &name) { return home(folder + "/" + name); };
+        ASSERT_TRUE(FileManager::createDirectory(home(folder)));
+        ASSERT_TRUE(FileManager::writeAtomically(at("kept.xml"), "old"));
+        ASSERT_EQ(::symlink("missing.xml", QFile::encodeName(at("link.xml")).constData()), 0);
+        std::optional<cvx::fileio::ScopedCalls> scoped;
+        if (refusesFlags) scoped.emplace(plain);
+        EXPECT_EQ(FileManager::createAtomically(at("new.xml"), "new"), Created::Written);
+        EXPECT_EQ(FileManager::createAtomically(at("kept.xml"), "new"), Created::AlreadyThere);
+        EXPECT_EQ(FileManager::createAtomically(at("link.xml"), "new"), Created::AlreadyThere);
+        EXPECT_EQ(FileManager::createAtomically(at("none/new.xml"), "new"), Created::Failed);
+        EXPECT_EQ(FileManager::readFile(at("new.xml")), QByteArray("new"));
+        EXPECT_EQ(FileManager::readFile(at("kept.xml")), QByteArray("old"));
+        EXPECT_FALSE(FileManager::fileExists(at("missing.xml")));
+        QStringList names = FileManager::contentsOfDirectory(home(folder));
+        names.sort();
+        EXPECT_EQ(names, QStringList({"kept.xml", "link.xml", "new.xml"}));
+    }
 }
 
 TEST(FileManager, ReadAppendAndAtomicWrite) {
