@@ -213,20 +213,24 @@ QByteArray randomSuffix() {
 }
 
 // errno tells why when false.
-bool writeAll(const fileio::Calls &io, int fd, const QByteArray &bytes) {
+// *done: how many bytes went, also when not all did.
+bool writeAll(const fileio::Calls &io, int fd, const QByteArray &bytes, qsizetype *done = nullptr) {
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
+    const auto stop = [&](int err) {
+        if (done) *done = bytes.size() - left;
+        errno = err;
+        return false;
+    };
     while (left > 0) {
         const ssize_t n = io.write(fd, data, size_t(left));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) {
-            errno = ENOSPC;
-            return false;
-        }
+        if (n < 0) return stop(errno);
+        if (n == 0) return stop(ENOSPC);
         data += n;
         left -= n;
     }
+    if (done) *done = bytes.size();
     return true;
 }
 
@@ -328,11 +332,19 @@ std::optional<QByteArray> FileManager::readFile(const QString &path) {
 bool FileManager::appendToFile(const QString &path, const QByteArray &bytes) {
     if (path.isEmpty()) return false;
     if (!QFileInfo::exists(path)) return writeAtomically(path, bytes);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return false;
+    qsizetype done = 0;
+    bool written = writeAll(fileio::calls(), fd, bytes, &done);
+    if (!written && done > 0) {
+        // A piece cut short by a full disk would run into whatever comes next: it is taken
+        // back, unless another writer has appended behind it meanwhile.
+        struct stat st {};
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        if (end >= done && ::fstat(fd, &st) == 0 && st.st_size == end) (void)::ftruncate(fd, end - done);
+    }
+    written = ::close(fd) == 0 && written;
+    return written;
 }
 
 bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, Durability durability) {

@@ -13,6 +13,7 @@
 
 #include "platform/FileIo.h"
 #include "platform/FileManager.h"
+#include "support/FileSizeLimit.h"
 
 using cvx::FileManager;
 
@@ -133,6 +134,14 @@ TEST(FileManager, ReadAppendAndAtomicWrite) {
     EXPECT_FALSE(FileManager::readFile(home("log.txt")).has_value());
     EXPECT_TRUE(FileManager::appendToFile(home("log.txt"), "a\r\n"));
     EXPECT_TRUE(FileManager::appendToFile(home("log.txt"), QByteArray("b\0c", 3)));
+    EXPECT_EQ(FileManager::readFile(home("log.txt")), QByteArray("a\r\nb\0c", 6));
+    {
+        // A full disk takes none of a piece rather than its start.
+        const cvxtest::FileSizeLimit full(9);
+        if (full.active()) {
+            EXPECT_FALSE(FileManager::appendToFile(home("log.txt"), "0123456789"));
+        }
+    }
     EXPECT_EQ(FileManager::readFile(home("log.txt")), QByteArray("a\r\nb\0c", 6));
     EXPECT_TRUE(FileManager::writeAtomically(home("log.txt"), "new"));
     EXPECT_EQ(FileManager::readFile(home("log.txt")), QByteArray("new"));
