@@ -849,9 +849,9 @@ QString XmlDocument::xpathLiteral(const QString &text) {
 // XmlFileReader
 
 bool XmlFileReader::parseInPlace() {
-    if (!buffer_.startsWith(kStoredDeclaration)) return false;
-    // Bytes that are not UTF-8 are only ever inside names and texts, where pugixml takes them
-    // as it takes U+FFFD, so the tree has the shape that the decoded text gives.
+    // Bytes that are not UTF-8 would stay in the tree as they are, where fromFile has U+FFFD: a
+    // text made of several pieces would then decode otherwise.
+    if (!buffer_.startsWith(kStoredDeclaration) || !TextEncoding::isValidUtf8(buffer_)) return false;
     const pugi::xml_parse_result result =
         doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
     if (result && doc_.document_element() && elementDepth(doc_) <= XmlDocument::kMaxDepth) return true;

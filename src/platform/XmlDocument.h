@@ -238,10 +238,7 @@ private:
 
 // Reads one file after another for a job that only looks at each tree, as fromFile(path,
 // Option::Tidy) reads it, keeping one buffer and one tree from file to file. A file that starts
-// with the declaration the store writes is parsed where it was read, without a check of its
-// UTF-8 first: where fromFile would hold U+FFFD for bytes that are not UTF-8, this tree holds
-// the bytes themselves, in the same places of the same tree. A caller that decodes the texts
-// with replacement (QString::fromUtf8, TextEncoding::appendCp932) gets what fromFile gives.
+// with the declaration the store writes and is valid UTF-8 is parsed where it was read.
 class XmlFileReader {
 public:
     enum class Files {

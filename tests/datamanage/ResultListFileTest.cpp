@@ -122,6 +122,9 @@ TEST(ResultListFileTest, ReadsStoredFilesWhateverTheirBytes) {
         {"<DATA name=\"n\" sex=\"0\"><comment date=\"d\" "
          "time=\"t\"><Doctor>\xE3\x81</Doctor></comment></DATA>",
          Status::Failed, ""},
+        // Pieces that are not UTF-8 on their own, though they are when put together.
+        {"<DATA><comment date=\"d\" time=\"t\"><Doctor>\xE3<b>\x81\x82</b></Doctor></comment></DATA>",
+         Status::Failed, ""},
         {"<DATA name=\"n\"><comment date=\"d\" time=\"t\"><MS\xFF>m</MS\xFF><MS>ok</MS></comment></DATA>",
          Status::Written, "1\tn\t\t\td\tt\t\t\tok\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
         {"<DATA age=\"3\"><comment date=\"d\" "

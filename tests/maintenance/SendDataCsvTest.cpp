@@ -209,6 +209,9 @@ TEST(SendDataCsv, ReadsStoredFilesWhateverTheirBytes) {
         {"<DATA><comment date=\"d\" "
          "time=\"t\"><Doctor\xFF>x</Doctor\xFE><Hospital>hb</Hospital></comment></DATA>",
          "d t,hb,,,,,,,,,,,,,,,,,,,,,,,\n", 0, false},
+        // Pieces that are not UTF-8 on their own, though they are when put together.
+        {"<DATA><comment date=\"d\" time=\"t\"><Hospital>\xE3<b>\x81\x82</b></Hospital></comment></DATA>",
+         "d t,???,,,,,,,,,,,,,,,,,,,,,,,\n", 3, false},
         {"<DATA><comment date=\"d\" time=\"t\"><Hospital>hc</comment><comment date=\"e\" time=\"u\">"
          "<Doctor>dc</Doctor></DATA>",
          "d t,hc,,,,,,,,,,,,,,,,,,,,,,,\n", 0, false},
