@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <thread>
+
 #include "platform/FileManager.h"
 
 QString SettingsFiles::dataFolder() {
@@ -21,10 +23,25 @@ std::optional<cvx::XmlDocument> SettingsFiles::load(const QString &path) {
 }
 
 void SettingsFiles::WriteMutex::lock() {
-    mutex_.lock();
+    if (!mutex_.try_lock()) {
+        ++waiting_;
+        mutex_.lock();
+        --waiting_;
+    }
     // A missing data folder is not made here; the write that follows makes it.
-    if (depth_++ == 0)
+    if (depth_++ == 0) {
+        ++taken_;
         folderLock_ = cvx::FileLock(dataFolder(), cvx::FileLock::Kind::Folder, cvx::FileLock::Mode::Wait);
+    }
+}
+
+void SettingsFiles::WriteMutex::letWaitingIn() {
+    // An unlock followed at once by a lock takes the mutex back before the thread it woke runs.
+    const bool handOver = depth_ == 1 && waiting_ > 0;
+    const unsigned taken = taken_;
+    unlock();
+    while (handOver && taken_ == taken && waiting_ > 0) std::this_thread::yield();
+    lock();
 }
 
 void SettingsFiles::WriteMutex::unlock() {
@@ -39,8 +56,10 @@ SettingsFiles::WriteMutex &SettingsFiles::writeMutex() {
 
 void SettingsFiles::WriteBatch::next() {
     if (held_ && left_-- > 0) return;
-    release();
-    writeMutex().lock();
+    if (held_)
+        writeMutex().letWaitingIn();
+    else
+        writeMutex().lock();
     held_ = true;
     left_ = every_ - 1;
 }

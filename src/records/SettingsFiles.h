@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -38,11 +39,16 @@ public:
     public:
         void lock();
         void unlock();
+        // Unlocks and locks again; when this was the outermost hold and another thread waits,
+        // that thread has the mutex in between.
+        void letWaitingIn();
 
     private:
         std::recursive_mutex mutex_;
         int depth_ = 0;
         cvx::FileLock folderLock_;
+        std::atomic<int> waiting_{0};
+        std::atomic<unsigned> taken_{0};  // outermost locks so far
     };
     // Held around every read-modify-write of a file of the data folder (settings, patient and
     // check files), so that two writers (a window or the link, a background save or import,

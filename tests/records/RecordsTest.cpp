@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "records/OCMCustomerComment.h"
 #include "records/OCMDataInfo.h"
 #include "records/OCMResultInfo.h"
+#include "records/SettingsFiles.h"
 #include "records/TYTestInfo.h"
 
 namespace {
@@ -67,4 +72,32 @@ TEST(Records, NewMeasurementHasEveryPassAndPadEmpty) {
     info.secondTest().checkArray().append(info.secondTest().leuTestData());
     EXPECT_TRUE(info.secondTest().checkArray().front().isOldData());
     EXPECT_FALSE(info.firstTest().leuTestData().isOldData());
+}
+
+// A writer that asks for the lock while a bulk job holds it over runs of writes gets it after
+// the run, not after the job.
+TEST(Records, WriteBatchLetsAWaitingWriterInAfterItsRun) {
+    std::atomic<int> writes = 0;
+    std::atomic<bool> stop = false;
+    std::thread bulk([&] {
+        SettingsFiles::WriteBatch batch(8);
+        while (!stop) {
+            batch.next();
+            // About as long as a write of a file.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(20);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            ++writes;
+        }
+    });
+    while (writes < 8) std::this_thread::yield();
+    for (int round = 0; round < 3; ++round) {
+        const int before = writes;
+        SettingsFiles::writeMutex().lock();
+        const int waited = writes - before;
+        SettingsFiles::writeMutex().unlock();
+        EXPECT_LE(waited, 3 * 8);
+    }
+    stop = true;
+    bulk.join();
 }
