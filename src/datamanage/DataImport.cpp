@@ -214,9 +214,10 @@ public:
         bool ok = importCustomer();
         if (ok && !cancelled()) ok = importSettings();
         // The patient files were written without waiting for the disk: one flush before the
-        // import counts as done.
+        // import counts as done. What a cancelled or failed import merged stays too, so it is
+        // flushed as well.
         cvx::UserDefaults::standard().flush();
-        if (ok && !cancelled() && !FileManager::syncFileSystem(data)) ok = false;
+        if (!FileManager::syncFileSystem(data)) ok = false;
         // A patient file left out is a failure to report, not a success.
         return finish(ok && !cancelled() && skipped_.isEmpty());
     }

@@ -334,14 +334,16 @@ bool FileManager::appendToFile(const QString &path, const QByteArray &bytes) {
     if (!QFileInfo::exists(path)) return writeAtomically(path, bytes);
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) return false;
+    struct stat st {};
+    const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
     qsizetype done = 0;
     bool written = writeAll(fileio::calls(), fd, bytes, &done);
-    if (!written && done > 0) {
+    if (!written && done > 0 && before >= 0) {
         // A piece cut short by a full disk would run into whatever comes next: it is taken
-        // back, unless another writer has appended behind it meanwhile.
-        struct stat st {};
+        // back, but only where the file holds nothing but it after its old end (another writer
+        // may have appended meanwhile).
         const off_t end = ::lseek(fd, 0, SEEK_CUR);
-        if (end >= done && ::fstat(fd, &st) == 0 && st.st_size == end) (void)::ftruncate(fd, end - done);
+        if (end == before + done && ::fstat(fd, &st) == 0 && st.st_size == end) (void)::ftruncate(fd, before);
     }
     written = ::close(fd) == 0 && written;
     return written;
@@ -449,7 +451,9 @@ bool AtomicFile::commit(Durability durability) {
 bool AtomicFile::putInPlace(const fileio::Calls &io) {
     if (!onlyNew_) return io.rename(temporary_.constData(), target_.constData(), 0) == 0;
     if (io.rename(temporary_.constData(), target_.constData(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
+    // EPERM: a sandbox that refuses the call itself; a folder that refuses the rename refuses
+    // the plain one below too.
+    if (errno != EINVAL && errno != ENOSYS && errno != EPERM) return false;
     // A file system that cannot refuse to replace: a look first, which a writer outside the
     // write lock could still overtake.
     struct stat existing {};

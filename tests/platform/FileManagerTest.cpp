@@ -94,10 +94,11 @@ TEST(FileManager, CopyAndMoveRefuseAnExistingDestination) {
 }
 
 namespace {
-// A file system that cannot refuse to replace on rename.
+// A file system that cannot refuse to replace on rename, or a sandbox that refuses the call.
+int refusedWith = 0;
 int renameWithoutFlags(const char *from, const char *to, unsigned flags) {
     if (flags != 0) {
-        errno = EINVAL;
+        errno = refusedWith;
         return -1;
     }
     return ::rename(from, to);
@@ -108,9 +109,11 @@ TEST(FileManager, CreateOnlyWhereNothingIs) {
     using Created = FileManager::Created;
     cvx::fileio::Calls plain = cvx::fileio::systemCalls();
     plain.rename = renameWithoutFlags;
-    for (const bool refusesFlags : {false, true}) {
-        SCOPED_TRACE(refusesFlags);
-        const QString folder = refusesFlags ? "plain" : "flags";
+    for (const int refused : {0, EINVAL, EPERM}) {
+        SCOPED_TRACE(refused);
+        const bool refusesFlags = refused != 0;
+        refusedWith = refused;
+        const QString folder = QString::number(refused);
         const auto at = [&](const QString &name) { return home(folder + "/" + name); };
         ASSERT_TRUE(FileManager::createDirectory(home(folder)));
         ASSERT_TRUE(FileManager::writeAtomically(at("kept.xml"), "old"));
