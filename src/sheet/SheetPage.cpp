@@ -1,15 +1,16 @@
 #include "sheet/SheetPage.h"
 
 #include <QDate>
-#include <QFontMetricsF>
 #include <QPainter>
 #include <QRectF>
+#include <QTextCharFormat>
 
 #include "platform/FileManager.h"
 #include "platform/Numbers.h"
 #include "platform/XmlDocument.h"
 #include "records/BBInitZBases.h"
 #include "records/NSStringExt.h"
+#include "sheet/FittedText.h"
 #include "sheet/QRCodeGenerator.h"
 #include "sheet/SheetQrText.h"
 #include "shell/kit/KitFont.h"
@@ -324,41 +325,35 @@ void SheetPage::typeCTabView() {
 
 // ---- Painting ---------------------------------------------------------------------------
 
-void SheetPage::drawLabel(QPainter &p, const QString &label, const QRectF &rect, qreal size, bool bold,
-                          int flags, const QString &color) const {
+void SheetPage::drawLabel(QPainter &p, const QString &label, const QRectF &rect, int size, bool bold,
+                          int flags, const QString &color, int maxLines) const {
     const QString body = text(label);
     if (body.isEmpty()) return;
     QFont font = kit::appFont(size);
     font.setBold(bold);
-    p.setFont(font);
-    const int align = flags ? flags : int(Qt::AlignLeft | Qt::AlignTop);
-    const int blue = blueFrom(label);
-    const QColor ink(color.isEmpty() ? kInk : color);
-    if (blue < 0 || blue >= body.size()) {
-        p.setPen(ink);
-        p.drawText(rect, align | Qt::TextWordWrap, body);
-        return;
+    QList<QTextLayout::FormatRange> blueRun;
+    if (const int blue = blueFrom(label); blue >= 0 && blue < body.size()) {
+        QTextCharFormat format;
+        format.setForeground(QColor(kSystemBlue));
+        blueRun.append({blue, int(body.size()) - blue, format});
     }
-    // Laid out line by line so that the blue run keeps its place after the plain one.
-    const QFontMetricsF metrics(font);
-    qreal y = rect.top();
-    qsizetype start = 0;
-    for (const QString &line : body.split(QLatin1Char('\n'))) {
-        qreal x = rect.left();
-        const qsizetype end = start + line.size();
-        const qsizetype cut = std::clamp<qsizetype>(blue - start, 0, line.size());
-        const QString plain = line.left(cut), tail = line.mid(cut);
-        p.setPen(ink);
-        p.drawText(QPointF(x, y + metrics.ascent()), plain);
-        x += metrics.horizontalAdvance(plain);
-        p.setPen(QColor(kSystemBlue));
-        p.drawText(QPointF(x, y + metrics.ascent()), tail);
-        y += metrics.lineSpacing();
-        start = end + 1;
-    }
+    const FittedText fitted(body, font, rect, Qt::Alignment(flags ? flags : int(Qt::AlignLeft)), maxLines,
+                            blueRun);
+    p.setPen(QColor(color.isEmpty() ? kInk : color));
+    fitted.draw(p);
+    if (drawn_)
+        drawn_->append(
+            {label, body, rect, fitted.boundingRect(), fitted.pixelSize(), size, fitted.lineCount()});
 }
 
-void SheetPage::paint(QPainter &painter, const QRectF &target) const {
+void SheetPage::paintQr(QPainter &p, const QRectF &rect) const {
+    if (endStr_.isEmpty()) return;
+    QRCodeGenerator::paint(p, rect, endStr_);
+    if (drawn_) drawn_->append({QStringLiteral("QR"), QString(), rect, rect});
+}
+
+void SheetPage::paint(QPainter &painter, const QRectF &target, QList<SheetDrawnText> *drawn) const {
+    drawn_ = drawn;
     const QSizeF page = layoutSize();
     const qreal scale = std::min(target.width() / page.width(), target.height() / page.height());
     painter.save();
@@ -371,15 +366,17 @@ void SheetPage::paint(QPainter &painter, const QRectF &target) const {
     const qreal tablesTop = paintCharts(painter);
     paintFooter(painter, paintTables(painter, tablesTop));
     painter.restore();
+    drawn_ = nullptr;
 }
 
 void SheetPage::paintHeader(QPainter &p) const {
-    drawLabel(p, QStringLiteral("AorBorCLab"), QRectF(30, 20, 440, 32), 22, true, 0, kTeal);
-    drawLabel(p, QStringLiteral("ztimeLab"), QRectF(480, 22, 222, 18), 12, false,
-              Qt::AlignRight | Qt::AlignTop);
-    drawLabel(p, QStringLiteral("numberLabA"), QRectF(480, 42, 222, 18), 12, false,
-              Qt::AlignRight | Qt::AlignTop);
-    drawLabel(p, QStringLiteral("zfirstLab"), QRectF(30, 56, 440, 30), 20, true);
+    drawLabel(p, QStringLiteral("AorBorCLab"), QRectF(30, 20, 300, 32), 22, true, 0, kTeal);
+    drawLabel(p, QStringLiteral("ztimeLab"), QRectF(480, 22, 222, 18), 12, false, Qt::AlignRight);
+    // A chart number of 30 characters needs more than the date's width.
+    drawLabel(p, QStringLiteral("numberLabA"), QRectF(340, 42, 362, 18), 12, false, Qt::AlignRight);
+    // The name has the page's width below the chart number: two names of 15 characters and
+    // "様" on one line at full size.
+    drawLabel(p, QStringLiteral("zfirstLab"), QRectF(30, 60, 672, 28), 20, true, 0, QString(), 1);
     p.setPen(QPen(QColor(kTeal), 1.5));
     p.drawLine(QPointF(30, 90), QPointF(702, 90));
 }
@@ -436,10 +433,11 @@ qreal SheetPage::paintCharts(QPainter &p) const {
     if (input_.isNO != 3) return 470;
     paintChart(p, bigNetView2_, QRectF(10, 84, 378, 342));
     drawLabel(p, QStringLiteral("zthreeLab"), QRectF(400, 100, 196, 40), 14, true);
-    if (!endStr_.isEmpty()) QRCodeGenerator::paint(p, QRectF(600, 94, 104, 104), endStr_);
-    drawLabel(p, QStringLiteral("hospiConLab3"), QRectF(400, 150, 196, 20), 13, false, 0, kGreen);
-    drawLabel(p, QStringLiteral("ysConLab3"), QRectF(400, 174, 196, 20), 13, false, 0, kGreen);
-    drawLabel(p, QStringLiteral("zhConLab3"), QRectF(400, 206, 302, 200), 12);
+    paintQr(p, QRectF(600, 94, 104, 104));
+    // Beside the code, hospital and dentist have two lines each: 30 characters at full size.
+    drawLabel(p, QStringLiteral("hospiConLab3"), QRectF(400, 140, 196, 30), 13, false, 0, kGreen, 2);
+    drawLabel(p, QStringLiteral("ysConLab3"), QRectF(400, 172, 196, 30), 13, false, 0, kGreen, 2);
+    drawLabel(p, QStringLiteral("zhConLab3"), QRectF(400, 206, 302, 194), 12);
     // One row of bar charts as large as the page's width allows; their drawing spans x 7 to
     // 115 of its 140 by 160.
     const int count = isSix_ == 6 ? 6 : 7;
@@ -523,10 +521,11 @@ void SheetPage::paintFooter(QPainter &p, qreal top) const {
                   QStringLiteral("#666666"));
         return;
     }
-    drawLabel(p, QStringLiteral("hospitalLab"), QRectF(30, top + 8, 300, 18), 13, true, 0, kGreen);
-    drawLabel(p, QStringLiteral("YSLab"), QRectF(340, top + 8, 220, 18), 13, true, 0, kGreen);
-    drawLabel(p, QStringLiteral("totalLab"), QRectF(30, top + 30, 540, 58), 12);
-    drawLabel(p, QStringLiteral("bottomLab"), QRectF(30, top + 94, 540, 34), 10, false, 0,
+    // Hospital and dentist on a line each, so that 30 characters of either fit at full size.
+    drawLabel(p, QStringLiteral("hospitalLab"), QRectF(30, top + 8, 540, 16), 13, true, 0, kGreen, 1);
+    drawLabel(p, QStringLiteral("YSLab"), QRectF(30, top + 26, 540, 16), 13, true, 0, kGreen, 1);
+    drawLabel(p, QStringLiteral("totalLab"), QRectF(30, top + 46, 540, 58), 12);
+    drawLabel(p, QStringLiteral("bottomLab"), QRectF(30, top + 110, 540, 34), 10, false, 0,
               QStringLiteral("#666666"));
-    if (!endStr_.isEmpty()) QRCodeGenerator::paint(p, QRectF(590, top + 8, 120, 120), endStr_);
+    paintQr(p, QRectF(590, top + 8, 120, 120));
 }

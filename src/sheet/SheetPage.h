@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QMap>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
@@ -15,7 +17,15 @@
 #include "sheet/BBGetNewModel.h"
 
 class QPainter;
-class QRectF;
+
+// One text as the page drew it, in the page's layout coordinates.
+struct SheetDrawnText {
+    QString label;  // outlet name; "QR" for the code, which has no text
+    QString text;
+    QRectF box;     // the area the layout gives it
+    QRectF bounds;  // where its lines stand
+    int pixelSize = 0, layoutSize = 0, lines = 0;
+};
 
 // What the result screen hands the sheet about the shown measurement.
 struct SheetInput {
@@ -71,8 +81,11 @@ public:
     // Rereads the measurement and rewrites the header and the QR text (after a correction of
     // name or number).
     void initTabView();
-    // Paints the whole page scaled into target (aspect kept, top-left aligned).
-    void paint(QPainter &painter, const QRectF &target) const;
+    // Paints the whole page scaled into target (aspect kept, top-left aligned); `drawn` gets the
+    // texts and the code as drawn.
+    void paint(QPainter &painter, const QRectF &target, QList<SheetDrawnText> *drawn = nullptr) const;
+    // The grid the page is laid out on, of the page's proportions.
+    static QSizeF layoutSize() { return QSizeF(732, 1035); }
 
     // Level-word colour of an item (nameStr "緩衝能" reverses it), as "#rrggbb".
     static QString levelColor(const QString &nameStr, const QString &word);
@@ -80,9 +93,6 @@ public:
     static QStringList averages();
 
 private:
-    // The grid the page is laid out on, of the page's proportions.
-    static QSizeF layoutSize() { return QSizeF(732, 1035); }
-
     void initBase();
     void typeA();
     void typeB();
@@ -95,8 +105,11 @@ private:
     qreal paintCharts(QPainter &p) const;
     qreal paintTables(QPainter &p, qreal top) const;
     void paintFooter(QPainter &p, qreal top) const;
-    void drawLabel(QPainter &p, const QString &label, const QRectF &rect, qreal size, bool bold = false,
-                   int flags = 0, const QString &color = QString()) const;
+    // Draws a label whole inside rect, made smaller where it does not fit at `size`
+    // (FittedText), in at most maxLines lines (0: as many as rect holds).
+    void drawLabel(QPainter &p, const QString &label, const QRectF &rect, int size, bool bold = false,
+                   int flags = 0, const QString &color = QString(), int maxLines = 0) const;
+    void paintQr(QPainter &p, const QRectF &rect) const;
 
     SheetInput input_;
     int isSix_ = 0;
@@ -110,4 +123,5 @@ private:
     std::array<BBNMNetView, 3> litNet_;
     std::array<BBDEColumnView, 7> COC_;  // COC1..COC7
     QStringList tempT_;
+    mutable QList<SheetDrawnText> *drawn_ = nullptr;  // set while paint() records
 };

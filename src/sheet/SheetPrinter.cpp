@@ -11,7 +11,12 @@
 QSizeF SheetPrinter::printSize(const QSizeF &paperPoints) {
     QSizeF size = paperPoints;
     if (size.width() > 595 || size.height() > 842) size = QSizeF(595, 842);
-    return size * 0.9;
+    size *= 0.9;
+    // A portrait page on paper lying across (where the printer keeps it so) is made smaller
+    // rather than printed off the paper.
+    if (size.width() > paperPoints.width() || size.height() > paperPoints.height())
+        size.scale(paperPoints * 0.9, Qt::KeepAspectRatio);
+    return size;
 }
 
 QRectF SheetPrinter::printRect(const QSizeF &paperPoints) {
@@ -23,6 +28,8 @@ QRectF SheetPrinter::printRect(const QSizeF &paperPoints) {
 SheetPrinter::Outcome SheetPrinter::print(const SheetPage &page, QPrinter &printer) {
     // A page whose measurement is gone would print an empty sheet and mark nothing.
     if (!page.hasResult()) return Outcome::NoResult;
+    // The sheet is a portrait page, whatever the printer or its dialog was set to.
+    printer.setPageOrientation(QPageLayout::Portrait);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     printer.setFullPage(true);
     const QSizeF paper = printer.pageLayout().fullRect(QPageLayout::Point).size();

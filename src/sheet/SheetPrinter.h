@@ -21,13 +21,14 @@ public:
         NoResult,   // the page shows no stored measurement: nothing printed
     };
 
-    // The area the page is printed in: 0.9 of the paper, which is taken as at most 595 by 842.
+    // The area the page is printed in: 0.9 of the paper, which is taken as at most 595 by 842,
+    // made smaller to lie on paper wider than high.
     static QSizeF printSize(const QSizeF &paperPoints);
     // That area centred on the paper, as a desktop program's print settings place a picture.
     static QRectF printRect(const QSizeF &paperPoints);
-    // Sets every margin of the printer to 0 and paints the page into the print rect. Only a
-    // finished print marks the measurement (the date and time of the page's stored
-    // measurement under its chart number).
+    // Turns the printer's page to portrait, sets every margin to 0 and paints the page into
+    // the print rect. Only a finished print marks the measurement (the date and time of the
+    // page's stored measurement under its chart number).
     static Outcome print(const SheetPage &page, QPrinter &printer);
     // The message picture for a failed outcome; "" for Printed.
     static QString pictureName(Outcome outcome);

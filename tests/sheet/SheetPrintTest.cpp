@@ -40,6 +40,11 @@ SheetInput fixtureInput(int isNO) {
     return in;
 }
 
+// The longest texts the fields take: two names of 15 characters, hospital and dentist of 30.
+const QString kName = QString(15, QChar(u'髙')) + ' ' + QString(15, QChar(u'龍'));
+const QString kHospital = QStringLiteral("医療法人社団").leftJustified(30, QChar(u'歯'));
+const QString kDentist(30, QChar(u'鬱'));
+
 QString sheetFlg() {
     const QString xml = QString::fromUtf8(readBytes(home(".Corvadenix/Customer/0001.xml")));
     return xml.section("<SheetFlg>", 1, 1).section("</SheetFlg>", 0, 0);
@@ -50,6 +55,7 @@ struct PrintCase {
     bool deleteBld;
     const char *title;
     const char *caption;
+    bool landscape = false;  // the printer's page set across, with the longest name
 };
 
 class SheetPrintTest : public ::testing::TestWithParam<PrintCase> {};
@@ -57,7 +63,8 @@ class SheetPrintTest : public ::testing::TestWithParam<PrintCase> {};
 TEST_P(SheetPrintTest, PdfShowsTheSheetAndItsQrAndMarksThePrint) {
     const PrintCase c = GetParam();
     setLink(0, c.deleteBld);
-    storePatient("0001", false);
+    const QString name = c.landscape ? kName : QStringLiteral("山田 花子");
+    storePatient("0001", false, {{"山田 花子", name}});
     const SheetPage page(fixtureInput(c.isNO));
     ASSERT_TRUE(page.hasResult());
     EXPECT_EQ(page.isSix(), c.deleteBld ? 6 : 0);
@@ -69,15 +76,17 @@ TEST_P(SheetPrintTest, PdfShowsTheSheetAndItsQrAndMarksThePrint) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
     printer.setPageSize(QPageSize(QPageSize::A4));
+    if (c.landscape) printer.setPageOrientation(QPageLayout::Landscape);
     ASSERT_EQ(SheetPrinter::print(page, printer), SheetPrinter::Outcome::Printed);
     EXPECT_EQ(sheetFlg(), "済");
 
     QString text = run("pdftotext", {"-layout", pdf, "-"});
     // The PDF's font names some kanji by their radical code points.
     text = text.normalized(QString::NormalizationForm_KC).replace(QStringLiteral("⻭"), QStringLiteral("歯"));
-    for (const char *expected :
-         {c.title, "山田 花子 様", "カルテ番号:0001", "むし歯菌", "アンモニア", "平均レベル", "強め", "多め",
-          "所見0-1", "所見6-0", "平均値:53", "さくら歯科", "山田 太郎", "総合 <良好> & 安定", c.caption})
+    const QByteArray named = (name + " 様").toUtf8();
+    for (const char *expected : {c.title, named.constData(), "カルテ番号:0001", "むし歯菌", "アンモニア",
+                                 "平均レベル", "強め", "多め", "所見0-1", "所見6-0", "平均値:53",
+                                 "さくら歯科", "山田 太郎", "総合 <良好> & 安定", c.caption})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected).normalized(QString::NormalizationForm_KC)))
             << expected;
     EXPECT_EQ(text.contains(QStringLiteral("潜血")), !c.deleteBld);
@@ -96,9 +105,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PrintCase{2, false, "検査結果シート（タイプB）", "７角形が小さいほど"},
                       PrintCase{3, false, "検査結果シート（タイプC）", "７角形が小さいほど"},
                       PrintCase{1, true, "検査結果シート（タイプA）", "６角形が小さいほど"},
-                      PrintCase{3, true, "検査結果シート（タイプC）", "６角形が小さいほど"}),
+                      PrintCase{3, true, "検査結果シート（タイプC）", "６角形が小さいほど"},
+                      PrintCase{1, false, "検査結果シート（タイプA）", "７角形が小さいほど", true},
+                      PrintCase{3, true, "検査結果シート（タイプC）", "６角形が小さいほど", true}),
     [](const ::testing::TestParamInfo<PrintCase> &info) {
-        return std::string(1, char('A' + info.param.isNO - 1)) + (info.param.deleteBld ? "_six" : "_seven");
+        return std::string(1, char('A' + info.param.isNO - 1)) + (info.param.deleteBld ? "_six" : "_seven") +
+               (info.param.landscape ? "_landscape" : "");
     });
 
 // 0.9 of the paper, taken as at most A4, centred on the paper.
@@ -108,7 +120,9 @@ TEST(SheetPrintArea, IsCentredOnThePaper) {
         QRectF area;
     } cases[] = {{{595, 842}, {29.75, 42.1, 535.5, 757.8}},
                  {{612, 792}, {38.25, 17.1, 535.5, 757.8}},
-                 {{420, 595}, {21, 29.75, 378, 535.5}}};
+                 {{420, 595}, {21, 29.75, 378, 535.5}},
+                 // Paper across: the whole page on it, smaller.
+                 {{842, 595}, {(842 - 535.5 * 535.5 / 757.8) / 2, 29.75, 535.5 * 535.5 / 757.8, 535.5}}};
     for (const auto &c : cases) {
         const QRectF area = SheetPrinter::printRect(c.paper);
         EXPECT_NEAR(area.x(), c.area.x(), 1e-6);
@@ -197,6 +211,41 @@ TEST(SheetPageLabels, LegendSamplesCarryThePolygonColours) {
         painter.end();
         for (const auto &[at, colour] : c.samples)
             EXPECT_EQ(image.pixelColor(at), colour) << at.x() << "," << at.y();
+    }
+}
+
+// The longest names the fields take show whole on every layout: in their boxes, in the lines
+// the box has room for, at 60% of the layout's size or more, overlapping no other text and
+// not the code.
+TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
+    setLink(0, false);
+    storePatient("0001", false, {{"山田 花子", kName}, {"さくら歯科", kHospital}, {"山田 太郎", kDentist}});
+    for (const int isNO : {1, 2, 3}) {
+        SCOPED_TRACE(isNO);
+        QImage image(SheetPage::layoutSize().toSize(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        QList<SheetDrawnText> drawn;
+        SheetPage(fixtureInput(isNO)).paint(painter, QRectF(image.rect()), &drawn);
+        // label: text, lines at most (type C has two beside the code for hospital and dentist)
+        const QMap<QString, std::pair<QString, int>> names = {
+            {"zfirstLab", {kName + " 様", 1}},
+            {isNO == 3 ? "hospiConLab3" : "hospitalLab", {kHospital, isNO == 3 ? 2 : 1}},
+            {isNO == 3 ? "ysConLab3" : "YSLab", {kDentist, isNO == 3 ? 2 : 1}}};
+        int seen = 0;
+        for (qsizetype i = 0; i < drawn.size(); ++i) {
+            const SheetDrawnText &d = drawn[i];
+            SCOPED_TRACE(d.label.toStdString());
+            if (names.contains(d.label) && ++seen) {
+                EXPECT_EQ(d.text, names[d.label].first);
+                EXPECT_LE(d.lines, names[d.label].second);
+            }
+            EXPECT_TRUE(QRectF(image.rect()).contains(d.box));
+            EXPECT_TRUE(d.box.adjusted(-0.01, -0.01, 0.01, 0.01).contains(d.bounds));
+            EXPECT_GE(d.pixelSize, std::ceil(d.layoutSize * 0.6));
+            for (qsizetype j = 0; j < i; ++j)
+                EXPECT_FALSE(d.bounds.intersects(drawn[j].bounds)) << drawn[j].label.toStdString();
+        }
+        EXPECT_EQ(seen, 3);
     }
 }
 

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QFont>
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <QTextLayout>
+
+class QPainter;
+
+// A text laid out to show whole inside a box: at the largest whole pixel size, from the font's
+// own down to its floor, at which it fits the box's width and height in at most maxLines
+// lines (0: as many as the height holds), broken between words, or anywhere in a word that is
+// wider than the box. "\n" breaks a line. A text that does not fit even at the floor (longer
+// than any field accepts) goes on shrinking rather than being cut or running into its
+// neighbours.
+class FittedText {
+public:
+    FittedText(const QString &text, const QFont &font, const QRectF &box, Qt::Alignment align = Qt::AlignLeft,
+               int maxLines = 0, const QList<QTextLayout::FormatRange> &formats = {});
+    FittedText(const FittedText &) = delete;
+    FittedText &operator=(const FittedText &) = delete;
+
+    // The smallest pixel size that still reads well: 60% of the layout's size.
+    static int floorSize(int pixelSize);
+
+    int pixelSize() const { return size_; }
+    int lineCount() const { return layout_.lineCount(); }
+    // Where the lines stand, in the coordinates of the box.
+    QRectF boundingRect() const;
+    // Draws in the painter's pen, the format ranges in their own colours.
+    void draw(QPainter &painter) const;
+
+private:
+    bool layOut(int pixelSize);
+
+    QTextLayout layout_;
+    QFont font_;
+    QRectF box_;
+    Qt::Alignment align_;
+    int maxLines_;
+    int size_ = 0;
+};
