@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -205,10 +206,18 @@ QByteArray folderOf(const QByteArray &file) {
     return slash == 0 ? QByteArray("/") : file.left(slash);
 }
 
+// The suffix of a temporary file's name.
+constexpr int kTemporarySuffixLength = 6;
+constexpr char kSuffixLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+bool isSuffixLetter(QChar c) {
+    return c.unicode() > 0 && c.unicode() < 128 && std::strchr(kSuffixLetters, char(c.unicode()));
+}
+
 QByteArray randomSuffix() {
-    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray out(6, '\0');
-    for (char &c : out) c = letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    QByteArray out(kTemporarySuffixLength, '\0');
+    for (char &c : out)
+        c = kSuffixLetters[QRandomGenerator::global()->bounded(int(sizeof kSuffixLetters - 1))];
     return out;
 }
 
@@ -327,6 +336,12 @@ std::optional<QByteArray> FileManager::readFile(const QString &path) {
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return std::nullopt;
     return bytes;
+}
+
+bool FileManager::isTemporaryName(const QString &name) {
+    const qsizetype dot = name.size() - kTemporarySuffixLength - 1;
+    if (dot < 1 || name.at(dot) != u'.' || name.contains(u'/')) return false;
+    return std::all_of(name.begin() + dot + 1, name.end(), isSuffixLetter);
 }
 
 bool FileManager::appendToFile(const QString &path, const QByteArray &bytes) {
