@@ -254,8 +254,8 @@ TEST_F(StartupTest, NormalLaunchReplacesOnlyTheCalculationRangesAndMissingFiles)
     defaults().setObject(QString("V0.1"), "appVersion");
     defaults().setObject(QString("x"), "ztotal");
     const QStringList gone{"Customer/A-1.xml.aZ09bY", "Comment.xml.Q1w2E3"};
-    const QStringList kept{"Customer/A-1.xml.bak",  "Customer/A-1.xml.aZ09bYc",  "Customer/A-1.xml.aZ-9bY",
-                           "Customer/a.txt.abcdef", "Customer/sub/B.xml.abcdef", "Customer/C.xml.abcdef/x"};
+    const QStringList kept{"Customer/A-1.xml.backup", "Customer/A-1.xml.aZ09bYc",  "Customer/A-1.xml.aZ-9bY",
+                           "Customer/a.txt.aZ09bY",   "Customer/sub/B.xml.aZ09bY", "Customer/C.xml.aZ09bY/x"};
     for (const QString &name : gone + kept) write(home(".Corvadenix/" + name), "<DATA");
     ASSERT_EQ(SettingsFiles::claimDataFolder(), SettingsFiles::Claim::Claimed);
 
