@@ -677,10 +677,9 @@ void RomWriter::addLog(bool sent, const QString &text) {
     strConvertLogData_ = sent ? QStringLiteral("/----- (TxD) <Port 1>------\r\n")
                               : QStringLiteral("/----- (RxD) <Port 1>------\r\n");
     const QByteArray entry = (strConvertLogData_ + text + QStringLiteral("\r\n")).toUtf8();
-    // As the other logs: an entry a full disk cuts short is taken back, never left half, and
-    // the write goes on without it.
-    if (first)
-        (void)cvx::FileManager::writeAtomically(path, entry);
-    else
-        (void)cvx::FileManager::appendToFile(path, entry);
+    // The first entry starts the log anew. Each goes through the checked append, as in the
+    // other logs: one that a full disk cuts short is taken back, never left half, and the
+    // firmware write goes on without it.
+    if (first) (void)cvx::FileManager::writeAtomically(path, QByteArray());
+    (void)cvx::FileManager::appendToFile(path, entry);
 }
