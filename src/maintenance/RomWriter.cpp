@@ -1,7 +1,6 @@
 #include "maintenance/RomWriter.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -677,9 +676,10 @@ void RomWriter::addLog(bool sent, const QString &text) {
     const bool first = strConvertLogData_.isEmpty();
     strConvertLogData_ = sent ? QStringLiteral("/----- (TxD) <Port 1>------\r\n")
                               : QStringLiteral("/----- (RxD) <Port 1>------\r\n");
-    QFile file(path);
-    if (!file.open(first ? QIODevice::WriteOnly | QIODevice::Truncate
-                         : QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    file.write((strConvertLogData_ + text + QStringLiteral("\r\n")).toUtf8());
+    const QByteArray entry = (strConvertLogData_ + text + QStringLiteral("\r\n")).toUtf8();
+    // The first entry starts the log anew. Each goes through the checked append, as in the
+    // other logs: one that a full disk cuts short is taken back, never left half, and the
+    // firmware write goes on without it.
+    if (first) (void)cvx::FileManager::writeAtomically(path, QByteArray());
+    (void)cvx::FileManager::appendToFile(path, entry);
 }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -205,10 +206,27 @@ QByteArray folderOf(const QByteArray &file) {
     return slash == 0 ? QByteArray("/") : file.left(slash);
 }
 
+// The suffix of a temporary file's name: six ASCII letters and digits, at least one of them a
+// capital and one a digit, so that a word a person would add to a name ("1.xml.backup") is
+// never taken for one.
+constexpr int kTemporarySuffixLength = 6;
+constexpr char kCapitals[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+constexpr char kDigits[] = "0123456789";
+constexpr char kSuffixLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+template <std::size_t N>
+char randomOf(const char (&letters)[N]) {
+    return letters[QRandomGenerator::global()->bounded(int(N - 1))];
+}
+
 QByteArray randomSuffix() {
-    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray out(6, '\0');
-    for (char &c : out) c = letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    QByteArray out(kTemporarySuffixLength, '\0');
+    for (char &c : out) c = randomOf(kSuffixLetters);
+    const int capital = QRandomGenerator::global()->bounded(kTemporarySuffixLength);
+    const int digit = (capital + 1 + QRandomGenerator::global()->bounded(kTemporarySuffixLength - 1)) %
+                      kTemporarySuffixLength;
+    out[capital] = randomOf(kCapitals);
+    out[digit] = randomOf(kDigits);
     return out;
 }
 
@@ -327,6 +345,18 @@ std::optional<QByteArray> FileManager::readFile(const QString &path) {
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return std::nullopt;
     return bytes;
+}
+
+bool FileManager::isTemporaryName(const QString &name) {
+    const qsizetype dot = name.size() - kTemporarySuffixLength - 1;
+    if (dot < 1 || name.at(dot) != u'.' || name.contains(u'/')) return false;
+    const QByteArray suffix = name.mid(dot + 1).toLatin1();
+    const auto in = [](const char *letters) {
+        return [letters](char c) { return c != 0 && std::strchr(letters, c) != nullptr; };
+    };
+    return std::all_of(suffix.begin(), suffix.end(), in(kSuffixLetters)) &&
+           std::any_of(suffix.begin(), suffix.end(), in(kCapitals)) &&
+           std::any_of(suffix.begin(), suffix.end(), in(kDigits));
 }
 
 bool FileManager::appendToFile(const QString &path, const QByteArray &bytes) {

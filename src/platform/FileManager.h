@@ -51,6 +51,10 @@ public:
     static std::optional<QByteArray> readFile(const QString &path);
     // Appends to an existing file; a missing file is created whole, atomically.
     static bool appendToFile(const QString &path, const QByteArray &bytes);
+    // Whether `name` has the form of the temporary file an atomic write makes beside its
+    // target: the target's name, a dot and six ASCII letters or digits, at least one a capital
+    // and one a digit ("1.xml.aZ09bY"). A write killed part way leaves it behind.
+    static bool isTemporaryName(const QString &name);
     // Writes a temporary file in the same folder and renames it over `path`, so readers see
     // either the old or the complete new contents. The folder must exist. A symbolic link is
     // followed to the file it names; an existing file keeps its permissions. On any failure

@@ -58,16 +58,16 @@ void setAside(const QString &path) {
     qWarning("user defaults: unreadable %s could not be set aside, starting empty", qPrintable(path));
 }
 
-// The file's values; empty when it is missing, and when it is unreadable, which is set aside.
-QVariantMap readValues(const QString &path) {
-    if (!QFileInfo::exists(path)) return {};
+// The file's values; nothing when it is missing, and when it is unreadable, which is set aside.
+std::optional<QVariantMap> readValues(const QString &path) {
+    if (!QFileInfo::exists(path)) return std::nullopt;
     const std::optional<QByteArray> bytes = FileManager::readFile(path);
     QJsonParseError error{};
     const QJsonDocument doc = bytes ? QJsonDocument::fromJson(*bytes, &error) : QJsonDocument();
     if (bytes && error.error == QJsonParseError::NoError && doc.isObject())
         return doc.object().toVariantMap();
     setAside(path);
-    return {};
+    return std::nullopt;
 }
 
 // A delay that gathers a burst of changes into one write.
@@ -75,13 +75,15 @@ constexpr std::chrono::milliseconds kWriteDelay{250};
 
 // Under the lock of the file's folder, so that what another process wrote in between is
 // kept: the file as it is now with these changes put over it (an invalid value removes the
-// key), written atomically. The values written, or nothing when the write failed.
-std::optional<QVariantMap> writeOver(const QString &path,
-                                     const QList<std::pair<QString, QVariant>> &changes) {
+// key), written atomically. A file that is gone or damaged (removed or restored from
+// outside) would lose every key but the changed ones: it is healed from `held`, what this
+// store holds. The values written, or nothing when the write failed.
+std::optional<QVariantMap> writeOver(const QString &path, const QList<std::pair<QString, QVariant>> &changes,
+                                     const QVariantMap &held) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!FileManager::createDirectory(folder)) return std::nullopt;
     const FileLock lock(folder, FileLock::Kind::Folder, FileLock::Mode::Wait);
-    QVariantMap values = readValues(path);
+    QVariantMap values = readValues(path).value_or(held);
     for (const auto &[key, value] : changes) {
         if (value.isValid())
             values.insert(key, value);
@@ -187,17 +189,19 @@ bool UserDefaults::flush() {
     std::lock_guard one(flushMutex_);
     QString path;
     QList<Change> changes;
+    QVariantMap held;
     {
         std::lock_guard lock(mutex_);
         refreshPathLocked();
         if (changes_.isEmpty()) return true;
         path = path_;
         changes = changesLocked();
+        held = values_;
     }
     // Written without holding the values, so readers and setters never wait for the disk.
     QList<std::pair<QString, QVariant>> overlay;
     for (const Change &change : changes) overlay.append({change.key, change.value});
-    std::optional<QVariantMap> written = writeOver(path, overlay);
+    std::optional<QVariantMap> written = writeOver(path, overlay, held);
     if (!written) return false;
 
     std::lock_guard lock(mutex_);
@@ -262,7 +266,7 @@ void UserDefaults::refreshPathLocked() const {
     if (!changes_.isEmpty() && !path_.isEmpty()) {
         QList<std::pair<QString, QVariant>> overlay;
         for (const Change &change : changesLocked()) overlay.append({change.key, change.value});
-        writeOver(path_, overlay);
+        writeOver(path_, overlay, values_);
     }
     path_ = path;
     loadLocked();
@@ -270,7 +274,7 @@ void UserDefaults::refreshPathLocked() const {
 
 void UserDefaults::loadLocked() const {
     changes_.clear();
-    values_ = readValues(path_);
+    values_ = readValues(path_).value_or(QVariantMap());
 }
 
 }  // namespace cvx

@@ -23,6 +23,11 @@ namespace cvx {
 // Other processes may use the same file: a write takes an advisory lock on the file's folder,
 // reads the file again and puts only this store's own changes and removals over it, so no
 // process drops another's keys; what the others wrote becomes visible here at each write.
+// A file that is gone or cannot be read at a write (removed or damaged from outside) is
+// written anew from everything this store holds; a damaged one is first set aside.
+//
+// Bulk jobs rely on the coalescing; a change a person's click makes is followed by flush(),
+// so that it is on disk when the click has been handled.
 //
 // Values are QVariant holding QString or QVariantList (whose entries are again QString or
 // QVariantList); a QStringList is stored as a QVariantList of texts.

@@ -1,5 +1,6 @@
 #include "records/SettingsFiles.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <thread>
@@ -120,6 +121,38 @@ bool SettingsFiles::claimMadeDataFolder() {
     DataFolderClaim &claim = dataFolderClaim();
     std::lock_guard guard(claim.mutex);
     return claim.madeFolder;
+}
+
+void SettingsFiles::releaseDataFolderClaim() {
+    DataFolderClaim &claim = dataFolderClaim();
+    std::lock_guard guard(claim.mutex);
+    claim.lock.release();
+    claim.madeFolder = false;
+}
+
+bool SettingsFiles::isWriteLeftover(const QString &name) {
+    if (!cvx::FileManager::isTemporaryName(name)) return false;
+    const QString target = cvx::FileManager::deletingPathExtension(name);
+    const QString kind = cvx::FileManager::pathExtension(target);
+    return kind == QLatin1String("xml") || kind == QLatin1String("json");
+}
+
+QStringList SettingsFiles::removeWriteLeftovers() {
+    DataFolderClaim &claim = dataFolderClaim();
+    std::lock_guard guard(claim.mutex);
+    if (!claim.lock.isAt(lockFilePath())) return {};
+    QStringList removed;
+    for (const QString &folder : {QString(), QStringLiteral("Customer")}) {
+        const QString path = cvx::FileManager::appendingPathComponent(dataFolder(), folder);
+        for (const QString &name : cvx::FileManager::contentsOfDirectory(path)) {
+            if (!isWriteLeftover(name)) continue;
+            const QString file = cvx::FileManager::appendingPathComponent(path, name);
+            const QFileInfo info(file);
+            if (info.isSymLink() || !info.isFile()) continue;
+            if (QFile::remove(file)) removed.append(cvx::FileManager::appendingPathComponent(folder, name));
+        }
+    }
+    return removed;
 }
 
 QStringList SettingsFiles::numberedTexts(const cvx::XmlElement &list, const QString &prefix) {

@@ -86,4 +86,14 @@ public:
     // The data folder did not exist before this process claimed it, so it holds nothing of an
     // earlier run.
     static bool claimMadeDataFolder();
+    // Ends this process's claim (tests run several start-ups in one process).
+    static void releaseDataFolderClaim();
+
+    // A temporary file of an atomic write of the program (FileManager::isTemporaryName) of a
+    // kind the program writes in the data folder (".xml", ".json"); a killed write leaves it.
+    static bool isWriteLeftover(const QString &name);
+    // Removes such leftovers, plain files only, from the data folder and its Customer folder,
+    // and only while this process holds the claim: then no other copy can be writing there.
+    // The names removed, relative to the data folder.
+    static QStringList removeWriteLeftovers();
 };

@@ -924,7 +924,9 @@ void ResultTableController::checkTap3() {
 }
 
 void ResultTableController::applyLayout(int layout) {
-    cvx::UserDefaults::standard().setObject(QString::number(layout - 1), kResultChoiceNum);
+    cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
+    defaults.setObject(QString::number(layout - 1), kResultChoiceNum);
+    defaults.flush();
     isNO_ = layout;
     showLayout(layout);
 

@@ -87,6 +87,7 @@ void storeFlagsAndChoice(const QString &flagsKey, const QString &choiceKey, cons
     cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
     defaults.setObject(flags, flagsKey);
     defaults.setObject(chosen, choiceKey);
+    defaults.flush();
 }
 
 }  // namespace
@@ -262,6 +263,7 @@ void TableViewDatas::setAllTableXML(int seleCout) {
         // The defaults stay with their rows (empty rows go, with their flags); the screen's
         // tick does not become one.
         BBInitDatas::deleteBlankData(rows, storedSignFlags(place->item, place->level), key);
+        cvx::UserDefaults::standard().flush();
     });
 }
 
@@ -287,6 +289,7 @@ void TableViewDatas::saveCKAryAndData(const QStringList &flags, const QStringLis
         defaults.setObject(texts.at(last), QStringLiteral("ztotal"));
     else if (!flags.contains(kTicked))
         defaults.setObject(QStringLiteral(""), QStringLiteral("ztotal"));
+    defaults.flush();
 }
 
 void TableViewDatas::setHospitalFromData(const QStringList &names, const QString &chosen) {

@@ -148,5 +148,6 @@ void LinkSetController::OKSet() {
             user.setObject(kept.ticked, QStringLiteral("ztotal"));
         }
     }
+    cvx::UserDefaults::standard().flush();
     confirmSave(saved);
 }

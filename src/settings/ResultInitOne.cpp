@@ -156,4 +156,5 @@ void ResultInitOne::writeChoices(int item, const QList<int> &tables, bool keepUn
     content[item - 1] = contentSlots;
     defaults.setObject(signData, kSignData);
     defaults.setObject(content, kContent);
+    defaults.flush();
 }

@@ -7,6 +7,7 @@
 
 #include <mutex>
 
+#include "platform/UserDefaults.h"
 #include "records/BBInitDatas.h"
 #include "records/SettingsFiles.h"
 #include "settings/EditorListView.h"
@@ -260,5 +261,6 @@ void ResultSetController::OKTap() {
                 if (!stored.contains(it.key()) || stored.value(it.key()).size() != it.value()) saved = false;
         }
     }
+    cvx::UserDefaults::standard().flush();
     confirmSave(saved);
 }

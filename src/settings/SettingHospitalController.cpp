@@ -184,5 +184,6 @@ void SettingHospitalController::OKTap() {
             saved = false;
         }
     }
+    cvx::UserDefaults::standard().flush();
     confirmSave(saved);
 }

@@ -264,6 +264,9 @@ void AppDelegate::applicationDidFinishLaunching(QWidget *mainWindow) {
     createCommLogFolder();
     createTransferLogFolder();
 
+    // Before anything of this run writes there, and before the backup copies the folder.
+    SettingsFiles::removeWriteLeftovers();
+
     isSetup_ = false;
     checkDataSource();
     // A backup by move took the lock file along.

@@ -11,6 +11,7 @@
 #include "platform/HidManager.h"
 #include "platform/VirtualHidDevice.h"
 #include "records/BBInitDatas.h"
+#include "support/FileSizeLimit.h"
 #include "support/RomSimulator.h"
 
 namespace {
@@ -198,6 +199,18 @@ TEST_F(RomWriterTest, FaultsEndTheWriteWithTheirMessage) {
         rom.runUntil([] { return false; }, 100);
         EXPECT_EQ(rom.reports().size(), sent);
     }
+}
+
+TEST_F(RomWriterTest, FullDiskLeavesNoHalfLogEntry) {
+    cvxtest::RomSimulator rom;
+    {
+        const cvxtest::FileSizeLimit full(1000);
+        rom.attach();
+        runUntilEnd(rom);
+    }
+    const QString log = QString::fromUtf8(readAll(QDir::home().filePath("RomConvert.log")));
+    for (const QString &entry : log.split("/----- (").mid(1))
+        EXPECT_TRUE(entry.count("\r\n") == 2 && entry.endsWith("\r\n")) << entry.toStdString();
 }
 
 // A damaged firmware file ends in its message before anything reaches the instrument: it is

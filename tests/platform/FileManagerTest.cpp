@@ -179,6 +179,7 @@ struct FaultyDisk {
     static inline int failAt = 0;
     static inline int calls = 0;
     static inline int renamed = 0;
+    static inline QString temporary;
 
     static bool failsNow() { return ++calls == failAt; }
     static int fail() {
@@ -198,6 +199,7 @@ struct FaultyDisk {
     }
     static int rename(const char *from, const char *to, unsigned flags) {
         if (failsNow()) return fail();
+        temporary = QFile::decodeName(from);
         const int rc = ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
         renamed += rc == 0;
         return rc;
@@ -222,6 +224,7 @@ TEST(FileManager, AtomicWriteOnAFailingDiskKeepsTheOldFile) {
         }
         const int total = FaultyDisk::calls;
         ASSERT_GT(total, 10);
+        EXPECT_TRUE(FileManager::isTemporaryName(FileManager::lastPathComponent(FaultyDisk::temporary)));
         for (int k = 1; k <= total; ++k) {
             ASSERT_TRUE(FileManager::writeAtomically(home("p.xml"), old, durability));
             FaultyDisk::calls = 0;

@@ -388,6 +388,8 @@ TEST_F(EntryWindow, OkRegistersThePatientAndSendsTheChartNumber) {
         QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
                        "<DATA name=\"山田 花子\" birthday=\"2000-02-29\" age=\"26\" sex=\"1\"></DATA>\n"));
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("A-0123_remark"), QStringLiteral("金属アレルギー"));
+    EXPECT_EQ(cvx::UserDefaults(cvx::UserDefaults::defaultFilePath()).stringForKey("A-0123_remark"),
+              QStringLiteral("金属アレルギー"));  // on disk at once
 
     ASSERT_TRUE(sim.run());
     EXPECT_EQ(sim.chartNo(), "A-0123");

@@ -18,6 +18,7 @@
 #include "records/AppDelegate.h"
 #include "records/BBInitDatas.h"
 #include "records/DefaultChoices.h"
+#include "records/SettingsFiles.h"
 #include "shell/ShellNotifications.h"
 #include "shell/kit/KitNotifications.h"
 #include "shell/kit/TYUpdateView.h"
@@ -75,6 +76,7 @@ protected:
         cvx::NotificationCenter::defaultCenter().removeObserver(d.observerOwner());
         qDeleteAll(d.observerOwner()->children());
         UsbManager::setFirmwareVersionReader({});
+        SettingsFiles::releaseDataFolderClaim();
         UsbManager::resetSharedForTesting();
         UsbHID::resetSharedForTesting();
     }
@@ -251,6 +253,11 @@ TEST_F(StartupTest, NormalLaunchReplacesOnlyTheCalculationRangesAndMissingFiles)
     ASSERT_TRUE(FileManager::removeItem(home(".Corvadenix/USBSetting.xml")));
     defaults().setObject(QString("V0.1"), "appVersion");
     defaults().setObject(QString("x"), "ztotal");
+    const QStringList gone{"Customer/A-1.xml.aZ09bY", "Comment.xml.Q1w2E3"};
+    const QStringList kept{"Customer/A-1.xml.backup", "Customer/A-1.xml.aZ09bYc",  "Customer/A-1.xml.aZ-9bY",
+                           "Customer/a.txt.aZ09bY",   "Customer/sub/B.xml.aZ09bY", "Customer/C.xml.aZ09bY/x"};
+    for (const QString &name : gone + kept) write(home(".Corvadenix/" + name), "<DATA");
+    ASSERT_EQ(SettingsFiles::claimDataFolder(), SettingsFiles::Claim::Claimed);
 
     launch("9.9");
 
@@ -263,6 +270,9 @@ TEST_F(StartupTest, NormalLaunchReplacesOnlyTheCalculationRangesAndMissingFiles)
     EXPECT_EQ(defaults().stringForKey("appVersion"), "V0.1");
     EXPECT_EQ(defaults().stringForKey("ztotal"), "x");
     EXPECT_TRUE(homeEntries().filter(".Corvadenix_").isEmpty());
+    for (const QString &name : gone + kept)
+        EXPECT_EQ(FileManager::fileExists(home(".Corvadenix/" + name)), kept.contains(name))
+            << qPrintable(name);
 }
 
 TEST_F(StartupTest, ResultChoiceIsResetOnlyWithoutAPatientFile) {

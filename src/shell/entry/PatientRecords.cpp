@@ -212,8 +212,11 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
         });
     }
 
-    cvx::UserDefaults::standard().setObject(NSStringExt::trim(info.remark()),
-                                            remarkKey(NSStringExt::trim(info.customerNo())));
+    cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
+    defaults.setObject(NSStringExt::trim(info.remark()), remarkKey(NSStringExt::trim(info.customerNo())));
+    // A single save is the patient entry's OK, whose remark default is written at once; a bulk
+    // job leaves its defaults to the coalesced write.
+    if (durability == cvx::Durability::Synced) defaults.flush();
     if (!doc) return false;
     const auto save = [&] {
         // Nothing there: the writer need not look at the place first. Something there after
