@@ -358,6 +358,7 @@ void TotalTableController::confirmModify() {
         else
             defaults.removeObjectForKey(newNo + QStringLiteral("_remark"));
         defaults.removeObjectForKey(oldNo + QStringLiteral("_remark"));
+        defaults.flush();
     }
     page_->setNoString(newNo);
     // The name goes into the file before the backups and the header read it back.
