@@ -387,10 +387,11 @@ void ManagerMainController::okTap() {
             const bool withBlankRows = linkMode_ && ui_->checkBoxBtn->isChecked();
             auto flag = enterRunningState(QStringLiteral("一覧表作成中．．．"));
             ResultListFile::start(
-                label, withBlankRows, [flag] { return flag->load(); },
+                label, withBlankRows, listHoldsRows_, [flag] { return flag->load(); },
                 [self, flag](const ResultListFile::Outcome &outcome) {
                     if (!self) return;
                     self->jobEnded();
+                    self->listHoldsRows_ = outcome.status != ResultListFile::Status::Empty;
                     Ui::ManagerMainController &ui = *self->ui_;
                     switch (outcome.status) {
                         case ResultListFile::Status::Empty:
