@@ -422,11 +422,13 @@ void ManagerMainController::okTap() {
 }
 
 void ManagerMainController::startDataLinkImport(const QString &folder) {
+    // A folder that may not serve the data link is named as the maintenance panel names it.
     // The import reads the stored folder: one that could not be stored would be read under
     // the shown folder's name.
-    if (isLinkMode(UsbUtils::isHaveMODE()) && !UsbUtils::saveInput(folder)) {
+    const bool refused = UsbUtils::isRefusedLinkFolder(folder);
+    if (refused || (isLinkMode(UsbUtils::isHaveMODE()) && !UsbUtils::saveInput(folder))) {
         ui_->backImg->show();
-        return showOutcome(QStringLiteral("E404"));
+        return showOutcome(refused ? QStringLiteral("folder_refused") : QStringLiteral("E404"));
     }
     setModePanelVisible(false);
     setResultPanelVisible(false);
