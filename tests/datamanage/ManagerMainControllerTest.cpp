@@ -250,8 +250,7 @@ TEST_F(ManagerMainControllerTest, DataLinkImportStoresTheFolderAndShowsItsFailur
         EXPECT_EQ(asked.last(), Kind::FolderNoNewFolder);
         click(controller->okButton());
         // A folder that could not be stored is not read: the failure shows at once.
-        ASSERT_TRUE(
-            QTest::qWaitFor([&, picture = picture] { return controller->signPicture() == picture; }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return controller->signPicture() == picture; }, 20000));
         EXPECT_TRUE(controller->sureImg()->isVisible());
         EXPECT_EQ(UsbUtils::inputValue(), transferFile && path == input ? input : "");
         EXPECT_TRUE(FileManager::fileExists(input + "/bad.csv"));
