@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
@@ -64,11 +65,18 @@ QStringList localListing(const QString &localCustomer) {
     return out;
 }
 
-// Why an imported Customer entry is not taken; null when it is.
+QString baseName(const QString &relative) {
+    return FileManager::deletingPathExtension(FileManager::lastPathComponent(relative));
+}
+
+// Why an imported Customer entry is not taken; null when it is. Its folders are real ones (the
+// walk does not follow links), and their names must be as safe as a chart number.
 QString refusal(const QString &relative, const QString &source) {
-    if (relative.contains(QLatin1Char('/'))) return QStringLiteral("not directly in Customer");
+    const QStringList parts = relative.split(QLatin1Char('/'));
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+        if (!UsbUtils::isSafeChartNumber(parts[i], false)) return QStringLiteral("not a safe folder name");
     if (!isPlainFile(source)) return QStringLiteral("not a plain file");
-    const QString base = FileManager::deletingPathExtension(relative);
+    const QString base = baseName(relative);
     if (base != kCheckName && !UsbUtils::isSafeChartNumber(base, true))
         return QStringLiteral("not a chart number");
     return QString();
@@ -90,7 +98,7 @@ struct Pending {
 // not ready.
 class ConvertAhead {
 public:
-    // `localNames`: the names in the local folder when the import began.
+    // `localNames`: the local files when the import began, by their paths relative to Customer.
     ConvertAhead(const QStringList &paths, const QString &source, const QString &local,
                  const QSet<QString> &localNames)
         : paths_(paths),
@@ -171,7 +179,7 @@ private:
             p.from = FileManager::appendingPathComponent(source_, p.relative);
             p.to = FileManager::appendingPathComponent(local_, p.relative);
             p.why = refusal(p.relative, p.from);
-            p.check = FileManager::deletingPathExtension(p.relative) == kCheckName;
+            p.check = baseName(p.relative) == kCheckName;
             // Looking for the local file here would hold up the writes in the same folder; the
             // save looks again.
             if (p.why.isNull() && !p.check)
@@ -237,9 +245,9 @@ private:
             if (cancelled()) return true;
             if (FileManager::pathExtension(relative) == QLatin1String("xml")) paths.append(relative);
         }
-        const QStringList present = FileManager::contentsOfDirectory(local);
-        const QSet<QString> localNames(present.cbegin(), present.cend());
-        ConvertAhead ahead(paths, source, local, localNames);
+        local_ = local;
+        const QSet<QString> present = localNames(paths);
+        ConvertAhead ahead(paths, source, local, present);
         // A measurement stored meanwhile waits for a run of files, not for the whole import.
         // The converting threads never take the lock, so waiting for them under it is safe.
         SettingsFiles::WriteBatch batch;
@@ -257,10 +265,55 @@ private:
         return true;
     }
 
+    // The local files in the folders that `paths` lead to, by their relative paths: one listing
+    // per folder.
+    QSet<QString> localNames(const QStringList &paths) const {
+        QSet<QString> names;
+        QSet<QString> folders{QString()};
+        for (const QString &relative : paths) {
+            const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+            if (slash >= 0) folders.insert(relative.left(slash + 1));
+        }
+        for (const QString &folder : folders)
+            for (const QString &name : FileManager::contentsOfDirectory(local_ + QLatin1Char('/') + folder))
+                names.insert(folder + name);
+        return names;
+    }
+
+    // Makes the folders of `relative` below the local Customer folder. Each must be a real
+    // folder: a link could lead the write out of Customer. Null when they are ready, else why
+    // not; the answer is kept per folder.
+    QString makeLocalFolders(const QString &relative) {
+        const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0) return QString();
+        const QString folder = relative.left(slash);
+        const auto known = folders_.constFind(folder);
+        if (known != folders_.cend()) return *known;
+        QString why = makeLocalFolders(folder);
+        if (why.isNull()) {
+            namespace fs = std::filesystem;
+            const fs::path path = QFile::encodeName(local_ + QLatin1Char('/') + folder).toStdString();
+            std::error_code error;
+            if (fs::symlink_status(path, error).type() == fs::file_type::not_found)
+                fs::create_directory(path, error);
+            const fs::file_type type = fs::symlink_status(path, error).type();
+            if (type == fs::file_type::not_found)
+                why = QStringLiteral("local folder not made");
+            else if (type != fs::file_type::directory)
+                why = QStringLiteral("local folder is a link or a file");
+        }
+        folders_.insert(folder, why);
+        return why;
+    }
+
     bool importOne(Pending &item) {
         const QString &name = item.relative;
         const QString &from = item.from;
         const QString &to = item.to;
+        if (const QString why = makeLocalFolders(name); !why.isNull()) {
+            skipped_.append(name + QStringLiteral(": ") + why);
+            return true;
+        }
         if (item.check) {
             if (QFileInfo(to).isSymLink()) {
                 skipped_.append(name + QStringLiteral(": local file is a link"));
@@ -391,6 +444,8 @@ private:
     const QString chosen_;
     const DataJobs::CancelFlag *isCancel_;
     bool hasCustomer_ = false;
+    QString local_;                    // the local Customer folder
+    QHash<QString, QString> folders_;  // makeLocalFolders' answers
     QStringList skipped_;
 };
 

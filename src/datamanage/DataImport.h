@@ -20,10 +20,12 @@
 // every file is written whole. A patient file that is left out (unreadable, not mergeable, or
 // refused below) makes the outcome 404 and is named in the transfer log.
 //
-// Only plain files directly in the chosen `Customer` folder whose names are safe patient-file
-// names (or the check-measurement file's) are taken; links, subfolders and other names are
-// skipped, hidden files passed over, so nothing is ever written outside the local `Customer`
-// folder.
+// The chosen `Customer` folder is walked with its subfolders, and each file goes to the same
+// relative path under the local `Customer` folder, its folders made there. Only plain files
+// whose names are safe patient-file names (or the check-measurement file's) in folders with
+// safe names are taken; links are neither followed nor written through, other names are
+// skipped and hidden entries passed over, so nothing is ever written outside the local
+// `Customer` folder.
 class DataImport {
 public:
     DataImport() = delete;

@@ -387,10 +387,11 @@ void ManagerMainController::okTap() {
             const bool withBlankRows = linkMode_ && ui_->checkBoxBtn->isChecked();
             auto flag = enterRunningState(QStringLiteral("一覧表作成中．．．"));
             ResultListFile::start(
-                label, withBlankRows, [flag] { return flag->load(); },
+                label, withBlankRows, listHoldsRows_, [flag] { return flag->load(); },
                 [self, flag](const ResultListFile::Outcome &outcome) {
                     if (!self) return;
                     self->jobEnded();
+                    self->listHoldsRows_ = outcome.status != ResultListFile::Status::Empty;
                     Ui::ManagerMainController &ui = *self->ui_;
                     switch (outcome.status) {
                         case ResultListFile::Status::Empty:
@@ -421,11 +422,13 @@ void ManagerMainController::okTap() {
 }
 
 void ManagerMainController::startDataLinkImport(const QString &folder) {
+    // A folder that may not serve the data link is named as the maintenance panel names it.
     // The import reads the stored folder: one that could not be stored would be read under
     // the shown folder's name.
-    if (isLinkMode(UsbUtils::isHaveMODE()) && !UsbUtils::saveInput(folder)) {
+    const bool refused = UsbUtils::isRefusedLinkFolder(folder);
+    if (refused || (isLinkMode(UsbUtils::isHaveMODE()) && !UsbUtils::saveInput(folder))) {
         ui_->backImg->show();
-        return showOutcome(QStringLiteral("E404"));
+        return showOutcome(refused ? QStringLiteral("folder_refused") : QStringLiteral("E404"));
     }
     setModePanelVisible(false);
     setResultPanelVisible(false);

@@ -136,6 +136,8 @@ private:
     QStringList fileList_;
     QString inputPicture_, signPicture_, lastAlert_;
     bool linkMode_ = false;
+    // Whether the result list's rows of the last run are still held (ResultListFile::writeList).
+    bool listHoldsRows_ = false;
     // The running job's cancel flag; null while no job runs. Cancel sets it.
     std::shared_ptr<DataJobs::CancelFlag> running_;
 };

@@ -250,11 +250,10 @@ QString ResultListFile::rowLine(const OCMCustomerComment &row) {
 // Rows are read one patient at a time and written as they come, so that memory stays flat
 // whatever the number of results; the file appears only once it is whole.
 ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool withBlankRows,
-                                                  const CancelFlag &isCancel) {
-    // A cancel while the patients are listed or read leaves nothing to list; one while rows
-    // are written ends without a file.
+                                                  const CancelFlag &isCancel, bool listHoldsRows) {
+    // A cancel ends without a file; "W311" only when it leaves the list of rows empty.
     const std::optional<QStringList> chartNos = chartNumbers(isCancel);
-    if (!chartNos) return outcomeOf(Status::Empty);
+    if (!chartNos) return outcomeOf(listHoldsRows ? Status::Cancelled : Status::Empty);
 
     Outcome outcome;
     std::optional<cvx::AtomicFile> file;
@@ -305,7 +304,7 @@ ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool wi
 
     int rowsSeen = 0;
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        if (cancelled(isCancel)) return outcomeOf(Status::Empty);
+        if (cancelled(isCancel)) return outcomeOf(rowsSeen > 0 ? Status::Cancelled : Status::Empty);
         const Patient *patient = &ahead.next();
         if (!patient->stored) {
             own.clear();
@@ -339,13 +338,13 @@ ResultListFile::Outcome ResultListFile::writeList(const QString &folder, bool wi
     return outcomeOf(Status::Written, outcome);
 }
 
-void ResultListFile::start(const QString &folder, bool withBlankRows, CancelFlag isCancel,
+void ResultListFile::start(const QString &folder, bool withBlankRows, bool listHoldsRows, CancelFlag isCancel,
                            std::function<void(const Outcome &)> completion) {
-    cvx::Dispatch::globalAsync(
-        [folder, withBlankRows, isCancel = std::move(isCancel), completion = std::move(completion)] {
-            const Outcome outcome = writeList(folder, withBlankRows, isCancel);
-            cvx::Dispatch::mainAsync([completion, outcome] {
-                if (completion) completion(outcome);
-            });
+    cvx::Dispatch::globalAsync([folder, withBlankRows, listHoldsRows, isCancel = std::move(isCancel),
+                                completion = std::move(completion)] {
+        const Outcome outcome = writeList(folder, withBlankRows, isCancel, listHoldsRows);
+        cvx::Dispatch::mainAsync([completion, outcome] {
+            if (completion) completion(outcome);
         });
+    });
 }

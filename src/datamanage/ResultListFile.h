@@ -29,9 +29,9 @@ public:
 
     enum class Status {
         Written,    // isSucc4 200, picture "made_list"
-        Empty,      // nothing to list, also after a cancel while collecting: alert "W311"
+        Empty,      // the list of rows is empty, after a cancel too: alert "W311"
         Failed,     // isSucc4 405, picture "E405"; an existing list stays as it was
-        Cancelled,  // stopped by the cancel flag after collecting; nothing written
+        Cancelled,  // stopped by the cancel flag with rows in the list; nothing written, no message
     };
 
     struct Outcome {
@@ -56,11 +56,15 @@ public:
 
     // The whole job on the calling thread. `withBlankRows` is the tick of the data-link modes
     // (patients without results get a blank row). The cancel flag is polled before each entry,
-    // patient and row and before writing.
-    static Outcome writeList(const QString &folder, bool withBlankRows, const CancelFlag &isCancel = {});
+    // patient and row and before writing. The rows found stay in the window's list until its
+    // next run empties it, which comes after the listing of the patients: a cancel during
+    // that listing leaves the rows of the run before, as `listHoldsRows` says (any status but
+    // Empty leaves rows in the list).
+    static Outcome writeList(const QString &folder, bool withBlankRows, const CancelFlag &isCancel = {},
+                             bool listHoldsRows = false);
 
     // Runs writeList on the global queue; the completion gets the outcome on the main thread,
     // a cancelled one included.
-    static void start(const QString &folder, bool withBlankRows, CancelFlag isCancel,
+    static void start(const QString &folder, bool withBlankRows, bool listHoldsRows, CancelFlag isCancel,
                       std::function<void(const Outcome &)> completion);
 };

@@ -223,7 +223,13 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
     const QString good = dataio::patientFile("G", {dataio::currentResult("2024-01-01", "01:00", 1)});
     dataio::write(c + "/P1.xml", good);
     dataio::write(c + "/.hidden.xml", good);
-    dataio::write(c + "/sub/P2.xml", good);
+    // Subfolders come to the same place below the local Customer, through no link and no odd name.
+    const QString check = "<DATA><comment date=\"2024-01-01\" time=\"01:00\"/></DATA>";
+    for (const QString name :
+         {"sub/P2", "a/b/Check_Measure_Result", "linked/P5", "bad\nname/P6", "flat/P7", ".Trash/P8"})
+        dataio::write(c + "/" + name + ".xml", name.contains("Check") ? check : good);
+    dataio::write(data("Customer/flat"), "");
+    ASSERT_TRUE(QFile::link(outside.path(), data("Customer/linked")));
     dataio::write(c + "/..xml", good);
     ASSERT_TRUE(QFile::link(victim, c + "/P3.xml"));
     ASSERT_TRUE(QFile::link(outside.path(), c + "/P4.xml"));
@@ -238,9 +244,13 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
     EXPECT_EQ(outcome.signResult, 404);  // files left out are reported
     EXPECT_EQ(dataio::snapshot(outside.path()), before);
     EXPECT_EQ(read(data("Customer/P1.xml")), read(victim));
-    EXPECT_EQ(dataio::snapshot(data("Customer")).keys(), QStringList{"P1.xml"});
+    EXPECT_EQ(dataio::snapshot(data("Customer")).keys(),
+              (QStringList{"P1.xml", "a", "a/b", "a/b/Check_Measure_Result.xml", "flat", "linked", "sub",
+                           "sub/P2.xml"}));
+    EXPECT_EQ(read(data("Customer/sub/P2.xml")), good);
+    EXPECT_EQ(read(data("Customer/a/b/Check_Measure_Result.xml")), check);
     // Hidden files are passed over without a word.
-    EXPECT_EQ(outcome.skipped.size(), 4) << outcome.skipped.join('\n').toStdString();
+    EXPECT_EQ(outcome.skipped.size(), 6) << outcome.skipped.join('\n').toStdString();
 
     // The data folder itself is no folder to import.
     EXPECT_EQ(DataImport::importDataFolder(SettingsFiles::dataFolder()).signResult, 404);

@@ -234,22 +234,25 @@ TEST_F(ManagerMainControllerTest, DataLinkImportStoresTheFolderAndShowsItsFailur
     setMode(3);
     const QString input = folder("input");
     ASSERT_TRUE(FileManager::writeAtomically(input + "/bad.csv", "not a patient\n"));
-    for (const bool transferFile : {true, false}) {
-        SCOPED_TRACE(transferFile);
+    // The home folder may hold the data folder: refused, as the maintenance panel refuses it.
+    for (const auto &[transferFile, path, picture] : {std::tuple{true, input, "E404"},
+                                                      {false, input, "E404"},
+                                                      {true, QDir::homePath(), "folder_refused"}}) {
+        SCOPED_TRACE(path.toStdString() + picture);
         if (transferFile)
             settingsfixture::installText("DataTransfer.xml", "<DATA><INPUT/><OUTPUT/></DATA>");
         else
             ASSERT_TRUE(FileManager::removeItem(settingsfixture::dataPath("DataTransfer.xml")));
         open();
         controller->userInfoTap();
-        chosen = input;
+        chosen = path;
         click(controller->inputFileButton());
         EXPECT_EQ(asked.last(), Kind::FolderNoNewFolder);
         click(controller->okButton());
         // A folder that could not be stored is not read: the failure shows at once.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return controller->signPicture() == "E404"; }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return controller->signPicture() == picture; }, 20000));
         EXPECT_TRUE(controller->sureImg()->isVisible());
-        EXPECT_EQ(UsbUtils::inputValue(), transferFile ? input : "");
+        EXPECT_EQ(UsbUtils::inputValue(), transferFile && path == input ? input : "");
         EXPECT_TRUE(FileManager::fileExists(input + "/bad.csv"));
     }
 }

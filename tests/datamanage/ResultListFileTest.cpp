@@ -93,16 +93,19 @@ TEST(ResultListFileTest, OutcomesWithoutAList) {
     EXPECT_EQ(refused.unencodable, QStringList({"12"}));
     EXPECT_EQ(written(), before);
 
-    // A cancel while the patients are listed or read leaves nothing to list ("W311"); one while
-    // their rows are written ends without a file and without "W311". Polls: six entries, then
-    // patient 9, its row, patient 10, its two rows, ...
-    for (const auto &[pollsBeforeCancel, status] :
-         {std::pair{0, Status::Empty}, {8, Status::Empty}, {9, Status::Cancelled}}) {
+    // A cancel ends without a file, and with "W311" only when the list of rows is left empty:
+    // it keeps the rows found so far, and those of the run before while the patients are
+    // listed. Polls: six entries, then patient 9, its row, patient 10, its two rows, ...
+    for (const auto &[pollsBeforeCancel, held, status] : {std::tuple{0, false, Status::Empty},
+                                                          {5, true, Status::Cancelled},
+                                                          {6, true, Status::Empty},
+                                                          {8, false, Status::Cancelled},
+                                                          {9, false, Status::Cancelled}}) {
         FileManager::removeItem(outFolder());
         int polls = 0;
-        const auto outcome =
-            ResultListFile::writeList(outFolder(), false, [&] { return polls++ >= pollsBeforeCancel; });
-        EXPECT_EQ(outcome.status, status) << pollsBeforeCancel;
+        const auto outcome = ResultListFile::writeList(
+            outFolder(), false, [&] { return polls++ >= pollsBeforeCancel; }, held);
+        EXPECT_EQ(outcome.status, status) << pollsBeforeCancel << held;
         EXPECT_FALSE(FileManager::fileExists(outFolder() + "/検査結果一覧.xls"));
     }
 }
