@@ -15,6 +15,7 @@
 #include "platform/DateFormatter.h"
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 #include "records/AppDelegate.h"
 #include "records/NSStringExt.h"
@@ -302,7 +303,7 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
         return false;
     }
     if (processed.isUnchanged(path, now, [&bytes] { return ProcessedFiles::hashOf(*bytes); })) return true;
-    std::optional<QString> text = PatientFields::decodeImportedText(*bytes);
+    std::optional<QString> text = cvx::TextEncoding::fromImportedText(*bytes);
     if (!text) {
         logError(QStringLiteral("%1 is neither Shift-JIS nor UTF-16 text; it was not read").arg(path));
         return fail(QStringLiteral("not Shift-JIS or UTF-16 text"), bytes);

@@ -155,7 +155,8 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     linkTo(0, "mode5");
     const QByteArray garbled("\x81\x20\x41", 3);  // neither Shift-JIS nor UTF-16
     drop("garbled.csv", garbled);
-    drop("utf8.csv", QStringLiteral("U1,渡辺,,,,\n").toUtf8());
+    drop("utf8.csv", "\xEF\xBB\xBF" + QStringLiteral("U1,渡辺,,,,\n").toUtf8());
+    drop("sjis.csv", "S1,\xE4\xBB\x8E\x71,,,,\nS2,\xED\x95\x8E\x52,,,,\n");
     EXPECT_EQ(runImport(), std::nullopt);  // no link mode: nothing starts
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::customerFolder()));
 
@@ -168,13 +169,15 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_EQ(patient("D2"), patientFile("木村", "", "0"));
     EXPECT_EQ(cvx::UserDefaults::standard().objectForKey("D2_remark"), QVariant(QString("")));
     EXPECT_EQ(patient("U1"), patientFile("渡辺", "", "2"));
+    EXPECT_EQ(patient("S1"), patientFile("莉子", "", "2"));
+    EXPECT_EQ(patient("S2"), patientFile("﨑山", "", "2"));
     EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "titled.csv"}));
     EXPECT_EQ(FileManager::readFile(input() + "/garbled.csv"), garbled);
     // Hostile chart numbers write nothing; the refused one is noted in the error log.
-    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 4);
+    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 6);
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
     EXPECT_EQ(transferLog().filter("Not imported").size(), 3);
-    EXPECT_EQ(transferLog().size(), 8);  // four patients, three files kept, the empty last line
+    EXPECT_EQ(transferLog().size(), 10);  // six patients, three files kept, the empty last line
 }
 
 // Every line end ends a line, even mixed in one file.
