@@ -130,11 +130,14 @@ TEST_F(DataLinkImportTest, Mode3TakesACsvWholeAndATxtByLineAndKeepsAFileWithABad
     // A correction made since survives the next launch: the file left there is not applied
     // again while it is unchanged, and is read again once it changes.
     settingsfixture::installText("Customer/A001.xml", patientFile("佐藤花", "1990-02-15", "1"));
-    EXPECT_EQ(runImport(), true);
+    EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("A001"), patientFile("佐藤花", "1990-02-15", "1"));
+    EXPECT_EQ(transferLog().filter(kept).size(), 2);
     QFile visits(input() + "/visits.txt");
-    ASSERT_TRUE(visits.open(QIODevice::Append));
-    visits.write("\r\n");
+    const QDateTime modified = visits.fileTime(QFile::FileModificationTime);
+    drop("visits.txt", FileManager::readFile(visits.fileName())->replace("A002", "A003"));
+    ASSERT_TRUE(visits.open(QIODevice::ReadWrite) &&
+                visits.setFileTime(modified, QFile::FileModificationTime));
     visits.close();
     EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("A001"), patientFile("佐藤花子", "1990-02-15", "1"));
