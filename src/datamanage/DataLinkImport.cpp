@@ -115,10 +115,12 @@ Records mode3Records(const QString &text, const QString &path) {
     return records;
 }
 
-// Mode 4: blocks of nine lines; a last, incomplete block is no record.
+// Mode 4: blocks of nine lines. A file shorter than one block holds no record (the linked
+// program may still be writing it).
 Records mode4Records(const QString &text, const QString &path) {
     const QStringList lines = PatientFields::splitLines(text);
     Records records;
+    if (lines.size() < kMode4Lines) return records;
     for (qsizetype first = 0; first + kMode4Lines <= lines.size(); first += kMode4Lines) {
         const QStringList block = lines.mid(first, kMode4Lines);
         QString number = trim(block[1]);
@@ -280,6 +282,7 @@ void logNotImported(const QString &path, const QString &why, const Layout &layou
 // patient not stored); such a file fails every run while it stays. A file is removed only after
 // every one of its records was stored. A file left in the folder for a rejected record is
 // remembered, and while its content stays the same its good records are not applied again.
+// A file without a single record (a mode-4 file shorter than a block) is left alone.
 bool importFile(const QString &path, const Layout &layout, ProcessedFiles &processed) {
     const auto fail = [&](const QString &why, const QByteArray &bytes) {
         logNotImported(path, why, layout);
@@ -315,6 +318,10 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
             rows.append(*row);
         else
             ++rejected;
+    }
+    if (rows.isEmpty() && rejected == 0) {
+        processed.forget(path);
+        return true;
     }
     const QString rejectedWhy = QStringLiteral("%1 record(s) rejected").arg(rejected);
     // A remembered file whose records are all good now (it was imported but not removed) is
@@ -353,7 +360,6 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
         return false;
     }
     if (rejected > 0) return fail(rejectedWhy, *bytes);
-    if (rows.isEmpty()) return fail(QStringLiteral("no record"), *bytes);
 
     runBeforeRemoveHook(path);
     if (removeIfUnchanged(path, *bytes)) {

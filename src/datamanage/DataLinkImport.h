@@ -12,7 +12,8 @@
 // (a record rejected) is remembered in the data folder by its content's hash and its good
 // records are not applied again until its content changes; a file with a patient that could
 // not be stored is tried again. Every file that was not wholly imported fails every run while
-// it stays and is named in the transfer log each time.
+// it stays and is named in the transfer log each time. A mode-4 file shorter than one block
+// holds no record: it stays and leaves the outcome alone.
 //
 // Imports run one after another on a worker thread of their own, never two at once: the
 // start-up and the patient-entry button may both start one.
