@@ -15,6 +15,7 @@
 #include "platform/DateFormatter.h"
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 #include "records/AppDelegate.h"
 #include "records/NSStringExt.h"
@@ -114,10 +115,12 @@ Records mode3Records(const QString &text, const QString &path) {
     return records;
 }
 
-// Mode 4: blocks of nine lines; a last, incomplete block is no record.
+// Mode 4: blocks of nine lines. A file shorter than one block holds no record (the linked
+// program may still be writing it).
 Records mode4Records(const QString &text, const QString &path) {
     const QStringList lines = PatientFields::splitLines(text);
     Records records;
+    if (lines.size() < kMode4Lines) return records;
     for (qsizetype first = 0; first + kMode4Lines <= lines.size(); first += kMode4Lines) {
         const QStringList block = lines.mid(first, kMode4Lines);
         QString number = trim(block[1]);
@@ -194,13 +197,15 @@ bool removeIfUnchanged(const QString &path, const QByteArray &imported) {
 
 // What the import remembers of the files that it read and left in the folder (a rejected
 // record keeps a file there): applied again, their patients would undo every correction made
-// since. A file is read again once its content changes. Kept in the data folder, keyed by path.
+// since. A file counts as the one remembered only while its content is the same, which its hash
+// tells: a kept size or time says nothing (a copy that keeps times, a sync tool, the two-second
+// clock of a FAT stick). Kept in the data folder, keyed by path.
 class ProcessedFiles {
 public:
     struct Mark {
         qint64 size = -1;
-        qint64 modified = 0;  // ms since the epoch
-        QString hash;         // SHA-256 of the content, hex
+        QString hash;  // SHA-256 of the content, hex
+        bool operator==(const Mark &) const = default;
     };
 
     ProcessedFiles() {
@@ -209,27 +214,25 @@ public:
         for (auto it = files.begin(); it != files.end(); ++it) {
             const QJsonObject mark = it.value().toObject();
             marks_.insert(it.key(), {mark.value(QStringLiteral("size")).toInteger(-1),
-                                     mark.value(QStringLiteral("modified")).toInteger(),
                                      mark.value(QStringLiteral("sha256")).toString()});
         }
     }
 
-    static QString hashOf(const QByteArray &bytes) {
-        return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    static Mark markOf(const QByteArray &bytes) {
+        return {bytes.size(),
+                QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())};
     }
 
-    // Unchanged since it was processed: same size and time, or else the same content.
-    bool isUnchanged(const QString &file, const Mark &now, const std::function<QString()> &hash) {
-        const auto it = marks_.find(file);
-        if (it == marks_.end() || it->size != now.size) return false;
-        if (it->modified == now.modified) return true;
-        if (it->hash.isEmpty() || it->hash != hash()) return false;
-        it->modified = now.modified;
-        dirty_ = true;
-        return true;
+    // The content read is the content remembered. Only a file of the remembered size is hashed.
+    bool isUnchanged(const QString &file, const QByteArray &bytes) const {
+        const auto it = marks_.constFind(file);
+        return it != marks_.cend() && it->size == bytes.size() && !it->hash.isEmpty() &&
+               it->hash == markOf(bytes).hash;
     }
 
     void remember(const QString &file, const Mark &mark) {
+        const auto it = marks_.constFind(file);
+        if (it != marks_.cend() && *it == mark) return;
         marks_.insert(file, mark);
         dirty_ = true;
     }
@@ -252,7 +255,6 @@ public:
         QJsonObject files;
         for (auto it = marks_.cbegin(); it != marks_.cend(); ++it)
             files.insert(it.key(), QJsonObject{{QStringLiteral("size"), it->size},
-                                               {QStringLiteral("modified"), it->modified},
                                                {QStringLiteral("sha256"), it->hash}});
         if (!cvx::FileManager::writeAtomically(path(), QJsonDocument(files).toJson()))
             logError(QStringLiteral("%1 could not be written").arg(path()));
@@ -277,22 +279,22 @@ void logNotImported(const QString &path, const QString &why, const Layout &layou
 }
 
 // False when the file was not wholly imported (a record rejected, the file unreadable, a
-// patient not stored). A file is removed only after every one of its records was stored; a
-// file left in the folder is remembered and not read again until its content changes.
+// patient not stored); such a file fails every run while it stays. A file is removed only after
+// every one of its records was stored. A file left in the folder for a rejected record is
+// remembered, and while its content stays the same its good records are not applied again.
+// A file without a single record (a mode-4 file shorter than a block) is left alone.
 bool importFile(const QString &path, const Layout &layout, ProcessedFiles &processed) {
-    const QFileInfo info(path);
-    const ProcessedFiles::Mark now{info.size(), info.lastModified().toMSecsSinceEpoch(), QString()};
-    const auto fail = [&](const QString &why, const std::optional<QByteArray> &bytes) {
+    const auto fail = [&](const QString &why, const QByteArray &bytes) {
         logNotImported(path, why, layout);
-        processed.remember(path,
-                           {now.size, now.modified, bytes ? ProcessedFiles::hashOf(*bytes) : QString()});
+        processed.remember(path, ProcessedFiles::markOf(bytes));
         return false;
     };
 
-    if (now.size > PatientFields::kMaxInputFileSize) {
-        if (processed.isUnchanged(path, now, [] { return QString(); })) return true;
+    if (QFileInfo(path).size() > PatientFields::kMaxInputFileSize) {
         logError(QStringLiteral("%1 is too large to be a patient file; it was not read").arg(path));
-        return fail(QStringLiteral("too large"), std::nullopt);
+        logNotImported(path, QStringLiteral("too large"), layout);
+        processed.forget(path);
+        return false;
     }
     const std::optional<QByteArray> bytes = cvx::FileManager::readFile(path);
     if (!bytes) {
@@ -301,11 +303,11 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
         logNotImported(path, QStringLiteral("unreadable"), layout);
         return false;
     }
-    if (processed.isUnchanged(path, now, [&bytes] { return ProcessedFiles::hashOf(*bytes); })) return true;
-    std::optional<QString> text = PatientFields::decodeImportedText(*bytes);
+    const bool applied = processed.isUnchanged(path, *bytes);
+    std::optional<QString> text = cvx::TextEncoding::fromImportedText(*bytes);
     if (!text) {
         logError(QStringLiteral("%1 is neither Shift-JIS nor UTF-16 text; it was not read").arg(path));
-        return fail(QStringLiteral("not Shift-JIS or UTF-16 text"), bytes);
+        return fail(QStringLiteral("not Shift-JIS or UTF-16 text"), *bytes);
     }
     if (layout.trimNewlines) text = NSStringExt::trimNewline(*text);
 
@@ -317,6 +319,14 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
         else
             ++rejected;
     }
+    if (rows.isEmpty() && rejected == 0) {
+        processed.forget(path);
+        return true;
+    }
+    const QString rejectedWhy = QStringLiteral("%1 record(s) rejected").arg(rejected);
+    // A remembered file whose records are all good now (it was imported but not removed) is
+    // simply imported again: storing its patients once more loses nothing.
+    if (applied && rejected > 0) return fail(rejectedWhy, *bytes);
 
     // The patient files are written without waiting for the disk, and their log lines go in
     // one append: both once per input file rather than once per patient.
@@ -346,10 +356,10 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
     if (notStored > 0) {
         // Not remembered: the next import tries the patients that could not be stored again.
         logNotImported(path, QStringLiteral("%1 patient(s) not stored").arg(notStored), layout);
+        processed.forget(path);
         return false;
     }
-    if (rejected > 0) return fail(QStringLiteral("%1 record(s) rejected").arg(rejected), bytes);
-    if (rows.isEmpty()) return fail(QStringLiteral("no record"), bytes);
+    if (rejected > 0) return fail(rejectedWhy, *bytes);
 
     runBeforeRemoveHook(path);
     if (removeIfUnchanged(path, *bytes)) {
@@ -358,7 +368,7 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
     }
     // Changed since it was read: its new content is for the next import.
     if (cvx::FileManager::readFile(path) != bytes) return true;
-    return fail(QStringLiteral("imported but not removed"), bytes);
+    return fail(QStringLiteral("imported but not removed"), *bytes);
 }
 
 // The mode's files in the folder and its subfolders, in the order the file system lists them:

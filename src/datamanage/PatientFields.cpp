@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <optional>
 
-#include "platform/TextEncoding.h"
 #include "records/BBInitDatas.h"
 #include "records/BBInitZBases.h"
 #include "records/NSStringExt.h"
@@ -67,12 +66,6 @@ QString letterFor(const QString &value, const QString &male, const QString &fema
 
 QString at(const QStringList &list, qsizetype index) {
     return index < list.size() ? list[index] : QStringLiteral("");
-}
-
-bool holdsBeyondAscii(const QByteArray &bytes) {
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
-    return false;
 }
 
 }  // namespace
@@ -217,13 +210,6 @@ bool PatientFields::isStorableChartNumber(const QString &chartNo) {
 
 bool PatientFields::saveCustInfo(const OCMCustInfo &info, cvx::Durability durability) {
     return entry::saveCustInfo(info, nullptr, durability);
-}
-
-std::optional<QString> PatientFields::decodeImportedText(const QByteArray &bytes) {
-    if (!cvx::TextEncoding::hasUtf16Bom(bytes) && !bytes.contains('\0') && holdsBeyondAscii(bytes)) {
-        if (std::optional<QString> text = cvx::TextEncoding::fromUtf8(bytes)) return text;
-    }
-    return cvx::TextEncoding::fromShiftJisOrUtf16(bytes);
 }
 
 QStringList PatientFields::splitLines(const QString &text) {

@@ -63,11 +63,7 @@ public:
     // False when the chart number is refused, the file cannot be read, or the write failed.
     static bool saveCustInfo(const OCMCustInfo &info, cvx::Durability durability = cvx::Durability::Synced);
 
-    // ---- Imported text ----------------------------------------------------------------------
-    // Shift-JIS (CP932) with UTF-16 as the fallback; a text that is valid UTF-8 and holds
-    // characters beyond ASCII (or starts with the UTF-8 mark) is read as UTF-8, since read as
-    // Shift-JIS it would store garbled names. Nothing when no encoding fits.
-    static std::optional<QString> decodeImportedText(const QByteArray &bytes);
+    // ---- Imported text (decoded by cvx::TextEncoding::fromImportedText) ---------------------
     // Split at every line end, CR LF, LF or CR, even mixed in one text; no line end gives one
     // line. A line end at the very end leaves an empty last line.
     static QStringList splitLines(const QString &text);

@@ -6,6 +6,7 @@
 #include "datamanage/PatientFields.h"
 #include "platform/Dispatch.h"
 #include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 #include "platform/XmlDocument.h"
 #include "records/AppDelegate.h"
@@ -26,7 +27,7 @@ std::optional<QString> readList(const QString &path) {
     if (QFileInfo(path).size() > PatientFields::kMaxInputFileSize) return std::nullopt;
     const std::optional<QByteArray> bytes = cvx::FileManager::readFile(path);
     if (!bytes) return std::nullopt;
-    return PatientFields::decodeImportedText(*bytes);
+    return cvx::TextEncoding::fromImportedText(*bytes);
 }
 
 PatientListImport::Outcome failed(PatientListImport::Outcome outcome, const QString &text) {

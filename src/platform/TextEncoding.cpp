@@ -290,11 +290,16 @@ std::optional<QString> TextEncoding::fromUtf16(const QByteArray &bytes,
     return text;
 }
 
-std::optional<QString> TextEncoding::fromShiftJisOrUtf16(const QByteArray &bytes) {
+std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        if (!isValidUtf8(bytes)) return std::nullopt;
+        return fromUtf8(bytes);
+    }
     if (hasUtf16Bom(bytes)) return fromUtf16(bytes);
     if (!bytes.contains('\0')) {
         std::optional<QString> text = fromCp932(bytes);
         if (text && !text->isEmpty()) return text;
+        if (isValidUtf8(bytes)) return fromUtf8(bytes);
     }
     return fromUtf16(bytes);
 }

@@ -52,10 +52,13 @@ public:
                                             std::optional<ByteOrder> orderWithoutBom = std::nullopt);
     static bool hasUtf16Bom(const QByteArray &bytes);
 
-    // Imported text files: read as Shift-JIS; when the bytes start with a UTF-16 byte-order mark,
-    // hold a zero byte (never part of a Shift-JIS text), are not valid Shift-JIS, or decode to an
-    // empty text, read as UTF-16 instead. std::nullopt when neither works.
-    static std::optional<QString> fromShiftJisOrUtf16(const QByteArray &bytes);
+    // Imported text files (patient lists, the data link's input files), which name no encoding.
+    // A byte-order mark decides: UTF-8, UTF-16 little- or big-endian. Without one the text is
+    // strict Shift-JIS; a zero byte (never part of a Shift-JIS text), an invalid sequence or an
+    // empty text fails that. Then UTF-8, but only for bytes that are valid UTF-8 and hold no zero
+    // byte: Shift-JIS names are often valid UTF-8 too (莉子 reads as "从q"), so UTF-8 never goes
+    // first. Then UTF-16. std::nullopt when nothing fits.
+    static std::optional<QString> fromImportedText(const QByteArray &bytes);
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every
     // spelling of Shift-JIS ("shift-jis", "Shift_JIS", "sjis", "windows-31j", ...) gives "CP932",

@@ -130,11 +130,14 @@ TEST_F(DataLinkImportTest, Mode3TakesACsvWholeAndATxtByLineAndKeepsAFileWithABad
     // A correction made since survives the next launch: the file left there is not applied
     // again while it is unchanged, and is read again once it changes.
     settingsfixture::installText("Customer/A001.xml", patientFile("佐藤花", "1990-02-15", "1"));
-    EXPECT_EQ(runImport(), true);
+    EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("A001"), patientFile("佐藤花", "1990-02-15", "1"));
+    EXPECT_EQ(transferLog().filter(kept).size(), 2);
     QFile visits(input() + "/visits.txt");
-    ASSERT_TRUE(visits.open(QIODevice::Append));
-    visits.write("\r\n");
+    const QDateTime modified = visits.fileTime(QFile::FileModificationTime);
+    drop("visits.txt", FileManager::readFile(visits.fileName())->replace("A002", "A003"));
+    ASSERT_TRUE(visits.open(QIODevice::ReadWrite) &&
+                visits.setFileTime(modified, QFile::FileModificationTime));
     visits.close();
     EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("A001"), patientFile("佐藤花子", "1990-02-15", "1"));
@@ -142,20 +145,24 @@ TEST_F(DataLinkImportTest, Mode3TakesACsvWholeAndATxtByLineAndKeepsAFileWithABad
 
 TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
     linkTo(4, "mode4");
-    // Both files end in a block cut short: they stay, and the run fails.
+    // blocks.txt ends in a block cut short, and the run fails; short.txt, no whole block, stays.
     EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("B100"), patientFile("高橋一郎", "1965-12-31", "0"));
     EXPECT_EQ(patient("B200"), patientFile("伊藤", "2000-03-01", "1"));
     EXPECT_EQ(inputFiles(), QStringList({"short.txt", "sub/blocks.txt"}));
-    EXPECT_EQ(transferLog().filter("record(s) rejected").size(), 2);
-    EXPECT_EQ(transferLog().filter("20240506070809").size(), 4);
+    EXPECT_EQ(transferLog().filter("record(s) rejected").size(), 1);
+    EXPECT_EQ(transferLog().filter("20240506070809").size(), 3);
+    ASSERT_TRUE(FileManager::removeItem(input() + "/sub/blocks.txt"));
+    EXPECT_EQ(runImport(), true);
+    EXPECT_EQ(inputFiles(), QStringList({"short.txt"}));
 }
 
 TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     linkTo(0, "mode5");
     const QByteArray garbled("\x81\x20\x41", 3);  // neither Shift-JIS nor UTF-16
     drop("garbled.csv", garbled);
-    drop("utf8.csv", QStringLiteral("U1,渡辺,,,,\n").toUtf8());
+    drop("utf8.csv", "\xEF\xBB\xBF" + QStringLiteral("U1,渡辺,,,,\n").toUtf8());
+    drop("sjis.csv", "S1,\xE4\xBB\x8E\x71,,,,\nS2,\xED\x95\x8E\x52,,,,\n");
     EXPECT_EQ(runImport(), std::nullopt);  // no link mode: nothing starts
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::customerFolder()));
 
@@ -168,13 +175,15 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_EQ(patient("D2"), patientFile("木村", "", "0"));
     EXPECT_EQ(cvx::UserDefaults::standard().objectForKey("D2_remark"), QVariant(QString("")));
     EXPECT_EQ(patient("U1"), patientFile("渡辺", "", "2"));
+    EXPECT_EQ(patient("S1"), patientFile("莉子", "", "2"));
+    EXPECT_EQ(patient("S2"), patientFile("﨑山", "", "2"));
     EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "titled.csv"}));
     EXPECT_EQ(FileManager::readFile(input() + "/garbled.csv"), garbled);
     // Hostile chart numbers write nothing; the refused one is noted in the error log.
-    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 4);
+    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 6);
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
     EXPECT_EQ(transferLog().filter("Not imported").size(), 3);
-    EXPECT_EQ(transferLog().size(), 8);  // four patients, three files kept, the empty last line
+    EXPECT_EQ(transferLog().size(), 10);  // six patients, three files kept, the empty last line
 }
 
 // Every line end ends a line, even mixed in one file.

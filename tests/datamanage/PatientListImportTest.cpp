@@ -67,6 +67,8 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
           {"A-3(x)", " 三郎 佐藤", "", "2", "remark"}}},
         {"patients-utf16.csv",
          {{"77", "鈴木 一郎", "2000-02-29", "2", "メモ"}, {"78", "ＡＢＣ", "1999-12-01", "0", ""}}},
+        {"patients-sjis-valid-utf8.csv", {{"9", "莉子", "", "2", ""}, {"10", "﨑山", "", "2", ""}}},
+        {"patients-utf8-mark.csv", {{"11", "渡辺", "", "2", ""}}},
     };
     for (const auto &c : cases) {
         const PatientListImport::Outcome outcome = PatientListImport::importList(fixture(c.file));
@@ -83,7 +85,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         EXPECT_EQ(outcome.saved, expectedSaved);
     }
     EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
-    EXPECT_EQ(customerFiles().size(), 5);
+    EXPECT_EQ(customerFiles().size(), 8);
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {

@@ -105,7 +105,7 @@ TEST(TextEncoding, Utf16WritesAndReadsBothByteOrders) {
     EXPECT_FALSE(TextEncoding::fromUtf16(QByteArray("\xFF\xFE\x00\xDE", 4)).has_value());  // lone low
 }
 
-TEST(TextEncoding, ImportedTextTriesShiftJisThenUtf16) {
+TEST(TextEncoding, ImportedTextTakesTheMarkThenShiftJisThenUtf8ThenUtf16) {
     const QString name = u("1001,髙橋,ｱｷﾗ");
     struct Case {
         const char *label;
@@ -114,6 +114,7 @@ TEST(TextEncoding, ImportedTextTriesShiftJisThenUtf16) {
     };
     const Case cases[] = {
         {"Shift-JIS", *TextEncoding::toCp932(name), name},
+        {"UTF-8 that is no Shift-JIS", QByteArray("\xC4\x81,"), u("ā,")},
         {"UTF-16LE with mark", TextEncoding::toUtf16(name, Order::LittleEndian), name},
         {"UTF-16BE with mark", TextEncoding::toUtf16(name, Order::BigEndian), name},
         // Zero bytes are valid CP932 but never occur in a Shift-JIS text file.
@@ -123,7 +124,7 @@ TEST(TextEncoding, ImportedTextTriesShiftJisThenUtf16) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        const std::optional<QString> text = TextEncoding::fromShiftJisOrUtf16(c.bytes);
+        const std::optional<QString> text = TextEncoding::fromImportedText(c.bytes);
         ASSERT_EQ(text.has_value(), c.expected.has_value());
         if (text) {
             EXPECT_EQ(*text, *c.expected);
