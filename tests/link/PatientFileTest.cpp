@@ -308,7 +308,7 @@ TEST_F(PatientFile, LayoutClassesAndOldestFirstOrder) {
     } cases[] = {
         {"", 0},
         {"DATA", 0},
-        {"<DATA", 1},  // read as repaired: a root without attributes
+        {"<DATA>", 1},  // read as repaired: a root without attributes
         {"<DATA name=\"a\"><comment><RsvData/></comment></DATA>", 1},
         {"<DATA " + attrs + "><comment><MS/><RsvData/></comment><x><SaveDate/></x></DATA>", 2},
         {"<DATA " + attrs + "><comment><RsvData/><SaveDate/></comment></DATA>", 0},
