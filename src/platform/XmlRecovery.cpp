@@ -88,19 +88,6 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-void appendUtf8(QByteArray &out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6)), out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12)), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18)), out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-    }
-}
-
 // A character reference at `p` ("&#...;"), decoded into `out`; the length taken, 0 when it is none.
 qsizetype characterReference(const char *p, const char *end, QByteArray &out) {
     const char *q = p + 2;
@@ -118,7 +105,7 @@ qsizetype characterReference(const char *p, const char *end, QByteArray &out) {
         code = code * (hex ? 16 : 10) + char32_t(digit);
     }
     if (q == digits || q == end || *q != ';' || code == 0 || code > 0x10FFFF) return 0;
-    appendUtf8(out, code);
+    out += QString::fromUcs4(&code, 1).toUtf8();
     return q + 1 - p;
 }
 
