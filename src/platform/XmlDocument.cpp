@@ -193,6 +193,12 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     const QByteArray declaration = declarationText(*utf8);
     doc = parseUtf8(declaration.isEmpty() ? *repaired : declaration + '\n' + *repaired, option, nullptr);
     if (!doc) return nullptr;
+    // A repair that loses anything would lose it for good at the next write: no reading.
+    QString loss;
+    if (!repairOnlyCloses(*utf8, *doc, &loss)) {
+        if (error) setError(error, QStringLiteral("%1; not repaired: %2").arg(*error, loss));
+        return nullptr;
+    }
     if (problem.isEmpty() && error) problem = *error;
     setError(error, QString());
     reportXmlRepair(source.isEmpty() ? QStringLiteral("a text") : source, bytes, problem);

@@ -173,8 +173,9 @@ public:
     // Parsing. A text that is not well-formed (e.g. an unclosed tag), has no root element or cannot be
     // decoded gives no document, never a partial tree; *error then says why ("line 3, column 7: ...").
     // With Option::Tidy a text that is not well-formed is read as a recovering parser repairs it
-    // (XmlRecovery.h), and the repair is reported once; only one that yields no root element gives
-    // no document. Nothing is written back.
+    // (XmlRecovery.h) where the repair only closes what the text left open, and the repair is
+    // reported once; a repair that would drop or change anything the text holds, or hide an element
+    // inside another of its name, gives no document. Nothing is written back.
     static std::optional<XmlDocument> fromFile(const QString &path, Option option = Option::None,
                                                QString *error = nullptr);
     // The root element's attributes read from the first few kilobytes of a file, without parsing

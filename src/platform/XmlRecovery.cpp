@@ -8,9 +8,12 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace cvx {
 
@@ -63,7 +66,303 @@ std::mutex &repairMutex() {
     return mutex;
 }
 
+// One piece of a document as the check of a repair compares them: an element's start or end,
+// the text between two pieces of markup, a comment or a processing instruction.
+struct Token {
+    enum class Kind { Start, End, Text, Comment, Instruction };
+    Kind kind = Kind::Text;
+    QByteArray name;   // element name, instruction target
+    QByteArray value;  // text, comment, instruction body
+    // Sorted: their order carries no meaning, and the repairing parser may write namespace
+    // declarations first.
+    QList<std::pair<QByteArray, QByteArray>> attributes;
+    pugi::xml_node node;  // the element, in tokens of the tree
+
+    bool sameAs(const Token &other) const {
+        return kind == other.kind && name == other.name && value == other.value &&
+               attributes == other.attributes;
+    }
+};
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// A character reference at `p` ("&#...;"), decoded into `out`; the length taken, 0 when it is none.
+qsizetype characterReference(const char *p, const char *end, QByteArray &out) {
+    const char *q = p + 2;
+    const bool hex = q < end && *q == 'x';
+    if (hex) ++q;
+    char32_t code = 0;
+    const char *digits = q;
+    for (; q < end && q - digits < 8; ++q) {
+        const char c = *q;
+        const int digit = c >= '0' && c <= '9'          ? c - '0'
+                          : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                        : -1;
+        if (digit < 0) break;
+        code = code * (hex ? 16 : 10) + char32_t(digit);
+    }
+    if (q == digits || q == end || *q != ';' || code == 0 || code > 0x10FFFF) return 0;
+    out += QString::fromUcs4(&code, 1).toUtf8();
+    return q + 1 - p;
+}
+
+// Text or an attribute value as pugixml reads it: the five named references and character
+// references replaced, any other "&" kept as written; in an attribute value each white-space
+// character becomes a blank first. Line ends are already "\n".
+QByteArray decoded(const char *p, const char *end, bool attribute) {
+    static const std::pair<const char *, char> named[] = {
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    QByteArray out;
+    out.reserve(end - p);
+    while (p < end) {
+        if (*p != '&') {
+            out += attribute && (*p == '\t' || *p == '\n') ? ' ' : *p;
+            ++p;
+            continue;
+        }
+        qsizetype taken = p + 1 < end && p[1] == '#' ? characterReference(p, end, out) : 0;
+        for (const auto &[reference, c] : named) {
+            const auto length = qsizetype(std::strlen(reference));
+            if (!taken && end - p >= length && std::memcmp(p, reference, size_t(length)) == 0) {
+                out += c;
+                taken = length;
+            }
+        }
+        if (!taken) out += '&', taken = 1;
+        p += taken;
+    }
+    return out;
+}
+
+// The tokens of the text, read by the rules of XML markup without any repair. Nothing when a
+// piece of markup is broken or cut short: then no tree holds all the text holds.
+class TextTokens {
+public:
+    explicit TextTokens(const QByteArray &utf8) : text_(utf8) {
+        // As XML reads line ends: CR LF and a lone CR become LF.
+        text_.replace("\r\n", "\n").replace('\r', '\n');
+        p_ = text_.constData();
+        end_ = p_ + text_.size();
+    }
+
+    std::optional<QList<Token>> read() {
+        while (p_ < end_) {
+            if (*p_ != '<') {
+                const char *start = p_;
+                p_ = find("<");
+                // Text of white space alone is dropped by the tidy reading.
+                if (!std::all_of(start, p_, isSpace)) run_ += decoded(start, p_, false);
+            } else if (!(startsWith("<?")          ? instruction()
+                         : startsWith("<!--")      ? comment()
+                         : startsWith("<![CDATA[") ? cdata()
+                         : startsWith("<!DOCTYPE") ? doctype()
+                         : startsWith("</")        ? endTag()
+                                                   : startTag())) {
+                return std::nullopt;
+            }
+        }
+        flush();
+        return tokens_;
+    }
+
+private:
+    bool startsWith(const char *text) const {
+        const auto length = size_t(std::strlen(text));
+        return size_t(end_ - p_) >= length && std::memcmp(p_, text, length) == 0;
+    }
+    // The first place of `text` from here on; the end when there is none.
+    const char *find(const char *text) const {
+        const qsizetype at = text_.indexOf(text, p_ - text_.constData());
+        return at < 0 ? end_ : text_.constData() + at;
+    }
+    bool spaces() {
+        const char *start = p_;
+        while (p_ < end_ && isSpace(*p_)) ++p_;
+        return p_ != start;
+    }
+    QByteArray name() {
+        const char *start = p_;
+        while (p_ < end_ && !isSpace(*p_) && !std::strchr("<>/=\"'&", *p_)) ++p_;
+        return QByteArray(start, p_ - start);
+    }
+    void flush() {
+        if (!run_.isEmpty()) tokens_.append({Token::Kind::Text, {}, std::exchange(run_, {}), {}, {}});
+    }
+    void push(Token::Kind kind, QByteArray name, QByteArray value = {}) {
+        flush();
+        tokens_.append({kind, std::move(name), std::move(value), {}, {}});
+    }
+    // The body of a construct from `open` to `close`; false when it is not closed.
+    bool body(qsizetype open, const char *close, QByteArray &content) {
+        p_ += open;
+        const char *closing = find(close);
+        if (closing == end_) return false;
+        content = QByteArray(p_, closing - p_);
+        p_ = closing + std::strlen(close);
+        return true;
+    }
+    bool instruction() {
+        QByteArray content;
+        if (!body(2, "?>", content)) return false;
+        const qsizetype targetEnd =
+            std::find_if(content.cbegin(), content.cend(), isSpace) - content.cbegin();
+        const QByteArray target = content.left(targetEnd);
+        // The declaration is no node of either tree.
+        if (target != "xml") push(Token::Kind::Instruction, target, content.mid(targetEnd).trimmed());
+        return !target.isEmpty();
+    }
+    bool comment() {
+        QByteArray content;
+        if (!body(4, "-->", content)) return false;
+        push(Token::Kind::Comment, {}, content);
+        return true;
+    }
+    bool cdata() {
+        QByteArray content;
+        if (!body(9, "]]>", content)) return false;
+        run_ += content;
+        return true;
+    }
+    bool doctype() {
+        int depth = 0;
+        for (char quote = 0; p_ < end_; ++p_) {
+            if (quote) {
+                if (*p_ == quote) quote = 0;
+            } else if (*p_ == '"' || *p_ == '\'') {
+                quote = *p_;
+            } else if (*p_ == '[') {
+                ++depth;
+            } else if (*p_ == ']') {
+                --depth;
+            } else if (*p_ == '>' && depth == 0) {
+                ++p_;
+                return true;
+            }
+        }
+        return false;
+    }
+    bool endTag() {
+        p_ += 2;
+        QByteArray element = name();
+        spaces();
+        if (element.isEmpty() || p_ == end_ || *p_ != '>') return false;
+        ++p_;
+        push(Token::Kind::End, std::move(element));
+        return true;
+    }
+    bool startTag() {
+        ++p_;
+        Token start{Token::Kind::Start, name(), {}, {}, {}};
+        if (start.name.isEmpty()) return false;
+        for (;;) {
+            const bool spaced = spaces();
+            if (p_ == end_) return false;
+            const bool empty = startsWith("/>");
+            if (*p_ == '>' || empty) {
+                p_ += empty ? 2 : 1;
+                std::sort(start.attributes.begin(), start.attributes.end());
+                const QByteArray element = start.name;
+                flush();
+                tokens_.append(std::move(start));
+                if (empty) push(Token::Kind::End, element);
+                return true;
+            }
+            QByteArray attribute = name();
+            spaces();
+            if (!spaced || attribute.isEmpty() || p_ == end_ || *p_++ != '=') return false;
+            spaces();
+            if (p_ == end_ || (*p_ != '"' && *p_ != '\'')) return false;
+            const char quote = *p_++;
+            const char *close = static_cast<const char *>(std::memchr(p_, quote, size_t(end_ - p_)));
+            if (!close) return false;
+            start.attributes.append({std::move(attribute), decoded(p_, close, true)});
+            p_ = close + 1;
+        }
+    }
+
+    QByteArray text_;
+    const char *p_ = nullptr;
+    const char *end_ = nullptr;
+    QByteArray run_;
+    QList<Token> tokens_;
+};
+
+// The tokens of a tree read with pugixml's tidy options, where white-space-only text is gone.
+void appendTreeTokens(const pugi::xml_node &parent, QList<Token> &tokens, QByteArray &run) {
+    auto push = [&](Token token) {
+        if (!run.isEmpty()) tokens.append({Token::Kind::Text, {}, std::exchange(run, {}), {}, {}});
+        tokens.append(std::move(token));
+    };
+    for (pugi::xml_node node = parent.first_child(); node; node = node.next_sibling()) {
+        switch (node.type()) {
+            case pugi::node_element: {
+                Token start{Token::Kind::Start, node.name(), {}, {}, node};
+                for (const pugi::xml_attribute &attribute : node.attributes())
+                    start.attributes.append({QByteArray(attribute.name()), QByteArray(attribute.value())});
+                std::sort(start.attributes.begin(), start.attributes.end());
+                push(std::move(start));
+                appendTreeTokens(node, tokens, run);
+                push({Token::Kind::End, node.name(), {}, {}, node});
+                break;
+            }
+            case pugi::node_pcdata:
+            case pugi::node_cdata:
+                run += node.value();
+                break;
+            case pugi::node_comment:
+                push({Token::Kind::Comment, {}, node.value(), {}, {}});
+                break;
+            case pugi::node_pi:
+                push({Token::Kind::Instruction, node.name(), QByteArray(node.value()).trimmed(), {}, {}});
+                break;
+            default:
+                break;
+        }
+    }
+}
+
 }  // namespace
+
+bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why) {
+    auto refuse = [why](const QString &reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    // No tree holds a NUL character.
+    if (utf8.contains('\0')) return refuse(QStringLiteral("the text holds a NUL byte"));
+    const std::optional<QList<Token>> text = TextTokens(utf8).read();
+    if (!text) return refuse(QStringLiteral("the text holds broken markup"));
+    QList<Token> tree;
+    QByteArray run;
+    appendTreeTokens(repaired, tree, run);
+    if (!run.isEmpty()) tree.append({Token::Kind::Text, {}, run, {}, {}});
+
+    // The text's tokens in the tree's order, with only end tags between them: matching each
+    // text token to the first equal tree token finds such an order wherever there is one.
+    qsizetype next = 0;
+    QSet<QByteArray> closed;
+    for (const Token &token : std::as_const(tree)) {
+        if (next < text->size() && token.sameAs(text->at(next))) {
+            ++next;
+        } else if (token.kind == Token::Kind::End) {
+            closed.insert(token.name);
+        } else {
+            return refuse(QStringLiteral("the repair drops or changes part of the text"));
+        }
+    }
+    if (next < text->size()) return refuse(QStringLiteral("the repair drops the end of the text"));
+    for (const Token &token : std::as_const(tree)) {
+        if (token.kind != Token::Kind::Start || !closed.contains(token.name)) continue;
+        const QByteArray &name = token.name;
+        if (token.node.find_node([&](const pugi::xml_node &inner) { return name == inner.name(); }))
+            return refuse(
+                QStringLiteral("the repair puts a <%1> inside another").arg(QString::fromUtf8(name)));
+    }
+    return true;
+}
 
 std::optional<QByteArray> recoverXml(const QByteArray &utf8, QString *problem) {
     initialiseOnce();

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+#include <pugixml.hpp>
+
 namespace cvx {
 
 // What a recovering XML parser (libxml2 in recover mode) makes of a text that is not
@@ -16,6 +18,17 @@ namespace cvx {
 // ("line 1, column 21: Opening and ending tag mismatch: MODE line 1 and DATA").
 // Safe to call from any thread.
 std::optional<QByteArray> recoverXml(const QByteArray &utf8, QString *problem = nullptr);
+
+// Whether `repaired`, the tree that recoverXml made of the text as read back with pugixml's
+// tidy options, is the text's own tree with nothing added but end tags of elements that the
+// text left open: every start tag with its attributes, every text, comment, processing
+// instruction and end tag of the text is in it, in the same order. A repair that drops or
+// changes anything (the rest of the text after a NUL byte, an attribute without quotes, a
+// broken end tag) loses data when the tree is written back, so it is no reading of the text.
+// Nor is one that leaves an element holding another of its own name while it closes an element
+// of that name: the end tag lost from one of a list of like elements would hide the rest of
+// the list inside it. `why`, when given, says what is wrong with the repair.
+bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why = nullptr);
 
 // Where a repaired read is reported, one line of text per report (the application puts it in
 // its error log). Without one the report goes to the debug output. Each file (path and

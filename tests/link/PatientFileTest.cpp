@@ -4,7 +4,9 @@
 
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
+#include <random>
 #include <thread>
 
 #include "PatientFixture.h"
@@ -13,6 +15,7 @@
 #include "records/NSStringExt.h"
 
 using namespace patienttest;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -157,19 +160,76 @@ TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
     EXPECT_TRUE(readBytes(cvx::FileManager::homeDirectory() + "/Error.txt").contains("exception begin"));
 }
 
-TEST_F(PatientFile, FileLackingItsClosingRootTagTakesTheNextMeasurement) {
-    AppDelegate::shared();  // its error log takes the repair report
-    writeBytes(patientPath("D-1"),
-               R"(<DATA name="Old" birthday="1970-01-01" age="55" sex="0"><comment date="2026-01-01" )"
-               R"(time="08:00"><MS>多め</MS></comment>)");
-    ASSERT_EQ(UsbUtils::storeCustomerComment(measurement("D-1"), 5), UsbUtils::StoreResult::Stored);
-    const QList<cvx::XmlElement> stored = results("D-1");
-    ASSERT_EQ(stored.size(), 2);
-    EXPECT_EQ(stored[1].attribute("time"), "08:00");
-    EXPECT_EQ(stored[1].firstElement("MS").stringValue(), "多め");
-    EXPECT_EQ(UsbUtils::getCustomerXml("D-1")->rootElement().attribute("name"), "Old");
+// A damaged file takes the next measurement only where its repair merely closes what the text
+// left open; any other is refused and the file left byte for byte. Damage met in practice first,
+// then damage at random.
+TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNothing) {
+    AppDelegate::shared();  // its error log takes the repair reports
+    for (int i = 0; i < 5; ++i) {
+        TYTestInfo info = measurement("D-1");
+        info.secondTest().setTyTime(QStringLiteral("10:0%1").arg(i));
+        ASSERT_TRUE(UsbUtils::saveCustomerComment(info, 5));
+    }
+    const QByteArray whole = readBytes(patientPath("D-1"));
+    const auto original = cvx::XmlDocument::fromBytes(whole);
+    QList<std::pair<QByteArray, QString>> results;  // each result's bytes in the file, and as read
+    for (qsizetype at = whole.indexOf("<comment"); at >= 0; at = whole.indexOf("<comment", at + 1))
+        results.append({whole.mid(at, whole.indexOf("</comment>", at) + 10 - at),
+                        original->rootElement().elements()[results.size()].toString()});
+    const qsizetype second = whole.indexOf("<comment", whole.indexOf("<comment") + 1);
+    const struct {
+        const char *from;
+        std::string_view to;
+        qsizetype after;
+        bool stored;
+    } cases[] = {
+        {"<Remark>", "<Remark>a\0b"sv, second, false},  // the rest would be cut off
+        {"date=\"2026-03-05\"", "date=2026-03-05", second, false},
+        {"</MS>", "</M>", second, false},   // broken end tag
+        {"age=\"\"", "age\"\"", 0, false},  // damaged root attribute
+        {"?>", "", 0, false},               // declaration run into the root
+        {"</comment>", "", second, false},  // the older results nested in it
+        {"</DATA>", "", 0, true},
+    };
+    std::mt19937 random(20261207);
+    const auto below = [&](qsizetype n) {
+        return qsizetype(random() % std::uint32_t(std::max<qsizetype>(n, 1)));
+    };
+    static const char kTelling[] = {'<', '>', '/', '"', '=', ' ', '\0', 'x'};
+    int stored = 0;
+    for (int i = 0; i < int(std::size(cases)) + 300; ++i) {
+        SCOPED_TRACE(i);
+        QByteArray bytes = whole;
+        const qsizetype at = below(bytes.size()), kind = below(4);
+        const char c = kTelling[below(sizeof kTelling)];
+        if (i < int(std::size(cases)))
+            bytes.replace(bytes.indexOf(cases[i].from, cases[i].after), qstrlen(cases[i].from), cases[i].to);
+        else if (kind < 2)
+            kind == 0 ? void(bytes[at] = c) : void(bytes.insert(at, c));
+        else
+            kind == 2 ? void(bytes.remove(at, 1 + below(24))) : bytes.truncate(at);
+        writeBytes(patientPath("D-1"), bytes);
+        const UsbUtils::StoreResult result = UsbUtils::storeCustomerComment(measurement("D-1"), 5);
+        if (i < int(std::size(cases))) EXPECT_EQ(result == UsbUtils::StoreResult::Stored, cases[i].stored);
+        if (result != UsbUtils::StoreResult::Stored) {
+            ASSERT_EQ(result, UsbUtils::StoreResult::Unreadable);
+            ASSERT_EQ(readBytes(patientPath("D-1")), bytes);
+            continue;
+        }
+        // The new result first, then every result of the text as one of its own; those that the
+        // damage left whole as they were.
+        ++stored;
+        const auto doc = cvx::XmlDocument::fromFile(patientPath("D-1"));
+        ASSERT_TRUE(doc && doc->nodesForXPath("//comment//comment").isEmpty());
+        QStringList now;
+        for (const cvx::XmlElement &r : doc->rootElement().elements("comment")) now << r.toString();
+        ASSERT_EQ(now.size(), QString::fromLatin1(bytes).count(QRegularExpression("<comment[\\s>/]")) + 1);
+        ASSERT_TRUE(now[0].contains("time=\"09:08\""));
+        for (const auto &[text, read] : results) ASSERT_TRUE(!bytes.contains(text) || now.contains(read));
+    }
+    EXPECT_TRUE(stored > 30 && stored < 270) << stored;  // both ends met
     const QByteArray log = readBytes(cvx::FileManager::homeDirectory() + "/Error.txt");
-    EXPECT_EQ(log.count("XML repaired on reading " + patientPath("D-1").toUtf8()), 1) << log.constData();
+    EXPECT_TRUE(log.contains("XML repaired on reading " + patientPath("D-1").toUtf8())) << log.constData();
 }
 
 TEST_F(PatientFile, ValuesAtTheEdgesOfTheFormulas) {
@@ -308,7 +368,7 @@ TEST_F(PatientFile, LayoutClassesAndOldestFirstOrder) {
     } cases[] = {
         {"", 0},
         {"DATA", 0},
-        {"<DATA", 1},  // read as repaired: a root without attributes
+        {"<DATA>", 1},  // read as repaired: a root without attributes
         {"<DATA name=\"a\"><comment><RsvData/></comment></DATA>", 1},
         {"<DATA " + attrs + "><comment><MS/><RsvData/></comment><x><SaveDate/></x></DATA>", 2},
         {"<DATA " + attrs + "><comment><RsvData/><SaveDate/></comment></DATA>", 0},

@@ -83,11 +83,15 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
     EXPECT_TRUE(BBInitDatas::setTableContent({"a"}, "ms0"));
     EXPECT_EQ(BBInitDatas::getTableDetail(), (Lists{{"ms0", {"a"}}}));
 
-    const QString broken = QStringLiteral("Comments, List title=MS");
-    installText(kComment, broken);
-    EXPECT_TRUE(BBInitDatas::getTableDetail().isEmpty());
-    EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
-    EXPECT_EQ(contents(kComment), broken.toUtf8());
+    // Nor is a text whose repair would drop part of it (here all after the NUL byte).
+    for (const QByteArray broken :
+         {QByteArray("Comments, List title=MS"),
+          QByteArray("<C><L title=\"MS\" type=\"2\"><data1>x") + '\0' + "</data1></L></C>"}) {
+        writeData(kComment, broken);
+        EXPECT_TRUE(BBInitDatas::getTableDetail().isEmpty());
+        EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
+        EXPECT_EQ(contents(kComment), broken);
+    }
 }
 
 TEST(CommentStoreTest, WritesTheKeysListsAndLeavesTheOthers) {
