@@ -280,8 +280,8 @@ void logNotImported(const QString &path, const QString &why, const Layout &layou
 
 // False when the file was not wholly imported (a record rejected, the file unreadable, a
 // patient not stored); such a file fails every run while it stays. A file is removed only after
-// every one of its records was stored. A file left in the folder for a rejected record is
-// remembered, and while its content stays the same its good records are not applied again.
+// every one of its records was stored. A file left in the folder (a rejected record, a failed
+// removal) is remembered, and while its content stays the same its records are not applied again.
 // A file without a single record (a mode-4 file shorter than a block) is left alone.
 bool importFile(const QString &path, const Layout &layout, ProcessedFiles &processed) {
     const auto fail = [&](const QString &why, const QByteArray &bytes) {
@@ -324,9 +324,21 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
         return true;
     }
     const QString rejectedWhy = QStringLiteral("%1 record(s) rejected").arg(rejected);
-    // A remembered file whose records are all good now (it was imported but not removed) is
-    // simply imported again: storing its patients once more loses nothing.
-    if (applied && rejected > 0) return fail(rejectedWhy, *bytes);
+    // Removes the file once its patients are stored; one that cannot go fails the run.
+    const auto removeImported = [&] {
+        runBeforeRemoveHook(path);
+        if (removeIfUnchanged(path, *bytes)) {
+            processed.forget(path);
+            return true;
+        }
+        // Changed since it was read: its new content is for the next import.
+        if (cvx::FileManager::readFile(path) != bytes) return true;
+        return fail(QStringLiteral("imported but not removed"), *bytes);
+    };
+    // An earlier run stored the good records of a remembered file: stored again, they would
+    // undo every correction made since. One without a rejected record stayed only because it
+    // could not be removed then.
+    if (applied) return rejected > 0 ? fail(rejectedWhy, *bytes) : removeImported();
 
     // The patient files are written without waiting for the disk, and their log lines go in
     // one append: both once per input file rather than once per patient.
@@ -360,15 +372,7 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
         return false;
     }
     if (rejected > 0) return fail(rejectedWhy, *bytes);
-
-    runBeforeRemoveHook(path);
-    if (removeIfUnchanged(path, *bytes)) {
-        processed.forget(path);
-        return true;
-    }
-    // Changed since it was read: its new content is for the next import.
-    if (cvx::FileManager::readFile(path) != bytes) return true;
-    return fail(QStringLiteral("imported but not removed"), *bytes);
+    return removeImported();
 }
 
 // The mode's files in the folder and its subfolders, in the order the file system lists them:

@@ -9,11 +9,11 @@
 // read, its patients are stored in their patient files, one transfer-log line is written per
 // stored patient, and the file is removed once every record in it was stored. Only regular
 // files are read; hidden entries and links are passed over. A file that stays in the folder
-// (a record rejected) is remembered in the data folder by its content's hash and its good
-// records are not applied again until its content changes; a file with a patient that could
-// not be stored is tried again. Every file that was not wholly imported fails every run while
-// it stays and is named in the transfer log each time. A mode-4 file shorter than one block
-// holds no record: it stays and leaves the outcome alone.
+// (a record rejected, or its removal failed) is remembered in the data folder by its content's
+// hash and its good records are not applied again until its content changes; a file with a
+// patient that could not be stored is tried again. Every file that was not wholly imported fails every run
+// while it stays and is named in the transfer log each time. A mode-4 file shorter than one block holds no
+// record: it stays and leaves the outcome alone.
 //
 // Imports run one after another on a worker thread of their own, never two at once: the
 // start-up and the patient-entry button may both start one.

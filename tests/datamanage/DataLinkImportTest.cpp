@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "datamanage/DataLinkImport.h"
@@ -267,6 +268,24 @@ TEST_F(DataLinkImportTest, AFileThatGrowsOrIsTooLargeStaysForTheNextImport) {
     EXPECT_TRUE(text(home("Error.txt")).contains("too large"));
 
     EXPECT_EQ(text(input() + "/growing.csv"), "G1,a,b,,M,\nG2,a,b,,F,\n");
+
+    // A file that could not be removed is not applied again over a correction made since.
+    DataLinkImport::setBeforeRemoveHookForTesting({});
+    ASSERT_TRUE(FileManager::removeItem(input()) && FileManager::createDirectory(input()));
+    drop("kept.csv", "K1,a,b,,M,\n");
+    const auto freeze = [this](const char *flag, QFile::Permissions mode) {
+        QFile::setPermissions(input(), mode | QFile::ReadOwner | QFile::ExeOwner);
+        QProcess::execute("chattr", {flag, input()});  // root ignores the mode
+    };
+    freeze("+i", {});
+    if (QFile(input() + "/probe").open(QIODevice::WriteOnly)) GTEST_SKIP() << "the folder stays writable";
+    EXPECT_EQ(runImport(), false);
+    settingsfixture::installText("Customer/K1.xml", patientFile("c", "", "0"));
+    EXPECT_EQ(runImport(), false);
+    freeze("-i", QFile::WriteOwner);
+    EXPECT_EQ(runImport(), true);
+    EXPECT_EQ(patient("K1"), patientFile("c", "", "0"));
+    EXPECT_EQ(transferLog().filter("kept.csv,imported but not removed").size(), 2);
 }
 
 }  // namespace
