@@ -70,11 +70,15 @@ QString baseName(const QString &relative) {
 }
 
 // Why an imported Customer entry is not taken; null when it is. Its folders are real ones (the
-// walk does not follow links), and their names must be as safe as a chart number.
+// walk does not follow links), and their names must be as safe as a chart number. A folder
+// named like a patient file would take that patient's place below the local Customer, so
+// that the patient's next measurement could not be stored.
 QString refusal(const QString &relative, const QString &source) {
     const QStringList parts = relative.split(QLatin1Char('/'));
     for (qsizetype i = 0; i + 1 < parts.size(); ++i)
-        if (!UsbUtils::isSafeChartNumber(parts[i], false)) return QStringLiteral("not a safe folder name");
+        if (!UsbUtils::isSafeChartNumber(parts[i], false) ||
+            parts[i].endsWith(QLatin1String(".xml"), Qt::CaseInsensitive))
+            return QStringLiteral("not a safe folder name");
     if (!isPlainFile(source)) return QStringLiteral("not a plain file");
     const QString base = baseName(relative);
     if (base != kCheckName && !UsbUtils::isSafeChartNumber(base, true))

@@ -225,8 +225,8 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
     dataio::write(c + "/.hidden.xml", good);
     // Subfolders come to the same place below the local Customer, through no link and no odd name.
     const QString check = "<DATA><comment date=\"2024-01-01\" time=\"01:00\"/></DATA>";
-    for (const QString name :
-         {"sub/P2", "a/b/Check_Measure_Result", "linked/P5", "bad\nname/P6", "flat/P7", ".Trash/P8"})
+    for (const QString name : {"sub/P2", "a/b/Check_Measure_Result", "linked/P5", "bad\nname/P6", "flat/P7",
+                               ".Trash/P8", "P9.xml/P9"})
         dataio::write(c + "/" + name + ".xml", name.contains("Check") ? check : good);
     dataio::write(data("Customer/flat"), "");
     ASSERT_TRUE(QFile::link(outside.path(), data("Customer/linked")));
@@ -250,7 +250,7 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
     EXPECT_EQ(read(data("Customer/sub/P2.xml")), good);
     EXPECT_EQ(read(data("Customer/a/b/Check_Measure_Result.xml")), check);
     // Hidden files are passed over without a word.
-    EXPECT_EQ(outcome.skipped.size(), 6) << outcome.skipped.join('\n').toStdString();
+    EXPECT_EQ(outcome.skipped.size(), 8) << outcome.skipped.join('\n').toStdString();
 
     // The data folder itself is no folder to import.
     EXPECT_EQ(DataImport::importDataFolder(SettingsFiles::dataFolder()).signResult, 404);
