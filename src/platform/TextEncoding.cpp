@@ -291,17 +291,22 @@ std::optional<QString> TextEncoding::fromUtf16(const QByteArray &bytes,
 }
 
 std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes) {
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        if (!isValidUtf8(bytes)) return std::nullopt;
-        return fromUtf8(bytes);
-    }
-    if (hasUtf16Bom(bytes)) return fromUtf16(bytes);
-    if (!bytes.contains('\0')) {
-        std::optional<QString> text = fromCp932(bytes);
-        if (text && !text->isEmpty()) return text;
-        if (isValidUtf8(bytes)) return fromUtf8(bytes);
-    }
-    return fromUtf16(bytes);
+    const std::optional<QString> text = [&]() -> std::optional<QString> {
+        if (bytes.startsWith("\xEF\xBB\xBF")) {
+            if (!isValidUtf8(bytes)) return std::nullopt;
+            return fromUtf8(bytes);
+        }
+        if (hasUtf16Bom(bytes)) return fromUtf16(bytes);
+        if (!bytes.contains('\0')) {
+            std::optional<QString> cp932 = fromCp932(bytes);
+            if (cp932 && !cp932->isEmpty()) return cp932;
+            if (isValidUtf8(bytes)) return fromUtf8(bytes);
+        }
+        return fromUtf16(bytes);
+    }();
+    // A NUL is no character of a patient's text: stored, it would cut short the name it is in.
+    if (text && text->contains(QChar(u'\0'))) return std::nullopt;
+    return text;
 }
 
 bool TextEncoding::isShiftJisLabel(const QString &label) {

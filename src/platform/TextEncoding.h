@@ -57,7 +57,7 @@ public:
     // strict Shift-JIS; a zero byte (never part of a Shift-JIS text), an invalid sequence or an
     // empty text fails that. Then UTF-8, but only for bytes that are valid UTF-8 and hold no zero
     // byte: Shift-JIS names are often valid UTF-8 too (莉子 reads as "从q"), so UTF-8 never goes
-    // first. Then UTF-16. std::nullopt when nothing fits.
+    // first. Then UTF-16. std::nullopt when nothing fits, or when the text holds a NUL.
     static std::optional<QString> fromImportedText(const QByteArray &bytes);
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every

@@ -121,6 +121,8 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenShiftJisThenUtf8ThenUtf16) {
         {"UTF-16LE without mark", TextEncoding::toUtf16(name, Order::LittleEndian, false), name},
         {"neither (odd length, not CP932)", QByteArray("\x85\x40\x41"), std::nullopt},
         {"empty", QByteArray(), QString()},
+        {"NUL in marked UTF-8", QByteArray::fromHex("efbbbf610062"), std::nullopt},
+        {"NUL in UTF-16", QByteArray::fromHex("fffe610000006200"), std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
