@@ -33,6 +33,7 @@ constexpr qsizetype kMode4Lines = 9;
 constexpr qsizetype kMode5Fields = 6;
 
 struct Layout {
+    int mode;
     QStringList extensions;
     // Time stamp of the transfer-log line.
     QString timePattern;
@@ -159,9 +160,9 @@ Records mode5Records(const QString &text, const QString &path) {
 }
 
 const Layout kMode3{
-    {QStringLiteral("csv"), QStringLiteral("txt")}, QStringLiteral("yyyyMMdd HHmmss"), true, mode3Records};
-const Layout kMode4{{QStringLiteral("txt")}, QStringLiteral("yyyyMMddHHmmss"), false, mode4Records};
-const Layout kMode5{{QStringLiteral("csv")}, QStringLiteral("yyyyMMdd HHmmss"), true, mode5Records};
+    3, {QStringLiteral("csv"), QStringLiteral("txt")}, QStringLiteral("yyyyMMdd HHmmss"), true, mode3Records};
+const Layout kMode4{4, {QStringLiteral("txt")}, QStringLiteral("yyyyMMddHHmmss"), false, mode4Records};
+const Layout kMode5{5, {QStringLiteral("csv")}, QStringLiteral("yyyyMMdd HHmmss"), true, mode5Records};
 
 QString timeStamp(const QString &pattern) {
     // A file of thousands of rows is stamped within a second or two: on the system's clock the
@@ -199,12 +200,14 @@ bool removeIfUnchanged(const QString &path, const QByteArray &imported) {
 // record keeps a file there): applied again, their patients would undo every correction made
 // since. A file counts as the one remembered only while its content is the same, which its hash
 // tells: a kept size or time says nothing (a copy that keeps times, a sync tool, the two-second
-// clock of a FAT stick). Kept in the data folder, keyed by path.
+// clock of a FAT stick). Nor is it the one remembered when read in another mode, whose
+// layout finds other records in it. Kept in the data folder, keyed by path.
 class ProcessedFiles {
 public:
     struct Mark {
         qint64 size = -1;
         QString hash;  // SHA-256 of the content, hex
+        int mode = 0;  // 0: read in any mode (marks of older versions)
         bool operator==(const Mark &) const = default;
     };
 
@@ -214,20 +217,25 @@ public:
         for (auto it = files.begin(); it != files.end(); ++it) {
             const QJsonObject mark = it.value().toObject();
             marks_.insert(it.key(), {mark.value(QStringLiteral("size")).toInteger(-1),
-                                     mark.value(QStringLiteral("sha256")).toString()});
+                                     mark.value(QStringLiteral("sha256")).toString(),
+                                     mark.value(QStringLiteral("mode")).toInt()});
         }
     }
 
-    static Mark markOf(const QByteArray &bytes) {
+    static Mark markOf(const QByteArray &bytes, int mode) {
         return {bytes.size(),
-                QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())};
+                QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()),
+                mode};
     }
 
-    // The content read is the content remembered. Only a file of the remembered size is hashed.
-    bool isUnchanged(const QString &file, const QByteArray &bytes) const {
+    // The mark of the content read in `mode` when it is the one remembered. Only a file of the
+    // remembered size is hashed.
+    std::optional<Mark> remembered(const QString &file, const QByteArray &bytes, int mode) const {
         const auto it = marks_.constFind(file);
-        return it != marks_.cend() && it->size == bytes.size() && !it->hash.isEmpty() &&
-               it->hash == markOf(bytes).hash;
+        if (it == marks_.cend() || (it->mode != 0 && it->mode != mode) || it->size != bytes.size() ||
+            it->hash.isEmpty() || it->hash != markOf(bytes, mode).hash)
+            return std::nullopt;
+        return *it;
     }
 
     void remember(const QString &file, const Mark &mark) {
@@ -255,7 +263,8 @@ public:
         QJsonObject files;
         for (auto it = marks_.cbegin(); it != marks_.cend(); ++it)
             files.insert(it.key(), QJsonObject{{QStringLiteral("size"), it->size},
-                                               {QStringLiteral("sha256"), it->hash}});
+                                               {QStringLiteral("sha256"), it->hash},
+                                               {QStringLiteral("mode"), it->mode}});
         if (!cvx::FileManager::writeAtomically(path(), QJsonDocument(files).toJson()))
             logError(QStringLiteral("%1 could not be written").arg(path()));
         dirty_ = false;
@@ -286,7 +295,7 @@ void logNotImported(const QString &path, const QString &why, const Layout &layou
 bool importFile(const QString &path, const Layout &layout, ProcessedFiles &processed) {
     const auto fail = [&](const QString &why, const QByteArray &bytes) {
         logNotImported(path, why, layout);
-        processed.remember(path, ProcessedFiles::markOf(bytes));
+        processed.remember(path, ProcessedFiles::markOf(bytes, layout.mode));
         return false;
     };
 
@@ -303,7 +312,7 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
         logNotImported(path, QStringLiteral("unreadable"), layout);
         return false;
     }
-    const bool applied = processed.isUnchanged(path, *bytes);
+    const std::optional<ProcessedFiles::Mark> applied = processed.remembered(path, *bytes, layout.mode);
     std::optional<QString> text = cvx::TextEncoding::fromImportedText(*bytes);
     if (!text) {
         logError(QStringLiteral("%1 is neither Shift-JIS nor UTF-16 text; it was not read").arg(path));
@@ -337,8 +346,10 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
     };
     // An earlier run stored the good records of a remembered file: stored again, they would
     // undo every correction made since. One without a rejected record stayed only because it
-    // could not be removed then.
-    if (applied) return rejected > 0 ? fail(rejectedWhy, *bytes) : removeImported();
+    // could not be removed then; a mark that names no mode (of an older version) is not sure
+    // of that, so such a file is read again.
+    if (applied && rejected > 0) return fail(rejectedWhy, *bytes);
+    if (applied && applied->mode != 0) return removeImported();
 
     // The patient files are written without waiting for the disk, and their log lines go in
     // one append: both once per input file rather than once per patient.

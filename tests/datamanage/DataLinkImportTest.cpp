@@ -185,6 +185,13 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
     EXPECT_EQ(transferLog().filter("Not imported").size(), 3);
     EXPECT_EQ(transferLog().size(), 10);  // six patients, three files kept, the empty last line
+
+    // A file remembered in another mode is read anew: its layout finds other records in it.
+    drop("tabs.csv", "M3\tname" + QByteArray(10, '\t'));
+    EXPECT_EQ(runImport(), false);
+    setMode(3);
+    runImport();
+    EXPECT_EQ(patient("M3"), patientFile("name", "", "2"));
 }
 
 // Every line end ends a line, even mixed in one file.
