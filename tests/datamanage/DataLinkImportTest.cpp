@@ -142,6 +142,17 @@ TEST_F(DataLinkImportTest, Mode3TakesACsvWholeAndATxtByLineAndKeepsAFileWithABad
     visits.close();
     EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("A001"), patientFile("佐藤花子", "1990-02-15", "1"));
+    // A file that could not be removed is not applied again over a correction made since.
+    drop("kept.txt", "K1\ta" + QByteArray(10, '\t'));
+    QFile::setPermissions(input(), QFile::ReadOwner | QFile::ExeOwner);
+    QProcess::execute("chattr", {"+i", input()});  // root ignores the mode
+    if (QFile(input() + "/probe").open(QIODevice::WriteOnly)) GTEST_SKIP() << "the folder stays writable";
+    EXPECT_EQ(runImport(), false);
+    settingsfixture::installText("Customer/K1.xml", patientFile("c", "", "0"));
+    QProcess::execute("chattr", {"-i", input()});
+    QFile::setPermissions(input(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    runImport();
+    EXPECT_EQ(patient("K1"), patientFile("c", "", "0"));
 }
 
 TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
@@ -185,7 +196,6 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
     EXPECT_EQ(transferLog().filter("Not imported").size(), 3);
     EXPECT_EQ(transferLog().size(), 10);  // six patients, three files kept, the empty last line
-
     // A file remembered in another mode is read anew: its layout finds other records in it.
     drop("tabs.csv", "M3\tname" + QByteArray(10, '\t'));
     EXPECT_EQ(runImport(), false);
@@ -275,19 +285,6 @@ TEST_F(DataLinkImportTest, AFileThatGrowsOrIsTooLargeStaysForTheNextImport) {
     EXPECT_TRUE(text(home("Error.txt")).contains("too large"));
 
     EXPECT_EQ(text(input() + "/growing.csv"), "G1,a,b,,M,\nG2,a,b,,F,\n");
-
-    // A file that could not be removed is not applied again over a correction made since.
-    DataLinkImport::setBeforeRemoveHookForTesting({});
-    drop("kept.csv", "K1,a,b,,M,\n");
-    QFile::setPermissions(input(), QFile::ReadOwner | QFile::ExeOwner);
-    QProcess::execute("chattr", {"+i", input()});  // root ignores the mode
-    if (QFile(input() + "/probe").open(QIODevice::WriteOnly)) GTEST_SKIP() << "the folder stays writable";
-    EXPECT_EQ(runImport(), false);
-    settingsfixture::installText("Customer/K1.xml", patientFile("c", "", "0"));
-    QProcess::execute("chattr", {"-i", input()});
-    QFile::setPermissions(input(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    runImport();
-    EXPECT_EQ(patient("K1"), patientFile("c", "", "0"));
 }
 
 }  // namespace
