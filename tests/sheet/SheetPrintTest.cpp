@@ -25,10 +25,10 @@ OCMCustomerComment earlier(const QString &dateT, const QString &degrees) {
     return c;
 }
 
-SheetInput fixtureInput(int isNO) {
+SheetInput fixtureInput(int isNO, const QString &no = "0001") {
     SheetInput in;
     in.isNO = isNO;
-    in.noString = "0001";
+    in.noString = no;
     in.dateStr = "2026-03-05 09:08";
     in.strDU = "25";
     in.digiAry = {"35", "57", "89", "3", "81", "53", "65"};
@@ -219,18 +219,27 @@ TEST(SheetPageLabels, LegendSamplesCarryThePolygonColours) {
 // not the code.
 TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
     setLink(0, false);
-    storePatient("0001", false, {{"山田 花子", kName}, {"さくら歯科", kHospital}, {"山田 太郎", kDentist}});
-    for (const int isNO : {1, 2, 3}) {
+    // Chart number, name, hospital, dentist, item comment; a Latin W is wider than a kanji.
+    const QString w(30, 'W');
+    const QStringList sets[] = {{"0001", kName, kHospital, kDentist, "所見0-1"},
+                                {w, w.left(15) + " " + w.left(15), "W " + w.left(28), w, w + w + w.left(5)}};
+    for (int k = 0; k < 6; ++k) {
+        const QStringList &set = sets[k / 3];
+        const int isNO = k % 3 + 1;
         SCOPED_TRACE(isNO);
+        storePatient(
+            set[0], false,
+            {{"山田 花子", set[1]}, {"さくら歯科", set[2]}, {"山田 太郎", set[3]}, {"所見0-1", set[4]}});
         QImage image(SheetPage::layoutSize().toSize(), QImage::Format_RGB32);
         QPainter painter(&image);
         QList<SheetDrawnText> drawn;
-        SheetPage(fixtureInput(isNO)).paint(painter, QRectF(image.rect()), &drawn);
+        SheetPage(fixtureInput(isNO, set[0])).paint(painter, QRectF(image.rect()), &drawn);
         // label: text, lines at most (type C has two beside the code for hospital and dentist)
         const QMap<QString, std::pair<QString, int>> names = {
-            {"zfirstLab", {kName + " 様", 1}},
-            {isNO == 3 ? "hospiConLab3" : "hospitalLab", {kHospital, isNO == 3 ? 2 : 1}},
-            {isNO == 3 ? "ysConLab3" : "YSLab", {kDentist, isNO == 3 ? 2 : 1}}};
+            {"zfirstLab", {set[1] + " 様", 1}},
+            {isNO == 3 ? "hospiConLab3" : "hospitalLab", {set[2], isNO == 3 ? 2 : 1}},
+            {isNO == 3 ? "ysConLab3" : "YSLab", {set[3], isNO == 3 ? 2 : 1}},
+            {"comment0-0", {set[4], 3}}};
         int seen = 0;
         for (qsizetype i = 0; i < drawn.size(); ++i) {
             const SheetDrawnText &d = drawn[i];
@@ -245,7 +254,7 @@ TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
             for (qsizetype j = 0; j < i; ++j)
                 EXPECT_FALSE(d.bounds.intersects(drawn[j].bounds)) << drawn[j].label.toStdString();
         }
-        EXPECT_EQ(seen, 3);
+        EXPECT_EQ(seen, 4);
     }
 }
 
