@@ -8,15 +8,21 @@
 namespace {
 // Rounding in the font's metrics must not make a text that fits exactly count as too wide.
 constexpr qreal kSlack = 0.01;
+
+// "\n" breaks a line, except in a box of so many lines (a name): there a line end, which a name
+// handed over by a linked program may hold, reads as a blank.
+QString withLineEnds(QString text, int maxLines) {
+    if (maxLines > 0)
+        return text.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+            .replace(u'\r', u' ')
+            .replace(u'\n', u' ');
+    return text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+}
 }  // namespace
 
 FittedText::FittedText(const QString &text, const QFont &font, const QRectF &box, Qt::Alignment align,
                        int maxLines, const QList<QTextLayout::FormatRange> &formats)
-    : layout_(QString(text).replace(QLatin1Char('\n'), QChar::LineSeparator)),
-      font_(font),
-      box_(box),
-      align_(align),
-      maxLines_(maxLines) {
+    : layout_(withLineEnds(text, maxLines)), font_(font), box_(box), align_(align), maxLines_(maxLines) {
     layout_.setFormats(formats);
     // Whole words first; a text whose words leave too much of the lines empty (a long word
     // after a short one) is rather broken inside a word than made smaller than the floor.

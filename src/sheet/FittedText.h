@@ -12,9 +12,10 @@ class QPainter;
 // A text laid out to show whole inside a box: at the largest whole pixel size, from the font's
 // own down to its floor, at which it fits the box's width and height in at most maxLines
 // lines (0: as many as the height holds), broken between words, or anywhere in a word where
-// whole words do not fit at the floor. "\n" breaks a line; Qt::AlignVCenter centres the lines
-// in the box. A text that does not fit even at the floor (longer than any field accepts) goes
-// on shrinking rather than being cut or running into its neighbours.
+// whole words do not fit at the floor. "\n" breaks a line where maxLines is 0 and is a blank
+// otherwise; Qt::AlignVCenter centres the lines in the box. A text that does not fit even at
+// the floor (longer than any field accepts) goes on shrinking rather than being cut or running
+// into its neighbours.
 class FittedText {
 public:
     FittedText(const QString &text, const QFont &font, const QRectF &box, Qt::Alignment align = Qt::AlignLeft,

@@ -223,8 +223,10 @@ TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
     setLink(0, false);
     const QString w(30, 'W');
     const QStringList sets[] = {{"0001", kName, kHospital, kDentist, "所見0-1"},
-                                {w, w.left(15) + " " + w.left(15), "W " + w.left(28), w, w + w + w.left(5)}};
-    for (int k = 0; k < 6; ++k) {
+                                {w, w.left(15) + " " + w.left(15), "W " + w.left(28), w, w + w + w.left(5)},
+                                // A linked program's name may hold a line end.
+                                {"0001", "山田&#10;花子 太郎", "さくら\n歯科", "山田 太郎", "所見0-1"}};
+    for (int k = 0; k < 9; ++k) {
         const QStringList &s = sets[k / 3];
         const int isNO = k % 3 + 1;
         SCOPED_TRACE(isNO);
@@ -236,7 +238,7 @@ TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
         SheetPage(fixtureInput(isNO, s[0])).paint(painter, QRectF(image.rect()), &drawn);
         // label: text, lines at most (type C has two beside the code for hospital and dentist)
         const QMap<QString, std::pair<QString, int>> names = {
-            {"zfirstLab", {s[1] + " 様", 1}},
+            {"zfirstLab", {QString(s[1]).replace("&#10;", "\n") + " 様", 1}},
             {isNO == 3 ? "hospiConLab3" : "hospitalLab", {s[2], isNO == 3 ? 2 : 1}},
             {isNO == 3 ? "ysConLab3" : "YSLab", {s[3], isNO == 3 ? 2 : 1}},
             {"comment0-0", {s[4], 3}}};
