@@ -9,13 +9,11 @@ namespace {
 // Rounding in the font's metrics must not make a text that fits exactly count as too wide.
 constexpr qreal kSlack = 0.01;
 
-// "\n" breaks a line, except in a box of so many lines (a name): there a line end, which a name
-// handed over by a linked program may hold, reads as a blank.
+// "\n" breaks a line, except in a box of a set number of lines (a name): there a line end, which a name
+// handed over by a linked program may hold, reads as a blank (one per character, so that the
+// format ranges keep their places).
 QString withLineEnds(QString text, int maxLines) {
-    if (maxLines > 0)
-        return text.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
-            .replace(u'\r', u' ')
-            .replace(u'\n', u' ');
+    if (maxLines > 0) return text.replace(u'\r', u' ').replace(u'\n', u' ');
     return text.replace(QLatin1Char('\n'), QChar::LineSeparator);
 }
 }  // namespace
