@@ -5,15 +5,17 @@
 #include <QRectF>
 #include <QString>
 #include <QTextLayout>
+#include <QTextOption>
 
 class QPainter;
 
 // A text laid out to show whole inside a box: at the largest whole pixel size, from the font's
 // own down to its floor, at which it fits the box's width and height in at most maxLines
-// lines (0: as many as the height holds), broken between words, or anywhere in a word that is
-// wider than the box. "\n" breaks a line. A text that does not fit even at the floor (longer
-// than any field accepts) goes on shrinking rather than being cut or running into its
-// neighbours.
+// lines (0: as many as the height holds), broken between words, or anywhere in a word where
+// whole words do not fit at the floor. "\n" breaks a line where maxLines is 0 and is a blank
+// otherwise; Qt::AlignVCenter centres the lines in the box. A text that does not fit even at
+// the floor (longer than any field accepts) goes on shrinking rather than being cut or running
+// into its neighbours.
 class FittedText {
 public:
     FittedText(const QString &text, const QFont &font, const QRectF &box, Qt::Alignment align = Qt::AlignLeft,
@@ -32,7 +34,8 @@ public:
     void draw(QPainter &painter) const;
 
 private:
-    bool layOut(int pixelSize);
+    bool layOut(int pixelSize, QTextOption::WrapMode wrap);
+    QPointF origin() const;  // where the first line's top left stands
 
     QTextLayout layout_;
     QFont font_;

@@ -327,7 +327,11 @@ void SheetPage::typeCTabView() {
 
 void SheetPage::drawLabel(QPainter &p, const QString &label, const QRectF &rect, int size, bool bold,
                           int flags, const QString &color, int maxLines) const {
-    const QString body = text(label);
+    drawFitted(p, label, text(label), rect, size, bold, flags, color, maxLines);
+}
+
+void SheetPage::drawFitted(QPainter &p, const QString &label, const QString &body, const QRectF &rect,
+                           int size, bool bold, int flags, const QString &color, int maxLines) const {
     if (body.isEmpty()) return;
     QFont font = kit::appFont(size);
     font.setBold(bold);
@@ -506,9 +510,10 @@ qreal SheetPage::paintTables(QPainter &p, qreal top) const {
             p.setFont(kit::appFont(11));
             p.drawText(QRectF(278, ry, 70, kRowHeight), Qt::AlignVCenter | Qt::AlignLeft,
                        BBGetNewModel::entry(table.averages, r));
-            p.drawText(QRectF(352, ry + 2, 344, kRowHeight - 4),
-                       Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap,
-                       BBGetNewModel::entry(table.comments, r));
+            // A comment of 65 characters without a break (Latin letters) still shows whole.
+            drawFitted(p, QStringLiteral("comment%1-%2").arg(t).arg(r),
+                       BBGetNewModel::entry(table.comments, r), QRectF(352, ry + 2, 344, kRowHeight - 4), 11,
+                       false, Qt::AlignVCenter | Qt::AlignLeft);
         }
         y += rows * kRowHeight + kTableGap;
     }

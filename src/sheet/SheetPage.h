@@ -109,6 +109,10 @@ private:
     // (FittedText), in at most maxLines lines (0: as many as rect holds).
     void drawLabel(QPainter &p, const QString &label, const QRectF &rect, int size, bool bold = false,
                    int flags = 0, const QString &color = QString(), int maxLines = 0) const;
+    // The same for a text of its own, recorded under `label`.
+    void drawFitted(QPainter &p, const QString &label, const QString &body, const QRectF &rect, int size,
+                    bool bold = false, int flags = 0, const QString &color = QString(),
+                    int maxLines = 0) const;
     void paintQr(QPainter &p, const QRectF &rect) const;
 
     SheetInput input_;

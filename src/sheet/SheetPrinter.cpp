@@ -30,6 +30,9 @@ SheetPrinter::Outcome SheetPrinter::print(const SheetPage &page, QPrinter &print
     if (!page.hasResult()) return Outcome::NoResult;
     // The sheet is a portrait page, whatever the printer or its dialog was set to.
     printer.setPageOrientation(QPageLayout::Portrait);
+    // A paper defined wider than high (a custom size) stands upright only when turned.
+    if (const QSizeF defined = printer.pageLayout().fullRect().size(); defined.width() > defined.height())
+        printer.setPageOrientation(QPageLayout::Landscape);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
     printer.setFullPage(true);
     const QSizeF paper = printer.pageLayout().fullRect(QPageLayout::Point).size();

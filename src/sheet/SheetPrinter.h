@@ -26,7 +26,8 @@ public:
     static QSizeF printSize(const QSizeF &paperPoints);
     // That area centred on the paper, as a desktop program's print settings place a picture.
     static QRectF printRect(const QSizeF &paperPoints);
-    // Turns the printer's page to portrait, sets every margin to 0 and paints the page into
+    // Turns the printer's page upright (portrait, or landscape for a paper defined wider than
+    // high), sets every margin to 0 and paints the page into
     // the print rect. Only a finished print marks the measurement (the date and time of the
     // page's stored measurement under its chart number).
     static Outcome print(const SheetPage &page, QPrinter &printer);

@@ -25,10 +25,10 @@ OCMCustomerComment earlier(const QString &dateT, const QString &degrees) {
     return c;
 }
 
-SheetInput fixtureInput(int isNO) {
+SheetInput fixtureInput(int isNO, const QString &no = "0001") {
     SheetInput in;
     in.isNO = isNO;
-    in.noString = "0001";
+    in.noString = no;
     in.dateStr = "2026-03-05 09:08";
     in.strDU = "25";
     in.digiAry = {"35", "57", "89", "3", "81", "53", "65"};
@@ -55,7 +55,8 @@ struct PrintCase {
     bool deleteBld;
     const char *title;
     const char *caption;
-    bool landscape = false;  // the printer's page set across, with the longest name
+    bool landscape = false;                      // the printer's page set across, with the longest name
+    QPageSize paper = QPageSize(QPageSize::A4);  // or a custom one defined across
 };
 
 class SheetPrintTest : public ::testing::TestWithParam<PrintCase> {};
@@ -75,7 +76,7 @@ TEST_P(SheetPrintTest, PdfShowsTheSheetAndItsQrAndMarksThePrint) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
-    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageSize(c.paper);
     if (c.landscape) printer.setPageOrientation(QPageLayout::Landscape);
     ASSERT_EQ(SheetPrinter::print(page, printer), SheetPrinter::Outcome::Printed);
     EXPECT_EQ(sheetFlg(), "済");
@@ -107,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PrintCase{1, true, "検査結果シート（タイプA）", "６角形が小さいほど"},
                       PrintCase{3, true, "検査結果シート（タイプC）", "６角形が小さいほど"},
                       PrintCase{1, false, "検査結果シート（タイプA）", "７角形が小さいほど", true},
-                      PrintCase{3, true, "検査結果シート（タイプC）", "６角形が小さいほど", true}),
+                      PrintCase{3, true, "検査結果シート（タイプC）", "６角形が小さいほど", true,
+                                QPageSize(QSizeF(842, 595), QPageSize::Point, "wide")}),
     [](const ::testing::TestParamInfo<PrintCase> &info) {
         return std::string(1, char('A' + info.param.isNO - 1)) + (info.param.deleteBld ? "_six" : "_seven") +
                (info.param.landscape ? "_landscape" : "");
@@ -214,23 +216,32 @@ TEST(SheetPageLabels, LegendSamplesCarryThePolygonColours) {
     }
 }
 
-// The longest names the fields take show whole on every layout: in their boxes, in the lines
-// the box has room for, at 60% of the layout's size or more, overlapping no other text and
-// not the code.
+// The longest chart number, name, hospital, dentist and item comment the fields take, in kanji
+// and in Latin W (wider), show whole on every layout: in their boxes, in the lines the box has
+// room for, at 60% of the layout's size or more, overlapping no other text and not the code.
 TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
     setLink(0, false);
-    storePatient("0001", false, {{"山田 花子", kName}, {"さくら歯科", kHospital}, {"山田 太郎", kDentist}});
-    for (const int isNO : {1, 2, 3}) {
+    const QString w(30, 'W');
+    const QStringList sets[] = {{"0001", kName, kHospital, kDentist, "所見0-1"},
+                                {w, w.left(15) + " " + w.left(15), "W " + w.left(28), w, w + w + w.left(5)},
+                                // A linked program's name may hold a line end.
+                                {"0001", "山田&#10;花子 太郎", "さくら\n歯科", "山田 太郎", "所見0-1"}};
+    for (int k = 0; k < 9; ++k) {
+        const QStringList &s = sets[k / 3];
+        const int isNO = k % 3 + 1;
         SCOPED_TRACE(isNO);
+        storePatient(s[0], false,
+                     {{"山田 花子", s[1]}, {"さくら歯科", s[2]}, {"山田 太郎", s[3]}, {"所見0-1", s[4]}});
         QImage image(SheetPage::layoutSize().toSize(), QImage::Format_RGB32);
         QPainter painter(&image);
         QList<SheetDrawnText> drawn;
-        SheetPage(fixtureInput(isNO)).paint(painter, QRectF(image.rect()), &drawn);
+        SheetPage(fixtureInput(isNO, s[0])).paint(painter, QRectF(image.rect()), &drawn);
         // label: text, lines at most (type C has two beside the code for hospital and dentist)
         const QMap<QString, std::pair<QString, int>> names = {
-            {"zfirstLab", {kName + " 様", 1}},
-            {isNO == 3 ? "hospiConLab3" : "hospitalLab", {kHospital, isNO == 3 ? 2 : 1}},
-            {isNO == 3 ? "ysConLab3" : "YSLab", {kDentist, isNO == 3 ? 2 : 1}}};
+            {"zfirstLab", {QString(s[1]).replace("&#10;", "\n") + " 様", 1}},
+            {isNO == 3 ? "hospiConLab3" : "hospitalLab", {s[2], isNO == 3 ? 2 : 1}},
+            {isNO == 3 ? "ysConLab3" : "YSLab", {s[3], isNO == 3 ? 2 : 1}},
+            {"comment0-0", {s[4], 3}}};
         int seen = 0;
         for (qsizetype i = 0; i < drawn.size(); ++i) {
             const SheetDrawnText &d = drawn[i];
@@ -245,7 +256,7 @@ TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
             for (qsizetype j = 0; j < i; ++j)
                 EXPECT_FALSE(d.bounds.intersects(drawn[j].bounds)) << drawn[j].label.toStdString();
         }
-        EXPECT_EQ(seen, 3);
+        EXPECT_EQ(seen, 4);
     }
 }
 
