@@ -71,7 +71,7 @@ int main(int argc, char *argv[]) {
     // destroyed objects.
     TableViewDatas::waitForSaves();
     cvx::Dispatch::globalPool().waitForDone();
-    // What those saves and jobs chose.
-    cvx::UserDefaults::standard().flush();
+    // What those saves and jobs chose, and all that is held where the file went meanwhile.
+    cvx::UserDefaults::standard().flushAll();
     return status;
 }

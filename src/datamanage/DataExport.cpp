@@ -75,14 +75,14 @@ constexpr cvx::Durability kDeferred = cvx::Durability::Deferred;
 // The data folder copied whole, except that a patient file that cannot be copied is left out
 // and named in `skipped` rather than failing the copy of every other one. The running
 // program's lock file stays behind: the copy is no program's data folder. So do the
-// temporary files of writes, which are no data.
+// temporary files of writes, which are no data, in Customer's subfolders too.
 bool copyDataFolder(const QString &source, const QString &target, QStringList &skipped) {
     if (!QDir().mkdir(target)) return false;
     const QString customer = QStringLiteral("Customer");
     const QString lockFile = FileManager::lastPathComponent(SettingsFiles::lockFilePath());
     for (const QString &name : FileManager::contentsOfDirectory(source)) {
-        if (name == lockFile || SettingsFiles::isWriteLeftover(name)) continue;
         const QString from = FileManager::appendingPathComponent(source, name);
+        if (name == lockFile || SettingsFiles::isWriteLeftover(from)) continue;
         const QString to = FileManager::appendingPathComponent(target, name);
         if (name != customer || !FileManager::isDirectory(from) || QFileInfo(from).isSymLink()) {
             if (!FileManager::copyItem(from, to, kDeferred)) return false;
@@ -90,10 +90,10 @@ bool copyDataFolder(const QString &source, const QString &target, QStringList &s
         }
         if (!QDir().mkdir(to)) return false;
         for (const QString &entry : FileManager::contentsOfDirectory(from)) {
-            if (SettingsFiles::isWriteLeftover(entry)) continue;
+            const QString original = FileManager::appendingPathComponent(from, entry);
+            if (SettingsFiles::isWriteLeftover(original)) continue;
             const QString file = FileManager::appendingPathComponent(to, entry);
-            if (FileManager::copyItem(FileManager::appendingPathComponent(from, entry), file, kDeferred))
-                continue;
+            if (FileManager::copyItem(original, file, kDeferred, &SettingsFiles::isWriteLeftover)) continue;
             if (!isTarget(entry)) return false;
             FileManager::removeItem(file);
             skipped.append(entry);

@@ -143,15 +143,17 @@ bool copyFile(const QString &from, const QString &to) {
 }
 
 // `st` is the entry's own status (lstat).
-bool copyTree(const QString &from, const QString &to, const struct stat &st) {
+bool copyTree(const QString &from, const QString &to, const struct stat &st,
+              bool (*leaveOut)(const QString &)) {
     if (S_ISLNK(st.st_mode)) return copySymLink(from, to);
     if (!S_ISDIR(st.st_mode)) return copyFile(from, to);
     if (!QDir().mkdir(to)) return false;
     const QStringList names = FileManager::contentsOfDirectory(from);
     for (const QString &name : names) {
         const QString child = from + QLatin1Char('/') + name;
+        if (leaveOut && leaveOut(child)) continue;
         struct stat childSt {};
-        if (!entryStat(child, childSt) || !copyTree(child, to + QLatin1Char('/') + name, childSt))
+        if (!entryStat(child, childSt) || !copyTree(child, to + QLatin1Char('/') + name, childSt, leaveOut))
             return false;
     }
     return true;
@@ -286,12 +288,13 @@ bool FileManager::copyItem(const QString &from, const QString &to) {
     return copyItem(from, to, Durability::Synced);
 }
 
-bool FileManager::copyItem(const QString &from, const QString &to, Durability durability) {
+bool FileManager::copyItem(const QString &from, const QString &to, Durability durability,
+                           bool (*leaveOut)(const QString &)) {
     if (from.isEmpty() || to.isEmpty()) return false;
     struct stat st {};
     if (!entryStat(from, st) || entryExists(to)) return false;
     if (isFolderEntry(from, st) && isInside(to, from)) return false;
-    return copyTree(from, to, st) && (durability == Durability::Deferred || syncFileSystem(to));
+    return copyTree(from, to, st, leaveOut) && (durability == Durability::Deferred || syncFileSystem(to));
 }
 
 bool FileManager::moveItem(const QString &from, const QString &to) {
@@ -301,7 +304,7 @@ bool FileManager::moveItem(const QString &from, const QString &to) {
     if (isFolderEntry(from, st) && isInside(to, from)) return false;
     if (QDir().rename(from, to)) return true;
     // Another file system: copy, then drop the source only once the copy is whole.
-    if (!copyTree(from, to, st) || !syncFileSystem(to)) {
+    if (!copyTree(from, to, st, nullptr) || !syncFileSystem(to)) {
         removeItem(to);
         return false;
     }

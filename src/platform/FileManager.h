@@ -33,9 +33,11 @@ public:
     // Copy or move a file or a whole folder. Both fail, changing nothing, when `to` exists.
     // A folder copy that fails part way leaves what it has copied so far. A copy (and a move
     // that has to copy) is flushed to disk once, when whole, before it reports success; a
-    // Deferred copy leaves that to the caller's syncFileSystem.
+    // Deferred copy leaves that to the caller's syncFileSystem. A folder copy leaves out the
+    // entries at every depth for whose path `leaveOut` answers true.
     static bool copyItem(const QString &from, const QString &to);
-    static bool copyItem(const QString &from, const QString &to, Durability durability);
+    static bool copyItem(const QString &from, const QString &to, Durability durability,
+                         bool (*leaveOut)(const QString &path) = nullptr);
     static bool moveItem(const QString &from, const QString &to);
     // Removes a file, a symbolic link (not its target) or a folder with all it holds.
     static bool removeItem(const QString &path);

@@ -77,13 +77,17 @@ constexpr std::chrono::milliseconds kWriteDelay{250};
 // kept: the file as it is now with these changes put over it (an invalid value removes the
 // key), written atomically. A file that is gone or damaged (removed or restored from
 // outside) would lose every key but the changed ones: it is healed from `held`, what this
-// store holds. The values written, or nothing when the write failed.
+// store holds. Without changes, only such a file is written. The values written (or read),
+// or nothing when the write failed.
 std::optional<QVariantMap> writeOver(const QString &path, const QList<std::pair<QString, QVariant>> &changes,
                                      const QVariantMap &held) {
     const QString folder = QFileInfo(path).absolutePath();
+    if (changes.isEmpty() && held.isEmpty()) return held;
     if (!FileManager::createDirectory(folder)) return std::nullopt;
     const FileLock lock(folder, FileLock::Kind::Folder, FileLock::Mode::Wait);
-    QVariantMap values = readValues(path).value_or(held);
+    const std::optional<QVariantMap> read = readValues(path);
+    if (read && changes.isEmpty()) return read;
+    QVariantMap values = read.value_or(held);
     for (const auto &[key, value] : changes) {
         if (value.isValid())
             values.insert(key, value);
@@ -186,6 +190,14 @@ bool UserDefaults::removeObjectForKey(const QString &key) {
 }
 
 bool UserDefaults::flush() {
+    return write(false);
+}
+
+bool UserDefaults::flushAll() {
+    return write(true);
+}
+
+bool UserDefaults::write(bool all) {
     std::lock_guard one(flushMutex_);
     QString path;
     QList<Change> changes;
@@ -193,7 +205,7 @@ bool UserDefaults::flush() {
     {
         std::lock_guard lock(mutex_);
         refreshPathLocked();
-        if (changes_.isEmpty()) return true;
+        if (changes_.isEmpty() && !all) return true;
         path = path_;
         changes = changesLocked();
         held = values_;

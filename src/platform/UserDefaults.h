@@ -68,6 +68,10 @@ public:
     // write the changes stay in memory, and the next change or flush tries again.
     bool flush();
     bool synchronize() { return flush(); }
+    // As flush(), and a file that is gone or cannot be read is written anew from everything
+    // held even when nothing changed: at the end of a run, so that the next run does not
+    // start without what this one held.
+    bool flushAll();
 
 private:
     struct FollowEnvironment {};
@@ -81,6 +85,7 @@ private:
         QVariant value;
     };
 
+    bool write(bool all);
     void refreshPathLocked() const;
     void loadLocked() const;
     QList<Change> changesLocked() const;

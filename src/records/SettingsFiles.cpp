@@ -130,27 +130,31 @@ void SettingsFiles::releaseDataFolderClaim() {
     claim.madeFolder = false;
 }
 
-bool SettingsFiles::isWriteLeftover(const QString &name) {
+bool SettingsFiles::isWriteLeftover(const QString &path) {
+    const QString name = cvx::FileManager::lastPathComponent(path);
     if (!cvx::FileManager::isTemporaryName(name)) return false;
-    const QString target = cvx::FileManager::deletingPathExtension(name);
-    const QString kind = cvx::FileManager::pathExtension(target);
-    return kind == QLatin1String("xml") || kind == QLatin1String("json");
+    const QString kind = cvx::FileManager::pathExtension(cvx::FileManager::deletingPathExtension(name));
+    if (kind != QLatin1String("xml") && kind != QLatin1String("json")) return false;
+    const QFileInfo info(path);
+    return !info.isSymLink() && info.isFile();
 }
 
 QStringList SettingsFiles::removeWriteLeftovers() {
     DataFolderClaim &claim = dataFolderClaim();
     std::lock_guard guard(claim.mutex);
     if (!claim.lock.isAt(lockFilePath())) return {};
+    const QString data = dataFolder();
+    const QString customer = QStringLiteral("Customer");
+    // Patient files are also kept in Customer's subfolders (a data-folder import puts them
+    // where they were).
+    QStringList entries = cvx::FileManager::contentsOfDirectory(data);
+    for (const QString &entry :
+         cvx::FileManager::subpaths(cvx::FileManager::appendingPathComponent(data, customer)))
+        entries.append(cvx::FileManager::appendingPathComponent(customer, entry));
     QStringList removed;
-    for (const QString &folder : {QString(), QStringLiteral("Customer")}) {
-        const QString path = cvx::FileManager::appendingPathComponent(dataFolder(), folder);
-        for (const QString &name : cvx::FileManager::contentsOfDirectory(path)) {
-            if (!isWriteLeftover(name)) continue;
-            const QString file = cvx::FileManager::appendingPathComponent(path, name);
-            const QFileInfo info(file);
-            if (info.isSymLink() || !info.isFile()) continue;
-            if (QFile::remove(file)) removed.append(cvx::FileManager::appendingPathComponent(folder, name));
-        }
+    for (const QString &entry : entries) {
+        const QString path = cvx::FileManager::appendingPathComponent(data, entry);
+        if (isWriteLeftover(path) && QFile::remove(path)) removed.append(entry);
     }
     return removed;
 }

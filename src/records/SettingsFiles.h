@@ -89,11 +89,12 @@ public:
     // Ends this process's claim (tests run several start-ups in one process).
     static void releaseDataFolderClaim();
 
-    // A temporary file of an atomic write of the program (FileManager::isTemporaryName) of a
-    // kind the program writes in the data folder (".xml", ".json"); a killed write leaves it.
-    static bool isWriteLeftover(const QString &name);
-    // Removes such leftovers, plain files only, from the data folder and its Customer folder,
-    // and only while this process holds the claim: then no other copy can be writing there.
-    // The names removed, relative to the data folder.
+    // The entry at `path` is a temporary file of an atomic write of the program
+    // (FileManager::isTemporaryName) of a kind the program writes in the data folder (".xml",
+    // ".json"), and a plain file, not a link; a killed write leaves it.
+    static bool isWriteLeftover(const QString &path);
+    // Removes such leftovers from the data folder and from its Customer folder at every depth
+    // (links are not followed), and only while this process holds the claim: then no other
+    // copy can be writing there. The paths removed, relative to the data folder.
     static QStringList removeWriteLeftovers();
 };

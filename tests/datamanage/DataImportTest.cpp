@@ -69,7 +69,8 @@ TEST(DataImportTest, ExportThenImportIntoAnotherHomeMergesAsTheOtherComputerHadI
     defaults().setObject(sign, "zsignData");
 
     dataio::write(SettingsFiles::lockFilePath(), "");
-    dataio::write(data("Customer/P001.xml.Ab3dE9"), "<DATA");  // of a write killed part way
+    const QStringList leftovers{"Customer/P001.xml.Ab3dE9", "Customer/sub/2/P009.xml.Ab3dE9"};
+    for (const QString &leftover : leftovers) dataio::write(data(leftover), "<DATA");  // of killed writes
 
     QTemporaryDir target;
     const DataExport::Outcome exported = DataExport::exportDataFolder(target.path());
@@ -77,7 +78,8 @@ TEST(DataImportTest, ExportThenImportIntoAnotherHomeMergesAsTheOtherComputerHadI
     EXPECT_EQ(exported.folder, target.path() + "/" + DataExport::exportFolderName());
     EXPECT_FALSE(QFileInfo::exists(exported.folder + "/" +
                                    cvx::FileManager::lastPathComponent(SettingsFiles::lockFilePath())));
-    EXPECT_FALSE(QFileInfo::exists(exported.folder + "/Customer/P001.xml.Ab3dE9"));
+    for (const QString &leftover : leftovers)
+        EXPECT_FALSE(QFileInfo::exists(exported.folder + "/" + leftover));
     EXPECT_EQ(read(exported.folder + "/Customer/P001.xml"), mine);
     EXPECT_TRUE(
         read(exported.folder + "/HisSetting.xml").contains("<hospital3 select=\"1\">ひまわり歯科医院"));

@@ -151,11 +151,13 @@ TEST_F(ManagerMainControllerTest, JobsRunWithTheChosenFolderAndShowTheirOutcome)
 
 TEST_F(ManagerMainControllerTest, OkWithoutAPathWarnsAndResetsTheSelectionKeys) {
     cvx::UserDefaults::standard().setObject(QStringLiteral("ticked before"), "ztotal");
+    ASSERT_TRUE(cvx::UserDefaults::standard().flush());
     click(controller->inputButton());
     click(controller->okButton());
     EXPECT_EQ(controller->signPicture(), "W306");
     EXPECT_EQ(controller->signResult(), 306);
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("ztotal"), "");
+    EXPECT_EQ(cvx::UserDefaults(cvx::UserDefaults::defaultFilePath()).stringForKey("ztotal"), "");  // at once
     click(controller->sureButton());
     EXPECT_TRUE(controller->okButton()->isVisible());
 

@@ -253,9 +253,14 @@ TEST_F(StartupTest, NormalLaunchReplacesOnlyTheCalculationRangesAndMissingFiles)
     ASSERT_TRUE(FileManager::removeItem(home(".Corvadenix/USBSetting.xml")));
     defaults().setObject(QString("V0.1"), "appVersion");
     defaults().setObject(QString("x"), "ztotal");
-    const QStringList gone{"Customer/A-1.xml.aZ09bY", "Comment.xml.Q1w2E3"};
-    const QStringList kept{"Customer/A-1.xml.backup", "Customer/A-1.xml.aZ09bYc",  "Customer/A-1.xml.aZ-9bY",
-                           "Customer/a.txt.aZ09bY",   "Customer/sub/B.xml.aZ09bY", "Customer/C.xml.aZ09bY/x"};
+    const QStringList gone{"Customer/A-1.xml.aZ09bY", "Comment.xml.Q1w2E3", "Customer/sub/B.xml.aZ09bY",
+                           "Customer/sub/2/B.xml.aZ09bY"};
+    const QStringList kept{"Customer/A-1.xml.backup", "Customer/A-1.xml.aZ09bYc",
+                           "Customer/A-1.xml.aZ-9bY", "Customer/a.txt.aZ09bY",
+                           "Customer/C.xml.aZ09bY/x", "Customer/link/D.xml.aZ09bY"};
+    // A link is not followed out of the data folder.
+    ASSERT_TRUE(QDir().mkpath(home("elsewhere")) && QDir().mkpath(home(".Corvadenix/Customer")) &&
+                QFile::link(home("elsewhere"), home(".Corvadenix/Customer/link")));
     for (const QString &name : gone + kept) write(home(".Corvadenix/" + name), "<DATA");
     ASSERT_EQ(SettingsFiles::claimDataFolder(), SettingsFiles::Claim::Claimed);
 
