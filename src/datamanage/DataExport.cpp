@@ -159,15 +159,28 @@ bool DataExport::updateHisSettingXml(const QString &path) {
 }
 
 bool DataExport::updateCustomer(const QString &folder, QStringList *skipped) {
+    return stripBld(folder, QString(), skipped);
+}
+
+// Patient files also stand in Customer's subfolders (an imported folder keeps its own), and
+// they must not carry the values the six-item mode withholds either. A linked folder is not
+// walked: the copy holds none, and nothing outside it is changed.
+bool DataExport::stripBld(const QString &folder, const QString &relative, QStringList *skipped) {
     for (const QString &name : FileManager::contentsOfDirectory(folder)) {
-        if (!isTarget(name)) continue;
         const QString path = FileManager::appendingPathComponent(folder, name);
+        const QString shown = relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
+        const QFileInfo info(path);
+        if (info.isDir() && !info.isSymLink()) {
+            if (!stripBld(path, shown, skipped)) return false;
+            continue;
+        }
+        if (!isTarget(name)) continue;
         std::optional<cvx::XmlDocument> doc =
             cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
         if (!doc) {
             // Left in the copy it would carry the BLD values that the six-item mode withholds.
             if (!skipped || !FileManager::removeItem(path)) return false;
-            skipped->append(name);
+            skipped->append(shown);
             continue;
         }
         const QList<cvx::XmlElement> results = doc->rootElement().elements();

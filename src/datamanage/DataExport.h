@@ -53,4 +53,7 @@ public:
     // A file that cannot be read is removed from the folder and named in `skipped` (without
     // `skipped`: false at once); false at the first file that cannot be written.
     static bool updateCustomer(const QString &folder, QStringList *skipped = nullptr);
+
+private:
+    static bool stripBld(const QString &folder, const QString &relative, QStringList *skipped);
 };

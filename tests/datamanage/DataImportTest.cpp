@@ -200,6 +200,14 @@ TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLef
     }
     failingWrite::name = nullptr;
 
+    // Stripped of BLD at every depth of Customer: an imported folder keeps its subfolders.
+    dataio::write(data("Customer/a/b/P3.xml"),
+                  dataio::patientFile("C", {dataio::currentResult("2024-01-02", "01:00", 3)}));
+    ASSERT_EQ(DataExport::exportDataFolder(target.path()).isSucc, 200);
+    for (const char *file : {"/Customer/P1.xml", "/Customer/a/b/P3.xml"})
+        EXPECT_FALSE(read(earlier + file).contains("DataValue4")) << file;
+    EXPECT_TRUE(read(data("Customer/a/b/P3.xml")).contains("DataValue4"));
+
     // What a killed export left beside its target goes at the next export: its copy in the
     // making, and an earlier export it had set aside goes back in its place. Others' hidden
     // folders stay.
