@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 
@@ -151,6 +153,42 @@ QByteArray declarationText(const QByteArray &utf8) {
     return match.hasMatch() ? match.captured(0).toUtf8() : QByteArray();
 }
 
+// Where pugixml would read the text without a fault yet lose part of it, -1 when nowhere: a NUL
+// byte ends its reading, and it writes a character reference to no character (NUL, a surrogate,
+// past U+10FFFF) as a NUL that cuts the text or as bytes that are not UTF-8. A run of NUL bytes
+// at the very end, as a crash leaves, loses nothing.
+qsizetype lostToPugixml(const QByteArray &utf8) {
+    const char *begin = utf8.constData(), *end = begin + utf8.size();
+    if (const char *nul = static_cast<const char *>(std::memchr(begin, 0, size_t(utf8.size())))) {
+        if (std::any_of(nul, end, [](char c) { return c && !std::strchr(" \t\r\n", c); })) return nul - begin;
+    }
+    for (qsizetype at = utf8.indexOf("&#"); at >= 0; at = utf8.indexOf("&#", at + 2)) {
+        // As pugixml reads it: lower-case "x" for hex, digits up to ";", else no reference.
+        const char *p = begin + at + 2;
+        const bool hex = p < end && *p == 'x';
+        p += hex;
+        quint64 code = 0;
+        const char *digits = p;
+        for (; p < end; ++p) {
+            const int digit = *p >= '0' && *p <= '9'                          ? *p - '0'
+                              : hex && (*p | ' ') >= 'a' && (*p | ' ') <= 'f' ? (*p | ' ') - 'a' + 10
+                                                                              : -1;
+            if (digit < 0) break;
+            code = std::min<quint64>(code * (hex ? 16 : 10) + quint64(digit), 0x110000);
+        }
+        if (p == digits || p == end || *p != ';') continue;
+        if (code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) continue;
+        // Not decoded inside a comment, CDATA section or processing instruction.
+        auto inside = [&](const char *open, const char *close) {
+            const qsizetype from = utf8.lastIndexOf(open, at);
+            const qsizetype to = from < 0 ? -1 : utf8.indexOf(close, from);
+            return from >= 0 && (to < 0 || to > at);
+        };
+        if (!inside("<!--", "-->") && !inside("<![CDATA[", "]]>") && !inside("<?", "?>")) return at;
+    }
+    return -1;
+}
+
 // `tooDeep`, when given, is set when the text is well-formed but nested too deep.
 std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocument::Option option,
                                               QString *error, bool *tooDeep = nullptr) {
@@ -162,6 +200,12 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
     if (!result) {
         setError(error, QStringLiteral("%1: %2").arg(describePosition(utf8, result.offset),
                                                      QString::fromUtf8(result.description())));
+        return nullptr;
+    }
+    if (const qsizetype at = lostToPugixml(utf8); at >= 0) {
+        setError(
+            error,
+            QStringLiteral("%1: a NUL byte or a reference to no character").arg(describePosition(utf8, at)));
         return nullptr;
     }
     if (!doc->document_element()) {
