@@ -153,15 +153,54 @@ QByteArray declarationText(const QByteArray &utf8) {
     return match.hasMatch() ? match.captured(0).toUtf8() : QByteArray();
 }
 
-// Where pugixml would read the text without a fault yet lose part of it, -1 when nowhere: a NUL
-// byte ends its reading, and it writes a character reference to no character (NUL, a surrogate,
-// past U+10FFFF) as a NUL that cuts the text or as bytes that are not UTF-8. A run of NUL bytes
-// at the very end, as a crash leaves, loses nothing.
-qsizetype lostToPugixml(const QByteArray &utf8) {
-    const char *begin = utf8.constData(), *end = begin + utf8.size();
-    if (const char *nul = static_cast<const char *>(std::memchr(begin, 0, size_t(utf8.size())))) {
-        if (std::any_of(nul, end, [](char c) { return c && !std::strchr(" \t\r\n", c); })) return nul - begin;
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Where text stands before the first element or after the last node of `doc`, which pugixml
+// drops unseen; -1 when nowhere. `end` is the end of the text without trailing white space.
+qsizetype textOutsideTheTree(const QByteArray &utf8, const char *end, const pugi::xml_document &doc) {
+    const char *begin = utf8.constData(), *p = begin;
+    // The declaration, processing instructions, comments and a DOCTYPE before the root.
+    for (;;) {
+        // White space, and byte-order marks beyond the first (which decoding took).
+        for (; p < end && (isXmlSpace(*p) || QByteArrayView(p, end - p).startsWith("\xEF\xBB\xBF"));)
+            p += isXmlSpace(*p) ? 1 : 3;
+        const QByteArrayView rest(p, end - p);
+        const char *close = rest.startsWith("<?")       ? "?>"
+                            : rest.startsWith("<!--")   ? "-->"
+                            : rest.startsWith("<!DOCT") ? ">"
+                                                        : nullptr;
+        if (!close) break;
+        // A DOCTYPE with an internal subset ends at "]" and ">".
+        if (*close == '>' && rest.indexOf('[') >= 0 && rest.indexOf('[') < rest.indexOf('>')) close = "]>";
+        const qsizetype at = utf8.indexOf(close, p - begin);
+        if (at < 0) return -1;  // pugixml has read it; leave it to its reading
+        p = begin + at + qsizetype(std::strlen(close));
     }
+    if (p < end && *p != '<') return p - begin;
+    const pugi::xml_node last = doc.last_child();
+    const QByteArrayView tail(begin, end - begin);
+    bool closed = tail.endsWith('>');
+    if (last.type() == pugi::node_element) {
+        // Its end tag, or "/>" when it holds nothing.
+        QByteArrayView before = tail.chopped(1);
+        while (!before.isEmpty() && isXmlSpace(before.back())) before.chop(1);
+        closed = tail.endsWith('>') && (before.endsWith(QByteArray("</") + last.name()) ||
+                                        (!last.first_child() && before.endsWith('/')));
+    }
+    return closed ? -1 : end - begin;
+}
+
+// Where pugixml would read the text without a fault yet lose part of it, -1 when nowhere: a NUL
+// byte ends its reading, it writes a character reference to no character (NUL, a surrogate, past
+// U+10FFFF) as a NUL that cuts the text or as bytes that are not UTF-8, and it drops text outside
+// the elements. A run of NUL bytes at the very end, as a crash leaves, loses nothing.
+qsizetype lostToPugixml(const QByteArray &utf8, const pugi::xml_document &doc) {
+    const char *begin = utf8.constData(), *end = begin + utf8.size();
+    while (end > begin && (!end[-1] || isXmlSpace(end[-1]))) --end;
+    if (std::memchr(begin, 0, size_t(end - begin))) return qsizetype(utf8.indexOf('\0'));
+    if (const qsizetype at = textOutsideTheTree(utf8, end, doc); at >= 0) return at;
     for (qsizetype at = utf8.indexOf("&#"); at >= 0; at = utf8.indexOf("&#", at + 2)) {
         // As pugixml reads it: lower-case "x" for hex, digits up to ";", else no reference.
         const char *p = begin + at + 2;
@@ -202,10 +241,9 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
                                                      QString::fromUtf8(result.description())));
         return nullptr;
     }
-    if (const qsizetype at = lostToPugixml(utf8); at >= 0) {
-        setError(
-            error,
-            QStringLiteral("%1: a NUL byte or a reference to no character").arg(describePosition(utf8, at)));
+    if (const qsizetype at = lostToPugixml(utf8, *doc); at >= 0) {
+        setError(error,
+                 QStringLiteral("%1: text that the reading would drop").arg(describePosition(utf8, at)));
         return nullptr;
     }
     if (!doc->document_element()) {

@@ -192,6 +192,7 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         {"</comment>", "", second, false},                      // the older results nested in it
         {"</Doctor>", "", oldest, false},                       // the oldest one's values in its <Doctor>
         {"</DataValue1>", "&#0;</DataValue1>", second, false},  // read as is, "2.3|35" would go
+        {"</DATA>", "</DATA>ATA>", 0, false},                   // text after the root would go
         {"</DATA>", "", 0, true},
         {"</DATA>", "\0\0"sv, 0, true},  // cut short, NULs after a crash
     };

@@ -120,6 +120,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<DATA><a>1&#0;2</a></DATA>", nullptr},                      // read as is, "2" would go
         {"<DATA a=\"&#xD800;\"><a>x</a></DATA>", nullptr},            // no character: bytes not UTF-8
         {"<DATA/>\0<DATA/>"sv, nullptr},                              // all after the NUL would go
+        {"<DATA><a>x</a></DATA>ATA>", nullptr},                       // text after the root would go
         {"<DATA><a>x</a>\0\0"sv, "<DATA>\n    <a>x</a>\n</DATA>\n"},  // cut short, NULs after a crash
         {"", nullptr},                                                // nothing
         {"just text", nullptr},                                       // no element
