@@ -201,7 +201,8 @@ qsizetype lostToPugixml(const QByteArray &utf8, const pugi::xml_document &doc) {
     while (end > begin && (!end[-1] || isXmlSpace(end[-1]))) --end;
     if (std::memchr(begin, 0, size_t(end - begin))) return qsizetype(utf8.indexOf('\0'));
     if (const qsizetype at = textOutsideTheTree(utf8, end, doc); at >= 0) return at;
-    for (qsizetype at = utf8.indexOf("&#"); at >= 0; at = utf8.indexOf("&#", at + 2)) {
+    // A reference that names no character; most texts have none, and only they are read again.
+    auto noCharacter = [&](qsizetype at) {
         // As pugixml reads it: lower-case "x" for hex, digits up to ";", else no reference.
         const char *p = begin + at + 2;
         const bool hex = p < end && *p == 'x';
@@ -215,15 +216,29 @@ qsizetype lostToPugixml(const QByteArray &utf8, const pugi::xml_document &doc) {
             if (digit < 0) break;
             code = std::min<quint64>(code * (hex ? 16 : 10) + quint64(digit), 0x110000);
         }
-        if (p == digits || p == end || *p != ';') continue;
-        if (code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) continue;
-        // Not decoded inside a comment, CDATA section or processing instruction.
-        auto inside = [&](const char *open, const char *close) {
-            const qsizetype from = utf8.lastIndexOf(open, at);
-            const qsizetype to = from < 0 ? -1 : utf8.indexOf(close, from);
-            return from >= 0 && (to < 0 || to > at);
-        };
-        if (!inside("<!--", "-->") && !inside("<![CDATA[", "]]>") && !inside("<?", "?>")) return at;
+        return p != digits && p != end && *p == ';' &&
+               (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF));
+    };
+    qsizetype at = utf8.indexOf("&#");
+    while (at >= 0 && !noCharacter(at)) at = utf8.indexOf("&#", at + 2);
+    if (at < 0) return -1;
+    // Comments, CDATA sections and processing instructions hold no references.
+    for (at = 0; at < end - begin;) {
+        const QByteArrayView rest(begin + at, end - begin - at);
+        const qsizetype open = rest.startsWith("<!--")        ? 4
+                               : rest.startsWith("<![CDATA[") ? 9
+                               : rest.startsWith("<?")        ? 2
+                                                              : 0;
+        const char *close = open == 4 ? "-->" : open == 9 ? "]]>" : "?>";
+        if (open) {
+            at = utf8.indexOf(close, at + open);
+            if (at < 0) return -1;
+            at += qsizetype(std::strlen(close));
+        } else if (rest.startsWith("&#") && noCharacter(at)) {
+            return at;
+        } else {
+            ++at;
+        }
     }
     return -1;
 }
