@@ -108,9 +108,9 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<DATA><MODE>3</DATA>", "<DATA>\n    <MODE>3</MODE>\n</DATA>\n"},  // mismatched end tag
         {"<DATA><MODE>3</MODE>", "<DATA>\n    <MODE>3</MODE>\n</DATA>\n"},  // unclosed root
         {"<?xml version=\"1.0\"?>\r\n<D>\r\n <a x=\"1 &amp;\t2\" y='&#x6B6F;'>a<![CDATA[<b>]]>&gt;</a>"
-         "<!-- c --><?pi d ?>\n<e/><MODE>3",
+         "<!-- &#0; --><?pi d ?>\n<e/><MODE>3",
          "<?xml version=\"1.0\"?>\n<D>\n    <a x=\"1 &amp; 2\" y=\"歯\">a<![CDATA[<b>]]>&gt;</a>\n"
-         "    <!-- c -->\n    <?pi d ?>\n    <e></e>\n    <MODE>3</MODE>\n</D>\n"},
+         "    <!-- &#0; -->\n    <?pi d ?>\n    <e></e>\n    <MODE>3</MODE>\n</D>\n"},
         {"<DATA>1 < 2</DATA>", nullptr},                              // bare "<" would be dropped
         {"<DATA a=\"1></DATA>", nullptr},                             // unterminated attribute
         {"<DATA><a>x\0y</a><b>z</b></DATA>"sv, nullptr},              // NUL byte: the rest would go
