@@ -195,10 +195,11 @@ qsizetype textOutsideTheTree(const QByteArray &utf8, const char *end, const pugi
 // Where pugixml would read the text without a fault yet lose part of it, -1 when nowhere: a NUL
 // byte ends its reading, it writes a character reference to no character (NUL, a surrogate, past
 // U+10FFFF) as a NUL that cuts the text or as bytes that are not UTF-8, and it drops text outside
-// the elements. A run of NUL bytes at the very end, as a crash leaves, loses nothing.
+// the elements.
 qsizetype lostToPugixml(const QByteArray &utf8, const pugi::xml_document &doc) {
     const char *begin = utf8.constData(), *end = begin + utf8.size();
-    while (end > begin && (!end[-1] || isXmlSpace(end[-1]))) --end;
+    // NULs at the end, as a crash leaves, and the end-of-file mark of old editors hold nothing.
+    while (end > begin && (!end[-1] || end[-1] == '\x1A' || isXmlSpace(end[-1]))) --end;
     if (std::memchr(begin, 0, size_t(end - begin))) return qsizetype(utf8.indexOf('\0'));
     if (const qsizetype at = textOutsideTheTree(utf8, end, doc); at >= 0) return at;
     // A reference that names no character; most texts have none, and only they are read again.

@@ -141,6 +141,8 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
     EXPECT_EQ(reports.size(), 4);
+    // An old editor's end-of-file mark after the root is no text.
+    EXPECT_TRUE(XmlDocument::fromBytes("<DATA/>\r\n\x1A", Option::None).has_value());
 
     QTemporaryDir dir;
     const QString path = dir.filePath("Comment.xml");
