@@ -331,9 +331,11 @@ bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QS
         if (why) *why = reason;
         return false;
     };
-    // No tree holds a NUL character; a run of them at the very end, as a crash leaves, holds nothing.
+    // No tree holds a NUL character; a run of them at the very end, as a crash leaves, holds
+    // nothing, nor does the end-of-file mark of old editors.
     QByteArray whole = utf8;
-    while (whole.endsWith('\0') || (!whole.isEmpty() && isSpace(whole.back()))) whole.chop(1);
+    while (!whole.isEmpty() && (!whole.back() || whole.back() == '\x1A' || isSpace(whole.back())))
+        whole.chop(1);
     if (whole.contains('\0')) return refuse(QStringLiteral("the text holds a NUL byte"));
     const std::optional<QList<Token>> text = TextTokens(whole).read();
     if (!text) return refuse(QStringLiteral("the text holds broken markup"));

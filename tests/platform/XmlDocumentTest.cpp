@@ -143,6 +143,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
     EXPECT_EQ(reports.size(), 4);
     // An old editor's end-of-file mark after the root is no text.
     EXPECT_TRUE(XmlDocument::fromBytes("<DATA/>\r\n\x1A", Option::None).has_value());
+    EXPECT_TRUE(XmlDocument::fromBytes("<DATA><a/>\r\n\x1A", Option::Tidy).has_value());
 
     QTemporaryDir dir;
     const QString path = dir.filePath("Comment.xml");
