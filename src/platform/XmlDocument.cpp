@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 
@@ -151,6 +153,97 @@ QByteArray declarationText(const QByteArray &utf8) {
     return match.hasMatch() ? match.captured(0).toUtf8() : QByteArray();
 }
 
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Where text stands before the first element or after the last node of `doc`, which pugixml
+// drops unseen; -1 when nowhere. `end` is the end of the text without trailing white space.
+qsizetype textOutsideTheTree(const QByteArray &utf8, const char *end, const pugi::xml_document &doc) {
+    const char *begin = utf8.constData(), *p = begin;
+    // The declaration, processing instructions, comments and a DOCTYPE before the root.
+    for (;;) {
+        // White space, and byte-order marks beyond the first (which decoding took).
+        for (; p < end && (isXmlSpace(*p) || QByteArrayView(p, end - p).startsWith("\xEF\xBB\xBF"));)
+            p += isXmlSpace(*p) ? 1 : 3;
+        const QByteArrayView rest(p, end - p);
+        const char *close = rest.startsWith("<?")       ? "?>"
+                            : rest.startsWith("<!--")   ? "-->"
+                            : rest.startsWith("<!DOCT") ? ">"
+                                                        : nullptr;
+        if (!close) break;
+        // A DOCTYPE with an internal subset ends at "]" and ">".
+        if (*close == '>' && rest.indexOf('[') >= 0 && rest.indexOf('[') < rest.indexOf('>')) close = "]>";
+        const qsizetype at = utf8.indexOf(close, p - begin);
+        if (at < 0) return -1;  // pugixml has read it; leave it to its reading
+        p = begin + at + qsizetype(std::strlen(close));
+    }
+    if (p < end && *p != '<') return p - begin;
+    const pugi::xml_node last = doc.last_child();
+    const QByteArrayView tail(begin, end - begin);
+    bool closed = tail.endsWith('>');
+    if (last.type() == pugi::node_element) {
+        // Its end tag, or "/>" when it holds nothing.
+        QByteArrayView before = tail.chopped(1);
+        while (!before.isEmpty() && isXmlSpace(before.back())) before.chop(1);
+        closed = tail.endsWith('>') && (before.endsWith(QByteArray("</") + last.name()) ||
+                                        (!last.first_child() && before.endsWith('/')));
+    }
+    return closed ? -1 : end - begin;
+}
+
+// Where pugixml would read the text without a fault yet lose part of it, -1 when nowhere: a NUL
+// byte ends its reading, it writes a character reference to no character (NUL, a surrogate, past
+// U+10FFFF) as a NUL that cuts the text or as bytes that are not UTF-8, and it drops text outside
+// the elements.
+qsizetype lostToPugixml(const QByteArray &utf8, const pugi::xml_document &doc) {
+    const char *begin = utf8.constData(), *end = begin + utf8.size();
+    // NULs at the end, as a crash leaves, and the end-of-file mark of old editors hold nothing.
+    while (end > begin && (!end[-1] || end[-1] == '\x1A' || isXmlSpace(end[-1]))) --end;
+    if (std::memchr(begin, 0, size_t(end - begin))) return qsizetype(utf8.indexOf('\0'));
+    if (const qsizetype at = textOutsideTheTree(utf8, end, doc); at >= 0) return at;
+    // A reference that names no character; most texts have none, and only they are read again.
+    auto noCharacter = [&](qsizetype at) {
+        // As pugixml reads it: lower-case "x" for hex, digits up to ";", else no reference.
+        const char *p = begin + at + 2;
+        const bool hex = p < end && *p == 'x';
+        p += hex;
+        quint64 code = 0;
+        const char *digits = p;
+        for (; p < end; ++p) {
+            const int digit = *p >= '0' && *p <= '9'                          ? *p - '0'
+                              : hex && (*p | ' ') >= 'a' && (*p | ' ') <= 'f' ? (*p | ' ') - 'a' + 10
+                                                                              : -1;
+            if (digit < 0) break;
+            code = std::min<quint64>(code * (hex ? 16 : 10) + quint64(digit), 0x110000);
+        }
+        return p != digits && p != end && *p == ';' &&
+               (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF));
+    };
+    qsizetype at = utf8.indexOf("&#");
+    while (at >= 0 && !noCharacter(at)) at = utf8.indexOf("&#", at + 2);
+    if (at < 0) return -1;
+    // Comments, CDATA sections and processing instructions hold no references.
+    for (at = 0; at < end - begin;) {
+        const QByteArrayView rest(begin + at, end - begin - at);
+        const qsizetype open = rest.startsWith("<!--")        ? 4
+                               : rest.startsWith("<![CDATA[") ? 9
+                               : rest.startsWith("<?")        ? 2
+                                                              : 0;
+        const char *close = open == 4 ? "-->" : open == 9 ? "]]>" : "?>";
+        if (open) {
+            at = utf8.indexOf(close, at + open);
+            if (at < 0) return -1;
+            at += qsizetype(std::strlen(close));
+        } else if (rest.startsWith("&#") && noCharacter(at)) {
+            return at;
+        } else {
+            ++at;
+        }
+    }
+    return -1;
+}
+
 // `tooDeep`, when given, is set when the text is well-formed but nested too deep.
 std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocument::Option option,
                                               QString *error, bool *tooDeep = nullptr) {
@@ -162,6 +255,11 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
     if (!result) {
         setError(error, QStringLiteral("%1: %2").arg(describePosition(utf8, result.offset),
                                                      QString::fromUtf8(result.description())));
+        return nullptr;
+    }
+    if (const qsizetype at = lostToPugixml(utf8, *doc); at >= 0) {
+        setError(error,
+                 QStringLiteral("%1: text that the reading would drop").arg(describePosition(utf8, at)));
         return nullptr;
     }
     if (!doc->document_element()) {

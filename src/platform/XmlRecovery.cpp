@@ -331,9 +331,13 @@ bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QS
         if (why) *why = reason;
         return false;
     };
-    // No tree holds a NUL character.
-    if (utf8.contains('\0')) return refuse(QStringLiteral("the text holds a NUL byte"));
-    const std::optional<QList<Token>> text = TextTokens(utf8).read();
+    // No tree holds a NUL character; a run of them at the very end, as a crash leaves, holds
+    // nothing, nor does the end-of-file mark of old editors.
+    QByteArray whole = utf8;
+    while (!whole.isEmpty() && (!whole.back() || whole.back() == '\x1A' || isSpace(whole.back())))
+        whole.chop(1);
+    if (whole.contains('\0')) return refuse(QStringLiteral("the text holds a NUL byte"));
+    const std::optional<QList<Token>> text = TextTokens(whole).read();
     if (!text) return refuse(QStringLiteral("the text holds broken markup"));
     QList<Token> tree;
     QByteArray run;
@@ -348,6 +352,14 @@ bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QS
         if (next < text->size() && token.sameAs(text->at(next))) {
             ++next;
         } else if (token.kind == Token::Kind::End) {
+            // Closed before the end of the text, at an end tag of an element around it: where it
+            // holds elements, the text may as well have meant them to follow it, and a reading
+            // that keeps them inside hides them from every reader of its siblings.
+            if (next < text->size() && token.node.find_child([](const pugi::xml_node &child) {
+                    return child.type() == pugi::node_element;
+                }))
+                return refuse(
+                    QStringLiteral("the repair guesses where <%1> ends").arg(QString::fromUtf8(token.name)));
             closed.insert(token.name);
         } else {
             return refuse(QStringLiteral("the repair drops or changes part of the text"));

@@ -27,7 +27,9 @@ std::optional<QByteArray> recoverXml(const QByteArray &utf8, QString *problem = 
 // broken end tag) loses data when the tree is written back, so it is no reading of the text.
 // Nor is one that leaves an element holding another of its own name while it closes an element
 // of that name: the end tag lost from one of a list of like elements would hide the rest of
-// the list inside it. `why`, when given, says what is wrong with the repair.
+// the list inside it. Nor one that closes an element holding elements anywhere but at the end
+// of the text: whether they were meant inside it or after it is a guess. A run of NUL bytes at
+// the end of the text is no part of it. `why`, when given, says what is wrong with the repair.
 bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why = nullptr);
 
 // Where a repaired read is reported, one line of text per report (the application puts it in

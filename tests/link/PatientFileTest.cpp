@@ -177,6 +177,7 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         results.append({whole.mid(at, whole.indexOf("</comment>", at) + 10 - at),
                         original->rootElement().elements()[results.size()].toString()});
     const qsizetype second = whole.indexOf("<comment", whole.indexOf("<comment") + 1);
+    const qsizetype oldest = whole.lastIndexOf("<comment");
     const struct {
         const char *from;
         std::string_view to;
@@ -185,11 +186,15 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
     } cases[] = {
         {"<Remark>", "<Remark>a\0b"sv, second, false},  // the rest would be cut off
         {"date=\"2026-03-05\"", "date=2026-03-05", second, false},
-        {"</MS>", "</M>", second, false},   // broken end tag
-        {"age=\"\"", "age\"\"", 0, false},  // damaged root attribute
-        {"?>", "", 0, false},               // declaration run into the root
-        {"</comment>", "", second, false},  // the older results nested in it
+        {"</MS>", "</M>", second, false},                       // broken end tag
+        {"age=\"\"", "age\"\"", 0, false},                      // damaged root attribute
+        {"?>", "", 0, false},                                   // declaration run into the root
+        {"</comment>", "", second, false},                      // the older results nested in it
+        {"</Doctor>", "", oldest, false},                       // the oldest one's values in its <Doctor>
+        {"</DataValue1>", "&#0;</DataValue1>", second, false},  // read as is, "2.3|35" would go
+        {"</DATA>", "</DATA>ATA>", 0, false},                   // text after the root would go
         {"</DATA>", "", 0, true},
+        {"</DATA>", "\0\0"sv, 0, true},  // cut short, NULs after a crash
     };
     std::mt19937 random(20261207);
     const auto below = [&](qsizetype n) {

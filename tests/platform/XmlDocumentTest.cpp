@@ -108,17 +108,23 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<DATA><MODE>3</DATA>", "<DATA>\n    <MODE>3</MODE>\n</DATA>\n"},  // mismatched end tag
         {"<DATA><MODE>3</MODE>", "<DATA>\n    <MODE>3</MODE>\n</DATA>\n"},  // unclosed root
         {"<?xml version=\"1.0\"?>\r\n<D>\r\n <a x=\"1 &amp;\t2\" y='&#x6B6F;'>a<![CDATA[<b>]]>&gt;</a>"
-         "<!-- c --><?pi d ?>\n<e/><MODE>3",
+         "<!-- &#0; --><?pi d ?>\n<e/><MODE>3",
          "<?xml version=\"1.0\"?>\n<D>\n    <a x=\"1 &amp; 2\" y=\"歯\">a<![CDATA[<b>]]>&gt;</a>\n"
-         "    <!-- c -->\n    <?pi d ?>\n    <e></e>\n    <MODE>3</MODE>\n</D>\n"},
-        {"<DATA>1 < 2</DATA>", nullptr},                  // bare "<" would be dropped
-        {"<DATA a=\"1></DATA>", nullptr},                 // unterminated attribute
-        {"<DATA><a>x\0y</a><b>z</b></DATA>"sv, nullptr},  // NUL byte: the rest would go
-        {"<DATA><a>x</a<c>y</c></DATA>", nullptr},        // end tag cut short
-        {"<DATA><c>1<c>2</c><c>3</c></DATA>", nullptr},   // a <c> hidden inside another
-        {"", nullptr},                                    // nothing
-        {"just text", nullptr},                           // no element
-        {"<?xml version=\"1.0\"?>\n", nullptr},           // declaration only
+         "    <!-- &#0; -->\n    <?pi d ?>\n    <e></e>\n    <MODE>3</MODE>\n</D>\n"},
+        {"<DATA>1 < 2</DATA>", nullptr},                              // bare "<" would be dropped
+        {"<DATA a=\"1></DATA>", nullptr},                             // unterminated attribute
+        {"<DATA><a>x\0y</a><b>z</b></DATA>"sv, nullptr},              // NUL byte: the rest would go
+        {"<DATA><a>x</a<c>y</c></DATA>", nullptr},                    // end tag cut short
+        {"<DATA><c>1<c>2</c><c>3</c></DATA>", nullptr},               // a <c> hidden inside another
+        {"<DATA><a><b>2</b><c/></DATA>", nullptr},                    // <b>, <c> inside <a> or after it?
+        {"<DATA><a>1&#0;2</a></DATA>", nullptr},                      // read as is, "2" would go
+        {"<DATA a=\"&#xD800;\"><a>x</a></DATA>", nullptr},            // no character: bytes not UTF-8
+        {"<DATA/>\0<DATA/>"sv, nullptr},                              // all after the NUL would go
+        {"<DATA><a>x</a></DATA>ATA>", nullptr},                       // text after the root would go
+        {"<DATA><a>x</a>\0\0"sv, "<DATA>\n    <a>x</a>\n</DATA>\n"},  // cut short, NULs after a crash
+        {"", nullptr},                                                // nothing
+        {"just text", nullptr},                                       // no element
+        {"<?xml version=\"1.0\"?>\n", nullptr},                       // declaration only
     };
     for (const Case &c : cases) {
         const QByteArray text(c.text.data(), qsizetype(c.text.size()));
@@ -134,7 +140,10 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         }
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
-    EXPECT_EQ(reports.size(), 3);
+    EXPECT_EQ(reports.size(), 4);
+    // An old editor's end-of-file mark after the root is no text.
+    EXPECT_TRUE(XmlDocument::fromBytes("<DATA/>\r\n\x1A", Option::None).has_value());
+    EXPECT_TRUE(XmlDocument::fromBytes("<DATA><a/>\r\n\x1A", Option::Tidy).has_value());
 
     QTemporaryDir dir;
     const QString path = dir.filePath("Comment.xml");

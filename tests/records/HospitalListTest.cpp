@@ -35,14 +35,20 @@ TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
     installText(kHis, QString::fromUtf8(damaged));
     EXPECT_EQ(BBInitDatas::getHospital(), (Lists{{"hospital", {"Clinic 1"}}, {"doctor", {"Dr A", "Dr B"}}}));
     EXPECT_EQ(contents(kHis), damaged) << "reading writes nothing back";
-    // A NUL byte in a name: a repair would cut the file there, so it is not read, nor written.
-    install("HisSetting_swapped.xml", kHis);
-    const QByteArray cut = contents(kHis).replace("Clinic 1", QByteArray("Cli") + '\0' + "nic 1");
-    writeData(kHis, cut);
-    EXPECT_TRUE(BBInitDatas::getHospital().isEmpty());
-    EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
-    EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "doctor"));
-    EXPECT_EQ(contents(kHis), cut);
+    // A NUL byte in a name (a repair would cut the file there), a reference to no character (it
+    // would cut the name), an end tag lost where the repair would hide the rest of the list in
+    // the first entry: not read, nor written.
+    for (const auto &[from, to] : {std::pair<QByteArray, QByteArray>{"Clinic 1", QByteArray("Cli\0nic 1", 9)},
+                                   {"Clinic 1", "Cli&#0;nic 1"},
+                                   {"Clinic 1</hospital1>", "Clinic 1"}}) {
+        install("HisSetting_swapped.xml", kHis);
+        const QByteArray cut = contents(kHis).replace(from, to);
+        writeData(kHis, cut);
+        EXPECT_TRUE(BBInitDatas::getHospital().isEmpty());
+        EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
+        EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "doctor"));
+        EXPECT_EQ(contents(kHis), cut);
+    }
 }
 
 TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {

@@ -27,7 +27,7 @@ TEST(SingleValueSettingsTest, ModeAndSixItemSwitch) {
         {"<MODE></MODE><DeleteBLD/>", 0, false},
         {"<MODE>5</MODE><MODE>3</MODE><DeleteBLD>1</DeleteBLD><DeleteBLD>0</DeleteBLD>", 5, true},
         {"<Mode>3</Mode>", 0, false},
-        {"<MODE>3<DeleteBLD>1</DeleteBLD>", 0, false},  // read as repaired: MODE holds "31"
+        {"<MODE>3<DeleteBLD>1</DeleteBLD>", 0, false},  // where MODE ends is a guess: not read
         {"<MODE>3", 3, false},                          // read as repaired: <MODE>3</MODE>
     };
     for (const auto &c : cases) {
