@@ -177,7 +177,7 @@ bool DataExport::stripBld(const QString &folder, const QString &relative, QStrin
         if (!isTarget(name)) continue;
         std::optional<cvx::XmlDocument> doc =
             cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
-        if (!doc) {
+        if (!doc || doc->hasReplacedBytes()) {
             // Left in the copy it would carry the BLD values that the six-item mode withholds.
             if (!skipped || !FileManager::removeItem(path)) return false;
             skipped->append(shown);

@@ -521,6 +521,8 @@ UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, bool 
     out.from = from;
     // A missing file reads as nothing, as an unreadable one.
     std::optional<XmlDocument> doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
+    // Taken with replacement characters, its bytes that are no text would not arrive.
+    if (doc && doc->hasReplacedBytes()) doc.reset();
     const Layout layout = layoutOf(doc);
     out.current = layout == Layout::Current;
     if (const auto failure = convertTree(doc, layout)) {

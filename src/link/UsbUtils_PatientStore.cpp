@@ -132,7 +132,8 @@ UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo,
     const bool existed = cvx::FileManager::fileExists(path);
     std::optional<cvx::XmlDocument> doc =
         existed ? cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy) : newPatientDocument();
-    if (!doc) return StoreResult::Unreadable;
+    // Bytes that are no text, read as replacement characters, would be lost by the store.
+    if (!doc || doc->hasReplacedBytes()) return StoreResult::Unreadable;
     cvx::XmlElement root = doc->rootElement();
 
     UsbManager &session = UsbManager::sharedUsbManager();

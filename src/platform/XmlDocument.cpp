@@ -106,8 +106,17 @@ QString declaredEncoding(const QByteArray &bytes) {
 
 // The document's bytes as UTF-8 text for the parser.
 std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument::Option option,
-                                           QString *error) {
+                                           QString *error, bool *substituted = nullptr) {
     const bool lossy = option == XmlDocument::Option::Tidy;
+    // Strict first: only a text that needs them gets replacement characters, and says so.
+    const auto decode = [&](const QByteArray &body, const QByteArray &name) {
+        std::optional<QString> text = TextEncoding::decode(body, name, false);
+        if (!text && lossy) {
+            text = TextEncoding::decode(body, name, true);
+            if (text && substituted) *substituted = true;
+        }
+        return text;
+    };
     auto viaText = [&](const std::optional<QString> &text, const QString &what) -> std::optional<QByteArray> {
         if (!text) {
             setError(error, QStringLiteral("the text cannot be decoded as %1").arg(what));
@@ -118,7 +127,7 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
 
     if (bytes.startsWith(QByteArrayLiteral("\xFF\xFE\x00\x00")) ||
         bytes.startsWith(QByteArrayLiteral("\x00\x00\xFE\xFF")))
-        return viaText(TextEncoding::decode(bytes, "UTF-32", lossy), QStringLiteral("UTF-32"));
+        return viaText(decode(bytes, "UTF-32"), QStringLiteral("UTF-32"));
     if (TextEncoding::hasUtf16Bom(bytes))
         return viaText(TextEncoding::fromUtf16(bytes), QStringLiteral("UTF-16"));
     if (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == '\0')
@@ -138,10 +147,13 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
         const QByteArray name = TextEncoding::iconvName(label);
         // A declaration readable as ASCII rules out a 16- or 32-bit encoding, whatever it claims.
         const bool wide = name.startsWith("UTF-16") || name.startsWith("UTF-32") || name.startsWith("UCS");
-        if (name != "UTF-8" && !wide) return viaText(TextEncoding::decode(body, name, lossy), label);
+        if (name != "UTF-8" && !wide) return viaText(decode(body, name), label);
     }
     if (TextEncoding::isValidUtf8(body)) return body;
-    if (lossy) return TextEncoding::fromUtf8Lossy(body).toUtf8();
+    if (lossy) {
+        if (substituted) *substituted = true;
+        return TextEncoding::fromUtf8Lossy(body).toUtf8();
+    }
     setError(error, QStringLiteral("the text is not valid UTF-8"));
     return std::nullopt;
 }
@@ -276,8 +288,9 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
 
 // `source` names the file in the repair report; empty for a text in memory.
 std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocument::Option option,
-                                               QString *error, const QString &source) {
-    const std::optional<QByteArray> utf8 = decodeForParsing(bytes, option, error);
+                                               QString *error, const QString &source,
+                                               bool *substituted = nullptr) {
+    const std::optional<QByteArray> utf8 = decodeForParsing(bytes, option, error, substituted);
     if (!utf8) return nullptr;
     bool tooDeep = false;
     std::shared_ptr<pugi::xml_document> doc = parseUtf8(*utf8, option, error, &tooDeep);
@@ -729,7 +742,8 @@ XmlDocument::XmlDocument(const QString &rootName) : XmlDocument() {
     setRootElement(rootName);
 }
 
-XmlDocument::XmlDocument(std::shared_ptr<pugi::xml_document> doc) : doc_(std::move(doc)) {}
+XmlDocument::XmlDocument(std::shared_ptr<pugi::xml_document> doc, bool substituted)
+    : doc_(std::move(doc)), substituted_(substituted) {}
 
 XmlDocument::XmlDocument(XmlDocument &&other) noexcept = default;
 XmlDocument &XmlDocument::operator=(XmlDocument &&other) noexcept = default;
@@ -738,16 +752,14 @@ XmlDocument::~XmlDocument() = default;
 XmlDocument XmlDocument::clone() const {
     auto copy = std::make_shared<pugi::xml_document>();
     if (doc_) copy->reset(*doc_);
-    return XmlDocument(std::move(copy));
+    return XmlDocument(std::move(copy), substituted_);
 }
 
 std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option option, QString *error) {
     // A regular file is read with one read of its size; anything else, and every failure, goes
     // the way of QFile, which also words the error.
-    if (const std::optional<QByteArray> bytes = readRegularFile(path)) {
-        std::shared_ptr<pugi::xml_document> doc = parseBytes(*bytes, option, error, path);
-        return doc ? std::optional<XmlDocument>(XmlDocument(std::move(doc))) : std::nullopt;
-    }
+    if (const std::optional<QByteArray> bytes = readRegularFile(path))
+        return fromBytes(*bytes, option, error, path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         setError(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
@@ -758,8 +770,7 @@ std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option opt
         setError(error, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
         return std::nullopt;
     }
-    std::shared_ptr<pugi::xml_document> doc = parseBytes(bytes, option, error, path);
-    return doc ? std::optional<XmlDocument>(XmlDocument(std::move(doc))) : std::nullopt;
+    return fromBytes(bytes, option, error, path);
 }
 
 std::optional<QList<XmlAttribute>> XmlDocument::rootAttributesOfFile(const QString &path) {
@@ -776,8 +787,14 @@ std::optional<QList<XmlAttribute>> XmlDocument::rootAttributesOfFile(const QStri
 }
 
 std::optional<XmlDocument> XmlDocument::fromBytes(const QByteArray &bytes, Option option, QString *error) {
-    std::shared_ptr<pugi::xml_document> doc = parseBytes(bytes, option, error, QString());
-    return doc ? std::optional<XmlDocument>(XmlDocument(std::move(doc))) : std::nullopt;
+    return fromBytes(bytes, option, error, QString());
+}
+
+std::optional<XmlDocument> XmlDocument::fromBytes(const QByteArray &bytes, Option option, QString *error,
+                                                  const QString &source) {
+    bool substituted = false;
+    std::shared_ptr<pugi::xml_document> doc = parseBytes(bytes, option, error, source, &substituted);
+    return doc ? std::optional<XmlDocument>(XmlDocument(std::move(doc), substituted)) : std::nullopt;
 }
 
 std::optional<XmlDocument> XmlDocument::fromText(const QString &text, Option option, QString *error) {
@@ -924,6 +941,11 @@ std::optional<QByteArray> XmlDocument::toBytes() const {
 }
 
 bool XmlDocument::save(const QString &path, QString *error, Durability durability) const {
+    if (substituted_) {
+        setError(error, QStringLiteral("not written: the document was read with bytes that are no text "
+                                       "replaced, which writing it would lose"));
+        return false;
+    }
     const std::optional<QByteArray> bytes = toBytes();
     if (!bytes) {
         setError(error, QStringLiteral("cannot encode the document as %1").arg(characterEncoding()));
@@ -981,7 +1003,7 @@ pugi::xml_node XmlFileReader::read(const QString &path, Files files) {
         other_ = XmlDocument::fromFile(path, XmlDocument::Option::Tidy);
     } else if (std::shared_ptr<pugi::xml_document> doc =
                    parseBytes(buffer_, XmlDocument::Option::Tidy, nullptr, path)) {
-        other_ = XmlDocument(std::move(doc));
+        other_ = XmlDocument(std::move(doc), false);
     }
     return other_ ? other_->rootElement().pugiNode() : pugi::xml_node();
 }

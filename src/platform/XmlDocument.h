@@ -220,6 +220,9 @@ public:
     std::optional<QByteArray> toBytes() const;
     // Writes toBytes() atomically (a temporary file in the same folder, then renamed over the path).
     // false, with the reason in *error, when encoding or writing failed; the old file is then intact.
+    // A document that a tidy read gave replacement characters (hasReplacedBytes) is never written:
+    // the bytes they stand for would be gone from the file for good.
+    bool hasReplacedBytes() const { return substituted_; }
     bool save(const QString &path, QString *error = nullptr,
               Durability durability = Durability::Synced) const;
 
@@ -229,12 +232,15 @@ public:
 
 private:
     friend class XmlFileReader;
-    explicit XmlDocument(std::shared_ptr<pugi::xml_document> doc);
+    XmlDocument(std::shared_ptr<pugi::xml_document> doc, bool substituted);
+    static std::optional<XmlDocument> fromBytes(const QByteArray &bytes, Option option, QString *error,
+                                                const QString &source);
     XmlElement documentNode() const;
     pugi::xml_node declaration() const;
     void setDeclarationItem(const char *name, const QString &value);
 
     std::shared_ptr<pugi::xml_document> doc_;
+    bool substituted_ = false;  // read tidily with replacement characters for bytes that are no text
 };
 
 // Reads one file after another for a job that only looks at each tree, as fromFile(path,

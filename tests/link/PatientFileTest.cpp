@@ -193,6 +193,8 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         {"</Doctor>", "", oldest, false},                       // the oldest one's values in its <Doctor>
         {"</DataValue1>", "&#0;</DataValue1>", second, false},  // read as is, "2.3|35" would go
         {"</DATA>", "</DATA>ATA>", 0, false},                   // text after the root would go
+        {"<Remark>", "<Remark>\xff"sv, second, false},          // no UTF-8: read as U+FFFD only
+        {"UTF-8", "ASCII", 0, false},                           // every Japanese text would go
         {"</DATA>", "", 0, true},
         {"</DATA>", "\0\0"sv, 0, true},  // cut short, NULs after a crash
     };
@@ -200,7 +202,7 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
     const auto below = [&](qsizetype n) {
         return qsizetype(random() % std::uint32_t(std::max<qsizetype>(n, 1)));
     };
-    static const char kTelling[] = {'<', '>', '/', '"', '=', ' ', '\0', 'x'};
+    static const char kTelling[] = {'<', '>', '/', '"', '=', ' ', '\0', 'x', '\x80'};
     int stored = 0;
     for (int i = 0; i < int(std::size(cases)) + 300; ++i) {
         SCOPED_TRACE(i);

@@ -49,6 +49,13 @@ TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
         EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "doctor"));
         EXPECT_EQ(contents(kHis), cut);
     }
+    // A byte that is no text is shown as a replacement character, and never written so.
+    install("HisSetting_swapped.xml", kHis);
+    const QByteArray odd = contents(kHis).replace("Dr B", "Dr \xff");
+    writeData(kHis, odd);
+    EXPECT_EQ(BBInitDatas::getHospital().value("doctor"), (QStringList{"Dr A", "Dr \uFFFD"}));
+    EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
+    EXPECT_EQ(contents(kHis), odd);
 }
 
 TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {
