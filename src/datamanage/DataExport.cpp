@@ -122,6 +122,12 @@ void removeLeftovers(const QString &chosenFolder) {
     }
 }
 
+// A copy that cannot be read, or only with replacement characters, goes out as it is: its
+// ticks are left unmarked rather than its bytes that are no text lost.
+bool readableCopy(const std::optional<cvx::XmlDocument> &doc) {
+    return doc && !doc->hasReplacedBytes();
+}
+
 }  // namespace
 
 QString DataExport::exportFolderName(const QDateTime &now) {
@@ -132,7 +138,7 @@ QString DataExport::exportFolderName(const QDateTime &now) {
 bool DataExport::updateCommentXml(const QString &path) {
     if (!FileManager::fileExists(path)) return true;
     std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
-    if (!doc) return true;
+    if (!readableCopy(doc)) return true;
     const cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
     const QList<cvx::XmlElement> lists = doc->rootElement().elements();
     if (lists.isEmpty()) return true;
@@ -148,7 +154,7 @@ bool DataExport::updateCommentXml(const QString &path) {
 bool DataExport::updateHisSettingXml(const QString &path) {
     if (!FileManager::fileExists(path)) return true;
     std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
-    if (!doc) return true;
+    if (!readableCopy(doc)) return true;
     const cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
     for (const cvx::XmlElement &list : doc->rootElement().elements()) {
         const bool hospital = list.attribute(QStringLiteral("name")) == QLatin1String("hospital");
@@ -177,7 +183,7 @@ bool DataExport::stripBld(const QString &folder, const QString &relative, QStrin
         if (!isTarget(name)) continue;
         std::optional<cvx::XmlDocument> doc =
             cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
-        if (!doc || doc->hasReplacedBytes()) {
+        if (!readableCopy(doc)) {
             // Left in the copy it would carry the BLD values that the six-item mode withholds.
             if (!skipped || !FileManager::removeItem(path)) return false;
             skipped->append(shown);

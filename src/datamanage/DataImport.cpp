@@ -464,8 +464,11 @@ bool DataImport::saveCheckDataPath(const QString &localPath, const QString &impo
                                    cvx::Durability durability) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<XmlDocument> local = XmlDocument::fromFile(localPath, XmlDocument::Option::Tidy);
-    if (!local || local->rootElement().isNull()) return false;
-    const std::optional<XmlDocument> theirs = XmlDocument::fromFile(importedPath, XmlDocument::Option::Tidy);
+    // Read with replacement characters, the local file would lose its bytes that are no text.
+    if (!local || local->hasReplacedBytes() || local->rootElement().isNull()) return false;
+    std::optional<XmlDocument> theirs = XmlDocument::fromFile(importedPath, XmlDocument::Option::Tidy);
+    // Theirs reads as nothing then, as in the patient files' import.
+    if (theirs && theirs->hasReplacedBytes()) theirs.reset();
 
     XmlElement root = local->rootElement();
     QList<XmlElement> all = root.elements();

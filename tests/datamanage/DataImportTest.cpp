@@ -220,6 +220,9 @@ TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLef
               (QStringList{".唾液検査結果データ.mine", "唾液検査結果データ2024年01月01日",
                            DataExport::exportFolderName()}));
     EXPECT_EQ(read(target.path() + "/唾液検査結果データ2024年01月01日/keep.txt"), "then");
+    ASSERT_TRUE(cvx::FileManager::writeAtomically(data("HisSetting.xml"), "<!--\xff--><HisSetting/>"));
+    EXPECT_EQ(DataExport::exportDataFolder(target.path()).isSucc, 200);  // unmarked, byte for byte
+    EXPECT_EQ(cvx::FileManager::readFile(earlier + "/HisSetting.xml"), "<!--\xff--><HisSetting/>");
 }
 
 // Names that must never lead the import outside the data folder's Customer folder.

@@ -143,6 +143,10 @@ TEST(UsbUtilsConversionTest, UnreadableLocalFileAndShortResultsLoseNothing) {
     dataio::write(to, "DATA comment");  // no element, even when repaired
     EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::LocalUnreadable);
     EXPECT_EQ(read(to), "DATA comment");
+    const QByteArray odd = shortResult.toUtf8().replace("<MS>m", "<MS>\xff");  // read as U+FFFD only
+    ASSERT_TRUE(cvx::FileManager::writeAtomically(to, odd));
+    EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::LocalUnreadable);
+    EXPECT_EQ(cvx::FileManager::readFile(to), odd);
 
     QFile::remove(to);
     EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::Written);

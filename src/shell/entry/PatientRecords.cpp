@@ -195,6 +195,9 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     const bool isNew = !cvx::FileManager::fileExists(path);
     if (!isNew) {
         doc = readPatientFile(path);
+        // Read with replacement characters it is as unreadable: written, it would lose the
+        // bytes that are no text.
+        if (doc && doc->hasReplacedBytes()) doc.reset();
     } else {
         doc = cvx::XmlDocument::fromText(
             QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?><DATA/>"),
