@@ -103,8 +103,8 @@ bool BBInitDatas::setTotal(const QStringList &texts, const QString &key) {
     return BBInitDatas().writeTotal(texts, key);
 }
 
-void BBInitDatas::deleteBlankData(const QStringList &texts, const QStringList &chkData, const QString &key) {
-    BBInitDatas().writeEditedList(texts, chkData, key);
+bool BBInitDatas::deleteBlankData(const QStringList &texts, const QStringList &chkData, const QString &key) {
+    return BBInitDatas().writeEditedList(texts, chkData, key);
 }
 
 const BBInitDatas::Lists &BBInitDatas::readTableDetail() {
@@ -163,7 +163,7 @@ bool BBInitDatas::writeTotal(const QStringList &texts, const QString &key) {
     return replaceLists({key == kTotalKey ? Replacement{kTotalTitle, kTotalType, texts} : Replacement{}});
 }
 
-void BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &chkData, const QString &key) {
+bool BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &chkData, const QString &key) {
     QStringList keptTexts;
     QStringList keptFlags;
     for (qsizetype i = 0; i < texts.size(); ++i) {
@@ -172,7 +172,7 @@ void BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &c
         keptFlags.append(i < chkData.size() ? chkData.at(i) : QStringLiteral("0"));
     }
     const std::optional<ListKey> row = listKey(key);
-    if (!row) return;
+    if (!row) return false;
 
     // One lock over both keys and the file, so that two saves of different lists do not
     // lose each other's choice.
@@ -190,5 +190,5 @@ void BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &c
     }
     defaults.setObject(content, QStringLiteral("zcontent"));
 
-    writeTableContent(keptTexts, key);
+    return writeTableContent(keptTexts, key);
 }

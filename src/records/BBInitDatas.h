@@ -71,8 +71,9 @@ public:
     // the kept flags as the list's entry of "zsignData", the last kept text flagged "1" as
     // its entry of "zcontent" (unchanged when none is), then the kept texts with
     // setTableContent. A key outside the 21 changes nothing. Both user-default keys are
-    // padded to 7 items of 3 levels first; other entries keep their values.
-    static void deleteBlankData(const QStringList &texts, const QStringList &chkData, const QString &key);
+    // padded to 7 items of 3 levels first; other entries keep their values. The answer is
+    // setTableContent's: false also for a key outside the 21.
+    static bool deleteBlankData(const QStringList &texts, const QStringList &chkData, const QString &key);
     // The stored value of a choice key of 7 items x 3 levels ("zsignData", "zcontent"),
     // padded with `blank` where it is absent or another writer left it shorter; never shrunk.
     static QVariantList paddedChoices(const QString &key, const QVariant &blank);
@@ -114,7 +115,7 @@ public:
     const Lists &readTotal();
     bool writeTableContent(const QStringList &texts, const QString &key);
     bool writeTotal(const QStringList &texts, const QString &key);
-    void writeEditedList(const QStringList &texts, const QStringList &chkData, const QString &key);
+    bool writeEditedList(const QStringList &texts, const QStringList &chkData, const QString &key);
     const Lists &readHospital();
     bool writeHospital(const QStringList &names, const QString &type);
     const QList<OCMCustomerComment> &readDatas(const QString &chartNo, bool isMode0);

@@ -139,9 +139,10 @@ void LinkSetController::OKSet() {
         std::lock_guard lock(SettingsFiles::writeMutex());
         // The file answers success also when it has no overall list; only a list read back
         // with every entry counts (texts of blanks alone read back empty).
-        BBInitDatas::setTotal(kept.texts, kTotal);
+        // A refused write (a file read with replacement characters) reads back unchanged.
+        const bool written = BBInitDatas::setTotal(kept.texts, kTotal);
         const BBInitDatas::Lists stored = BBInitDatas::getTotal();
-        saved = stored.contains(kTotal) && stored.value(kTotal).size() == kept.texts.size();
+        saved = written && stored.contains(kTotal) && stored.value(kTotal).size() == kept.texts.size();
         if (saved) {
             cvx::UserDefaults &user = cvx::UserDefaults::standard();
             user.setObject(kept.flags, QStringLiteral("ztotAry"));

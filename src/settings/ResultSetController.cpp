@@ -249,7 +249,8 @@ void ResultSetController::OKTap() {
                 const QString key = ResultInitOne::keyOf(item, table);
                 const QStringList &texts = dataz_.data(item, table);
                 if (texts == dic_.value(key)) continue;
-                BBInitDatas::deleteBlankData(texts, dataz_.dataCHK(item, table), key);
+                // A refused write (a file read with replacement characters) reads back unchanged.
+                if (!BBInitDatas::deleteBlankData(texts, dataz_.dataCHK(item, table), key)) saved = false;
                 written.insert(key, texts.size() - texts.count(QStringLiteral("")));
             }
         }

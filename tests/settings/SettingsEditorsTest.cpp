@@ -343,7 +343,10 @@ TEST_F(SettingsEditorsTest, ASaveThatFailsIsReportedAndTheEditorStays) {
         ASSERT_TRUE(editor);
         const QString choiceKey = QString::fromLatin1(c.choiceKey);
         const QVariant choiceBefore = user().objectForKey(choiceKey);
-        ASSERT_TRUE(cvx::FileManager::removeItem(SettingsFiles::preparedPath(QString::fromLatin1(c.file))));
+        // Still read back, with U+FFFD, but never written: a list's count alone tells no save.
+        const QString file = SettingsFiles::preparedPath(QString::fromLatin1(c.file));
+        const QByteArray odd = "<!--\xff-->" + cvx::FileManager::readFile(file).value_or("");
+        ASSERT_TRUE(cvx::FileManager::writeAtomically(file, odd));
 
         click(c.ok(editor));
         EXPECT_TRUE(showsPicture(editor->window(), QStringLiteral("update_failed")));
@@ -354,6 +357,7 @@ TEST_F(SettingsEditorsTest, ASaveThatFailsIsReportedAndTheEditorStays) {
             EXPECT_EQ(user().objectForKey(choiceKey), choiceBefore);
         }
         EXPECT_EQ(kit::keyWindow(), editor->window());
+        EXPECT_EQ(cvx::FileManager::readFile(file), odd);
         editor->backTap();
         settle();
     }
