@@ -343,9 +343,8 @@ TEST_F(SettingsEditorsTest, ASaveThatFailsIsReportedAndTheEditorStays) {
         ASSERT_TRUE(editor);
         const QString choiceKey = QString::fromLatin1(c.choiceKey);
         const QVariant choiceBefore = user().objectForKey(choiceKey);
-        // Still read back, with U+FFFD, but never written: a list's count alone tells no save.
         const QString file = SettingsFiles::preparedPath(QString::fromLatin1(c.file));
-        const QByteArray odd = "<!--\xff-->" + cvx::FileManager::readFile(file).value_or("");
+        const QByteArray odd = "<!--\xff-->" + cvx::FileManager::readFile(file).value_or("");  // no save
         ASSERT_TRUE(cvx::FileManager::writeAtomically(file, odd));
 
         click(c.ok(editor));

@@ -168,10 +168,9 @@ TEST_F(EntryPatientRecords, RootRecordRefusesWhatNamesNoPatientFile) {
     EXPECT_FALSE(entry::saveCustInfo(info));
     EXPECT_EQ(readAll(path("BAD")), "DATA name=x");
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("BAD_remark"), "note");
-    bool writeFailed = true;  // read only with U+FFFD: as unreadable, no write failed
-    writeFile(path("BAD"), "<DATA name=\"\xff\"/>");
-    EXPECT_TRUE(!entry::saveCustInfo(info, &writeFailed) && !writeFailed &&
-                readAll(path("BAD")) == "<DATA name=\"\xff\"/>");
+    bool writeFailed = true;
+    writeFile(path("BAD"), "<DATA name=\"\xff\"/>");  // read only with U+FFFD: as unreadable
+    EXPECT_FALSE(entry::saveCustInfo(info, &writeFailed) || writeFailed);
 }
 
 }  // namespace
