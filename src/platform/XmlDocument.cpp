@@ -165,10 +165,6 @@ QByteArray declarationText(const QByteArray &utf8) {
     return match.hasMatch() ? match.captured(0).toUtf8() : QByteArray();
 }
 
-bool isXmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // Where text stands before the first element or after the last node of `doc`, which pugixml
 // drops unseen; -1 when nowhere. `end` is the end of the text without trailing white space.
 qsizetype textOutsideTheTree(const QByteArray &utf8, const char *end, const pugi::xml_document &doc) {
@@ -210,27 +206,13 @@ qsizetype textOutsideTheTree(const QByteArray &utf8, const char *end, const pugi
 // the elements.
 qsizetype lostToPugixml(const QByteArray &utf8, const pugi::xml_document &doc) {
     const char *begin = utf8.constData(), *end = begin + utf8.size();
-    // NULs at the end, as a crash leaves, and the end-of-file mark of old editors hold nothing.
-    while (end > begin && (!end[-1] || end[-1] == '\x1A' || isXmlSpace(end[-1]))) --end;
+    end = endOfContent(begin, end);
     if (std::memchr(begin, 0, size_t(end - begin))) return qsizetype(utf8.indexOf('\0'));
     if (const qsizetype at = textOutsideTheTree(utf8, end, doc); at >= 0) return at;
     // A reference that names no character; most texts have none, and only they are read again.
     auto noCharacter = [&](qsizetype at) {
-        // As pugixml reads it: lower-case "x" for hex, digits up to ";", else no reference.
-        const char *p = begin + at + 2;
-        const bool hex = p < end && *p == 'x';
-        p += hex;
-        quint64 code = 0;
-        const char *digits = p;
-        for (; p < end; ++p) {
-            const int digit = *p >= '0' && *p <= '9'                          ? *p - '0'
-                              : hex && (*p | ' ') >= 'a' && (*p | ' ') <= 'f' ? (*p | ' ') - 'a' + 10
-                                                                              : -1;
-            if (digit < 0) break;
-            code = std::min<quint64>(code * (hex ? 16 : 10) + quint64(digit), 0x110000);
-        }
-        return p != digits && p != end && *p == ';' &&
-               (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF));
+        const auto [length, code] = characterReferenceAt(begin + at, end);
+        return length && (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF));
     };
     qsizetype at = utf8.indexOf("&#");
     while (at >= 0 && !noCharacter(at)) at = utf8.indexOf("&#", at + 2);

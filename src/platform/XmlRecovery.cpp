@@ -84,29 +84,14 @@ struct Token {
     }
 };
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
+constexpr auto isSpace = isXmlSpace;
 
 // A character reference at `p` ("&#...;"), decoded into `out`; the length taken, 0 when it is none.
 qsizetype characterReference(const char *p, const char *end, QByteArray &out) {
-    const char *q = p + 2;
-    const bool hex = q < end && *q == 'x';
-    if (hex) ++q;
-    char32_t code = 0;
-    const char *digits = q;
-    for (; q < end && q - digits < 8; ++q) {
-        const char c = *q;
-        const int digit = c >= '0' && c <= '9'          ? c - '0'
-                          : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                        : -1;
-        if (digit < 0) break;
-        code = code * (hex ? 16 : 10) + char32_t(digit);
-    }
-    if (q == digits || q == end || *q != ';' || code == 0 || code > 0x10FFFF) return 0;
-    out += QString::fromUcs4(&code, 1).toUtf8();
-    return q + 1 - p;
+    const CharacterReference reference = characterReferenceAt(p, end);
+    if (!reference.length || reference.code == 0 || reference.code > 0x10FFFF) return 0;
+    out += QString::fromUcs4(&reference.code, 1).toUtf8();
+    return reference.length;
 }
 
 // Text or an attribute value as pugixml reads it: the five named references and character
@@ -326,6 +311,29 @@ void appendTreeTokens(const pugi::xml_node &parent, QList<Token> &tokens, QByteA
 
 }  // namespace
 
+const char *endOfContent(const char *begin, const char *end) {
+    while (end > begin && (!end[-1] || end[-1] == '\x1A' || isXmlSpace(end[-1]))) --end;
+    return end;
+}
+
+CharacterReference characterReferenceAt(const char *p, const char *end) {
+    if (end - p < 2 || p[0] != '&' || p[1] != '#') return {};
+    const char *q = p + 2;
+    const bool hex = q < end && *q == 'x';
+    q += hex;
+    char32_t code = 0;
+    const char *digits = q;
+    for (; q < end; ++q) {
+        const int digit = *q >= '0' && *q <= '9'                          ? *q - '0'
+                          : hex && (*q | ' ') >= 'a' && (*q | ' ') <= 'f' ? (*q | ' ') - 'a' + 10
+                                                                          : -1;
+        if (digit < 0) break;
+        code = std::min<char32_t>(code * (hex ? 16 : 10) + char32_t(digit), 0x110000);
+    }
+    if (q == digits || q == end || *q != ';') return {};
+    return {q + 1 - p, code};
+}
+
 bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why) {
     auto refuse = [why](const QString &reason) {
         if (why) *why = reason;
@@ -333,9 +341,7 @@ bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QS
     };
     // No tree holds a NUL character; a run of them at the very end, as a crash leaves, holds
     // nothing, nor does the end-of-file mark of old editors.
-    QByteArray whole = utf8;
-    while (!whole.isEmpty() && (!whole.back() || whole.back() == '\x1A' || isSpace(whole.back())))
-        whole.chop(1);
+    const QByteArray whole = utf8.left(endOfContent(utf8.cbegin(), utf8.cend()) - utf8.cbegin());
     if (whole.contains('\0')) return refuse(QStringLiteral("the text holds a NUL byte"));
     const std::optional<QList<Token>> text = TextTokens(whole).read();
     if (!text) return refuse(QStringLiteral("the text holds broken markup"));

@@ -19,6 +19,22 @@ namespace cvx {
 // Safe to call from any thread.
 std::optional<QByteArray> recoverXml(const QByteArray &utf8, QString *problem = nullptr);
 
+// The pieces of XML text that both the reading and the check of a repair look at alike.
+inline bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+// The end of what a text holds: a run of NUL bytes at its end, as a crash leaves, the
+// end-of-file mark of old editors and trailing white space hold nothing.
+const char *endOfContent(const char *begin, const char *end);
+// A character reference at `p` ("&#65;", "&#x41;") as the parsers read it: its length up to and
+// with the ";" (0 when it is none), and the number it names, at most 0x110000 for anything past
+// Unicode.
+struct CharacterReference {
+    qsizetype length = 0;
+    char32_t code = 0;
+};
+CharacterReference characterReferenceAt(const char *p, const char *end);
+
 // Whether `repaired`, the tree that recoverXml made of the text as read back with pugixml's
 // tidy options, is the text's own tree with nothing added but end tags of elements that the
 // text left open: every start tag with its attributes, every text, comment, processing
