@@ -181,9 +181,8 @@ bool DataExport::stripBld(const QString &folder, const QString &relative, QStrin
             continue;
         }
         if (!isTarget(name)) continue;
-        std::optional<cvx::XmlDocument> doc =
-            cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
-        if (!readableCopy(doc)) {
+        std::optional<cvx::XmlDocument> doc = cvx::XmlDocument::fromFileToRewrite(path);
+        if (!doc) {
             // Left in the copy it would carry the BLD values that the six-item mode withholds.
             if (!skipped || !FileManager::removeItem(path)) return false;
             skipped->append(shown);

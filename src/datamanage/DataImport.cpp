@@ -463,12 +463,9 @@ QString fingerprint(const XmlElement &element) {
 bool DataImport::saveCheckDataPath(const QString &localPath, const QString &importedPath,
                                    cvx::Durability durability) {
     std::lock_guard lock(SettingsFiles::writeMutex());
-    std::optional<XmlDocument> local = XmlDocument::fromFile(localPath, XmlDocument::Option::Tidy);
-    // Read with replacement characters, the local file would lose its bytes that are no text.
-    if (!local || local->hasReplacedBytes() || local->rootElement().isNull()) return false;
-    std::optional<XmlDocument> theirs = XmlDocument::fromFile(importedPath, XmlDocument::Option::Tidy);
-    // Theirs reads as nothing then, as in the patient files' import.
-    if (theirs && theirs->hasReplacedBytes()) theirs.reset();
+    std::optional<XmlDocument> local = XmlDocument::fromFileToRewrite(localPath);
+    if (!local || local->rootElement().isNull()) return false;
+    const std::optional<XmlDocument> theirs = XmlDocument::fromFileToRewrite(importedPath);
 
     XmlElement root = local->rootElement();
     QList<XmlElement> all = root.elements();

@@ -438,10 +438,8 @@ UsbUtils::ConvertResult mergeAndSave(XmlDocument &converted, const QString &to, 
     std::lock_guard lock(SettingsFiles::writeMutex());
     if (cvx::FileManager::fileExists(to)) {
         // An unreadable local file is not replaced: its results would be lost.
-        // So is one read with replacement characters: its results copied here would lose the
-        // bytes that are no text.
-        const std::optional<XmlDocument> local = XmlDocument::fromFile(to, XmlDocument::Option::Tidy);
-        if (!local || local->hasReplacedBytes() || local->rootElement().isNull()) return R::LocalUnreadable;
+        const std::optional<XmlDocument> local = XmlDocument::fromFileToRewrite(to);
+        if (!local || local->rootElement().isNull()) return R::LocalUnreadable;
         // A file of an older layout may lack the patient's details: the local ones stay.
         for (const cvx::XmlAttribute &attribute : local->rootElement().attributes()) {
             if (kRootAttributes.contains(attribute.name) && root.attribute(attribute.name).isEmpty() &&
@@ -472,14 +470,6 @@ UsbUtils::ConvertResult mergeAndSave(XmlDocument &converted, const QString &to, 
     return doc->save(to, nullptr, durability) ? R::Written : R::WriteFailed;
 }
 
-// An imported file as the import takes it: one read with replacement characters reads as
-// nothing, since its bytes that are no text would not arrive.
-std::optional<XmlDocument> readImported(const QString &from) {
-    std::optional<XmlDocument> doc = XmlDocument::fromFile(from, XmlDocument::Option::Tidy);
-    if (doc && doc->hasReplacedBytes()) doc.reset();
-    return doc;
-}
-
 UsbUtils::ConvertResult convertDocument(std::optional<XmlDocument> doc, const QString &to, Layout layout,
                                         cvx::Durability durability = cvx::Durability::Synced) {
     if (const auto failure = convertTree(doc, layout)) return *failure;
@@ -504,7 +494,7 @@ LocalFile localFile(const QString &path) {
 
 UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layout layout) {
     if (!cvx::FileManager::fileExists(from)) return UsbUtils::ConvertResult::NothingToRead;
-    return convertDocument(readImported(from), to, layout);
+    return convertDocument(XmlDocument::fromFileToRewrite(from), to, layout);
 }
 
 }  // namespace
@@ -530,7 +520,7 @@ UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, bool 
     ConvertedFile out;
     out.from = from;
     // A missing file reads as nothing, as an unreadable one.
-    std::optional<XmlDocument> doc = readImported(from);
+    std::optional<XmlDocument> doc = XmlDocument::fromFileToRewrite(from);
     const Layout layout = layoutOf(doc);
     out.current = layout == Layout::Current;
     if (const auto failure = convertTree(doc, layout)) {

@@ -131,9 +131,8 @@ UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo,
     std::lock_guard lock(SettingsFiles::writeMutex());
     const bool existed = cvx::FileManager::fileExists(path);
     std::optional<cvx::XmlDocument> doc =
-        existed ? cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy) : newPatientDocument();
-    // Bytes that are no text, read as replacement characters, would be lost by the store.
-    if (!doc || doc->hasReplacedBytes()) return StoreResult::Unreadable;
+        existed ? cvx::XmlDocument::fromFileToRewrite(path) : newPatientDocument();
+    if (!doc) return StoreResult::Unreadable;
     cvx::XmlElement root = doc->rootElement();
 
     UsbManager &session = UsbManager::sharedUsbManager();

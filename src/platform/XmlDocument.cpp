@@ -755,6 +755,15 @@ std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option opt
     return fromBytes(bytes, option, error, path);
 }
 
+std::optional<XmlDocument> XmlDocument::fromFileToRewrite(const QString &path, QString *error) {
+    std::optional<XmlDocument> doc = fromFile(path, Option::Tidy, error);
+    if (doc && doc->hasReplacedBytes()) {
+        setError(error, QStringLiteral("%1 holds bytes that are no text").arg(path));
+        doc.reset();
+    }
+    return doc;
+}
+
 std::optional<QList<XmlAttribute>> XmlDocument::rootAttributesOfFile(const QString &path) {
     // Not blocking on a pipe, and nothing but a regular file: anything else is for fromFile.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

@@ -178,6 +178,10 @@ public:
     // inside another of its name, gives no document. Nothing is written back.
     static std::optional<XmlDocument> fromFile(const QString &path, Option option = Option::None,
                                                QString *error = nullptr);
+    // A tidy read of a file that is to be written back, or merged into one that is: a text that
+    // reads only with replacement characters gives no document, since writing it would lose
+    // the bytes they stand for.
+    static std::optional<XmlDocument> fromFileToRewrite(const QString &path, QString *error = nullptr);
     // The root element's attributes read from the first few kilobytes of a file, without parsing
     // the rest, for a file that starts plainly: an optional UTF-8 declaration, white space, then the
     // root's start tag with attribute values free of references, "<" and control characters.

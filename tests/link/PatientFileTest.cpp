@@ -217,7 +217,9 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
             kind == 2 ? void(bytes.remove(at, 1 + below(24))) : bytes.truncate(at);
         writeBytes(patientPath("D-1"), bytes);
         const UsbUtils::StoreResult result = UsbUtils::storeCustomerComment(measurement("D-1"), 5);
-        if (i < int(std::size(cases))) EXPECT_EQ(result == UsbUtils::StoreResult::Stored, cases[i].stored);
+        if (i < int(std::size(cases))) {
+            EXPECT_EQ(result == UsbUtils::StoreResult::Stored, cases[i].stored);
+        }
         if (result != UsbUtils::StoreResult::Stored) {
             ASSERT_EQ(result, UsbUtils::StoreResult::Unreadable);
             ASSERT_EQ(readBytes(patientPath("D-1")), bytes);

@@ -84,7 +84,7 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
     EXPECT_EQ(BBInitDatas::getTableDetail(), (Lists{{"ms0", {"a"}}}));
 
     // Nor is a text whose repair would drop part of it (here all after the NUL byte).
-    for (const QByteArray broken :
+    for (const QByteArray &broken :
          {QByteArray("Comments, List title=MS"),
           QByteArray("<C><L title=\"MS\" type=\"2\"><data1>x") + '\0' + "</data1></L></C>"}) {
         writeData(kComment, broken);

@@ -194,10 +194,7 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     std::optional<cvx::XmlDocument> doc;
     const bool isNew = !cvx::FileManager::fileExists(path);
     if (!isNew) {
-        doc = readPatientFile(path);
-        // Read with replacement characters it is as unreadable: written, it would lose the
-        // bytes that are no text.
-        if (doc && doc->hasReplacedBytes()) doc.reset();
+        doc = cvx::XmlDocument::fromFileToRewrite(path);
     } else {
         doc = cvx::XmlDocument::fromText(
             QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?><DATA/>"),
