@@ -289,6 +289,7 @@ void SheetPage::initTabView() {
     }
     const OCMCustomerComment &tab = datas_.tabData();
     setLabel(QStringLiteral("totalLab"), tab.Totalcomment());
+    maxLineHeight_[QStringLiteral("totalLab")] = 14;
     setLabel(QStringLiteral("hospitalLab"), tab.hospital());
     setLabel(QStringLiteral("YSLab"), tab.doctor());
     const QString made = QStringLiteral("作成日%1").arg(QDate::currentDate().toString(kSlashDate));
@@ -317,6 +318,7 @@ void SheetPage::typeCTabView() {
     setLabel(QStringLiteral("hospiConLab3"), tab.hospital());
     setLabel(QStringLiteral("ysConLab3"), tab.doctor());
     setLabel(QStringLiteral("zhConLab3"), tab.Totalcomment());
+    maxLineHeight_[QStringLiteral("zhConLab3")] = 12;
     bigNetView2_.setX(189), bigNetView2_.setY(171), bigNetView2_.setR(130);
     bigNetView2_.setIsDraw(1);
     bigNetView2_.setTabAry(aryAvy_);
@@ -342,12 +344,12 @@ void SheetPage::drawFitted(QPainter &p, const QString &label, const QString &bod
         blueRun.append({blue, int(body.size()) - blue, format});
     }
     const FittedText fitted(body, font, rect, Qt::Alignment(flags ? flags : int(Qt::AlignLeft)), maxLines,
-                            blueRun);
+                            blueRun, maxLineHeight_.value(label));
     p.setPen(QColor(color.isEmpty() ? kInk : color));
     fitted.draw(p);
     if (drawn_)
-        drawn_->append(
-            {label, body, rect, fitted.boundingRect(), fitted.pixelSize(), size, fitted.lineCount()});
+        drawn_->append({label, body, rect, fitted.boundingRect(), fitted.pixelSize(), size,
+                        fitted.lineCount(), fitted.lineHeight()});
 }
 
 void SheetPage::paintQr(QPainter &p, const QRectF &rect) const {

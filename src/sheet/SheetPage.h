@@ -25,6 +25,7 @@ struct SheetDrawnText {
     QRectF box;     // the area the layout gives it
     QRectF bounds;  // where its lines stand
     int pixelSize = 0, layoutSize = 0, lines = 0;
+    qreal lineHeight = 0;  // from one line's top to the next's
 };
 
 // What the result screen hands the sheet about the shown measurement.
@@ -123,6 +124,7 @@ private:
     QString endStr_;
     QMap<QString, QString> labels_;
     QMap<QString, int> blueFrom_;
+    QMap<QString, qreal> maxLineHeight_;  // of a label whose lines stand closer than the font's own
     BBBigNetView bigNet_, bigNet2_, bigNetView2_;
     std::array<BBNMNetView, 3> litNet_;
     std::array<BBDEColumnView, 7> COC_;  // COC1..COC7

@@ -222,16 +222,22 @@ TEST(SheetPageLabels, LegendSamplesCarryThePolygonColours) {
 TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
     setLink(0, false);
     const QString w(30, 'W');
-    const QStringList sets[] = {{"0001", kName, kHospital, kDentist, "所見0-1"},
-                                {w, w.left(15) + " " + w.left(15), "W " + w.left(28), w, w + w + w.left(5)},
-                                // A linked program's name may hold a line end.
-                                {"0001", "山田&#10;花子 太郎", "さくら\n歯科", "山田 太郎", "所見0-1"}};
+    const QStringList sets[] = {
+        {"0001", kName, kHospital, kDentist, "所見0-1", "総合 良好"},
+        {w, w.left(15) + " " + w.left(15), "W " + w.left(28), w, w + w + w.left(5), w},
+        // A linked program's name and a total comment from a file may hold line ends.
+        {"0001", "山田&#10;花子 太郎", "さくら\n歯科", "山田 太郎", "所見0-1",
+         QStringLiteral("所見は良好\n").repeated(12).chopped(1)}};
     for (int k = 0; k < 9; ++k) {
         const QStringList &s = sets[k / 3];
         const int isNO = k % 3 + 1;
         SCOPED_TRACE(isNO);
         storePatient(s[0], false,
-                     {{"山田 花子", s[1]}, {"さくら歯科", s[2]}, {"山田 太郎", s[3]}, {"所見0-1", s[4]}});
+                     {{"山田 花子", s[1]},
+                      {"さくら歯科", s[2]},
+                      {"山田 太郎", s[3]},
+                      {"所見0-1", s[4]},
+                      {"総合 &lt;良好&gt; &amp; 安定", s[5]}});
         QImage image(SheetPage::layoutSize().toSize(), QImage::Format_RGB32);
         QPainter painter(&image);
         QList<SheetDrawnText> drawn;
@@ -241,7 +247,8 @@ TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
             {"zfirstLab", {QString(s[1]).replace("&#10;", "\n") + " 様", 1}},
             {isNO == 3 ? "hospiConLab3" : "hospitalLab", {s[2], isNO == 3 ? 2 : 1}},
             {isNO == 3 ? "ysConLab3" : "YSLab", {s[3], isNO == 3 ? 2 : 1}},
-            {"comment0-0", {s[4], 3}}};
+            {"comment0-0", {s[4], 3}},
+            {isNO == 3 ? "zhConLab3" : "totalLab", {s[5], isNO == 3 ? 12 : 4}}};
         int seen = 0;
         for (qsizetype i = 0; i < drawn.size(); ++i) {
             const SheetDrawnText &d = drawn[i];
@@ -250,13 +257,14 @@ TEST(SheetPageLabels, LongestNamesShowWholeInTheirBoxes) {
                 EXPECT_EQ(d.text, names[d.label].first);
                 EXPECT_LE(d.lines, names[d.label].second);
             }
+            EXPECT_LE(d.lineHeight, d.label == "zhConLab3" ? 12 : d.label == "totalLab" ? 14 : d.lineHeight);
             EXPECT_TRUE(QRectF(image.rect()).contains(d.box));
             EXPECT_TRUE(d.box.adjusted(-0.01, -0.01, 0.01, 0.01).contains(d.bounds));
             EXPECT_GE(d.pixelSize, std::ceil(d.layoutSize * 0.6));
             for (qsizetype j = 0; j < i; ++j)
                 EXPECT_FALSE(d.bounds.intersects(drawn[j].bounds)) << drawn[j].label.toStdString();
         }
-        EXPECT_EQ(seen, 4);
+        EXPECT_EQ(seen, 5);
     }
 }
 
