@@ -290,25 +290,6 @@ std::optional<QString> TextEncoding::fromUtf16(const QByteArray &bytes,
     return text;
 }
 
-std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes) {
-    const std::optional<QString> text = [&]() -> std::optional<QString> {
-        if (bytes.startsWith("\xEF\xBB\xBF")) {
-            if (!isValidUtf8(bytes)) return std::nullopt;
-            return fromUtf8(bytes);
-        }
-        if (hasUtf16Bom(bytes)) return fromUtf16(bytes);
-        if (!bytes.contains('\0')) {
-            std::optional<QString> cp932 = fromCp932(bytes);
-            if (cp932 && !cp932->isEmpty()) return cp932;
-            if (isValidUtf8(bytes)) return fromUtf8(bytes);
-        }
-        return fromUtf16(bytes);
-    }();
-    // A NUL is no character of a patient's text: stored, it would cut short the name it is in.
-    if (text && text->contains(QChar(u'\0'))) return std::nullopt;
-    return text;
-}
-
 bool TextEncoding::isShiftJisLabel(const QString &label) {
     static const QStringList names = {
         QStringLiteral("shift-jis"),  QStringLiteral("shift_jis"),  QStringLiteral("shiftjis"),
@@ -352,6 +333,40 @@ quint32 cp932Entry(char16_t c) {
     return entry;
 }
 
+// How unlike a Japanese patient's text a character is, in halves of a rare one. Free: ASCII and,
+// of code page 932, the symbol rows (lead bytes 0x81 and 0x82: punctuation, full-width letters
+// and digits, hiragana), the katakana (0x8340..0x8396) and the first-level kanji
+// (0x889F..0x9872). Whole: second-level kanji, Greek, Cyrillic, box drawing, the NEC and IBM
+// extensions and all that code page 932 lacks, which is what bytes read in the wrong one of
+// Shift-JIS and UTF-8 mostly turn into. Half: a half-width katakana, one byte of a two-byte UTF-8
+// character, and a Latin-1 letter, two of them; so a half-width kana name does not lose to the
+// Greek or Cyrillic its byte pairs make in UTF-8, nor "é" to "ﾃｩ".
+int rareHalves(char16_t c) {
+    if (c < 0x80) return 0;
+    if (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7) return 1;
+    if (QChar::isLowSurrogate(c)) return 0;  // its high surrogate counts for the pair
+    const quint32 entry = QChar::isSurrogate(c) ? 1 : cp932Entry(c);
+    const quint32 size = entry >> 16, lead = entry & 0xFF, code = lead << 8 | (entry >> 8 & 0xFF);
+    if (size == 1) return lead < 0x80 ? 0 : 1;
+    const bool common = size == 2 && (lead == 0x81 || lead == 0x82 || (code >= 0x8340 && code <= 0x8396) ||
+                                      (code >= 0x889F && code <= 0x9872));
+    return common ? 0 : 2;
+}
+
+// A letter or sign right after a kana or kanji counts as a rare character too: Shift-JIS read
+// as UTF-8 ends its characters on lead bytes and leaves their trail bytes (0x40..0x7E) standing
+// behind them, and Japanese text seldom glues a letter to a kanji.
+qsizetype rareHalves(const QString &text) {
+    qsizetype halves = 0;
+    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+    for (const char16_t *end = p + text.size(); p < end; ++p) {
+        if (*p < 0x80) continue;
+        halves += rareHalves(*p);
+        if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E) halves += 2;
+    }
+    return halves;
+}
+
 std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::Substitute &substitute) {
     QByteArray out;
     out.reserve(text.size() + text.size() / 2);
@@ -390,6 +405,29 @@ std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::S
 }
 
 }  // namespace
+
+std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes) {
+    const std::optional<QString> text = [&]() -> std::optional<QString> {
+        if (bytes.startsWith("\xEF\xBB\xBF")) {
+            if (!isValidUtf8(bytes)) return std::nullopt;
+            return fromUtf8(bytes);
+        }
+        if (hasUtf16Bom(bytes)) return fromUtf16(bytes);
+        if (!bytes.contains('\0')) {
+            std::optional<QString> cp932 = fromCp932(bytes);
+            if (cp932 && cp932->isEmpty()) cp932.reset();
+            if (isValidUtf8(bytes)) {
+                std::optional<QString> utf8 = fromUtf8(bytes);
+                if (!cp932 || rareHalves(*utf8) < rareHalves(*cp932)) return utf8;
+            }
+            if (cp932) return cp932;
+        }
+        return fromUtf16(bytes);
+    }();
+    // A NUL is no character of a patient's text: stored, it would cut short the name it is in.
+    if (text && text->contains(QChar(u'\0'))) return std::nullopt;
+    return text;
+}
 
 bool TextEncoding::appendCp932(QByteArray &out, QByteArrayView utf8, const Substitute &substitute) {
     const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());

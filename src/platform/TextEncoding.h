@@ -54,10 +54,12 @@ public:
 
     // Imported text files (patient lists, the data link's input files), which name no encoding.
     // A byte-order mark decides: UTF-8, UTF-16 little- or big-endian. Without one the text is
-    // strict Shift-JIS; a zero byte (never part of a Shift-JIS text), an invalid sequence or an
-    // empty text fails that. Then UTF-8, but only for bytes that are valid UTF-8 and hold no zero
-    // byte: Shift-JIS names are often valid UTF-8 too (莉子 reads as "从q"), so UTF-8 never goes
-    // first. Then UTF-16. std::nullopt when nothing fits, or when the text holds a NUL.
+    // strict Shift-JIS or strict UTF-8, whichever alone reads it; a zero byte, part of neither
+    // text, fails both. Many texts read both ways (伊藤 in UTF-8 is "莨願陸" in Shift-JIS, 莉子 in
+    // Shift-JIS is "从q" in UTF-8): then the reading with fewer characters rare in Japanese names
+    // and notes wins (half-width katakana, second-level and extension kanji, a letter glued to a
+    // kanji), and Shift-JIS a tie. Then UTF-16. std::nullopt when nothing fits, or when the text
+    // holds a NUL.
     static std::optional<QString> fromImportedText(const QByteArray &bytes);
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every

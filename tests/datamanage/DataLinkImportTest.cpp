@@ -174,6 +174,7 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     const QByteArray garbled("\x81\x20\x41", 3);  // neither Shift-JIS nor UTF-16
     drop("garbled.csv", garbled);
     drop("utf8.csv", "\xEF\xBB\xBF" + QStringLiteral("U1,渡辺,,,,\n").toUtf8());
+    drop("utf8-no-mark.csv", QStringLiteral("U2,伊藤,結衣,,,\n").toUtf8());  // reads as Shift-JIS too
     drop("sjis.csv", "S1,\xE4\xBB\x8E\x71,,,,\nS2,\xED\x95\x8E\x52,,,,\n");
     EXPECT_EQ(runImport(), std::nullopt);  // no link mode: nothing starts
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::customerFolder()));
@@ -187,15 +188,16 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_EQ(patient("D2"), patientFile("木村", "", "0"));
     EXPECT_EQ(cvx::UserDefaults::standard().objectForKey("D2_remark"), QVariant(QString("")));
     EXPECT_EQ(patient("U1"), patientFile("渡辺", "", "2"));
+    EXPECT_EQ(patient("U2"), patientFile("伊藤 結衣", "", "2"));
     EXPECT_EQ(patient("S1"), patientFile("莉子", "", "2"));
     EXPECT_EQ(patient("S2"), patientFile("﨑山", "", "2"));
     EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "titled.csv"}));
     EXPECT_EQ(FileManager::readFile(input() + "/garbled.csv"), garbled);
     // Hostile chart numbers write nothing; the refused one is noted in the error log.
-    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 6);
+    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 7);
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
     EXPECT_EQ(transferLog().filter("Not imported").size(), 3);
-    EXPECT_EQ(transferLog().size(), 10);  // six patients, three files kept, the empty last line
+    EXPECT_EQ(transferLog().size(), 11);  // seven patients, three files kept, the empty last line
     // A file remembered in another mode is read anew: its layout finds other records in it.
     drop("tabs.csv", "M3\tname" + QByteArray(10, '\t'));
     EXPECT_EQ(runImport(), false);

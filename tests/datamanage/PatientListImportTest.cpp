@@ -69,6 +69,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
          {{"77", "鈴木 一郎", "2000-02-29", "2", "メモ"}, {"78", "ＡＢＣ", "1999-12-01", "0", ""}}},
         {"patients-sjis-valid-utf8.csv", {{"9", "莉子", "", "2", ""}, {"10", "﨑山", "", "2", ""}}},
         {"patients-utf8-mark.csv", {{"11", "渡辺", "", "2", ""}}},
+        {"patients-utf8-no-mark.csv", {{"12", "伊藤 結衣", "1980-01-01", "1", ""}}},  // Shift-JIS too
     };
     for (const auto &c : cases) {
         const PatientListImport::Outcome outcome = PatientListImport::importList(fixture(c.file));
@@ -85,7 +86,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         EXPECT_EQ(outcome.saved, expectedSaved);
     }
     EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
-    EXPECT_EQ(customerFiles().size(), 8);
+    EXPECT_EQ(customerFiles().size(), 9);
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {

@@ -105,7 +105,7 @@ TEST(TextEncoding, Utf16WritesAndReadsBothByteOrders) {
     EXPECT_FALSE(TextEncoding::fromUtf16(QByteArray("\xFF\xFE\x00\xDE", 4)).has_value());  // lone low
 }
 
-TEST(TextEncoding, ImportedTextTakesTheMarkThenShiftJisThenUtf8ThenUtf16) {
+TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenUtf16) {
     const QString name = u("1001,髙橋,ｱｷﾗ");
     struct Case {
         const char *label;
@@ -131,6 +131,16 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenShiftJisThenUtf8ThenUtf16) {
         if (text) {
             EXPECT_EQ(*text, *c.expected);
         }
+    }
+    // Bytes that read both ways: kana and common kanji win over garble, and Shift-JIS a tie.
+    const std::pair<const char *, bool> bothWays[] = {{"伊藤 結衣", true}, {"みなみ", true}, {"マリー", true},
+                                                      {"髙田 健太", true}, {"José", true},   {"莉子", false},
+                                                      {"ﾏｷ ﾕｲ", false}};
+    for (const auto &[name, utf8] : bothWays) {
+        const QString line = u("0001,%1,1980/01/01,1\r\n").arg(u(name));
+        const QByteArray bytes = utf8 ? line.toUtf8() : *TextEncoding::toCp932(line);
+        ASSERT_TRUE(TextEncoding::fromCp932(bytes) && TextEncoding::isValidUtf8(bytes)) << name;
+        EXPECT_EQ(TextEncoding::fromImportedText(bytes), line) << name;
     }
 }
 
