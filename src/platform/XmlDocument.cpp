@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -104,18 +105,63 @@ QString declaredEncoding(const QByteArray &bytes) {
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
+// The bytes without the half character that a cut left at their end, before what a crash or an
+// old editor left there; std::nullopt where they do not end so. Code page 932 ends with a lead
+// byte, UTF-8 with a lead byte and fewer continuation bytes than it announces.
+std::optional<QByteArray> withoutCutCharacter(QByteArray body, const QByteArray &encoding) {
+    while (!body.isEmpty() && (body.back() == '\0' || body.back() == '\x1A')) body.chop(1);
+    const auto byte = [&](qsizetype fromEnd) { return uchar(body[body.size() - fromEnd]); };
+    if (encoding == "CP932") {
+        if (body.isEmpty() || !((byte(1) >= 0x81 && byte(1) <= 0x9F) || (byte(1) >= 0xE0 && byte(1) <= 0xFC)))
+            return std::nullopt;
+        body.chop(1);
+        return body;
+    }
+    if (encoding != "UTF-8") return std::nullopt;
+    for (qsizetype fromEnd = 1; fromEnd <= std::min<qsizetype>(3, body.size()); ++fromEnd) {
+        const uchar c = byte(fromEnd);
+        if (c >= 0x80 && c <= 0xBF) continue;  // a continuation byte
+        const qsizetype announced = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        if (announced <= fromEnd) return std::nullopt;
+        body.chop(fromEnd);
+        return body;
+    }
+    return std::nullopt;
+}
+
+// UTF-16 without the half character that a cut left at its end: an odd byte, then a lone first
+// half of a surrogate pair.
+std::optional<QString> fromCutUtf16(QByteArray bytes, TextEncoding::ByteOrder order) {
+    if (bytes.size() % 2) bytes.chop(1);
+    if (bytes.size() < 2) return std::nullopt;
+    const char *last = bytes.constData() + bytes.size() - 2;
+    const char16_t unit = order == TextEncoding::ByteOrder::LittleEndian ? qFromLittleEndian<char16_t>(last)
+                                                                         : qFromBigEndian<char16_t>(last);
+    if (QChar::isHighSurrogate(unit)) bytes.chop(2);
+    return TextEncoding::fromUtf16(bytes, order);
+}
+
 // The document's bytes as UTF-8 text for the parser.
 std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument::Option option,
                                            QString *error, bool *substituted = nullptr) {
     const bool lossy = option == XmlDocument::Option::Tidy;
     // Strict first: only a text that needs them gets replacement characters, and says so.
+    // A cut file may end with half a character: the cut lost it, and it is no text to keep.
     const auto decode = [&](const QByteArray &body, const QByteArray &name) {
         std::optional<QString> text = TextEncoding::decode(body, name, false);
+        if (!text && lossy) {
+            if (const std::optional<QByteArray> whole = withoutCutCharacter(body, name))
+                text = TextEncoding::decode(*whole, name, false);
+        }
         if (!text && lossy) {
             text = TextEncoding::decode(body, name, true);
             if (text && substituted) *substituted = true;
         }
         return text;
+    };
+    const auto utf16 = [&](const QByteArray &body, TextEncoding::ByteOrder order) {
+        std::optional<QString> text = TextEncoding::fromUtf16(body, order);
+        return text || !lossy ? text : fromCutUtf16(body, order);
     };
     auto viaText = [&](const std::optional<QString> &text, const QString &what) -> std::optional<QByteArray> {
         if (!text) {
@@ -129,13 +175,13 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
         bytes.startsWith(QByteArrayLiteral("\x00\x00\xFE\xFF")))
         return viaText(decode(bytes, "UTF-32"), QStringLiteral("UTF-32"));
     if (TextEncoding::hasUtf16Bom(bytes))
-        return viaText(TextEncoding::fromUtf16(bytes), QStringLiteral("UTF-16"));
+        return viaText(utf16(bytes, bytes.startsWith("\xFF\xFE") ? TextEncoding::ByteOrder::LittleEndian
+                                                                 : TextEncoding::ByteOrder::BigEndian),
+                       QStringLiteral("UTF-16"));
     if (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == '\0')
-        return viaText(TextEncoding::fromUtf16(bytes, TextEncoding::ByteOrder::LittleEndian),
-                       QStringLiteral("UTF-16"));
+        return viaText(utf16(bytes, TextEncoding::ByteOrder::LittleEndian), QStringLiteral("UTF-16"));
     if (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] == '<')
-        return viaText(TextEncoding::fromUtf16(bytes, TextEncoding::ByteOrder::BigEndian),
-                       QStringLiteral("UTF-16"));
+        return viaText(utf16(bytes, TextEncoding::ByteOrder::BigEndian), QStringLiteral("UTF-16"));
 
     QByteArray body = bytes;
     if (body.startsWith("\xEF\xBB\xBF")) {
@@ -151,6 +197,8 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
     }
     if (TextEncoding::isValidUtf8(body)) return body;
     if (lossy) {
+        const std::optional<QByteArray> whole = withoutCutCharacter(body, "UTF-8");
+        if (whole && TextEncoding::isValidUtf8(*whole)) return *whole;
         if (substituted) *substituted = true;
         return TextEncoding::fromUtf8Lossy(body).toUtf8();
     }
@@ -165,9 +213,9 @@ QByteArray declarationText(const QByteArray &utf8) {
     return match.hasMatch() ? match.captured(0).toUtf8() : QByteArray();
 }
 
-// Where text stands before the first element or after the last node of `doc`, which pugixml
-// drops unseen; -1 when nowhere. `end` is the end of the text without trailing white space.
-qsizetype textOutsideTheTree(const QByteArray &utf8, const char *end, const pugi::xml_document &doc) {
+// Where text stands before the first element, which pugixml drops unseen; -1 when nowhere. `end`
+// is the end of the text without trailing white space.
+qsizetype textBeforeTheTree(const QByteArray &utf8, const char *end) {
     const char *begin = utf8.constData(), *p = begin;
     // The declaration, processing instructions, comments and a DOCTYPE before the root.
     for (;;) {
@@ -186,29 +234,36 @@ qsizetype textOutsideTheTree(const QByteArray &utf8, const char *end, const pugi
         if (at < 0) return -1;  // pugixml has read it; leave it to its reading
         p = begin + at + qsizetype(std::strlen(close));
     }
-    if (p < end && *p != '<') return p - begin;
-    const pugi::xml_node last = doc.last_child();
-    const QByteArrayView tail(begin, end - begin);
-    bool closed = tail.endsWith('>');
-    if (last.type() == pugi::node_element) {
-        // Its end tag, or "/>" when it holds nothing.
-        QByteArrayView before = tail.chopped(1);
-        while (!before.isEmpty() && isXmlSpace(before.back())) before.chop(1);
-        closed = tail.endsWith('>') && (before.endsWith(QByteArray("</") + last.name()) ||
-                                        (!last.first_child() && before.endsWith('/')));
-    }
-    return closed ? -1 : end - begin;
+    return p < end && *p != '<' ? p - begin : -1;
 }
 
-// Where pugixml would read the text without a fault yet lose part of it, -1 when nowhere: a NUL
-// byte ends its reading, it writes a character reference to no character (NUL, a surrogate, past
-// U+10FFFF) as a NUL that cuts the text or as bytes that are not UTF-8, and it drops text outside
-// the elements.
-qsizetype lostToPugixml(const QByteArray &utf8, const pugi::xml_document &doc) {
+// The text from its last "<" on, where a text whose last node is `last` must show that node's
+// end; without it, text follows the tree, which pugixml drops unseen.
+bool closesTheTree(QByteArrayView tail, const pugi::xml_node &last) {
+    if (!tail.endsWith('>')) return false;
+    if (last.type() != pugi::node_element) return true;
+    // Its end tag, or "/>" when it holds nothing.
+    QByteArrayView before = tail.chopped(1);
+    while (!before.isEmpty() && isXmlSpace(before.back())) before.chop(1);
+    return before.endsWith(QByteArray("</") + last.name()) || (!last.first_child() && before.endsWith('/'));
+}
+
+// The end of a text's content, and its part from the last "<" on, for closesTheTree.
+QByteArrayView tailOf(const QByteArray &utf8) {
+    const char *begin = utf8.constData();
+    const QByteArrayView content(begin, endOfContent(begin, begin + utf8.size()) - begin);
+    return content.sliced(std::max<qsizetype>(content.lastIndexOf('<'), 0));
+}
+
+// Where pugixml would read the text without a fault yet lose part of it, before it is parsed; -1
+// when nowhere: a NUL byte ends its reading, it writes a character reference to no character (NUL,
+// a surrogate, past U+10FFFF) as a NUL that cuts the text or as bytes that are not UTF-8, and it
+// drops text before the elements. Text after them is for closesTheTree.
+qsizetype lostToParsing(const QByteArray &utf8) {
     const char *begin = utf8.constData(), *end = begin + utf8.size();
     end = endOfContent(begin, end);
     if (std::memchr(begin, 0, size_t(end - begin))) return qsizetype(utf8.indexOf('\0'));
-    if (const qsizetype at = textOutsideTheTree(utf8, end, doc); at >= 0) return at;
+    if (const qsizetype at = textBeforeTheTree(utf8, end); at >= 0) return at;
     // A reference that names no character; most texts have none, and only they are read again.
     auto noCharacter = [&](qsizetype at) {
         const auto [length, code] = characterReferenceAt(begin + at, end);
@@ -251,9 +306,12 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
                                                      QString::fromUtf8(result.description())));
         return nullptr;
     }
-    if (const qsizetype at = lostToPugixml(utf8, *doc); at >= 0) {
+    qsizetype lost = lostToParsing(utf8);
+    if (lost < 0 && !closesTheTree(tailOf(utf8), doc->last_child()))
+        lost = endOfContent(utf8.cbegin(), utf8.cend()) - utf8.cbegin();
+    if (lost >= 0) {
         setError(error,
-                 QStringLiteral("%1: text that the reading would drop").arg(describePosition(utf8, at)));
+                 QStringLiteral("%1: text that the reading would drop").arg(describePosition(utf8, lost)));
         return nullptr;
     }
     if (!doc->document_element()) {
@@ -280,15 +338,17 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
 
     // Tidy reading repairs what a recovering parser can repair; the tree stays pugixml's.
     QString problem;
-    const std::optional<QByteArray> repaired = recoverXml(*utf8, &problem);
+    const QByteArray text = repairableText(*utf8);
+    const std::optional<QByteArray> repaired = recoverXml(text, &problem);
     if (!repaired) return nullptr;
     // The declaration is kept as written: it names the encoding that a later save writes in.
-    const QByteArray declaration = declarationText(*utf8);
+    const QByteArray declaration = declarationText(text);
     doc = parseUtf8(declaration.isEmpty() ? *repaired : declaration + '\n' + *repaired, option, nullptr);
     if (!doc) return nullptr;
-    // A repair that loses anything would lose it for good at the next write: no reading.
+    // A repair that loses anything, or moves an element where the file never has it, would lose
+    // it for good at the next write: no reading.
     QString loss;
-    if (!repairOnlyCloses(*utf8, *doc, &loss)) {
+    if (!repairKeepsEverything(text, *doc, &loss) || !repairKeepsLayout(doc->document_element(), &loss)) {
         if (error) setError(error, QStringLiteral("%1; not repaired: %2").arg(*error, loss));
         return nullptr;
     }
@@ -969,9 +1029,15 @@ bool XmlFileReader::parseInPlace() {
     // Bytes that are not UTF-8 would stay in the tree as they are, where fromFile has U+FFFD: a
     // text made of several pieces would then decode otherwise.
     if (!buffer_.startsWith(kStoredDeclaration) || !TextEncoding::isValidUtf8(buffer_)) return false;
+    // What the parse would drop unseen is looked for in the text before the parse changes it.
+    if (lostToParsing(buffer_) >= 0) return false;
+    const QByteArrayView tail = tailOf(buffer_);
+    tail_ = tail.toByteArray();
     const pugi::xml_parse_result result =
         doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
-    if (result && doc_.document_element() && elementDepth(doc_) <= XmlDocument::kMaxDepth) return true;
+    if (result && doc_.document_element() && closesTheTree(tail_, doc_.last_child()) &&
+        elementDepth(doc_) <= XmlDocument::kMaxDepth)
+        return true;
     doc_.reset();
     return false;
 }

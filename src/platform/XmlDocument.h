@@ -272,6 +272,7 @@ private:
     bool parseInPlace();
 
     QByteArray buffer_;
+    QByteArray tail_;  // the text's end as read, before the parse in place changes it
     pugi::xml_document doc_;
     std::optional<XmlDocument> other_;
 };

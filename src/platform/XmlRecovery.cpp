@@ -9,6 +9,7 @@
 #include <libxml/xmlsave.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -77,6 +78,10 @@ struct Token {
     // declarations first.
     QList<std::pair<QByteArray, QByteArray>> attributes;
     pugi::xml_node node;  // the element, in tokens of the tree
+    // An end tag of the text that closes no open element: markup without data, which a repair
+    // may leave out. `unknown` when it names no open element at all (a misspelt end tag).
+    bool optional = false;
+    bool unknown = false;
 
     bool sameAs(const Token &other) const {
         return kind == other.kind && name == other.name && value == other.value &&
@@ -180,6 +185,22 @@ private:
         flush();
         tokens_.append({kind, std::move(name), std::move(value), {}, {}});
     }
+    // An end tag closes the innermost open element of its name; one that names an element
+    // around the innermost closes what it holds as well, and one that names none closes nothing.
+    void pushEnd(QByteArray element) {
+        push(Token::Kind::End, element);
+        Token &end = tokens_.last();
+        if (!open_.isEmpty() && open_.last() == element) {
+            open_.removeLast();
+            return;
+        }
+        end.optional = true;
+        const qsizetype at = open_.lastIndexOf(element);
+        if (at >= 0)
+            open_.resize(at);
+        else
+            end.unknown = true;
+    }
     // The body of a construct from `open` to `close`; false when it is not closed.
     bool body(qsizetype open, const char *close, QByteArray &content) {
         p_ += open;
@@ -233,9 +254,10 @@ private:
         p_ += 2;
         QByteArray element = name();
         spaces();
-        if (element.isEmpty() || p_ == end_ || *p_ != '>') return false;
-        ++p_;
-        push(Token::Kind::End, std::move(element));
+        // An end tag that lost its ">" still holds nothing but its name.
+        if (element.isEmpty() || p_ == end_ || (*p_ != '>' && *p_ != '<')) return false;
+        if (*p_ == '>') ++p_;
+        pushEnd(std::move(element));
         return true;
     }
     bool startTag() {
@@ -252,7 +274,8 @@ private:
                 const QByteArray element = start.name;
                 flush();
                 tokens_.append(std::move(start));
-                if (empty) push(Token::Kind::End, element);
+                open_.append(element);
+                if (empty) pushEnd(element);
                 return true;
             }
             QByteArray attribute = name();
@@ -273,6 +296,7 @@ private:
     const char *end_ = nullptr;
     QByteArray run_;
     QList<Token> tokens_;
+    QList<QByteArray> open_;  // names of the elements open at this point of the text
 };
 
 // The tokens of a tree read with pugixml's tidy options, where white-space-only text is gone.
@@ -334,36 +358,63 @@ CharacterReference characterReferenceAt(const char *p, const char *end) {
     return {q + 1 - p, code};
 }
 
-bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why) {
+QByteArray repairableText(const QByteArray &utf8) {
+    const char *begin = utf8.constData();
+    const qsizetype content = endOfContent(begin, begin + utf8.size()) - begin;
+    const QByteArrayView text(begin, content);
+    // Half a tag: a "<" that no ">" follows.
+    const qsizetype open = text.lastIndexOf('<');
+    if (open >= 0 && open > text.lastIndexOf('>')) return utf8.left(open);
+    // Half a reference at the end of the last text.
+    qsizetype at = content;
+    while (at > 0 && begin[at - 1] &&
+           (std::isalnum(uchar(begin[at - 1])) || std::strchr("#_.:-", begin[at - 1])))
+        --at;
+    if (at > 0 && begin[at - 1] == '&') return utf8.left(at - 1);
+    // White space that ends the text of an element left open is part of that text.
+    qsizetype size = content;
+    while (size < utf8.size() && isXmlSpace(utf8[size])) ++size;
+    return utf8.left(size);
+}
+
+bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why) {
     auto refuse = [why](const QString &reason) {
         if (why) *why = reason;
         return false;
     };
-    // No tree holds a NUL character; a run of them at the very end, as a crash leaves, holds
-    // nothing, nor does the end-of-file mark of old editors.
-    const QByteArray whole = utf8.left(endOfContent(utf8.cbegin(), utf8.cend()) - utf8.cbegin());
-    if (whole.contains('\0')) return refuse(QStringLiteral("the text holds a NUL byte"));
-    const std::optional<QList<Token>> text = TextTokens(whole).read();
+    // No tree holds a NUL character.
+    if (utf8.contains('\0')) return refuse(QStringLiteral("the text holds a NUL byte"));
+    const std::optional<QList<Token>> text = TextTokens(utf8).read();
     if (!text) return refuse(QStringLiteral("the text holds broken markup"));
     QList<Token> tree;
     QByteArray run;
     appendTreeTokens(repaired, tree, run);
     if (!run.isEmpty()) tree.append({Token::Kind::Text, {}, run, {}, {}});
 
-    // The text's tokens in the tree's order, with only end tags between them: matching each
-    // text token to the first equal tree token finds such an order wherever there is one.
+    // Whether the text holds anything from `at` on that the tree must hold too.
+    const auto atEnd = [&](qsizetype at) {
+        return std::all_of(text->cbegin() + at, text->cend(), [](const Token &t) { return t.optional; });
+    };
+    // The text's tokens in the tree's order, with only end tags between them, where the end
+    // tags of the text that close nothing may be left out: matching each text token to the first
+    // equal tree token finds such an order wherever there is one.
     qsizetype next = 0;
+    bool misspelt = false;  // an end tag that names no open element was just left out
     QSet<QByteArray> closed;
     for (const Token &token : std::as_const(tree)) {
+        while (next < text->size() && !token.sameAs(text->at(next)) && text->at(next).optional)
+            misspelt = text->at(next++).unknown;
         if (next < text->size() && token.sameAs(text->at(next))) {
             ++next;
+            misspelt = false;
         } else if (token.kind == Token::Kind::End) {
-            // Closed before the end of the text, at an end tag of an element around it: where it
-            // holds elements, the text may as well have meant them to follow it, and a reading
-            // that keeps them inside hides them from every reader of its siblings.
-            if (next < text->size() && token.node.find_child([](const pugi::xml_node &child) {
-                    return child.type() == pugi::node_element;
-                }))
+            // Closed before the end of the text where the text does not close it. Where it holds
+            // elements, the text may as well have meant them to follow it, and a reading that
+            // keeps them inside hides them from every reader of its siblings; unless a misspelt
+            // end tag stands just there, which closes it.
+            if (!atEnd(next) && !std::exchange(misspelt, false) &&
+                token.node.find_child(
+                    [](const pugi::xml_node &child) { return child.type() == pugi::node_element; }))
                 return refuse(
                     QStringLiteral("the repair guesses where <%1> ends").arg(QString::fromUtf8(token.name)));
             closed.insert(token.name);
@@ -371,7 +422,7 @@ bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QS
             return refuse(QStringLiteral("the repair drops or changes part of the text"));
         }
     }
-    if (next < text->size()) return refuse(QStringLiteral("the repair drops the end of the text"));
+    if (!atEnd(next)) return refuse(QStringLiteral("the repair drops the end of the text"));
     for (const Token &token : std::as_const(tree)) {
         if (token.kind != Token::Kind::Start || !closed.contains(token.name)) continue;
         const QByteArray &name = token.name;
@@ -382,8 +433,95 @@ bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QS
     return true;
 }
 
-std::optional<QByteArray> recoverXml(const QByteArray &utf8, QString *problem) {
+namespace {
+
+bool holdsElement(const pugi::xml_node &node) {
+    return bool(
+        node.find_child([](const pugi::xml_node &child) { return child.type() == pugi::node_element; }));
+}
+
+bool holdsText(const pugi::xml_node &node) {
+    return bool(node.find_child([](const pugi::xml_node &child) {
+        return (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
+               !std::all_of(child.value(), child.value() + std::strlen(child.value()), isXmlSpace);
+    }));
+}
+
+}  // namespace
+
+bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
+    auto refuse = [why](const pugi::xml_node &node, const char *what) {
+        if (why)
+            *why = QStringLiteral("the repair puts %1 inside <%2>")
+                       .arg(QLatin1String(what), QString::fromUtf8(node.name()));
+        return false;
+    };
+    // No file of this program mixes text and elements in one element.
+    const pugi::xml_node mixed = root.find_node([](const pugi::xml_node &node) {
+        return node.type() == pugi::node_element && holdsText(node) && holdsElement(node);
+    });
+    if (mixed) return refuse(mixed, "elements after its text");
+    // The files whose layout is known: a patient file's results, the hospital file's groups and
+    // a comment file's lists hold entries only; a settings file's root holds entries only.
+    const QByteArray name = root.name();
+    const bool lists = name == "HisSetting" || name == "Comments";
+    if (!lists && name != "DATA") return true;
+    for (const pugi::xml_node &item : root.children()) {
+        if (item.type() != pugi::node_element) continue;
+        if (!lists && std::strcmp(item.name(), "comment") != 0) {
+            if (holdsElement(item)) return refuse(item, "an element");
+            continue;
+        }
+        for (const pugi::xml_node &entry : item.children())
+            if (entry.type() == pugi::node_element && holdsElement(entry)) return refuse(entry, "an element");
+    }
+    return true;
+}
+
+namespace {
+
+// The text with its five named references written as character references, outside comments,
+// CDATA sections and processing instructions: once it has met a fault, the recovering parser
+// drops every named reference, while it still reads character references.
+QByteArray withCharacterReferences(const QByteArray &utf8) {
+    static const std::pair<QByteArrayView, QByteArrayView> named[] = {
+        {"&lt;", "&#60;"}, {"&gt;", "&#62;"}, {"&amp;", "&#38;"}, {"&quot;", "&#34;"}, {"&apos;", "&#39;"}};
+    if (!utf8.contains('&')) return utf8;
+    QByteArray out;
+    out.reserve(utf8.size() + utf8.size() / 16);
+    const char *begin = utf8.constData(), *end = begin + utf8.size();
+    for (const char *p = begin; p < end;) {
+        const QByteArrayView rest(p, end - p);
+        const char *close = rest.startsWith("<!--")        ? "-->"
+                            : rest.startsWith("<![CDATA[") ? "]]>"
+                            : rest.startsWith("<?")        ? "?>"
+                                                           : nullptr;
+        if (close) {
+            const qsizetype at = rest.indexOf(close, 2);
+            const qsizetype length = at < 0 ? rest.size() : at + qsizetype(std::strlen(close));
+            out.append(p, length);
+            p += length;
+            continue;
+        }
+        const auto reference = *p == '&'
+                                   ? std::find_if(std::begin(named), std::end(named),
+                                                  [&](const auto &r) { return rest.startsWith(r.first); })
+                                   : std::end(named);
+        if (reference != std::end(named)) {
+            out += reference->second;
+            p += reference->first.size();
+        } else {
+            out += *p++;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<QByteArray> recoverXml(const QByteArray &original, QString *problem) {
     initialiseOnce();
+    const QByteArray utf8 = withCharacterReferences(original);
     if (utf8.size() > std::numeric_limits<int>::max()) return std::nullopt;
     const std::unique_ptr<xmlParserCtxt, CtxtFree> ctxt(xmlNewParserCtxt());
     if (!ctxt) return std::nullopt;

@@ -35,18 +35,32 @@ struct CharacterReference {
 };
 CharacterReference characterReferenceAt(const char *p, const char *end);
 
-// Whether `repaired`, the tree that recoverXml made of the text as read back with pugixml's
-// tidy options, is the text's own tree with nothing added but end tags of elements that the
-// text left open: every start tag with its attributes, every text, comment, processing
-// instruction and end tag of the text is in it, in the same order. A repair that drops or
-// changes anything (the rest of the text after a NUL byte, an attribute without quotes, a
-// broken end tag) loses data when the tree is written back, so it is no reading of the text.
-// Nor is one that leaves an element holding another of its own name while it closes an element
-// of that name: the end tag lost from one of a list of like elements would hide the rest of
-// the list inside it. Nor one that closes an element holding elements anywhere but at the end
-// of the text: whether they were meant inside it or after it is a guess. A run of NUL bytes at
-// the end of the text is no part of it. `why`, when given, says what is wrong with the repair.
-bool repairOnlyCloses(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why = nullptr);
+// The part of a text that a repair is to read: without what a crash or an old editor left at its
+// end (NUL bytes, an end-of-file mark) and without the one piece of markup that a cut split, half
+// a tag or half a reference, which a recovering parser would make into something the text never
+// held. White space that ends the text of an element left open stays.
+QByteArray repairableText(const QByteArray &utf8);
+
+// Whether `repaired`, the tree that recoverXml made of `utf8` (a repairableText) as read back with
+// pugixml's tidy options, holds everything the text holds: every start tag with its attributes,
+// every text, comment and processing instruction, and every end tag that closes an open element,
+// in the same order, with nothing added but end tags of elements that the text left open. An end
+// tag that closes nothing (a misspelt one) or names an element around the innermost holds no data
+// and may be left out. A repair that drops or changes anything (the rest of the text after a NUL
+// byte, an attribute without quotes) loses data when the tree is written back, so it is no
+// reading of the text. Nor is one that leaves an element holding another of its own name while it
+// closes an element of that name: the end tag lost from one of a list of like elements would hide
+// the rest of the list inside it. Nor one that closes an element holding elements anywhere but at
+// the end of the text or at a misspelt end tag: whether they were meant inside it or after it is a
+// guess. `why`, when given, says what is wrong with the repair.
+bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why = nullptr);
+
+// Whether a repaired tree keeps the layout of this program's files, so that no element of it
+// stands inside another that the file never nests it in: no element holds both text and
+// elements; a patient file's results (<DATA><comment>), the lists of the hospital file
+// (<HisSetting>) and of the comment files (<Comments>) hold only entries, which hold no element,
+// and anything else under <DATA> (a settings file) is such an entry.
+bool repairKeepsLayout(const pugi::xml_node &root, QString *why = nullptr);
 
 // Where a repaired read is reported, one line of text per report (the application puts it in
 // its error log). Without one the report goes to the debug output. Each file (path and

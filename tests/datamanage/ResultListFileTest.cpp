@@ -141,6 +141,11 @@ TEST(ResultListFileTest, ReadsStoredFilesWhateverTheirBytes) {
         {"<DATA name=\"n\"><comment date=\"d\" time=\"t\">" + deep + "</comment></DATA>", Status::Written,
          "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
         {"", Status::Written, "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        // Not read either: parsed as they stand, they would lose "b" and the text after the root.
+        {"<DATA name=\"n\"><comment date=\"d\" time=\"t\"><Remark>a&#0;b</Remark></comment></DATA>",
+         Status::Written, "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        {"<DATA name=\"n\"><comment date=\"d\" time=\"t\"><MS>m</MS></comment></DATA>ATA>", Status::Written,
+         "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
         {"<!DOCTYPE DATA><DATA name=\"a&amp;b\"><?pi x?><!-- c --><comment date=\"g\" "
          "time=\"h\"><![CDATA[z]]>"
          "<Doctor>a&#x41;&#12354;\r\n</Doctor><DataValue1>1|2|3</DataValue1></comment></DATA>",

@@ -37,6 +37,34 @@ protected:
     static OCMCustomerComment newest(const QString &chartNo) {
         return UsbUtils::getCustComment(results(chartNo), 0);
     }
+    // A file of `count` results stored one by one, read back as bytes.
+    static QByteArray storedFile(const QString &chartNo, int count) {
+        for (int i = 0; i < count; ++i) {
+            TYTestInfo info = measurement(chartNo);
+            info.secondTest().setTyTime(QStringLiteral("10:0%1").arg(i));
+            EXPECT_TRUE(UsbUtils::saveCustomerComment(info, 5));
+        }
+        return readBytes(patientPath(chartNo));
+    }
+    // Each result's bytes in a well-formed file, and the result as read.
+    static QList<std::pair<QByteArray, QString>> resultsOf(const QByteArray &whole) {
+        const auto doc = cvx::XmlDocument::fromBytes(whole);
+        QList<std::pair<QByteArray, QString>> list;
+        for (qsizetype at = whole.indexOf("<comment"); at >= 0; at = whole.indexOf("<comment", at + 1))
+            list.append({whole.mid(at, whole.indexOf("</comment>", at) + 10 - at),
+                         doc->rootElement().elements()[list.size()].toString()});
+        return list;
+    }
+    // Whether the stored file holds each result that `damaged` holds whole, as it was.
+    static bool keepsWholeResults(const QString &chartNo, const QByteArray &damaged,
+                                  const QList<std::pair<QByteArray, QString>> &results) {
+        const auto doc = cvx::XmlDocument::fromFile(patientPath(chartNo));
+        QStringList now;
+        for (const cvx::XmlElement &r : doc->rootElement().elements("comment")) now << r.toString();
+        for (const auto &[text, read] : results)
+            if (damaged.contains(text) && !now.contains(read)) return false;
+        return !readBytes(patientPath(chartNo)).contains("\xEF\xBF\xBD");
+    }
 };
 
 TEST(ChartNumberGuard, RefusesNamesThatLeaveTheFolderOrHideOrHitTheCheckFile) {
@@ -165,17 +193,12 @@ TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
 // then damage at random.
 TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNothing) {
     AppDelegate::shared();  // its error log takes the repair reports
-    for (int i = 0; i < 5; ++i) {
-        TYTestInfo info = measurement("D-1");
-        info.secondTest().setTyTime(QStringLiteral("10:0%1").arg(i));
-        ASSERT_TRUE(UsbUtils::saveCustomerComment(info, 5));
-    }
-    const QByteArray whole = readBytes(patientPath("D-1"));
+    const QByteArray whole = storedFile("D-1", 5);
     const auto original = cvx::XmlDocument::fromBytes(whole);
-    QList<std::pair<QByteArray, QString>> results;  // each result's bytes in the file, and as read
-    for (qsizetype at = whole.indexOf("<comment"); at >= 0; at = whole.indexOf("<comment", at + 1))
-        results.append({whole.mid(at, whole.indexOf("</comment>", at) + 10 - at),
-                        original->rootElement().elements()[results.size()].toString()});
+    const QList<std::pair<QByteArray, QString>> results = resultsOf(whole);
+    QList<std::pair<QByteArray, std::pair<QString, QString>>> leaves;  // each leaf's bytes, its name and text
+    for (const cvx::XmlElement &leaf : original->nodesForXPath("/DATA/comment/*"))
+        leaves.append({"<" + leaf.toString().toUtf8() + ">", {leaf.name(), leaf.stringValue()}});
     const qsizetype second = whole.indexOf("<comment", whole.indexOf("<comment") + 1);
     const qsizetype oldest = whole.lastIndexOf("<comment");
     const struct {
@@ -183,10 +206,13 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         std::string_view to;
         qsizetype after;
         bool stored;
+        qsizetype cut = 0;  // bytes cut off the end as well
     } cases[] = {
         {"<Remark>", "<Remark>a\0b"sv, second, false},  // the rest would be cut off
         {"date=\"2026-03-05\"", "date=2026-03-05", second, false},
-        {"</MS>", "</M>", second, false},                       // broken end tag
+        {"</MS>", "</M>", second, true},   // a misspelt end tag holds no data
+        {"</MS>", "", second, false, 40},  // the values after MS's word inside MS
+        {"</comment>", "</commnet>", second, true},
         {"age=\"\"", "age\"\"", 0, false},                      // damaged root attribute
         {"?>", "", 0, false},                                   // declaration run into the root
         {"</comment>", "", second, false},                      // the older results nested in it
@@ -198,20 +224,21 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         {"</DATA>", "", 0, true},
         {"</DATA>", "\0\0"sv, 0, true},  // cut short, NULs after a crash
     };
-    std::mt19937 random(20261207);
+    std::mt19937 random(4417);
     const auto below = [&](qsizetype n) {
         return qsizetype(random() % std::uint32_t(std::max<qsizetype>(n, 1)));
     };
     static const char kTelling[] = {'<', '>', '/', '"', '=', ' ', '\0', 'x', '\x80'};
     int stored = 0;
-    for (int i = 0; i < int(std::size(cases)) + 300; ++i) {
+    for (int i = 0; i < int(std::size(cases)) + 2000; ++i) {
         SCOPED_TRACE(i);
         QByteArray bytes = whole;
         const qsizetype at = below(bytes.size()), kind = below(4);
         const char c = kTelling[below(sizeof kTelling)];
-        if (i < int(std::size(cases)))
+        if (i < int(std::size(cases))) {
             bytes.replace(bytes.indexOf(cases[i].from, cases[i].after), qstrlen(cases[i].from), cases[i].to);
-        else if (kind < 2)
+            bytes.chop(cases[i].cut);
+        } else if (kind < 2)
             kind == 0 ? void(bytes[at] = c) : void(bytes.insert(at, c));
         else
             kind == 2 ? void(bytes.remove(at, 1 + below(24))) : bytes.truncate(at);
@@ -232,13 +259,36 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         ASSERT_TRUE(doc && doc->nodesForXPath("//comment//comment").isEmpty());
         QStringList now;
         for (const cvx::XmlElement &r : doc->rootElement().elements("comment")) now << r.toString();
-        ASSERT_EQ(now.size(), QString::fromLatin1(bytes).count(QRegularExpression("<comment[\\s>/]")) + 1);
+        // A start tag that a cut split is no result.
+        ASSERT_EQ(now.size(),
+                  QString::fromLatin1(bytes).count(QRegularExpression("<comment[\\s>/][^>]*>")) + 1);
         ASSERT_TRUE(now[0].contains("time=\"09:08\""));
-        for (const auto &[text, read] : results) ASSERT_TRUE(!bytes.contains(text) || now.contains(read));
+        ASSERT_TRUE(keepsWholeResults("D-1", bytes, results));
+        // Every value that the damage left whole is in its place.
+        for (const auto &[leaf, value] : leaves)
+            ASSERT_TRUE(
+                !bytes.contains(leaf) ||
+                !doc->nodesForXPath(QStringLiteral("/DATA/comment/%1[.=%2]")
+                                        .arg(value.first, cvx::XmlDocument::xpathLiteral(value.second)))
+                     .isEmpty())
+                << leaf.constData();
     }
-    EXPECT_TRUE(stored > 30 && stored < 270) << stored;  // both ends met
+    EXPECT_TRUE(stored > 200 && stored < 1800) << stored;  // both ends met
     const QByteArray log = readBytes(cvx::FileManager::homeDirectory() + "/Error.txt");
     EXPECT_TRUE(log.contains("XML repaired on reading " + patientPath("D-1").toUtf8())) << log.constData();
+}
+
+// A file cut short anywhere, as a crash or a full disk leaves it, takes the next measurement
+// and keeps every result that the cut left whole.
+TEST_F(PatientFile, EveryCutOfAStoredFileTakesTheNextMeasurement) {
+    const QByteArray whole = storedFile("C-1", 2);
+    const QList<std::pair<QByteArray, QString>> results = resultsOf(whole);
+    for (qsizetype size = whole.indexOf('>', whole.indexOf("<DATA")) + 1; size < whole.size(); ++size) {
+        writeBytes(patientPath("C-1"), whole.left(size));
+        ASSERT_EQ(UsbUtils::storeCustomerComment(measurement("C-1"), 5), UsbUtils::StoreResult::Stored)
+            << size;
+        ASSERT_TRUE(keepsWholeResults("C-1", whole.left(size), results)) << size;
+    }
 }
 
 TEST_F(PatientFile, ValuesAtTheEdgesOfTheFormulas) {

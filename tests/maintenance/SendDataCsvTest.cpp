@@ -67,6 +67,12 @@ void addNonPatientEntries() {
 TEST(SendDataCsv, WritesEveryResultInCodePage932) {
     writePatient(QStringLiteral("P-001.xml"), kPatient);
     writePatient(QStringLiteral("broken.xml"), QStringLiteral("DATA comment"));  // no element, even repaired
+    // In the stored form, but read as they stand they would lose "b" and the text after the root.
+    const QString stored =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<DATA>");
+    writePatient(QStringLiteral("zero.xml"),
+                 stored + "<comment date=\"d\"><Remark>a&#0;b</Remark></comment></DATA>");
+    writePatient(QStringLiteral("after.xml"), stored + "<comment date=\"d\"/></DATA>ATA>");
     QDir().mkpath(UsbUtils::customerFolder() + QStringLiteral("/folder.xml"));
     addNonPatientEntries();
     const QString path = home(QStringLiteral("out/送信.csv"));
@@ -78,8 +84,8 @@ TEST(SendDataCsv, WritesEveryResultInCodePage932) {
     unreadable.sort();
     // é and the emoji written as "?"
     EXPECT_EQ(std::tuple(report.outcome, report.patientFiles, report.results, report.substitutedCharacters),
-              std::tuple(Outcome::Written, 3, 2, 2));
-    EXPECT_EQ(unreadable, QStringList({"broken.xml", "folder.xml"}));
+              std::tuple(Outcome::Written, 5, 2, 2));
+    EXPECT_EQ(unreadable, QStringList({"after.xml", "broken.xml", "folder.xml", "zero.xml"}));
 
     QString text;
     SendDataCsv::makeCsvTitle(text);

@@ -114,7 +114,6 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<DATA>1 < 2</DATA>", nullptr},                              // bare "<" would be dropped
         {"<DATA a=\"1></DATA>", nullptr},                             // unterminated attribute
         {"<DATA><a>x\0y</a><b>z</b></DATA>"sv, nullptr},              // NUL byte: the rest would go
-        {"<DATA><a>x</a<c>y</c></DATA>", nullptr},                    // end tag cut short
         {"<DATA><c>1<c>2</c><c>3</c></DATA>", nullptr},               // a <c> hidden inside another
         {"<DATA><a><b>2</b><c/></DATA>", nullptr},                    // <b>, <c> inside <a> or after it?
         {"<DATA><a>1&#0;2</a></DATA>", nullptr},                      // read as is, "2" would go
@@ -125,6 +124,17 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"", nullptr},                                                // nothing
         {"just text", nullptr},                                       // no element
         {"<?xml version=\"1.0\"?>\n", nullptr},                       // declaration only
+
+        // End tags that close nothing, and the piece a cut split, hold no data; a moved element does.
+        {"<DATA><a>x</a<c>y</c></DATA>", "<DATA>\n    <a>x</a>\n    <c>y</c>\n</DATA>\n"},
+        {"<D><a>x</ab><c>&lt;y</c></Da>", "<D>\n    <a>x</a>\n    <c>&lt;y</c>\n</D>\n"},
+        {"<D><a>x</a><c y=\"1", "<D>\n    <a>x</a>\n</D>\n"},
+        {"<D><a>x &am", "<D>\n    <a>x </a>\n</D>\n"},
+        {"<D><a>\xE6\xAD\xAF\xE6\xAD\0"sv, "<D>\n    <a>歯</a>\n</D>\n"},
+        {"<D><a>x</b>y</a></D>", nullptr},                    // "y" would leave <a>
+        {"<D><a>x<b>y</b></D>", nullptr},                     // <b> after <a>'s text
+        {"<HisSetting><G><e>1</e><H><e>2</e></H>", nullptr},  // a list inside a list
+        {"<DATA><MODE><Timeout>1</Timeout>", nullptr},        // a setting inside a setting
     };
     for (const Case &c : cases) {
         const QByteArray text(c.text.data(), qsizetype(c.text.size()));
@@ -140,7 +150,18 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         }
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
-    EXPECT_EQ(reports.size(), 4);
+    EXPECT_EQ(reports.size(), 9);
+    // A well-formed file is read as it stands, whatever its layout.
+    EXPECT_TRUE(
+        XmlDocument::fromBytes("<HisSetting><G><e>1</e><H><e>2</e></H></G></HisSetting>").has_value());
+    // UTF-16 cut in its last character.
+    const QByteArray utf16 = cvx::TextEncoding::toUtf16(u("<D><a>歯\U0001F600"),
+                                                        cvx::TextEncoding::ByteOrder::LittleEndian, false);
+    for (const qsizetype cut : {1, 2, 3}) {
+        const std::optional<XmlDocument> doc = XmlDocument::fromBytes(utf16.chopped(cut), Option::Tidy);
+        ASSERT_TRUE(doc && !doc->hasReplacedBytes()) << cut;
+        EXPECT_EQ(doc->rootElement().stringValue(), u("歯"));
+    }
     // An old editor's end-of-file mark after the root is no text.
     EXPECT_TRUE(XmlDocument::fromBytes("<DATA/>\r\n\x1A", Option::None).has_value());
     EXPECT_TRUE(XmlDocument::fromBytes("<DATA><a/>\r\n\x1A", Option::Tidy).has_value());

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "platform/FileManager.h"
+#include "platform/XmlRecovery.h"
 #include "records/BBInitDatas.h"
 #include "records/SettingsFixture.h"
 #include "records/UsbUtils.h"
@@ -56,6 +57,30 @@ TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
     EXPECT_EQ(BBInitDatas::getHospital().value("doctor"), (QStringList{"Dr A", "Dr \uFFFD"}));
     EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
     EXPECT_EQ(contents(kHis), odd);
+}
+
+// A hospital file cut short anywhere, as a crash or a full disk leaves it, is read with every
+// entry that the cut left whole, and takes the next save without losing the other list.
+TEST(HospitalListTest, EveryCutOfTheFileIsReadAndSaved) {
+    const QByteArray whole = *cvx::FileManager::readFile(CVX_SOURCE_DIR "/resources/settings/HisSetting.xml");
+    writeData(kHis, whole);
+    const Lists all = BBInitDatas::getHospital();
+    cvx::setXmlRepairLog([](const QString &) {});
+    for (qsizetype size = whole.indexOf('>', whole.indexOf("<HisSetting")) + 1; size < whole.size(); ++size) {
+        writeData(kHis, whole.left(size));
+        const Lists read = BBInitDatas::getHospital();
+        for (const QString group : {"hospital", "doctor"}) {
+            const QStringList names = read.value(group), original = all.value(group);
+            ASSERT_GE(names.size(), whole.left(size).count("</" + group.toUtf8())) << size;
+            for (qsizetype i = 0; i < names.size(); ++i)
+                ASSERT_TRUE(names[i] == original[i] ||
+                            (i == names.size() - 1 && original[i].startsWith(names[i])));
+        }
+        if (!whole.left(size).contains("<Hospital name=\"hospital\">")) continue;
+        ASSERT_TRUE(BBInitDatas::setHospital({"X"}, "hospital")) << size;
+        ASSERT_EQ(BBInitDatas::getHospital().value("doctor"), read.value("doctor")) << size;
+    }
+    cvx::setXmlRepairLog({});
 }
 
 TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {
