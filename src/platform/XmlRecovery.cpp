@@ -396,27 +396,27 @@ bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaire
         return std::all_of(text->cbegin() + at, text->cend(), [](const Token &t) { return t.optional; });
     };
     // The text's tokens in the tree's order, with only end tags between them, where the end
-    // tags of the text that close nothing may be left out: matching each text token to the first
-    // equal tree token finds such an order wherever there is one.
+    // tags of the text that close nothing may be left out: matching each tree token to the first
+    // equal text token past such end tags finds such an order wherever there is one.
     qsizetype next = 0;
-    bool misspelt = false;  // an end tag that names no open element was just left out
     QSet<QByteArray> closed;
     for (const Token &token : std::as_const(tree)) {
-        while (next < text->size() && !token.sameAs(text->at(next)) && text->at(next).optional)
-            misspelt = text->at(next++).unknown;
-        if (next < text->size() && token.sameAs(text->at(next))) {
-            ++next;
-            misspelt = false;
+        qsizetype at = next;
+        while (at < text->size() && !token.sameAs(text->at(at)) && text->at(at).optional) ++at;
+        if (at < text->size() && token.sameAs(text->at(at))) {
+            next = at + 1;
         } else if (token.kind == Token::Kind::End) {
-            // Closed before the end of the text where the text does not close it. Where it holds
+            // Closed where the text does not close it. Before the end of the text, where it holds
             // elements, the text may as well have meant them to follow it, and a reading that
             // keeps them inside hides them from every reader of its siblings; unless a misspelt
-            // end tag stands just there, which closes it.
-            if (!atEnd(next) && !std::exchange(misspelt, false) &&
-                token.node.find_child(
-                    [](const pugi::xml_node &child) { return child.type() == pugi::node_element; }))
+            // end tag stands just there, which the repair takes for its end tag.
+            const bool misspelt = next < text->size() && text->at(next).unknown;
+            if (!atEnd(next) && !misspelt && token.node.find_child([](const pugi::xml_node &child) {
+                    return child.type() == pugi::node_element;
+                }))
                 return refuse(
                     QStringLiteral("the repair guesses where <%1> ends").arg(QString::fromUtf8(token.name)));
+            next += misspelt;
             closed.insert(token.name);
         } else {
             return refuse(QStringLiteral("the repair drops or changes part of the text"));
@@ -457,21 +457,39 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
         return false;
     };
     // No file of this program mixes text and elements in one element.
-    const pugi::xml_node mixed = root.find_node([](const pugi::xml_node &node) {
+    const auto isMixed = [](const pugi::xml_node &node) {
         return node.type() == pugi::node_element && holdsText(node) && holdsElement(node);
-    });
-    if (mixed) return refuse(mixed, "elements after its text");
-    // The files whose layout is known: a patient file's results, the hospital file's groups and
-    // a comment file's lists hold entries only; a settings file's root holds entries only.
+    };
+    if (isMixed(root)) return refuse(root, "text beside elements");
+    if (const pugi::xml_node mixed = root.find_node(isMixed)) return refuse(mixed, "elements after its text");
+    // The files whose layout is known hold no text but in their entries, which hold no element:
+    // a patient file's root holds results, which hold entries; the hospital file and the comment
+    // files hold lists of entries; a settings file's root holds entries.
     const QByteArray name = root.name();
-    const bool lists = name == "HisSetting" || name == "Comments";
-    if (!lists && name != "DATA") return true;
+    const bool patient = name == "DATA" && root.child("comment");
+    if (name == "CalcData") return true;
+    if (name != "DATA" && name != "HisSetting" && name != "Comments") {
+        // A root of another name, which may be a damaged one: the elements of one element are
+        // either all entries or all lists, as in every file of a known layout.
+        const pugi::xml_node uneven = root.find_node([](const pugi::xml_node &node) {
+            if (node.type() != pugi::node_element) return false;
+            int kinds = 0;
+            for (const pugi::xml_node &child : node.children())
+                if (child.type() == pugi::node_element) kinds |= holdsElement(child) ? 1 : 2;
+            return kinds == 3;
+        });
+        return !uneven || refuse(uneven, "lists beside entries");
+    }
+    if (holdsText(root)) return refuse(root, "text");
     for (const pugi::xml_node &item : root.children()) {
         if (item.type() != pugi::node_element) continue;
-        if (!lists && std::strcmp(item.name(), "comment") != 0) {
+        if (name == "DATA" && !patient) {
             if (holdsElement(item)) return refuse(item, "an element");
             continue;
         }
+        if (patient && std::strcmp(item.name(), "comment") != 0)
+            return refuse(root, "an entry beside its results");
+        if (holdsText(item)) return refuse(item, "text");
         for (const pugi::xml_node &entry : item.children())
             if (entry.type() == pugi::node_element && holdsElement(entry)) return refuse(entry, "an element");
     }

@@ -56,10 +56,13 @@ QByteArray repairableText(const QByteArray &utf8);
 bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why = nullptr);
 
 // Whether a repaired tree keeps the layout of this program's files, so that no element of it
-// stands inside another that the file never nests it in: no element holds both text and
-// elements; a patient file's results (<DATA><comment>), the lists of the hospital file
-// (<HisSetting>) and of the comment files (<Comments>) hold only entries, which hold no element,
-// and anything else under <DATA> (a settings file) is such an entry.
+// stands inside another that the file never nests it in. No element holds both text and
+// elements. A patient file's root (<DATA> with <comment> results) holds only results, the hospital
+// file's (<HisSetting>) and the comment files' (<Comments>) only lists; results and lists hold no
+// text and only entries, which hold no element; a settings file's root (<DATA> without results)
+// holds only entries. Under a root of another name, which may be a damaged one, the elements of
+// any one element are all entries or all lists. The calculation ranges (<CalcData>) nest deeper
+// and are held to the first rule only.
 bool repairKeepsLayout(const pugi::xml_node &root, QString *why = nullptr);
 
 // Where a repaired read is reported, one line of text per report (the application puts it in

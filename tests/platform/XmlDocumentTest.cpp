@@ -135,6 +135,9 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<D><a>x<b>y</b></D>", nullptr},                     // <b> after <a>'s text
         {"<HisSetting><G><e>1</e><H><e>2</e></H>", nullptr},  // a list inside a list
         {"<DATA><MODE><Timeout>1</Timeout>", nullptr},        // a setting inside a setting
+        {"<Hi><H><h>a</h><D><d>x</d></D></Hi", nullptr},      // a list beside entries
+        {"<D><c><S>x</Sa>\n</c><c><S>y</S>",
+         "<D>\n    <c>\n        <S>x</S>\n    </c>\n    <c>\n        <S>y</S>\n    </c>\n</D>\n"},
     };
     for (const Case &c : cases) {
         const QByteArray text(c.text.data(), qsizetype(c.text.size()));
@@ -150,7 +153,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         }
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
-    EXPECT_EQ(reports.size(), 9);
+    EXPECT_EQ(reports.size(), 10);
     // A well-formed file is read as it stands, whatever its layout.
     EXPECT_TRUE(
         XmlDocument::fromBytes("<HisSetting><G><e>1</e><H><e>2</e></H></G></HisSetting>").has_value());
@@ -191,7 +194,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
     // The repair fetches nothing from outside the text.
     const QString secret = dir.filePath("secret.txt");
     ASSERT_TRUE(writeAll(secret, "SECRET"));
-    const QString outside = u("<!DOCTYPE a [<!ENTITY x SYSTEM \"file://%1\">]><a>&x;<b></a>").arg(secret);
+    const QString outside = u("<!DOCTYPE a [<!ENTITY x SYSTEM \"file://%1\">]><a><b>&x;</a>").arg(secret);
     const std::optional<XmlDocument> doc = XmlDocument::fromText(outside, Option::Tidy);
     ASSERT_TRUE(doc.has_value());
     EXPECT_FALSE(doc->toString().contains(u("SECRET"))) << doc->toString().toStdString();
