@@ -83,10 +83,12 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
     EXPECT_TRUE(BBInitDatas::setTableContent({"a"}, "ms0"));
     EXPECT_EQ(BBInitDatas::getTableDetail(), (Lists{{"ms0", {"a"}}}));
 
-    // Nor is a text whose repair would drop part of it (here all after the NUL byte).
+    // Nor is a text whose repair would drop part of it (here all after the NUL byte), nor one
+    // that would hide the rest of a list in an entry left open.
     for (const QByteArray &broken :
          {QByteArray("Comments, List title=MS"),
-          QByteArray("<C><L title=\"MS\" type=\"2\"><data1>x") + '\0' + "</data1></L></C>"}) {
+          QByteArray("<C><L title=\"MS\" type=\"2\"><data1>x") + '\0' + "</data1></L></C>",
+          QByteArray("<Comments><List title=\"MS\" type=\"2\"><data1>x<data2>y</data2>")}) {
         writeData(kComment, broken);
         EXPECT_TRUE(BBInitDatas::getTableDetail().isEmpty());
         EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));

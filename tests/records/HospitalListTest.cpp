@@ -38,10 +38,11 @@ TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
     EXPECT_EQ(contents(kHis), damaged) << "reading writes nothing back";
     // A NUL byte in a name (a repair would cut the file there), a reference to no character (it
     // would cut the name), an end tag lost where the repair would hide the rest of the list in
-    // the first entry: not read, nor written.
+    // the first entry or the hospitals among the dentists: not read, nor written.
     for (const auto &[from, to] : {std::pair<QByteArray, QByteArray>{"Clinic 1", QByteArray("Cli\0nic 1", 9)},
                                    {"Clinic 1", "Cli&#0;nic 1"},
-                                   {"Clinic 1</hospital1>", "Clinic 1"}}) {
+                                   {"Clinic 1</hospital1>", "Clinic 1"},
+                                   {"</Doctor>", ""}}) {
         install("HisSetting_swapped.xml", kHis);
         const QByteArray cut = contents(kHis).replace(from, to);
         writeData(kHis, cut);
