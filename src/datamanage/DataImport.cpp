@@ -1,7 +1,6 @@
 #include "datamanage/DataImport.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QThread>
@@ -9,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -38,6 +38,8 @@ std::function<void(const QString &)> &afterFileHook() {
     static std::function<void(const QString &)> hook;
     return hook;
 }
+
+using Entry = cvx::OpenFolder::Entry;
 
 // A plain file: not a link, not a folder.
 bool isPlainFile(const QString &path) {
@@ -69,31 +71,61 @@ QString baseName(const QString &relative) {
     return FileManager::deletingPathExtension(FileManager::lastPathComponent(relative));
 }
 
-// Why an imported Customer entry is not taken; null when it is. Its folders are real ones (the
-// walk does not follow links), and their names must be as safe as a chart number. A folder
-// named like a patient file would take that patient's place below the local Customer, so
-// that the patient's next measurement could not be stored.
-QString refusal(const QString &relative, const QString &source) {
+// The folder part of a path relative to Customer ("" for none) and the file's name.
+std::pair<QString, QString> splitRelative(const QString &relative) {
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    return {slash < 0 ? QString() : relative.left(slash), relative.mid(slash + 1)};
+}
+
+// Why an imported Customer entry is not taken; null when it is. `entry` is what the file is,
+// looked at through its folder. Its folders are real ones (the walk does not follow links),
+// and their names must be as safe as a chart number. A folder named like a patient file would
+// take that patient's place below the local Customer, so that the patient's next measurement
+// could not be stored.
+QString refusal(const QString &relative, Entry entry) {
     const QStringList parts = relative.split(QLatin1Char('/'));
     for (qsizetype i = 0; i + 1 < parts.size(); ++i)
         if (!UsbUtils::isSafeChartNumber(parts[i], false) ||
             parts[i].endsWith(QLatin1String(".xml"), Qt::CaseInsensitive))
             return QStringLiteral("not a safe folder name");
-    if (!isPlainFile(source)) return QStringLiteral("not a plain file");
+    if (entry != Entry::File) return QStringLiteral("not a plain file");
     const QString base = baseName(relative);
     if (base != kCheckName && !UsbUtils::isSafeChartNumber(base, true))
         return QStringLiteral("not a chart number");
     return QString();
 }
 
+// The whole element as text, to tell results that stand identically in both files.
+QString fingerprint(const XmlElement &element) {
+    return element.toString();
+}
+
+// The local check-measurement file with the imported results added: all newest first, the
+// local root kept, an imported result equal to a local one not added again.
+XmlDocument mergedCheck(const XmlDocument &local, const std::optional<XmlDocument> &theirs) {
+    XmlElement root = local.rootElement();
+    QList<XmlElement> all = root.elements();
+    QSet<QString> seen;
+    for (const XmlElement &result : all) seen.insert(fingerprint(result));
+    if (theirs) {
+        for (const XmlElement &result : theirs->rootElement().elements()) {
+            if (!seen.contains(fingerprint(result))) all.append(result);
+        }
+    }
+    XmlDocument merged = local.clone();
+    XmlElement mergedRoot = merged.rootElement();
+    mergedRoot.removeAllChildren();
+    for (const XmlElement &result : UsbUtils::compareComment(all)) mergedRoot.insertCopy(0, result);
+    return merged;
+}
+
 // One collected Customer entry, read and converted ahead of its turn.
 struct Pending {
     QString relative;
-    QString from;
-    QString to;
     bool hidden = false;  // passed over without a word
     QString why;          // null when taken
     bool check = false;
+    std::optional<QByteArray> checkBytes;  // the imported check-measurement file, as read
     UsbUtils::ConvertedFile converted;
 };
 
@@ -103,11 +135,9 @@ struct Pending {
 class ConvertAhead {
 public:
     // `localNames`: the local files when the import began, by their paths relative to Customer.
-    ConvertAhead(const QStringList &paths, const QString &source, const QString &local,
-                 const QSet<QString> &localNames)
+    ConvertAhead(const QStringList &paths, const cvx::OpenFolder &source, const QSet<QString> &localNames)
         : paths_(paths),
           source_(source),
-          local_(local),
           localNames_(localNames),
           window_(std::max(32, 16 * QThread::idealThreadCount())),
           step_(window_ / 4),
@@ -172,6 +202,13 @@ private:
         }
     }
 
+    // The imported file, read through the imported folders as they are now, never through a
+    // link: the files of a folder swapped for a link meanwhile read as unreadable.
+    std::optional<QByteArray> readImported(const QString &relative) const {
+        const auto [folder, name] = splitRelative(relative);
+        return source_.folder(folder).readFile(name);
+    }
+
     void convert(qsizetype i) {
         Slot &slot = slots_[size_t(i % window_)];
         Pending &p = slot.pending;
@@ -180,22 +217,24 @@ private:
         // Hidden files are the copying system's own (resource forks, trash), no patients.
         p.hidden = isHidden(p.relative);
         if (!p.hidden) {
-            p.from = FileManager::appendingPathComponent(source_, p.relative);
-            p.to = FileManager::appendingPathComponent(local_, p.relative);
-            p.why = refusal(p.relative, p.from);
+            const auto [folderPart, name] = splitRelative(p.relative);
+            const cvx::OpenFolder folder = source_.folder(folderPart);
+            p.why = refusal(p.relative, folder.isOpen() ? folder.entry(name) : Entry::File);
             p.check = baseName(p.relative) == kCheckName;
+            if (p.why.isNull() && p.check) p.checkBytes = folder.readFile(name);
             // Looking for the local file here would hold up the writes in the same folder; the
             // save looks again.
             if (p.why.isNull() && !p.check)
-                p.converted = UsbUtils::convertImportedPath(p.from, !localNames_.contains(p.relative));
+                p.converted = UsbUtils::convertImportedFile(
+                    [this, relative = p.relative] { return readImported(relative); },
+                    !localNames_.contains(p.relative));
         }
         slot.done.store(i + 1);
         slot.done.notify_all();
     }
 
     const QStringList &paths_;
-    const QString source_;
-    const QString local_;
+    const cvx::OpenFolder &source_;
     const QSet<QString> &localNames_;
     const qsizetype window_;
     const qsizetype step_;
@@ -243,15 +282,20 @@ private:
         hasCustomer_ = true;
         const QString local = UsbUtils::customerFolder();
         if (!FileManager::createDirectory(local)) return false;
+        // Both held open from here on: every file below them is read and written through folders
+        // as they are opened, so that no link put in place of one during the import leads out
+        // of either Customer.
+        const cvx::OpenFolder sourceFolder(source);
+        local_ = cvx::OpenFolder(local);
+        if (!local_.isOpen()) return false;
 
         QStringList paths;
-        for (const QString &relative : FileManager::subpaths(source)) {
+        for (const QString &relative : sourceFolder.subpaths()) {
             if (cancelled()) return true;
             if (FileManager::pathExtension(relative) == QLatin1String("xml")) paths.append(relative);
         }
-        local_ = local;
         const QSet<QString> present = localNames(paths);
-        ConvertAhead ahead(paths, source, local, present);
+        ConvertAhead ahead(paths, sourceFolder, present);
         // A measurement stored meanwhile waits for a run of files, not for the whole import.
         // The converting threads never take the lock, so waiting for them under it is safe.
         SettingsFiles::WriteBatch batch;
@@ -279,75 +323,85 @@ private:
             if (slash >= 0) folders.insert(relative.left(slash + 1));
         }
         for (const QString &folder : folders)
-            for (const QString &name : FileManager::contentsOfDirectory(local_ + QLatin1Char('/') + folder))
-                names.insert(folder + name);
+            for (const QString &name : local_.folder(folder).contents()) names.insert(folder + name);
         return names;
     }
 
-    // Makes the folders of `relative` below the local Customer folder. Each must be a real
-    // folder: a link could lead the write out of Customer. Null when they are ready, else why
-    // not; the answer is kept per folder.
-    QString makeLocalFolders(const QString &relative) {
-        const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
-        if (slash < 0) return QString();
-        const QString folder = relative.left(slash);
-        const auto known = folders_.constFind(folder);
-        if (known != folders_.cend()) return *known;
-        QString why = makeLocalFolders(folder);
-        if (why.isNull()) {
-            namespace fs = std::filesystem;
-            const fs::path path = QFile::encodeName(local_ + QLatin1Char('/') + folder).toStdString();
-            std::error_code error;
-            if (fs::symlink_status(path, error).type() == fs::file_type::not_found)
-                fs::create_directory(path, error);
-            const fs::file_type type = fs::symlink_status(path, error).type();
-            if (type == fs::file_type::not_found)
-                why = QStringLiteral("local folder not made");
-            else if (type != fs::file_type::directory)
-                why = QStringLiteral("local folder is a link or a file");
+    // The local folder of `folder` (relative to the local Customer), made as needed. Every step
+    // must be a real folder: a link could lead the write out of Customer. It is opened again
+    // for each file, so that a folder swapped for a link after its first files leads nowhere.
+    // Not open, with the reason in *why, when it cannot be had; a folder refused once stays
+    // refused, and so do the folders below it.
+    cvx::OpenFolder localFolder(const QString &folder, QString *why) {
+        for (qsizetype slash = folder.indexOf(QLatin1Char('/')); !folders_.isEmpty();
+             slash = folder.indexOf(QLatin1Char('/'), slash + 1)) {
+            const auto known = folders_.constFind(slash < 0 ? folder : folder.left(slash));
+            if (known != folders_.cend()) {
+                *why = *known;
+                return {};
+            }
+            if (slash < 0) break;
         }
-        folders_.insert(folder, why);
-        return why;
+        cvx::OpenFolder opened = local_.folder(folder, true);
+        if (!opened.isOpen()) {
+            *why = errno == ENOTDIR ? QStringLiteral("local folder is a link or a file")
+                                    : QStringLiteral("local folder not made");
+            folders_.insert(folder, *why);
+        }
+        return opened;
     }
 
     bool importOne(Pending &item) {
-        const QString &name = item.relative;
-        const QString &from = item.from;
-        const QString &to = item.to;
-        if (const QString why = makeLocalFolders(name); !why.isNull()) {
-            skipped_.append(name + QStringLiteral(": ") + why);
+        const QString &relative = item.relative;
+        const auto [folderPart, name] = splitRelative(relative);
+        QString why;
+        const cvx::OpenFolder folder = localFolder(folderPart, &why);
+        if (!why.isNull()) {
+            skipped_.append(relative + QStringLiteral(": ") + why);
             return true;
         }
         if (item.check) {
-            if (QFileInfo(to).isSymLink()) {
-                skipped_.append(name + QStringLiteral(": local file is a link"));
+            const Entry local = folder.entry(name);
+            if (local == Entry::Link) {
+                skipped_.append(relative + QStringLiteral(": local file is a link"));
                 return true;
             }
-            if (FileManager::fileExists(to)) return DataImport::saveCheckDataPath(to, from, kDeferred);
-            const std::optional<QByteArray> bytes = FileManager::readFile(from);
-            return bytes && FileManager::writeAtomically(to, *bytes, kDeferred);
+            if (local != Entry::Missing) return saveCheck(folder, name, item.checkBytes);
+            return item.checkBytes && folder.writeAtomically(name, *item.checkBytes, kDeferred);
         }
         using R = UsbUtils::ConvertResult;
-        switch (UsbUtils::saveConverted(std::move(item.converted), to, kDeferred)) {
+        switch (UsbUtils::saveConverted(std::move(item.converted), folder, name, kDeferred)) {
             case R::Written:
                 return true;
             case R::NothingToRead:
-                skipped_.append(name + QStringLiteral(": unreadable"));
+                skipped_.append(relative + QStringLiteral(": unreadable"));
                 return true;
             case R::LocalUnreadable:
-                skipped_.append(name + QStringLiteral(": local file unreadable"));
+                skipped_.append(relative + QStringLiteral(": local file unreadable"));
                 return true;
             case R::CalculationFailed:
-                skipped_.append(name + QStringLiteral(": calculation ranges unreadable"));
+                skipped_.append(relative + QStringLiteral(": calculation ranges unreadable"));
                 return true;
             case R::WriteFailed:
-                skipped_.append(name + QStringLiteral(": not written"));
+                skipped_.append(relative + QStringLiteral(": not written"));
                 return true;
             case R::LocalIsLink:
-                skipped_.append(name + QStringLiteral(": local file is a link"));
+                skipped_.append(relative + QStringLiteral(": local file is a link"));
                 return true;
         }
         return true;
+    }
+
+    // Merges the imported check-measurement file into the local one in `folder`, as
+    // DataImport::saveCheckDataPath does.
+    static bool saveCheck(const cvx::OpenFolder &folder, const QString &name,
+                          const std::optional<QByteArray> &imported) {
+        std::lock_guard lock(SettingsFiles::writeMutex());
+        const std::optional<XmlDocument> local = UsbUtils::documentToRewrite(folder.readFile(name));
+        if (!local || local->rootElement().isNull()) return false;
+        const std::optional<QByteArray> bytes =
+            mergedCheck(*local, UsbUtils::documentToRewrite(imported)).toBytes();
+        return bytes && folder.writeAtomically(name, *bytes, kDeferred);
     }
 
     // The imported settings file when it is a plain file; null otherwise.
@@ -448,15 +502,10 @@ private:
     const QString chosen_;
     const DataJobs::CancelFlag *isCancel_;
     bool hasCustomer_ = false;
-    QString local_;                    // the local Customer folder
-    QHash<QString, QString> folders_;  // makeLocalFolders' answers
+    cvx::OpenFolder local_;            // the local Customer folder
+    QHash<QString, QString> folders_;  // local folders refused, with the reason
     QStringList skipped_;
 };
-
-// The whole element as text, to tell results that stand identically in both files.
-QString fingerprint(const XmlElement &element) {
-    return element.toString();
-}
 
 }  // namespace
 
@@ -465,22 +514,8 @@ bool DataImport::saveCheckDataPath(const QString &localPath, const QString &impo
     std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<XmlDocument> local = XmlDocument::fromFileToRewrite(localPath);
     if (!local || local->rootElement().isNull()) return false;
-    const std::optional<XmlDocument> theirs = XmlDocument::fromFileToRewrite(importedPath);
-
-    XmlElement root = local->rootElement();
-    QList<XmlElement> all = root.elements();
-    QSet<QString> seen;
-    for (const XmlElement &result : all) seen.insert(fingerprint(result));
-    if (theirs) {
-        for (const XmlElement &result : theirs->rootElement().elements()) {
-            if (!seen.contains(fingerprint(result))) all.append(result);
-        }
-    }
-    XmlDocument merged = local->clone();
-    XmlElement mergedRoot = merged.rootElement();
-    mergedRoot.removeAllChildren();
-    for (const XmlElement &result : UsbUtils::compareComment(all)) mergedRoot.insertCopy(0, result);
-    return merged.save(localPath, nullptr, durability);
+    return mergedCheck(*local, XmlDocument::fromFileToRewrite(importedPath))
+        .save(localPath, nullptr, durability);
 }
 
 DataImport::Outcome DataImport::importDataFolder(const QString &chosenFolder,

@@ -25,7 +25,9 @@
 // whose names are safe patient-file names (or the check-measurement file's) in folders with
 // safe names are taken; links are neither followed nor written through, other names are
 // skipped and hidden entries passed over, so nothing is ever written outside the local
-// `Customer` folder.
+// `Customer` folder. Both `Customer` folders are held open and every file is reached from
+// them folder by folder, never through a link, so that a folder swapped for a link during the
+// import leads nowhere: its files are skipped and named.
 class DataImport {
 public:
     DataImport() = delete;

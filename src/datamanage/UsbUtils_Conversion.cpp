@@ -429,16 +429,62 @@ void orderResults(XmlElement root, bool current) {
     for (const XmlElement &result : UsbUtils::compareComment(kept)) rootNode.prepend_move(result.pugiNode());
 }
 
+enum class LocalFile { Missing, Link, Other };
+
+// The local patient file that a converted tree is merged into and written to: a path, or a name
+// in a folder held open, looked at, read and written there and never through a link.
+class LocalTarget {
+public:
+    explicit LocalTarget(const QString &path) : path_(path) {}
+    LocalTarget(const cvx::OpenFolder &folder, const QString &name) : folder_(&folder), path_(name) {}
+
+    // One look, not following a link.
+    LocalFile look() const {
+        if (folder_) {
+            const cvx::OpenFolder::Entry entry = folder_->entry(path_);
+            return entry == cvx::OpenFolder::Entry::Missing ? LocalFile::Missing
+                   : entry == cvx::OpenFolder::Entry::Link  ? LocalFile::Link
+                                                            : LocalFile::Other;
+        }
+        std::error_code error;
+        const std::filesystem::file_status status =
+            std::filesystem::symlink_status(QFile::encodeName(path_).toStdString(), error);
+        if (status.type() == std::filesystem::file_type::not_found) return LocalFile::Missing;
+        return status.type() == std::filesystem::file_type::symlink ? LocalFile::Link : LocalFile::Other;
+    }
+    bool exists() const {
+        return folder_ ? look() != LocalFile::Missing : cvx::FileManager::fileExists(path_);
+    }
+    std::optional<XmlDocument> read() const {
+        return folder_ ? UsbUtils::documentToRewrite(folder_->readFile(path_))
+                       : XmlDocument::fromFileToRewrite(path_);
+    }
+    bool write(const QByteArray &bytes, cvx::Durability durability) const {
+        return folder_ ? folder_->writeAtomically(path_, bytes, durability)
+                       : cvx::FileManager::writeAtomically(path_, bytes, durability);
+    }
+    bool save(const XmlDocument &doc, cvx::Durability durability) const {
+        if (!folder_) return doc.save(path_, nullptr, durability);
+        // As XmlDocument::save: what a tidy read replaced is never written.
+        const std::optional<QByteArray> bytes = doc.hasReplacedBytes() ? std::nullopt : doc.toBytes();
+        return bytes && write(*bytes, durability);
+    }
+
+private:
+    const cvx::OpenFolder *folder_ = nullptr;
+    QString path_;  // or the name in folder_
+};
+
 // Merges a converted tree with the local file, if any, and writes it.
-UsbUtils::ConvertResult mergeAndSave(XmlDocument &converted, const QString &to, bool current,
+UsbUtils::ConvertResult mergeAndSave(XmlDocument &converted, const LocalTarget &to, bool current,
                                      cvx::Durability durability) {
     using R = UsbUtils::ConvertResult;
     XmlDocument *doc = &converted;
     XmlElement root = doc->rootElement();
     std::lock_guard lock(SettingsFiles::writeMutex());
-    if (cvx::FileManager::fileExists(to)) {
+    if (to.exists()) {
         // An unreadable local file is not replaced: its results would be lost.
-        const std::optional<XmlDocument> local = XmlDocument::fromFileToRewrite(to);
+        const std::optional<XmlDocument> local = to.read();
         if (!local || local->rootElement().isNull()) return R::LocalUnreadable;
         // A file of an older layout may lack the patient's details: the local ones stay.
         for (const cvx::XmlAttribute &attribute : local->rootElement().attributes()) {
@@ -467,13 +513,13 @@ UsbUtils::ConvertResult mergeAndSave(XmlDocument &converted, const QString &to, 
     }
 
     orderResults(root, current);
-    return doc->save(to, nullptr, durability) ? R::Written : R::WriteFailed;
+    return to.save(*doc, durability) ? R::Written : R::WriteFailed;
 }
 
 UsbUtils::ConvertResult convertDocument(std::optional<XmlDocument> doc, const QString &to, Layout layout,
                                         cvx::Durability durability = cvx::Durability::Synced) {
     if (const auto failure = convertTree(doc, layout)) return *failure;
-    return mergeAndSave(*doc, to, layout == Layout::Current, durability);
+    return mergeAndSave(*doc, LocalTarget(to), layout == Layout::Current, durability);
 }
 
 Layout layoutOf(const std::optional<XmlDocument> &doc) {
@@ -481,15 +527,43 @@ Layout layoutOf(const std::optional<XmlDocument> &doc) {
     return layoutClass == 1 ? Layout::Oldest : layoutClass == 2 ? Layout::Old : Layout::Current;
 }
 
-enum class LocalFile { Missing, Link, Other };
+// The imported tree converted, made ready to write when there is no local file to merge.
+UsbUtils::ConvertedFile convertRead(std::optional<XmlDocument> doc, bool noLocalFile) {
+    UsbUtils::ConvertedFile out;
+    const Layout layout = layoutOf(doc);
+    out.current = layout == Layout::Current;
+    if (const auto failure = convertTree(doc, layout)) {
+        out.failure = *failure;
+        return out;
+    }
+    // With no local file to merge, the file is written as it stands; saveConverted checks
+    // under the write lock.
+    if (noLocalFile) {
+        orderResults(doc->rootElement(), out.current);
+        out.bytes = doc->toBytes();
+        if (!out.bytes) out.failure = UsbUtils::ConvertResult::WriteFailed;
+        return out;
+    }
+    out.doc = std::move(doc);
+    return out;
+}
 
-// One look at the local path, not following a link.
-LocalFile localFile(const QString &path) {
-    std::error_code error;
-    const std::filesystem::file_status status =
-        std::filesystem::symlink_status(QFile::encodeName(path).toStdString(), error);
-    if (status.type() == std::filesystem::file_type::not_found) return LocalFile::Missing;
-    return status.type() == std::filesystem::file_type::symlink ? LocalFile::Link : LocalFile::Other;
+UsbUtils::ConvertResult saveConvertedTo(UsbUtils::ConvertedFile file, const LocalTarget &to,
+                                        cvx::Durability durability) {
+    using R = UsbUtils::ConvertResult;
+    if (!file.doc && !file.bytes) return file.failure;
+    const LocalFile local = to.look();
+    // The save would write through a link into another file.
+    if (local == LocalFile::Link) return R::LocalIsLink;
+    if (file.bytes) {
+        if (local == LocalFile::Missing)
+            return to.write(*file.bytes, durability) ? R::Written : R::WriteFailed;
+        // A local file came meanwhile: the tree is already reordered, so merge from a fresh one.
+        file = file.read ? UsbUtils::convertImportedFile(std::move(file.read))
+                         : UsbUtils::convertImportedPath(file.from);
+        if (!file.doc) return file.failure;
+    }
+    return mergeAndSave(*file.doc, to, file.current, durability);
 }
 
 UsbUtils::ConvertResult convertFile(const QString &from, const QString &to, Layout layout) {
@@ -517,42 +591,32 @@ UsbUtils::ConvertResult UsbUtils::saveFromImportedPath(const QString &from, cons
 }
 
 UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, bool noLocalFile) {
-    ConvertedFile out;
-    out.from = from;
     // A missing file reads as nothing, as an unreadable one.
-    std::optional<XmlDocument> doc = XmlDocument::fromFileToRewrite(from);
-    const Layout layout = layoutOf(doc);
-    out.current = layout == Layout::Current;
-    if (const auto failure = convertTree(doc, layout)) {
-        out.failure = *failure;
-        return out;
-    }
-    // With no local file to merge, the file is written as it stands; saveConverted checks
-    // under the write lock.
-    if (noLocalFile) {
-        orderResults(doc->rootElement(), out.current);
-        out.bytes = doc->toBytes();
-        if (!out.bytes) out.failure = ConvertResult::WriteFailed;
-        return out;
-    }
-    out.doc = std::move(doc);
+    ConvertedFile out = convertRead(XmlDocument::fromFileToRewrite(from), noLocalFile);
+    out.from = from;
+    return out;
+}
+
+UsbUtils::ConvertedFile UsbUtils::convertImportedFile(std::function<std::optional<QByteArray>()> read,
+                                                      bool noLocalFile) {
+    ConvertedFile out = convertRead(documentToRewrite(read()), noLocalFile);
+    if (out.bytes) out.read = std::move(read);
     return out;
 }
 
 UsbUtils::ConvertResult UsbUtils::saveConverted(ConvertedFile file, const QString &to,
                                                 cvx::Durability durability) {
-    if (!file.doc && !file.bytes) return file.failure;
-    const LocalFile local = localFile(to);
-    // The save would write through a link into another file.
-    if (local == LocalFile::Link) return ConvertResult::LocalIsLink;
-    if (file.bytes) {
-        if (local == LocalFile::Missing)
-            return cvx::FileManager::writeAtomically(to, *file.bytes, durability)
-                       ? ConvertResult::Written
-                       : ConvertResult::WriteFailed;
-        // A local file came meanwhile: the tree is already reordered, so merge from a fresh one.
-        file = convertImportedPath(file.from);
-        if (!file.doc) return file.failure;
-    }
-    return mergeAndSave(*file.doc, to, file.current, durability);
+    return saveConvertedTo(std::move(file), LocalTarget(to), durability);
+}
+
+UsbUtils::ConvertResult UsbUtils::saveConverted(ConvertedFile file, const cvx::OpenFolder &folder,
+                                                const QString &name, cvx::Durability durability) {
+    return saveConvertedTo(std::move(file), LocalTarget(folder, name), durability);
+}
+
+std::optional<XmlDocument> UsbUtils::documentToRewrite(const std::optional<QByteArray> &bytes) {
+    std::optional<XmlDocument> doc =
+        bytes ? XmlDocument::fromBytes(*bytes, XmlDocument::Option::Tidy) : std::nullopt;
+    if (doc && doc->hasReplacedBytes()) doc.reset();
+    return doc;
 }

@@ -7,6 +7,9 @@
 
 namespace cvx::fileio {
 
+int systemOpenat(int folder, const char *name, int flags, mode_t mode);
+int systemRenameat(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags);
+
 struct Calls {
     int (*open)(const char *path, int flags, mode_t mode);
     ssize_t (*write)(int fd, const void *data, size_t size);
@@ -15,6 +18,10 @@ struct Calls {
     // `flags` as renameat2 takes them (0, or RENAME_NOREPLACE).
     int (*rename)(const char *from, const char *to, unsigned flags);
     int (*syncfs)(int fd);
+    // As open and rename, relative to an open folder (an OpenFolder's writes).
+    int (*openat)(int folder, const char *name, int flags, mode_t mode) = systemOpenat;
+    int (*renameat)(int fromFolder, const char *from, int toFolder, const char *to,
+                    unsigned flags) = systemRenameat;
 };
 
 // The calls in use: the system's own unless a test has installed others.

@@ -1,5 +1,6 @@
 #include "platform/FileManager.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/FileIo.h"
 
@@ -36,6 +38,14 @@ Calls &current() {
 }
 
 }  // namespace
+
+int systemOpenat(int folder, const char *name, int flags, mode_t mode) {
+    return ::openat(folder, name, flags, mode);
+}
+
+int systemRenameat(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags) {
+    return ::renameat2(fromFolder, from, toFolder, to, flags);
+}
 
 Calls systemCalls() {
     return {systemOpen, ::write, ::fsync, ::close, systemRename, ::syncfs};
@@ -261,6 +271,71 @@ void syncFolder(const fileio::Calls &io, const QByteArray &folder) {
     io.close(fd);
 }
 
+bool writeWhole(AtomicFile &file, const QByteArray &bytes, Durability durability, QString *error) {
+    const bool written = file.open() && file.write(bytes) && file.commit(durability);
+    if (!written && error) *error = file.errorString();
+    return written;
+}
+
+// One step of a path below an OpenFolder: no slash, and neither "." nor "..", which would lead
+// out of it.
+bool isPlainName(const QString &name) {
+    return !name.isEmpty() && !name.contains(u'/') && name != u"." && name != u"..";
+}
+
+// A held folder: enough to work in it by names, and no read permission needed.
+constexpr int kHeldFolder = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// errno tells the caller why it failed; closing must not change it.
+void closeKeepingErrno(int fd) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+}
+
+std::optional<QByteArray> readToEnd(int fd, off_t size) {
+    // One byte more than the size, so that a file grown meanwhile is read to its end.
+    QByteArray buffer(qsizetype(size) + 1, Qt::Uninitialized);
+    qsizetype done = 0;
+    for (;;) {
+        if (done == buffer.size()) buffer.resize(buffer.size() * 2);
+        const ssize_t got = ::read(fd, buffer.data() + done, size_t(buffer.size() - done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        done += got;
+    }
+    buffer.truncate(done);
+    return buffer;
+}
+
+// Appends the entries of the folder open for reading as `fd` (closed here), and with `deep` those
+// of its subfolders after each, to `out`, each behind `prefix`. Links are not descended into.
+void listFolder(int fd, const QString &prefix, bool deep, QStringList &out) {
+    if (fd < 0) return;
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        const QString relative = prefix + QFile::decodeName(name);
+        out.append(relative);
+        if (!deep) continue;
+        bool folder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            folder = ::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (!folder) continue;
+        const int sub = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub >= 0) listFolder(sub, relative + u'/', true, out);
+    }
+    ::closedir(dir);
+}
+
 }  // namespace
 
 QString FileManager::homeDirectory() {
@@ -389,9 +464,7 @@ bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, 
 bool FileManager::writeAtomically(const QString &path, const QByteArray &bytes, Durability durability,
                                   QString *error) {
     AtomicFile file(path);
-    const bool written = file.open() && file.write(bytes) && file.commit(durability);
-    if (!written && error) *error = file.errorString();
-    return written;
+    return writeWhole(file, bytes, durability, error);
 }
 
 FileManager::Created FileManager::createAtomically(const QString &path, const QByteArray &bytes,
@@ -403,6 +476,11 @@ FileManager::Created FileManager::createAtomically(const QString &path, const QB
 }
 
 AtomicFile::AtomicFile(const QString &path, Mode mode) : path_(path), onlyNew_(mode == Mode::OnlyNew) {}
+
+AtomicFile::AtomicFile(int folder, const QString &name, Mode mode)
+    : path_(name), folder_(folder), onlyNew_(mode == Mode::OnlyNew) {
+    if (folder < 0) error_ = EBADF;
+}
 
 AtomicFile::~AtomicFile() {
     if (fd_ >= 0 || !temporary_.isEmpty()) abandon(0);
@@ -416,7 +494,7 @@ bool AtomicFile::fail(int err) {
 bool AtomicFile::abandon(int err) {
     if (fd_ >= 0) fileio::calls().close(fd_);
     fd_ = -1;
-    if (!temporary_.isEmpty()) ::unlink(temporary_.constData());
+    if (!temporary_.isEmpty()) ::unlinkat(folder_ >= 0 ? folder_ : AT_FDCWD, temporary_.constData(), 0);
     temporary_.clear();
     buffer_.clear();
     return err ? fail(err) : false;
@@ -426,20 +504,27 @@ bool AtomicFile::open() {
     if (fd_ >= 0 || error_) return fail(error_ ? error_ : EBUSY);
     if (path_.isEmpty()) return fail(ENOENT);
     target_ = QFile::encodeName(path_);
+    const bool inFolder = folder_ >= 0;
+    if (inFolder && !isPlainName(path_)) return fail(EINVAL);
+    const int at = inFolder ? folder_ : AT_FDCWD;
     struct stat existing {};
     // A new file is put in place only where nothing is; commit() finds out, in one step.
-    bool exists = !onlyNew_ && ::lstat(target_.constData(), &existing) == 0;
+    bool exists = !onlyNew_ && ::fstatat(at, target_.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && S_ISLNK(existing.st_mode)) {
-        target_ = QFile::encodeName(writeTarget(path_));
-        exists = ::stat(target_.constData(), &existing) == 0;
+        if (inFolder) {
+            exists = false;
+        } else {
+            target_ = QFile::encodeName(writeTarget(path_));
+            exists = ::stat(target_.constData(), &existing) == 0;
+        }
     }
     if (exists && S_ISDIR(existing.st_mode)) return fail(EISDIR);
-    if (exists && ::access(target_.constData(), W_OK) != 0) return fail(errno);
+    if (exists && ::faccessat(at, target_.constData(), W_OK, 0) != 0) return fail(errno);
 
     const fileio::Calls &io = fileio::calls();
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temporary_ = target_ + '.' + randomSuffix();
-        fd_ = io.open(temporary_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = openHere(io, temporary_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC);
         if (fd_ < 0 && errno != EEXIST) break;
     }
     if (fd_ < 0) {
@@ -477,24 +562,43 @@ bool AtomicFile::commit(Durability durability) {
     temporary_.clear();
     // The new contents are in place and their data synced; the folder's sync only makes the
     // rename itself survive a power cut, and some file systems cannot sync a folder at all.
-    if (durability == Durability::Synced) syncFolder(io, folderOf(target_));
+    if (durability == Durability::Synced) syncHere(io);
     return true;
 }
 
+int AtomicFile::openHere(const fileio::Calls &io, const QByteArray &name, int flags) const {
+    return folder_ >= 0 ? io.openat(folder_, name.constData(), flags, 0666)
+                        : io.open(name.constData(), flags, 0666);
+}
+
+int AtomicFile::renameHere(const fileio::Calls &io, unsigned flags) const {
+    return folder_ >= 0 ? io.renameat(folder_, temporary_.constData(), folder_, target_.constData(), flags)
+                        : io.rename(temporary_.constData(), target_.constData(), flags);
+}
+
+void AtomicFile::syncHere(const fileio::Calls &io) const {
+    if (folder_ < 0) return syncFolder(io, folderOf(target_));
+    const int fd = io.openat(folder_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) return;
+    io.fsync(fd);
+    io.close(fd);
+}
+
 bool AtomicFile::putInPlace(const fileio::Calls &io) {
-    if (!onlyNew_) return io.rename(temporary_.constData(), target_.constData(), 0) == 0;
-    if (io.rename(temporary_.constData(), target_.constData(), RENAME_NOREPLACE) == 0) return true;
+    if (!onlyNew_) return renameHere(io, 0) == 0;
+    if (renameHere(io, RENAME_NOREPLACE) == 0) return true;
     // EPERM: a sandbox that refuses the call itself; a folder that refuses the rename refuses
     // the plain one below too.
     if (errno != EINVAL && errno != ENOSYS && errno != EPERM) return false;
     // A file system that cannot refuse to replace: a look first, which a writer outside the
     // write lock could still overtake.
     struct stat existing {};
-    if (::lstat(target_.constData(), &existing) == 0) {
+    if (::fstatat(folder_ >= 0 ? folder_ : AT_FDCWD, target_.constData(), &existing, AT_SYMLINK_NOFOLLOW) ==
+        0) {
         errno = EEXIST;
         return false;
     }
-    return io.rename(temporary_.constData(), target_.constData(), 0) == 0;
+    return renameHere(io, 0) == 0;
 }
 
 QString AtomicFile::errorString() const {
@@ -537,6 +641,91 @@ QString FileManager::appendingPathComponent(const QString &path, const QString &
     if (head.isEmpty()) return fixSlashes(tail);
     if (tail.isEmpty()) return head;
     return fixSlashes(head == QLatin1String("/") ? head + tail : head + QLatin1Char('/') + tail);
+}
+
+OpenFolder::OpenFolder(const QString &path)
+    : fd_(path.isEmpty() ? -1
+                         : ::open(QFile::encodeName(path).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+
+OpenFolder::~OpenFolder() {
+    if (fd_ >= 0) closeKeepingErrno(fd_);
+}
+
+OpenFolder::OpenFolder(OpenFolder &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+OpenFolder &OpenFolder::operator=(OpenFolder &&other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) closeKeepingErrno(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+OpenFolder OpenFolder::folder(const QString &relative, bool create) const {
+    if (fd_ < 0) {
+        errno = EBADF;
+        return {};
+    }
+    OpenFolder current;
+    for (const QString &part : relative.split(u'/', Qt::SkipEmptyParts)) {
+        if (!isPlainName(part)) {
+            errno = EINVAL;
+            return {};
+        }
+        const int at = current.isOpen() ? current.fd_ : fd_;
+        const QByteArray name = QFile::encodeName(part);
+        int fd = ::openat(at, name.constData(), kHeldFolder);
+        if (fd < 0 && errno == ENOENT && create &&
+            (::mkdirat(at, name.constData(), 0777) == 0 || errno == EEXIST))
+            fd = ::openat(at, name.constData(), kHeldFolder);
+        // A link to a folder opens as no folder: ELOOP where the system says so.
+        if (fd < 0 && errno == ELOOP) errno = ENOTDIR;
+        if (fd < 0) return {};
+        current = OpenFolder(fd);
+    }
+    if (!current.isOpen()) current = OpenFolder(::fcntl(fd_, F_DUPFD_CLOEXEC, 0));
+    return current;
+}
+
+OpenFolder::Entry OpenFolder::entry(const QString &name) const {
+    struct stat st {};
+    if (fd_ < 0 || !isPlainName(name) ||
+        ::fstatat(fd_, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Entry::Missing;
+    if (S_ISREG(st.st_mode)) return Entry::File;
+    if (S_ISDIR(st.st_mode)) return Entry::Folder;
+    return S_ISLNK(st.st_mode) ? Entry::Link : Entry::Other;
+}
+
+QStringList OpenFolder::contents() const {
+    QStringList out;
+    if (fd_ >= 0) listFolder(::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), QString(), false, out);
+    return out;
+}
+
+QStringList OpenFolder::subpaths() const {
+    QStringList out;
+    if (fd_ >= 0) listFolder(::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), QString(), true, out);
+    return out;
+}
+
+std::optional<QByteArray> OpenFolder::readFile(const QString &name) const {
+    if (fd_ < 0 || !isPlainName(name)) return std::nullopt;
+    // Not blocking on a pipe: anything but a plain file is refused once open.
+    const int fd =
+        ::openat(fd_, QFile::encodeName(name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes = readToEnd(fd, st.st_size);
+    ::close(fd);
+    return bytes;
+}
+
+bool OpenFolder::writeAtomically(const QString &name, const QByteArray &bytes, Durability durability,
+                                 QString *error) const {
+    AtomicFile file(fd_, name);
+    return writeWhole(file, bytes, durability, error);
 }
 
 }  // namespace cvx

@@ -94,6 +94,9 @@ public:
     // OnlyNew: commit() fails with EEXIST where an entry is at the path, leaving it alone.
     enum class Mode { Replace, OnlyNew };
     explicit AtomicFile(const QString &path, Mode mode = Mode::Replace);
+    // The file `name` directly inside the folder open as `folder`, which stays open until the
+    // file is committed or gone. A link of that name is replaced, never followed.
+    AtomicFile(int folder, const QString &name, Mode mode = Mode::Replace);
     ~AtomicFile();
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
@@ -111,14 +114,60 @@ private:
     bool abandon(int err);
     bool flushBuffer();
     bool putInPlace(const fileio::Calls &io);
+    int openHere(const fileio::Calls &io, const QByteArray &name, int flags) const;
+    int renameHere(const fileio::Calls &io, unsigned flags) const;
+    void syncHere(const fileio::Calls &io) const;
 
     QString path_;
+    int folder_ = -1;  // with a name, the folder it is in; -1 with a path
     QByteArray target_;
     QByteArray temporary_;
     QByteArray buffer_;
     int fd_ = -1;
     int error_ = 0;
     bool onlyNew_ = false;
+};
+
+// A folder held open and worked in by names relative to it: whatever is put in its place later
+// (a link, another folder) changes nothing for it, and below it no link is ever followed, nor
+// "." or "..". Move-only; closed when it goes. Failures leave the reason in errno.
+class OpenFolder {
+public:
+    OpenFolder() = default;
+    // The folder at `path`, links on the way followed as for any path; not open when there is
+    // no folder.
+    explicit OpenFolder(const QString &path);
+    ~OpenFolder();
+    OpenFolder(OpenFolder &&other) noexcept;
+    OpenFolder &operator=(OpenFolder &&other) noexcept;
+    OpenFolder(const OpenFolder &) = delete;
+    OpenFolder &operator=(const OpenFolder &) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+
+    // The folder at `relative` ("a/b") below this one, every step a real folder, not a link;
+    // "" is this folder again. With `create`, missing folders are made. Not open when it cannot
+    // be had: ENOTDIR when a link or a file is in the way.
+    OpenFolder folder(const QString &relative, bool create = false) const;
+
+    enum class Entry { Missing, File, Folder, Link, Other };
+    // The entry `name` directly inside, a link not followed; Missing also when it cannot be seen.
+    Entry entry(const QString &name) const;
+    // Names of the entries directly inside, in the file system's listing order.
+    QStringList contents() const;
+    // Every entry below at all depths, as FileManager::subpaths gives them; links are not
+    // descended into.
+    QStringList subpaths() const;
+    // The whole contents of the plain file `name` directly inside; nothing for a link or
+    // anything but a plain file, or when it cannot be read.
+    std::optional<QByteArray> readFile(const QString &name) const;
+    // As FileManager::writeAtomically, for the file `name` directly inside (see AtomicFile).
+    bool writeAtomically(const QString &name, const QByteArray &bytes,
+                         Durability durability = Durability::Synced, QString *error = nullptr) const;
+
+private:
+    explicit OpenFolder(int fd) : fd_(fd) {}
+    int fd_ = -1;
 };
 
 }  // namespace cvx

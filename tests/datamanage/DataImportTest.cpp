@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <fcntl.h>
 
@@ -269,6 +271,46 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
     EXPECT_EQ(DataImport::importDataFolder(SettingsFiles::dataFolder()).signResult, 404);
 }
 
+// A folder swapped for a link between two files leads the import nowhere: neither the local
+// folder it writes into nor the imported one it reads from.
+TEST(DataImportTest, FoldersSwappedForLinksDuringTheImportLeadNowhere) {
+    dataio::installDefaults();
+    QTemporaryDir chosen;
+    QTemporaryDir outside;
+    const QString c = chosen.path() + "/Customer";
+    const int many = 16 * QThread::idealThreadCount() + 64;  // more than the import reads ahead
+    for (int i = 0; i < many; ++i) {
+        dataio::write(c + QStringLiteral("/%1/P%2.xml").arg(i < 3 ? "a" : "b").arg(i),
+                      dataio::patientFile("G", {}));
+        dataio::write(outside.path() + QStringLiteral("/P%1.xml").arg(i),
+                      dataio::patientFile("Outsider", {}));
+    }
+    const auto before = dataio::snapshot(outside.path());
+    const auto swap = [&](const QString &folder) {
+        return QDir(folder).removeRecursively() && QFile::link(outside.path(), folder);
+    };
+    bool sourceSwapped = false;
+    bool localSwapped = false;
+    DataImport::setAfterFileHookForTesting([&](const QString &name) {
+        if (!sourceSwapped) sourceSwapped = swap(c + "/b");
+        if (!localSwapped && name.startsWith("a/")) localSwapped = swap(data("Customer/a"));
+    });
+    const DataImport::Outcome outcome = DataImport::importDataFolder(chosen.path());
+    DataImport::setAfterFileHookForTesting({});
+    ASSERT_TRUE(sourceSwapped && localSwapped);
+    EXPECT_EQ(outcome.signResult, 404);
+    EXPECT_EQ(dataio::snapshot(outside.path()), before);
+    const auto local = dataio::snapshot(data("Customer"));
+    EXPECT_FALSE(QStringList(local.values()).join("").contains("Outsider"));
+    EXPECT_EQ(
+        outcome.skipped.filter(QRegularExpression("^a/P[0-2].xml: local folder is a link or a file$")).size(),
+        2);
+    // What was not read before the swap is named.
+    EXPECT_EQ(outcome.skipped.filter(QRegularExpression("^b/P[0-9]+.xml: unreadable$")).size(),
+              many - 3 - local.keys().filter("b/").size());
+    EXPECT_EQ(outcome.skipped.size(), many - 1 - local.keys().filter("b/").size());
+}
+
 // The import merges what it can: a cancel keeps what was merged, a folder holding only
 // Customer merges its patients and still fails, and a patient file that cannot be merged is
 // left out, named in the transfer log, and fails the import.
@@ -384,6 +426,14 @@ int renameThenDie(const char *from, const char *to, unsigned flags) {
     return result;
 }
 
+// The import writes by name in folders it holds open: the folder tells a patient file.
+int renameatThenDie(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags) {
+    const int result = ::renameat2(fromFolder, from, toFolder, to, flags);
+    const QString folder = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(toFolder)) + '/';
+    if (result == 0 && folder.contains("/Customer/") && --renamesLeft == 0) ::raise(SIGKILL);
+    return result;
+}
+
 struct Job {
     const char *name;
     // Writes the job's input into the home; gives what to run the job on.
@@ -461,6 +511,7 @@ TEST(DataImportTest, KilledBulkJobLeavesEveryPatientFileOldOrNew) {
         killed::renamesLeft = qEnvironmentVariableIntValue("CVX_KILL_AFTER");
         cvx::fileio::Calls calls = cvx::fileio::systemCalls();
         calls.rename = killed::renameThenDie;
+        calls.renameat = killed::renameatThenDie;
         const cvx::fileio::ScopedCalls scoped(calls);
         job->run(qEnvironmentVariable("CVX_KILLED_INPUT"));
         ADD_FAILURE() << "the job ended before its patient file " << qgetenv("CVX_KILL_AFTER").constData();

@@ -191,6 +191,13 @@ TEST(UsbUtilsConversionTest, LocalFileArrivingAfterConversionIsMerged) {
     ASSERT_EQ(UsbUtils::saveFromImportedPath(from, to), R::Written);
     EXPECT_EQ(merged, read(to));
     EXPECT_TRUE(merged.contains("2024-01-01") && merged.contains("2024-01-02")) << merged.toStdString();
+    // The same for a file read by the caller and saved in a folder held open.
+    dataio::write(to, local);
+    ahead = UsbUtils::convertImportedFile([&] { return cvx::FileManager::readFile(from); }, true);
+    ASSERT_EQ(UsbUtils::saveConverted(std::move(ahead), cvx::OpenFolder(data("Customer")), "P.xml",
+                                      cvx::Durability::Deferred),
+              R::Written);
+    EXPECT_EQ(read(to), merged);
 }
 
 }  // namespace
