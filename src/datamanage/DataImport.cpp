@@ -135,9 +135,12 @@ struct Pending {
 class ConvertAhead {
 public:
     // `localNames`: the local files when the import began, by their paths relative to Customer.
-    ConvertAhead(const QStringList &paths, const cvx::OpenFolder &source, const QSet<QString> &localNames)
+    // `sourcePath` names the imported Customer in reports.
+    ConvertAhead(const QStringList &paths, const cvx::OpenFolder &source, const QString &sourcePath,
+                 const QSet<QString> &localNames)
         : paths_(paths),
           source_(source),
+          sourcePath_(sourcePath),
           localNames_(localNames),
           window_(std::max(32, 16 * QThread::idealThreadCount())),
           step_(window_ / 4),
@@ -227,7 +230,7 @@ private:
             if (p.why.isNull() && !p.check)
                 p.converted = UsbUtils::convertImportedFile(
                     [this, relative = p.relative] { return readImported(relative); },
-                    !localNames_.contains(p.relative));
+                    sourcePath_ + u'/' + p.relative, !localNames_.contains(p.relative));
         }
         slot.done.store(i + 1);
         slot.done.notify_all();
@@ -235,6 +238,7 @@ private:
 
     const QStringList &paths_;
     const cvx::OpenFolder &source_;
+    const QString sourcePath_;
     const QSet<QString> &localNames_;
     const qsizetype window_;
     const qsizetype step_;
@@ -295,7 +299,7 @@ private:
             if (FileManager::pathExtension(relative) == QLatin1String("xml")) paths.append(relative);
         }
         const QSet<QString> present = localNames(paths);
-        ConvertAhead ahead(paths, sourceFolder, present);
+        ConvertAhead ahead(paths, sourceFolder, source, present);
         // A measurement stored meanwhile waits for a run of files, not for the whole import.
         // The converting threads never take the lock, so waiting for them under it is safe.
         SettingsFiles::WriteBatch batch;
@@ -397,10 +401,10 @@ private:
     static bool saveCheck(const cvx::OpenFolder &folder, const QString &name,
                           const std::optional<QByteArray> &imported) {
         std::lock_guard lock(SettingsFiles::writeMutex());
-        const std::optional<XmlDocument> local = UsbUtils::documentToRewrite(folder.readFile(name));
+        const std::optional<XmlDocument> local = UsbUtils::documentToRewrite(folder.readFile(name), name);
         if (!local || local->rootElement().isNull()) return false;
         const std::optional<QByteArray> bytes =
-            mergedCheck(*local, UsbUtils::documentToRewrite(imported)).toBytes();
+            mergedCheck(*local, UsbUtils::documentToRewrite(imported, kCheckName)).toBytes();
         return bytes && folder.writeAtomically(name, *bytes, kDeferred);
     }
 

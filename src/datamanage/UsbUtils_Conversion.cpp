@@ -456,7 +456,7 @@ public:
         return folder_ ? look() != LocalFile::Missing : cvx::FileManager::fileExists(path_);
     }
     std::optional<XmlDocument> read() const {
-        return folder_ ? UsbUtils::documentToRewrite(folder_->readFile(path_))
+        return folder_ ? UsbUtils::documentToRewrite(folder_->readFile(path_), path_)
                        : XmlDocument::fromFileToRewrite(path_);
     }
     bool write(const QByteArray &bytes, cvx::Durability durability) const {
@@ -559,7 +559,7 @@ UsbUtils::ConvertResult saveConvertedTo(UsbUtils::ConvertedFile file, const Loca
         if (local == LocalFile::Missing)
             return to.write(*file.bytes, durability) ? R::Written : R::WriteFailed;
         // A local file came meanwhile: the tree is already reordered, so merge from a fresh one.
-        file = file.read ? UsbUtils::convertImportedFile(std::move(file.read))
+        file = file.read ? UsbUtils::convertImportedFile(std::move(file.read), file.from)
                          : UsbUtils::convertImportedPath(file.from);
         if (!file.doc) return file.failure;
     }
@@ -598,8 +598,9 @@ UsbUtils::ConvertedFile UsbUtils::convertImportedPath(const QString &from, bool 
 }
 
 UsbUtils::ConvertedFile UsbUtils::convertImportedFile(std::function<std::optional<QByteArray>()> read,
-                                                      bool noLocalFile) {
-    ConvertedFile out = convertRead(documentToRewrite(read()), noLocalFile);
+                                                      const QString &source, bool noLocalFile) {
+    ConvertedFile out = convertRead(documentToRewrite(read(), source), noLocalFile);
+    out.from = source;
     if (out.bytes) out.read = std::move(read);
     return out;
 }
@@ -614,9 +615,7 @@ UsbUtils::ConvertResult UsbUtils::saveConverted(ConvertedFile file, const cvx::O
     return saveConvertedTo(std::move(file), LocalTarget(folder, name), durability);
 }
 
-std::optional<XmlDocument> UsbUtils::documentToRewrite(const std::optional<QByteArray> &bytes) {
-    std::optional<XmlDocument> doc =
-        bytes ? XmlDocument::fromBytes(*bytes, XmlDocument::Option::Tidy) : std::nullopt;
-    if (doc && doc->hasReplacedBytes()) doc.reset();
-    return doc;
+std::optional<XmlDocument> UsbUtils::documentToRewrite(const std::optional<QByteArray> &bytes,
+                                                       const QString &source) {
+    return bytes ? XmlDocument::fromBytesToRewrite(*bytes, source) : std::nullopt;
 }

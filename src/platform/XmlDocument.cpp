@@ -815,13 +815,25 @@ std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option opt
     return fromBytes(bytes, option, error, path);
 }
 
-std::optional<XmlDocument> XmlDocument::fromFileToRewrite(const QString &path, QString *error) {
-    std::optional<XmlDocument> doc = fromFile(path, Option::Tidy, error);
+namespace {
+
+std::optional<XmlDocument> toRewrite(std::optional<XmlDocument> doc, const QString &source, QString *error) {
     if (doc && doc->hasReplacedBytes()) {
-        setError(error, QStringLiteral("%1 holds bytes that are no text").arg(path));
+        setError(error, QStringLiteral("%1 holds bytes that are no text").arg(source));
         doc.reset();
     }
     return doc;
+}
+
+}  // namespace
+
+std::optional<XmlDocument> XmlDocument::fromFileToRewrite(const QString &path, QString *error) {
+    return toRewrite(fromFile(path, Option::Tidy, error), path, error);
+}
+
+std::optional<XmlDocument> XmlDocument::fromBytesToRewrite(const QByteArray &bytes, const QString &source,
+                                                           QString *error) {
+    return toRewrite(fromBytes(bytes, Option::Tidy, error, source), source, error);
 }
 
 std::optional<QList<XmlAttribute>> XmlDocument::rootAttributesOfFile(const QString &path) {

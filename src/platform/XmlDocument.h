@@ -182,6 +182,9 @@ public:
     // reads only with replacement characters gives no document, since writing it would lose
     // the bytes they stand for.
     static std::optional<XmlDocument> fromFileToRewrite(const QString &path, QString *error = nullptr);
+    // The same for a file's bytes read elsewhere; `source` names the file in the repair report.
+    static std::optional<XmlDocument> fromBytesToRewrite(const QByteArray &bytes, const QString &source,
+                                                         QString *error = nullptr);
     // The root element's attributes read from the first few kilobytes of a file, without parsing
     // the rest, for a file that starts plainly: an optional UTF-8 declaration, white space, then the
     // root's start tag with attribute values free of references, "<" and control characters.

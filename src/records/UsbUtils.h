@@ -341,15 +341,17 @@ public:
     static ConvertedFile convertImportedPath(const QString &from, bool noLocalFile = false);
     // The same for the imported file that `read` reads (nothing when it cannot be read). It is
     // kept to read the file again should a local file come before the save.
+    // `source` names the file in reports.
     static ConvertedFile convertImportedFile(std::function<std::optional<QByteArray>()> read,
-                                             bool noLocalFile = false);
+                                             const QString &source, bool noLocalFile = false);
     static ConvertResult saveConverted(ConvertedFile file, const QString &to, cvx::Durability durability);
     // The same for the local file `name` in the folder held as `folder`: it is looked at, read
     // and written there, never through a link.
     static ConvertResult saveConverted(ConvertedFile file, const cvx::OpenFolder &folder, const QString &name,
                                        cvx::Durability durability);
-    // A tidy reading of bytes that are to be written back, as XmlDocument::fromFileToRewrite
-    // reads a file.
-    static std::optional<cvx::XmlDocument> documentToRewrite(const std::optional<QByteArray> &bytes);
+    // A tidy reading of the bytes of the file `source`, which are to be written back, as
+    // XmlDocument::fromFileToRewrite reads a file.
+    static std::optional<cvx::XmlDocument> documentToRewrite(const std::optional<QByteArray> &bytes,
+                                                             const QString &source);
     // ---- end of conversion of imported patient files --------------------------------------
 };

@@ -193,7 +193,7 @@ TEST(UsbUtilsConversionTest, LocalFileArrivingAfterConversionIsMerged) {
     EXPECT_TRUE(merged.contains("2024-01-01") && merged.contains("2024-01-02")) << merged.toStdString();
     // The same for a file read by the caller and saved in a folder held open.
     dataio::write(to, local);
-    ahead = UsbUtils::convertImportedFile([&] { return cvx::FileManager::readFile(from); }, true);
+    ahead = UsbUtils::convertImportedFile([&] { return cvx::FileManager::readFile(from); }, from, true);
     ASSERT_EQ(UsbUtils::saveConverted(std::move(ahead), cvx::OpenFolder(data("Customer")), "P.xml",
                                       cvx::Durability::Deferred),
               R::Written);
