@@ -269,11 +269,13 @@ qsizetype lostToParsing(const QByteArray &utf8) {
         const auto [length, code] = characterReferenceAt(begin + at, end);
         return length && (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF));
     };
-    qsizetype at = utf8.indexOf("&#");
-    while (at >= 0 && !noCharacter(at)) at = utf8.indexOf("&#", at + 2);
-    if (at < 0) return -1;
+    bool any = false;
+    for (const char *p = begin; !any && (p = static_cast<const char *>(std::memchr(p, '&', size_t(end - p))));
+         ++p)
+        any = noCharacter(p - begin);
+    if (!any) return -1;
     // Comments, CDATA sections and processing instructions hold no references.
-    for (at = 0; at < end - begin;) {
+    for (qsizetype at = 0; at < end - begin;) {
         const QByteArrayView rest(begin + at, end - begin - at);
         const qsizetype open = rest.startsWith("<!--")        ? 4
                                : rest.startsWith("<![CDATA[") ? 9
