@@ -291,6 +291,8 @@ private:
         // of either Customer.
         const cvx::OpenFolder sourceFolder(source);
         local_ = cvx::OpenFolder(local);
+        sourcePath_ = source;
+        localPath_ = local;
         if (!local_.isOpen()) return false;
 
         QStringList paths;
@@ -358,6 +360,8 @@ private:
     bool importOne(Pending &item) {
         const QString &relative = item.relative;
         const auto [folderPart, name] = splitRelative(relative);
+        // The files' paths name them in reports; they are read and written through `folder`.
+        const QString to = FileManager::appendingPathComponent(localPath_, relative);
         QString why;
         const cvx::OpenFolder folder = localFolder(folderPart, &why);
         if (!why.isNull()) {
@@ -370,11 +374,13 @@ private:
                 skipped_.append(relative + QStringLiteral(": local file is a link"));
                 return true;
             }
-            if (local != Entry::Missing) return saveCheck(folder, name, item.checkBytes);
+            if (local != Entry::Missing)
+                return saveCheck(folder, name, to, item.checkBytes,
+                                 FileManager::appendingPathComponent(sourcePath_, relative));
             return item.checkBytes && folder.writeAtomically(name, *item.checkBytes, kDeferred);
         }
         using R = UsbUtils::ConvertResult;
-        switch (UsbUtils::saveConverted(std::move(item.converted), folder, name, kDeferred)) {
+        switch (UsbUtils::saveConverted(std::move(item.converted), folder, name, to, kDeferred)) {
             case R::Written:
                 return true;
             case R::NothingToRead:
@@ -398,13 +404,13 @@ private:
 
     // Merges the imported check-measurement file into the local one in `folder`, as
     // DataImport::saveCheckDataPath does.
-    static bool saveCheck(const cvx::OpenFolder &folder, const QString &name,
-                          const std::optional<QByteArray> &imported) {
+    static bool saveCheck(const cvx::OpenFolder &folder, const QString &name, const QString &to,
+                          const std::optional<QByteArray> &imported, const QString &from) {
         std::lock_guard lock(SettingsFiles::writeMutex());
-        const std::optional<XmlDocument> local = UsbUtils::documentToRewrite(folder.readFile(name), name);
+        const std::optional<XmlDocument> local = UsbUtils::documentToRewrite(folder.readFile(name), to);
         if (!local || local->rootElement().isNull()) return false;
         const std::optional<QByteArray> bytes =
-            mergedCheck(*local, UsbUtils::documentToRewrite(imported, kCheckName)).toBytes();
+            mergedCheck(*local, UsbUtils::documentToRewrite(imported, from)).toBytes();
         return bytes && folder.writeAtomically(name, *bytes, kDeferred);
     }
 
@@ -506,7 +512,9 @@ private:
     const QString chosen_;
     const DataJobs::CancelFlag *isCancel_;
     bool hasCustomer_ = false;
-    cvx::OpenFolder local_;            // the local Customer folder
+    cvx::OpenFolder local_;  // the local Customer folder
+    QString localPath_;      // its path, and the imported one's, to name files in reports
+    QString sourcePath_;
     QHash<QString, QString> folders_;  // local folders refused, with the reason
     QStringList skipped_;
 };

@@ -436,7 +436,9 @@ enum class LocalFile { Missing, Link, Other };
 class LocalTarget {
 public:
     explicit LocalTarget(const QString &path) : path_(path) {}
-    LocalTarget(const cvx::OpenFolder &folder, const QString &name) : folder_(&folder), path_(name) {}
+    // `path` names the file in reports.
+    LocalTarget(const cvx::OpenFolder &folder, const QString &name, const QString &path)
+        : folder_(&folder), path_(name), reported_(path) {}
 
     // One look, not following a link.
     LocalFile look() const {
@@ -456,7 +458,7 @@ public:
         return folder_ ? look() != LocalFile::Missing : cvx::FileManager::fileExists(path_);
     }
     std::optional<XmlDocument> read() const {
-        return folder_ ? UsbUtils::documentToRewrite(folder_->readFile(path_), path_)
+        return folder_ ? UsbUtils::documentToRewrite(folder_->readFile(path_), reported_)
                        : XmlDocument::fromFileToRewrite(path_);
     }
     bool write(const QByteArray &bytes, cvx::Durability durability) const {
@@ -473,6 +475,7 @@ public:
 private:
     const cvx::OpenFolder *folder_ = nullptr;
     QString path_;  // or the name in folder_
+    QString reported_;
 };
 
 // Merges a converted tree with the local file, if any, and writes it.
@@ -611,8 +614,9 @@ UsbUtils::ConvertResult UsbUtils::saveConverted(ConvertedFile file, const QStrin
 }
 
 UsbUtils::ConvertResult UsbUtils::saveConverted(ConvertedFile file, const cvx::OpenFolder &folder,
-                                                const QString &name, cvx::Durability durability) {
-    return saveConvertedTo(std::move(file), LocalTarget(folder, name), durability);
+                                                const QString &name, const QString &path,
+                                                cvx::Durability durability) {
+    return saveConvertedTo(std::move(file), LocalTarget(folder, name, path), durability);
 }
 
 std::optional<XmlDocument> UsbUtils::documentToRewrite(const std::optional<QByteArray> &bytes,

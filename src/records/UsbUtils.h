@@ -346,9 +346,9 @@ public:
                                              const QString &source, bool noLocalFile = false);
     static ConvertResult saveConverted(ConvertedFile file, const QString &to, cvx::Durability durability);
     // The same for the local file `name` in the folder held as `folder`: it is looked at, read
-    // and written there, never through a link.
+    // and written there, never through a link. `path` names it in reports.
     static ConvertResult saveConverted(ConvertedFile file, const cvx::OpenFolder &folder, const QString &name,
-                                       cvx::Durability durability);
+                                       const QString &path, cvx::Durability durability);
     // A tidy reading of the bytes of the file `source`, which are to be written back, as
     // XmlDocument::fromFileToRewrite reads a file.
     static std::optional<cvx::XmlDocument> documentToRewrite(const std::optional<QByteArray> &bytes,

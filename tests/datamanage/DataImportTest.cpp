@@ -25,6 +25,7 @@
 #include "platform/FileManager.h"
 #include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
+#include "platform/XmlRecovery.h"
 #include "records/BBInitDatas.h"
 #include "support/FileSizeLimit.h"
 #include "support/TestHome.h"
@@ -388,6 +389,18 @@ TEST(DataImportTest, CheckFileIsCopiedOrMergedNewestFirstWithoutRepeats) {
     ASSERT_EQ(DataImport::importDataFolder(chosen.path()).signResult, 200);
     EXPECT_EQ(read(data("Customer/Check_Measure_Result.xml")),
               check({"2024-02-01 10:00", "2023-06-01 10:00", "2023-01-01 10:00"}));
+
+    // Files cut short on both sides are merged, each repair named by the file's whole path.
+    QStringList reports;
+    cvx::setXmlRepairLog([&](const QString &text) { reports << text; });
+    QStringList files;
+    for (const QString &folder : {data(""), chosen.path() + "/"})
+        files << folder + "Customer/sub/P1.xml" << folder + "Customer/Check_Measure_Result.xml";
+    for (const QString &file : files) dataio::write(file, check({"2024-03-01 10:00"}).chopped(8));
+    EXPECT_EQ(DataImport::importDataFolder(chosen.path()).signResult, 200);
+    cvx::setXmlRepairLog({});
+    for (const QString &file : files)
+        EXPECT_EQ(reports.filter("XML repaired on reading " + file + " (").size(), 1) << file.toStdString();
 }
 
 }  // namespace

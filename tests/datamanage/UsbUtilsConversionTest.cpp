@@ -194,7 +194,7 @@ TEST(UsbUtilsConversionTest, LocalFileArrivingAfterConversionIsMerged) {
     // The same for a file read by the caller and saved in a folder held open.
     dataio::write(to, local);
     ahead = UsbUtils::convertImportedFile([&] { return cvx::FileManager::readFile(from); }, from, true);
-    ASSERT_EQ(UsbUtils::saveConverted(std::move(ahead), cvx::OpenFolder(data("Customer")), "P.xml",
+    ASSERT_EQ(UsbUtils::saveConverted(std::move(ahead), cvx::OpenFolder(data("Customer")), "P.xml", to,
                                       cvx::Durability::Deferred),
               R::Written);
     EXPECT_EQ(read(to), merged);
