@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -323,7 +324,9 @@ void listFolder(int fd, const QString &prefix, bool deep, QStringList &out) {
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
         const QString relative = prefix + QFile::decodeName(name);
         out.append(relative);
-        if (!deep) continue;
+        // Not below what a path can name: no copied data folder goes deeper, and a deeper one
+        // would hold a folder open and a call on the stack for every step.
+        if (!deep || QFile::encodeName(relative).size() >= PATH_MAX) continue;
         bool folder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN) {
             struct stat st {};
