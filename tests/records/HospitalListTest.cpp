@@ -44,7 +44,8 @@ TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
                                    {"Clinic 1</hospital1>", "Clinic 1"},
                                    {"</Doctor>", ""}}) {
         install("HisSetting_swapped.xml", kHis);
-        const QByteArray cut = contents(kHis).replace(from, to);
+        const QByteArray cut =
+            contents(kHis).replace(from, to).replace("</HisSetting>", "");  // cut short too
         writeData(kHis, cut);
         EXPECT_TRUE(BBInitDatas::getHospital().isEmpty());
         EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
