@@ -237,21 +237,37 @@ qsizetype textBeforeTheTree(const QByteArray &utf8, const char *end) {
     return p < end && *p != '<' ? p - begin : -1;
 }
 
-// The text from its last "<" on, where a text whose last node is `last` must show that node's
-// end; without it, text follows the tree, which pugixml drops unseen.
-bool closesTheTree(QByteArrayView tail, const pugi::xml_node &last) {
+// The text from its last "<" on, without what follows its root but comments and processing
+// instructions, where the text must show its root's end; without it, text follows the tree, which
+// pugixml drops unseen. pugixml also keeps a second root, dropping the text before it unseen.
+bool closesTheTree(QByteArrayView tail, const pugi::xml_node &document) {
+    pugi::xml_node root;
+    for (const pugi::xml_node &node : document.children()) {
+        if (node.type() != pugi::node_element) continue;
+        if (root) return false;
+        root = node;
+    }
+    if (!root) return true;  // no root is a fault of its own
     if (!tail.endsWith('>')) return false;
-    if (last.type() != pugi::node_element) return true;
     // Its end tag, or "/>" when it holds nothing.
     QByteArrayView before = tail.chopped(1);
     while (!before.isEmpty() && isXmlSpace(before.back())) before.chop(1);
-    return before.endsWith(QByteArray("</") + last.name()) || (!last.first_child() && before.endsWith('/'));
+    return before.endsWith(QByteArray("</") + root.name()) || (!root.first_child() && before.endsWith('/'));
 }
 
-// The end of a text's content, and its part from the last "<" on, for closesTheTree.
+// The end of a text's content before the comments and processing instructions that follow its
+// root, from the last "<" on, for closesTheTree.
 QByteArrayView tailOf(const QByteArray &utf8) {
     const char *begin = utf8.constData();
-    const QByteArrayView content(begin, endOfContent(begin, begin + utf8.size()) - begin);
+    QByteArrayView content(begin, endOfContent(begin, begin + utf8.size()) - begin);
+    for (;;) {
+        while (!content.isEmpty() && isXmlSpace(content.back())) content.chop(1);
+        const qsizetype open = content.endsWith("-->")  ? content.lastIndexOf("<!--")
+                               : content.endsWith("?>") ? content.lastIndexOf("<?")
+                                                        : -1;
+        if (open < 0) break;
+        content.truncate(open);
+    }
     return content.sliced(std::max<qsizetype>(content.lastIndexOf('<'), 0));
 }
 
@@ -274,9 +290,24 @@ qsizetype lostToParsing(const QByteArray &utf8) {
          ++p)
         any = noCharacter(p - begin);
     if (!any) return -1;
-    // Comments, CDATA sections and processing instructions hold no references.
+    // Comments, CDATA sections and processing instructions hold no references; an attribute value
+    // may hold what looks like their start.
+    bool inTag = false;
+    char quote = 0;
     for (qsizetype at = 0; at < end - begin;) {
         const QByteArrayView rest(begin + at, end - begin - at);
+        if (inTag) {
+            const char c = rest[0];
+            if (quote && c == '&' && noCharacter(at)) return at;
+            if (c == quote)
+                quote = 0;
+            else if (!quote && (c == '"' || c == '\''))
+                quote = c;
+            else if (!quote && c == '>')
+                inTag = false;
+            ++at;
+            continue;
+        }
         const qsizetype open = rest.startsWith("<!--")        ? 4
                                : rest.startsWith("<![CDATA[") ? 9
                                : rest.startsWith("<?")        ? 2
@@ -289,6 +320,7 @@ qsizetype lostToParsing(const QByteArray &utf8) {
         } else if (rest.startsWith("&#") && noCharacter(at)) {
             return at;
         } else {
+            inTag = rest[0] == '<';
             ++at;
         }
     }
@@ -309,7 +341,7 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
         return nullptr;
     }
     qsizetype lost = lostToParsing(utf8);
-    if (lost < 0 && !closesTheTree(tailOf(utf8), doc->last_child()))
+    if (lost < 0 && !closesTheTree(tailOf(utf8), *doc))
         lost = endOfContent(utf8.cbegin(), utf8.cend()) - utf8.cbegin();
     if (lost >= 0) {
         setError(error,
@@ -344,7 +376,10 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     const std::optional<QByteArray> repaired = recoverXml(text, &problem);
     if (!repaired) return nullptr;
     // The declaration is kept as written: it names the encoding that a later save writes in.
-    const QByteArray declaration = declarationText(text);
+    // Unless the repair kept it as it was: after white space, it is a processing instruction to
+    // the recovering parser.
+    QByteArray declaration = declarationText(text);
+    if (!declarationText(*repaired).isEmpty()) declaration.clear();
     doc = parseUtf8(declaration.isEmpty() ? *repaired : declaration + '\n' + *repaired, option, nullptr);
     if (!doc) return nullptr;
     // A repair that loses anything, or moves an element where the file never has it, would lose
@@ -1049,7 +1084,7 @@ bool XmlFileReader::parseInPlace() {
     tail_ = tail.toByteArray();
     const pugi::xml_parse_result result =
         doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
-    if (result && doc_.document_element() && closesTheTree(tail_, doc_.last_child()) &&
+    if (result && doc_.document_element() && closesTheTree(tail_, doc_) &&
         elementDepth(doc_) <= XmlDocument::kMaxDepth)
         return true;
     doc_.reset();

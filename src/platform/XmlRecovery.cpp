@@ -1,6 +1,7 @@
 #include "platform/XmlRecovery.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 #include <QSet>
 #include <QtDebug>
 
@@ -191,15 +192,25 @@ private:
         push(Token::Kind::End, element);
         Token &end = tokens_.last();
         if (!open_.isEmpty() && open_.last() == element) {
-            open_.removeLast();
+            close(open_.size() - 1);
             return;
         }
         end.optional = true;
-        const qsizetype at = open_.lastIndexOf(element);
-        if (at >= 0)
-            open_.resize(at);
-        else
+        // Elements that misspelt end tags left open pile up: a look through all of them at each
+        // such tag would take time in the square of their number.
+        if (!openNames_.value(element)) {
             end.unknown = true;
+            return;
+        }
+        close(open_.lastIndexOf(element));
+    }
+    void open(const QByteArray &element) {
+        open_.append(element);
+        ++openNames_[element];
+    }
+    void close(qsizetype at) {
+        for (qsizetype i = at; i < open_.size(); ++i) --openNames_[open_[i]];
+        open_.resize(at);
     }
     // The body of a construct from `open` to `close`; false when it is not closed.
     bool body(qsizetype open, const char *close, QByteArray &content) {
@@ -274,7 +285,7 @@ private:
                 const QByteArray element = start.name;
                 flush();
                 tokens_.append(std::move(start));
-                open_.append(element);
+                open(element);
                 if (empty) pushEnd(element);
                 return true;
             }
@@ -296,7 +307,8 @@ private:
     const char *end_ = nullptr;
     QByteArray run_;
     QList<Token> tokens_;
-    QList<QByteArray> open_;  // names of the elements open at this point of the text
+    QList<QByteArray> open_;                  // names of the elements open at this point of the text
+    QHash<QByteArray, qsizetype> openNames_;  // how many of them bear each name
 };
 
 // The tokens of a tree read with pugixml's tidy options, where white-space-only text is gone.
@@ -362,9 +374,17 @@ QByteArray repairableText(const QByteArray &utf8) {
     const char *begin = utf8.constData();
     const qsizetype content = endOfContent(begin, begin + utf8.size()) - begin;
     const QByteArrayView text(begin, content);
-    // Half a tag: a "<" that no ">" follows.
+    // Half a tag: a "<" that no ">" follows, and that starts markup: a "<" before a blank or a
+    // digit is text, and the text of a CDATA section is data, whatever the cut left of its end.
     const qsizetype open = text.lastIndexOf('<');
-    if (open >= 0 && open > text.lastIndexOf('>')) return utf8.left(open);
+    if (open >= 0 && open > text.lastIndexOf('>')) {
+        const QByteArrayView piece = text.sliced(open);
+        const char next = piece.size() > 1 ? piece[1] : '/';
+        const bool markup = std::strchr("/!?_:", next) || std::isalpha(uchar(next)) || uchar(next) >= 0x80;
+        const QByteArrayView cdata = "<![CDATA[";
+        if (!markup || (piece.startsWith(cdata) && piece.size() > cdata.size())) return utf8.left(content);
+        return utf8.left(open);
+    }
     // Half a reference at the end of the last text.
     qsizetype at = content;
     while (at > 0 && begin[at - 1] &&

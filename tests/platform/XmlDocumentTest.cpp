@@ -138,6 +138,12 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<Hi><H><h>a</h><D><d>x</d></D></Hi", nullptr},      // a list beside entries
         {"<D><c><S>x</Sa>\n</c><c><S>y</S>",
          "<D>\n    <c>\n        <S>x</S>\n    </c>\n    <c>\n        <S>y</S>\n    </c>\n</D>\n"},
+        {"<D><a>1 < 2", nullptr},                          // no half tag: " 2" would go
+        {"<D><a><![CDATA[abc", nullptr},                   // "abc" would go
+        {"<D><a>x</a></D><!--c-->lost<!--d-->", nullptr},  // text after the root would go
+        {"<D/>lost<D/>", nullptr},                         // a second root, and the text before it
+        {"<?xml version=\"1.0\"?><D x=\"<!--\" y=\"a&#0;b\">--></D>", nullptr},  // "b" would go
+        {" <?xml version=\"1.0\"?><D><a>x", "<?xml version=\"1.0\"?>\n<D>\n    <a>x</a>\n</D>\n"},
     };
     for (const Case &c : cases) {
         const QByteArray text(c.text.data(), qsizetype(c.text.size()));
@@ -153,7 +159,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         }
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
-    EXPECT_EQ(reports.size(), 10);
+    EXPECT_EQ(reports.size(), 11);
     // A well-formed file is read as it stands, whatever its layout.
     EXPECT_TRUE(
         XmlDocument::fromBytes("<HisSetting><G><e>1</e><H><e>2</e></H></G></HisSetting>").has_value());
