@@ -5,7 +5,13 @@
 
 #include <sys/types.h>
 
+#include <QByteArray>
+
 namespace cvx::fileio {
+
+// Reads the file open as `fd`, of `size` bytes when it was looked at, to its end into `buffer`,
+// whose room is kept for the next file; false when a read fails.
+bool readToEnd(int fd, off_t size, QByteArray &buffer);
 
 int systemOpenat(int folder, const char *name, int flags, mode_t mode);
 int systemRenameat(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags);

@@ -48,6 +48,22 @@ int systemRenameat(int fromFolder, const char *from, int toFolder, const char *t
     return ::renameat2(fromFolder, from, toFolder, to, flags);
 }
 
+bool readToEnd(int fd, off_t size, QByteArray &buffer) {
+    // One byte more than the size, so that a file grown meanwhile is read to its end.
+    buffer.resize(qsizetype(size) + 1);
+    qsizetype done = 0;
+    for (;;) {
+        if (done == buffer.size()) buffer.resize(buffer.size() * 2);
+        const ssize_t got = ::read(fd, buffer.data() + done, size_t(buffer.size() - done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        done += got;
+    }
+    buffer.resize(done);
+    return true;
+}
+
 Calls systemCalls() {
     return {systemOpen, ::write, ::fsync, ::close, systemRename, ::syncfs};
 }
@@ -292,22 +308,6 @@ void closeKeepingErrno(int fd) {
     const int saved = errno;
     ::close(fd);
     errno = saved;
-}
-
-std::optional<QByteArray> readToEnd(int fd, off_t size) {
-    // One byte more than the size, so that a file grown meanwhile is read to its end.
-    QByteArray buffer(qsizetype(size) + 1, Qt::Uninitialized);
-    qsizetype done = 0;
-    for (;;) {
-        if (done == buffer.size()) buffer.resize(buffer.size() * 2);
-        const ssize_t got = ::read(fd, buffer.data() + done, size_t(buffer.size() - done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) break;
-        done += got;
-    }
-    buffer.truncate(done);
-    return buffer;
 }
 
 // Appends the entries of the folder open for reading as `fd` (closed here), and with `deep` those
@@ -719,10 +719,11 @@ std::optional<QByteArray> OpenFolder::readFile(const QString &name) const {
         ::openat(fd_, QFile::encodeName(name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat st {};
-    std::optional<QByteArray> bytes;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes = readToEnd(fd, st.st_size);
+    QByteArray bytes;
+    const bool read =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fileio::readToEnd(fd, st.st_size, bytes);
     ::close(fd);
-    return bytes;
+    return read ? std::optional<QByteArray>(std::move(bytes)) : std::nullopt;
 }
 
 bool OpenFolder::writeAtomically(const QString &name, const QByteArray &bytes, Durability durability,

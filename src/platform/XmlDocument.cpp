@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileIo.h"
 #include "platform/TextEncoding.h"
 #include "platform/XmlRecovery.h"
 
@@ -400,25 +401,8 @@ bool readRegularFile(const QString &path, QByteArray &buffer) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
-    bool read = false;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        // One byte more than the size, so that a file grown meanwhile is read to its end.
-        buffer.resize(qsizetype(st.st_size) + 1);
-        qsizetype size = 0;
-        for (;;) {
-            if (size == buffer.size()) buffer.resize(buffer.size() * 2);
-            const ssize_t got = ::read(fd, buffer.data() + size, size_t(buffer.size() - size));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                if (got == 0) {
-                    buffer.resize(size);
-                    read = true;
-                }
-                break;
-            }
-            size += got;
-        }
-    }
+    const bool read =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fileio::readToEnd(fd, st.st_size, buffer);
     ::close(fd);
     return read;
 }

@@ -345,6 +345,18 @@ void appendTreeTokens(const pugi::xml_node &parent, QList<Token> &tokens, QByteA
     }
 }
 
+bool holdsElement(const pugi::xml_node &node) {
+    return bool(
+        node.find_child([](const pugi::xml_node &child) { return child.type() == pugi::node_element; }));
+}
+
+bool holdsText(const pugi::xml_node &node) {
+    return bool(node.find_child([](const pugi::xml_node &child) {
+        return (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
+               !std::all_of(child.value(), child.value() + std::strlen(child.value()), isXmlSpace);
+    }));
+}
+
 }  // namespace
 
 const char *endOfContent(const char *begin, const char *end) {
@@ -431,9 +443,7 @@ bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaire
             // keeps them inside hides them from every reader of its siblings; unless a misspelt
             // end tag stands just there, which the repair takes for its end tag.
             const bool misspelt = next < text->size() && text->at(next).unknown;
-            if (!atEnd(next) && !misspelt && token.node.find_child([](const pugi::xml_node &child) {
-                    return child.type() == pugi::node_element;
-                }))
+            if (!atEnd(next) && !misspelt && holdsElement(token.node))
                 return refuse(
                     QStringLiteral("the repair guesses where <%1> ends").arg(QString::fromUtf8(token.name)));
             next += misspelt;
@@ -452,22 +462,6 @@ bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaire
     }
     return true;
 }
-
-namespace {
-
-bool holdsElement(const pugi::xml_node &node) {
-    return bool(
-        node.find_child([](const pugi::xml_node &child) { return child.type() == pugi::node_element; }));
-}
-
-bool holdsText(const pugi::xml_node &node) {
-    return bool(node.find_child([](const pugi::xml_node &child) {
-        return (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
-               !std::all_of(child.value(), child.value() + std::strlen(child.value()), isXmlSpace);
-    }));
-}
-
-}  // namespace
 
 bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
     auto refuse = [why](const pugi::xml_node &node, const char *what) {
