@@ -122,7 +122,8 @@ std::optional<QByteArray> withoutCutCharacter(QByteArray body, const QByteArray 
     for (qsizetype fromEnd = 1; fromEnd <= std::min<qsizetype>(3, body.size()); ++fromEnd) {
         const uchar c = byte(fromEnd);
         if (c >= 0x80 && c <= 0xBF) continue;  // a continuation byte
-        const qsizetype announced = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        // 0xC0, 0xC1 and 0xF5 to 0xFF start no character: bytes that are no text, not half of one.
+        const qsizetype announced = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
         if (announced <= fromEnd) return std::nullopt;
         body.chop(fromEnd);
         return body;
@@ -238,10 +239,20 @@ qsizetype textBeforeTheTree(const QByteArray &utf8, const char *end) {
     return p < end && *p != '<' ? p - begin : -1;
 }
 
-// The text from its last "<" on, without what follows its root but comments and processing
-// instructions, where the text must show its root's end; without it, text follows the tree, which
-// pugixml drops unseen. pugixml also keeps a second root, dropping the text before it unseen.
-bool closesTheTree(QByteArrayView tail, const pugi::xml_node &document) {
+// Whether the text ends with the end tag of the root, or with "/>" when the root holds nothing.
+bool endsWithTheRoot(QByteArrayView text, const pugi::xml_node &root) {
+    while (!text.isEmpty() && isXmlSpace(text.back())) text.chop(1);
+    if (!text.endsWith('>')) return false;
+    text.chop(1);
+    while (!text.isEmpty() && isXmlSpace(text.back())) text.chop(1);
+    return text.endsWith(QByteArray("</") + root.name()) || (!root.first_child() && text.endsWith('/'));
+}
+
+// Whether the text shows the end of its one root, followed by nothing but comments and processing
+// instructions: pugixml drops text after the root unseen, and the text before a second root. Where
+// those that follow the root stand is taken from the tree (a processing instruction may hold
+// "<?", a comment "<!--"), which was parsed from a copy of `utf8`.
+bool closesTheTree(const QByteArray &utf8, const pugi::xml_document &document) {
     pugi::xml_node root;
     for (const pugi::xml_node &node : document.children()) {
         if (node.type() != pugi::node_element) continue;
@@ -249,27 +260,26 @@ bool closesTheTree(QByteArrayView tail, const pugi::xml_node &document) {
         root = node;
     }
     if (!root) return true;  // no root is a fault of its own
-    if (!tail.endsWith('>')) return false;
-    // Its end tag, or "/>" when it holds nothing.
-    QByteArrayView before = tail.chopped(1);
-    while (!before.isEmpty() && isXmlSpace(before.back())) before.chop(1);
-    return before.endsWith(QByteArray("</") + root.name()) || (!root.first_child() && before.endsWith('/'));
-}
-
-// The end of a text's content before the comments and processing instructions that follow its
-// root, from the last "<" on, for closesTheTree.
-QByteArrayView tailOf(const QByteArray &utf8) {
-    const char *begin = utf8.constData();
-    QByteArrayView content(begin, endOfContent(begin, begin + utf8.size()) - begin);
-    for (;;) {
-        while (!content.isEmpty() && isXmlSpace(content.back())) content.chop(1);
-        const qsizetype open = content.endsWith("-->")  ? content.lastIndexOf("<!--")
-                               : content.endsWith("?>") ? content.lastIndexOf("<?")
-                                                        : -1;
-        if (open < 0) break;
-        content.truncate(open);
+    const auto blank = [&](qsizetype from, qsizetype to) {
+        return std::all_of(utf8.cbegin() + from, utf8.cbegin() + to, isXmlSpace);
+    };
+    const qsizetype content = endOfContent(utf8.cbegin(), utf8.cend()) - utf8.cbegin();
+    qsizetype treeEnd = content, cursor = -1;
+    for (pugi::xml_node node = root.next_sibling(); node; node = node.next_sibling()) {
+        const bool comment = node.type() == pugi::node_comment;
+        const QByteArrayView open = comment ? "<!--" : "<?", close = comment ? "-->" : "?>";
+        // A comment is placed by its text, an instruction by its target.
+        const qsizetype start = qsizetype(node.offset_debug()) - open.size();
+        if ((!comment && node.type() != pugi::node_pi) || start < 0 || start > content ||
+            !QByteArrayView(utf8).sliced(start).startsWith(open) || (cursor >= 0 && !blank(cursor, start)))
+            return false;
+        if (cursor < 0) treeEnd = start;
+        const qsizetype end = utf8.indexOf(close, start + open.size());
+        if (end < 0) return false;
+        cursor = end + close.size();
     }
-    return content.sliced(std::max<qsizetype>(content.lastIndexOf('<'), 0));
+    if (cursor >= 0 && (cursor > content || !blank(cursor, content))) return false;
+    return endsWithTheRoot(QByteArrayView(utf8.constData(), treeEnd), root);
 }
 
 // Where pugixml would read the text without a fault yet lose part of it, before it is parsed; -1
@@ -342,7 +352,7 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
         return nullptr;
     }
     qsizetype lost = lostToParsing(utf8);
-    if (lost < 0 && !closesTheTree(tailOf(utf8), *doc))
+    if (lost < 0 && !closesTheTree(utf8, *doc))
         lost = endOfContent(utf8.cbegin(), utf8.cend()) - utf8.cbegin();
     if (lost >= 0) {
         setError(error,
@@ -386,7 +396,9 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     // A repair that loses anything, or moves an element where the file never has it, would lose
     // it for good at the next write: no reading.
     QString loss;
-    if (!repairKeepsEverything(text, *doc, &loss) || !repairKeepsLayout(doc->document_element(), &loss)) {
+    RepairFindings findings;
+    if (!repairKeepsEverything(text, *doc, &loss, &findings) || !settleRepair(findings, &loss) ||
+        !repairKeepsLayout(doc->document_element(), &loss)) {
         if (error) setError(error, QStringLiteral("%1; not repaired: %2").arg(*error, loss));
         return nullptr;
     }
@@ -1063,12 +1075,16 @@ bool XmlFileReader::parseInPlace() {
     // text made of several pieces would then decode otherwise.
     if (!buffer_.startsWith(kStoredDeclaration) || !TextEncoding::isValidUtf8(buffer_)) return false;
     // What the parse would drop unseen is looked for in the text before the parse changes it.
+    // Comments or instructions after the root are for the whole read, which places them.
     if (lostToParsing(buffer_) >= 0) return false;
-    const QByteArrayView tail = tailOf(buffer_);
-    tail_ = tail.toByteArray();
+    const char *begin = buffer_.constData();
+    const QByteArrayView content(begin, endOfContent(begin, begin + buffer_.size()) - begin);
+    if (content.endsWith("-->") || content.endsWith("?>")) return false;
+    tail_ = content.sliced(std::max<qsizetype>(content.lastIndexOf('<'), 0)).toByteArray();
     const pugi::xml_parse_result result =
         doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
-    if (result && doc_.document_element() && closesTheTree(tail_, doc_) &&
+    const pugi::xml_node root = doc_.document_element();
+    if (result && root && !root.next_sibling() && endsWithTheRoot(tail_, root) &&
         elementDepth(doc_) <= XmlDocument::kMaxDepth)
         return true;
     doc_.reset();

@@ -15,6 +15,8 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace cvx {
@@ -83,6 +85,9 @@ struct Token {
     // may leave out. `unknown` when it names no open element at all (a misspelt end tag).
     bool optional = false;
     bool unknown = false;
+    qsizetype from = 0, to = 0;  // an end tag's place in the text
+    qsizetype standsFor = -1;    // the start tag open innermost where an unknown end tag stands
+    bool closedOwn = false;      // a start tag that an end tag of its own name closes
 
     bool sameAs(const Token &other) const {
         return kind == other.kind && name == other.name && value == other.value &&
@@ -159,6 +164,22 @@ public:
         return tokens_;
     }
 
+    // The text as read, without the end tags that close nothing: those that name no open
+    // element while the element open innermost has an end tag of its own further on, or while
+    // none is open. Such a tag holds no data; a recovering parser would close an element at it.
+    // Null when there is none. Only after read().
+    QByteArray withoutStrayEndTags() const {
+        QByteArray out;
+        qsizetype copied = 0;
+        for (const Token &token : tokens_) {
+            if (!token.unknown || (token.standsFor >= 0 && !tokens_[token.standsFor].closedOwn)) continue;
+            out.append(text_.constData() + copied, token.from - copied);
+            copied = token.to;
+        }
+        if (!copied) return {};
+        return out.append(text_.constData() + copied, text_.size() - copied);
+    }
+
 private:
     bool startsWith(const char *text) const {
         const auto length = size_t(std::strlen(text));
@@ -188,10 +209,13 @@ private:
     }
     // An end tag closes the innermost open element of its name; one that names an element
     // around the innermost closes what it holds as well, and one that names none closes nothing.
-    void pushEnd(QByteArray element) {
+    void pushEnd(QByteArray element, qsizetype from) {
         push(Token::Kind::End, element);
         Token &end = tokens_.last();
-        if (!open_.isEmpty() && open_.last() == element) {
+        end.from = from;
+        end.to = p_ - text_.constData();
+        if (!open_.isEmpty() && tokens_[open_.last()].name == element) {
+            tokens_[open_.last()].closedOwn = true;
             close(open_.size() - 1);
             return;
         }
@@ -200,16 +224,19 @@ private:
         // such tag would take time in the square of their number.
         if (!openNames_.value(element)) {
             end.unknown = true;
+            end.standsFor = open_.isEmpty() ? -1 : open_.last();
             return;
         }
-        close(open_.lastIndexOf(element));
+        qsizetype at = open_.size() - 1;
+        while (tokens_[open_[at]].name != element) --at;
+        close(at);
     }
-    void open(const QByteArray &element) {
-        open_.append(element);
-        ++openNames_[element];
+    void open(qsizetype start) {
+        open_.append(start);
+        ++openNames_[tokens_[start].name];
     }
     void close(qsizetype at) {
-        for (qsizetype i = at; i < open_.size(); ++i) --openNames_[open_[i]];
+        for (qsizetype i = at; i < open_.size(); ++i) --openNames_[tokens_[open_[i]].name];
         open_.resize(at);
     }
     // The body of a construct from `open` to `close`; false when it is not closed.
@@ -262,13 +289,14 @@ private:
         return false;
     }
     bool endTag() {
+        const qsizetype from = p_ - text_.constData();
         p_ += 2;
         QByteArray element = name();
         spaces();
         // An end tag that lost its ">" still holds nothing but its name.
         if (element.isEmpty() || p_ == end_ || (*p_ != '>' && *p_ != '<')) return false;
         if (*p_ == '>') ++p_;
-        pushEnd(std::move(element));
+        pushEnd(std::move(element), from);
         return true;
     }
     bool startTag() {
@@ -285,8 +313,8 @@ private:
                 const QByteArray element = start.name;
                 flush();
                 tokens_.append(std::move(start));
-                open(element);
-                if (empty) pushEnd(element);
+                open(tokens_.size() - 1);
+                if (empty) pushEnd(element, p_ - text_.constData());
                 return true;
             }
             QByteArray attribute = name();
@@ -307,7 +335,7 @@ private:
     const char *end_ = nullptr;
     QByteArray run_;
     QList<Token> tokens_;
-    QList<QByteArray> open_;                  // names of the elements open at this point of the text
+    QList<qsizetype> open_;                   // start tags of the elements open at this point
     QHash<QByteArray, qsizetype> openNames_;  // how many of them bear each name
 };
 
@@ -357,7 +385,100 @@ bool holdsText(const pugi::xml_node &node) {
     }));
 }
 
+// The names of the elements of this program's files, by where they stand.
+constexpr std::string_view kRoots[] = {"DATA", "HisSetting", "Comments", "CalcData"};
+constexpr std::string_view kSettings[] = {"MODE",   "DeleteBLD",     "Timeout",     "INPUT",
+                                          "OUTPUT", "AutoVersionUp", "FileVersion", "SendCsvFolder"};
+constexpr std::string_view kGroups[] = {"Hospital", "Doctor", "List"};
+constexpr std::string_view kResult[] = {
+    "Hospital",   "Doctor",     "SheetFlg",   "Remark",     "TotalComment", "MS",         "pH",
+    "BFC",        "BLD",        "LEU",        "ALB",        "NH3",          "DataValue1", "DataValue2",
+    "DataValue3", "DataValue4", "DataValue5", "DataValue6", "DataValue7",   "Content1",   "Content2",
+    "Content3",   "Content4",   "Content5",   "Content6",   "Content7",     "RsvData",    "SaveDate"};
+constexpr std::string_view kCalculation[] = {"DATA",      "range", "AvgData", "DataRange", "AvgRange",
+                                             "Threshold", "Datas", "Data",    "coefC",     "coefD"};
+constexpr std::string_view kEntryPrefixes[] = {"hospital", "doctor", "data"};
+
+template <size_t N>
+bool among(const std::string_view (&names)[N], std::string_view name) {
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+// An entry of a list: the prefix and a number from 1, without leading zeros.
+bool isEntry(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix) || name.size() == prefix.size() || name[prefix.size()] == '0') return false;
+    return std::all_of(name.begin() + qsizetype(prefix.size()), name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The list whose entries the group of the hospital file holds, by its name: "hospital" or
+// "doctor"; "" for a group without such a name, whose entries name it.
+std::string_view groupList(const pugi::xml_node &group) {
+    const std::string_view name = group.attribute("name").value();
+    return name == "hospital" || name == "doctor" ? name : std::string_view();
+}
+
+bool anywhere(std::string_view name) {
+    return among(kRoots, name) || among(kSettings, name) || among(kGroups, name) || among(kResult, name) ||
+           among(kCalculation, name) || name == "comment" ||
+           std::any_of(std::begin(kEntryPrefixes), std::end(kEntryPrefixes),
+                       [&](std::string_view prefix) { return isEntry(name, prefix); });
+}
+
+// Whether the layout of the file holds an element of that name where `element` stands: below
+// its parent, and for an entry of a list at its position.
+bool layoutHolds(const pugi::xml_node &element, std::string_view name) {
+    const pugi::xml_node parent = element.parent();
+    if (parent.type() == pugi::node_document) return among(kRoots, name);
+    pugi::xml_node root = parent;
+    while (root.parent().type() != pugi::node_document) root = root.parent();
+    const std::string_view layout = root.name();
+    if (parent == root) {
+        if (layout == "DATA") return name == "comment" || among(kSettings, name);
+        if (layout == "HisSetting") return name == "Hospital" || name == "Doctor";
+        if (layout == "Comments") return name == "List";
+        if (layout == "CalcData") return among(kCalculation, name);
+        return anywhere(name);
+    }
+    if (parent.parent() == root) {
+        qsizetype position = 1;
+        for (pugi::xml_node before = element.previous_sibling(); before; before = before.previous_sibling())
+            position += before.type() == pugi::node_element;
+        const auto entry = [&](std::string_view prefix) {
+            return name == std::string(prefix) + std::to_string(position);
+        };
+        if (layout == "DATA" && std::string_view(parent.name()) == "comment") return among(kResult, name);
+        if (layout == "HisSetting") {
+            const std::string_view list = groupList(parent);
+            return list.empty() ? entry("hospital") || entry("doctor") : entry(list);
+        }
+        if (layout == "Comments") return entry("data");
+    }
+    return layout == "CalcData" ? among(kCalculation, name) : anywhere(name);
+}
+
 }  // namespace
+
+bool settleRepair(const RepairFindings &findings, QString *why) {
+    // Outer elements first: the name of a result or a list tells what its entries are named.
+    for (auto at = findings.misspelt.crbegin(); at != findings.misspelt.crend(); ++at) {
+        pugi::xml_node element = at->first;
+        const bool start = layoutHolds(element, element.name()),
+                   end = layoutHolds(element, at->second.constData());
+        if (start == end) {
+            if (why)
+                *why = QStringLiteral("the repair cannot tell <%1> from </%2>")
+                           .arg(QString::fromUtf8(element.name()), QString::fromUtf8(at->second));
+            return false;
+        }
+        if (end) element.set_name(at->second.constData());
+    }
+    for (pugi::xml_node element : findings.leftOpen) {
+        if (element.parent().type() == pugi::node_document || holdsElement(element)) continue;
+        if (holdsText(element) || !element.first_attribute()) element.parent().remove_child(element);
+    }
+    return true;
+}
 
 const char *endOfContent(const char *begin, const char *end) {
     while (end > begin && (!end[-1] || end[-1] == '\x1A' || isXmlSpace(end[-1]))) --end;
@@ -382,7 +503,10 @@ CharacterReference characterReferenceAt(const char *p, const char *end) {
     return {q + 1 - p, code};
 }
 
-QByteArray repairableText(const QByteArray &utf8) {
+namespace {
+
+// The text without the one piece of markup that a cut split.
+QByteArray withoutCutMarkup(const QByteArray &utf8) {
     const char *begin = utf8.constData();
     const qsizetype content = endOfContent(begin, begin + utf8.size()) - begin;
     const QByteArrayView text(begin, content);
@@ -395,6 +519,11 @@ QByteArray repairableText(const QByteArray &utf8) {
         const bool markup = std::strchr("/!?_:", next) || std::isalpha(uchar(next)) || uchar(next) >= 0x80;
         const QByteArrayView cdata = "<![CDATA[";
         if (!markup || (piece.startsWith(cdata) && piece.size() > cdata.size())) return utf8.left(content);
+        // An end tag that lost no more than its ">" still ends the text before it.
+        const bool named =
+            piece.size() > 2 && next == '/' &&
+            std::none_of(piece.begin() + 2, piece.end(), [](char c) { return std::strchr("<>/=\"'&", c); });
+        if (named && !isXmlSpace(piece[2])) return utf8.left(content) + '>';
         return utf8.left(open);
     }
     // Half a reference at the end of the last text.
@@ -403,13 +532,20 @@ QByteArray repairableText(const QByteArray &utf8) {
            (std::isalnum(uchar(begin[at - 1])) || std::strchr("#_.:-", begin[at - 1])))
         --at;
     if (at > 0 && begin[at - 1] == '&') return utf8.left(at - 1);
-    // White space that ends the text of an element left open is part of that text.
-    qsizetype size = content;
-    while (size < utf8.size() && isXmlSpace(utf8[size])) ++size;
-    return utf8.left(size);
+    return utf8.left(content);
 }
 
-bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why) {
+}  // namespace
+
+QByteArray repairableText(const QByteArray &utf8) {
+    const QByteArray text = withoutCutMarkup(utf8);
+    TextTokens tokens(text);
+    const QByteArray strayless = tokens.read() ? tokens.withoutStrayEndTags() : QByteArray();
+    return strayless.isNull() ? text : strayless;
+}
+
+bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why,
+                           RepairFindings *findings) {
     auto refuse = [why](const QString &reason) {
         if (why) *why = reason;
         return false;
@@ -446,6 +582,8 @@ bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaire
             if (!atEnd(next) && !misspelt && holdsElement(token.node))
                 return refuse(
                     QStringLiteral("the repair guesses where <%1> ends").arg(QString::fromUtf8(token.name)));
+            if (findings && misspelt) findings->misspelt.append({token.node, text->at(next).name});
+            if (findings && next == text->size()) findings->leftOpen.append(token.node);
             next += misspelt;
             closed.insert(token.name);
         } else {
@@ -476,6 +614,17 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
     };
     if (isMixed(root)) return refuse(root, "text beside elements");
     if (const pugi::xml_node mixed = root.find_node(isMixed)) return refuse(mixed, "elements after its text");
+    // A root that is one of the program's results, lists or entries: the file lost its own root,
+    // and a save would put what it writes inside this one.
+    const std::string_view rootName = root.name();
+    if (rootName == "comment" || among(kGroups, rootName) ||
+        (rootName != "DATA" && !groupList(root).empty()) ||
+        (root.attribute("title") && root.attribute("type")) || (holdsText(root) && !holdsElement(root))) {
+        if (why)
+            *why = QStringLiteral("the text lost its root; <%1> stands in its place")
+                       .arg(QString::fromUtf8(root.name()));
+        return false;
+    }
     // The files whose layout is known hold no text but in their entries, which hold no element:
     // a patient file's root holds results, which hold entries; the hospital file and the comment
     // files hold lists of entries; a settings file's root holds entries.
@@ -504,8 +653,16 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
         if (patient && std::strcmp(item.name(), "comment") != 0)
             return refuse(root, "an entry beside its results");
         if (holdsText(item)) return refuse(item, "text");
-        for (const pugi::xml_node &entry : item.children())
-            if (entry.type() == pugi::node_element && holdsElement(entry)) return refuse(entry, "an element");
+        // A list holds the entries of one list alone: an element named as a group or as the
+        // other list's entry was never one of its entries.
+        std::string_view list = name == "HisSetting" ? groupList(item) : std::string_view("data");
+        for (const pugi::xml_node &entry : item.children()) {
+            if (entry.type() != pugi::node_element) continue;
+            if (holdsElement(entry)) return refuse(entry, "an element");
+            if (patient) continue;
+            if (list.empty()) list = isEntry(entry.name(), "doctor") ? "doctor" : "hospital";
+            if (!isEntry(entry.name(), list)) return refuse(item, "an element that is none of its entries");
+        }
     }
     return true;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -36,10 +38,20 @@ struct CharacterReference {
 CharacterReference characterReferenceAt(const char *p, const char *end);
 
 // The part of a text that a repair is to read: without what a crash or an old editor left at its
-// end (NUL bytes, an end-of-file mark) and without the one piece of markup that a cut split, half
+// end (NUL bytes, an end-of-file mark), without the one piece of markup that a cut split, half
 // a tag or half a reference, which a recovering parser would make into something the text never
-// held. White space that ends the text of an element left open stays.
+// held (an end tag that lost only its ">" is whole again), and without the end tags that close
+// nothing, at which a recovering parser would close an element: one that names no open element
+// while the innermost open one has an end tag of its own further on. Line ends may be read as
+// XML reads them.
 QByteArray repairableText(const QByteArray &utf8);
+
+// What the check of a repair finds besides: the elements that the text leaves open at its end,
+// and those that the repair closes at an end tag of another name (a misspelt one), with that name.
+struct RepairFindings {
+    QList<pugi::xml_node> leftOpen;
+    QList<std::pair<pugi::xml_node, QByteArray>> misspelt;
+};
 
 // Whether `repaired`, the tree that recoverXml made of `utf8` (a repairableText) as read back with
 // pugixml's tidy options, holds everything the text holds: every start tag with its attributes,
@@ -53,7 +65,16 @@ QByteArray repairableText(const QByteArray &utf8);
 // the rest of the list inside it. Nor one that closes an element holding elements anywhere but at
 // the end of the text or at a misspelt end tag: whether they were meant inside it or after it is a
 // guess. `why`, when given, says what is wrong with the repair.
-bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why = nullptr);
+bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why = nullptr,
+                           RepairFindings *findings = nullptr);
+
+// Makes a repaired tree hold only what the text holds whole and under the names this program
+// reads. An element closed at an end tag of another name keeps the name that the file's layout
+// holds at its place, when just one of the two is such a name; else which one was misspelt is a
+// guess, and the repair is refused. An element that the cut left open and that holds text but no
+// element, or nothing and no attribute, is left out: its text is not known to be whole. False,
+// with `why` when given, where the repair is refused.
+bool settleRepair(const RepairFindings &findings, QString *why = nullptr);
 
 // Whether a repaired tree keeps the layout of this program's files, so that no element of it
 // stands inside another that the file never nests it in. No element holds both text and

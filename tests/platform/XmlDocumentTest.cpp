@@ -110,7 +110,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<?xml version=\"1.0\"?>\r\n<D>\r\n <a x=\"1 &amp;\t2\" y='&#x6B6F;'>a<![CDATA[<b>]]>&gt;</a>"
          "<!-- &#0; --><?pi d ?>\n<e/><MODE>3",
          "<?xml version=\"1.0\"?>\n<D>\n    <a x=\"1 &amp; 2\" y=\"歯\">a<![CDATA[<b>]]>&gt;</a>\n"
-         "    <!-- &#0; -->\n    <?pi d ?>\n    <e></e>\n    <MODE>3</MODE>\n</D>\n"},
+         "    <!-- &#0; -->\n    <?pi d ?>\n    <e></e>\n</D>\n"},    // the cut <MODE> is not known whole
         {"<DATA>1 < 2</DATA>", nullptr},                              // bare "<" would be dropped
         {"<DATA a=\"1></DATA>", nullptr},                             // unterminated attribute
         {"<DATA><a>x\0y</a><b>z</b></DATA>"sv, nullptr},              // NUL byte: the rest would go
@@ -127,23 +127,54 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
 
         // End tags that close nothing, and the piece a cut split, hold no data; a moved element does.
         {"<DATA><a>x</a<c>y</c></DATA>", "<DATA>\n    <a>x</a>\n    <c>y</c>\n</DATA>\n"},
-        {"<D><a>x</ab><c>&lt;y</c></Da>", "<D>\n    <a>x</a>\n    <c>&lt;y</c>\n</D>\n"},
+        {"<DATA><MODE>x</MODEb><Timeout>&lt;y</Timeout></DATAa>",
+         "<DATA>\n    <MODE>x</MODE>\n    <Timeout>&lt;y</Timeout>\n</DATA>\n"},
         {"<D><a>x</a><c y=\"1", "<D>\n    <a>x</a>\n</D>\n"},
-        {"<D><a>x &am", "<D>\n    <a>x </a>\n</D>\n"},
-        {"<D><a>\xE6\xAD\xAF\xE6\xAD\0"sv, "<D>\n    <a>歯</a>\n</D>\n"},
-        {"<D><a>x</b>y</a></D>", nullptr},                    // "y" would leave <a>
-        {"<D><a>x<b>y</b></D>", nullptr},                     // <b> after <a>'s text
-        {"<HisSetting><G><e>1</e><H><e>2</e></H>", nullptr},  // a list inside a list
-        {"<DATA><MODE><Timeout>1</Timeout>", nullptr},        // a setting inside a setting
-        {"<Hi><H><h>a</h><D><d>x</d></D></Hi", nullptr},      // a list beside entries
-        {"<D><c><S>x</Sa>\n</c><c><S>y</S>",
-         "<D>\n    <c>\n        <S>x</S>\n    </c>\n    <c>\n        <S>y</S>\n    </c>\n</D>\n"},
+        {"<D><a>x</a><b>y &am", "<D>\n    <a>x</a>\n</D>\n"},
+        {"<D><a>\xE6\xAD\xAF</a><b>\xE6\xAD\0"sv, "<D>\n    <a>歯</a>\n</D>\n"},
+        {"<D><a>x</a", "<D>\n    <a>x</a>\n</D>\n"},             // only the ">" was cut: "x" is whole
+        {"<D><a>x</b>y</a></D>", "<D>\n    <a>xy</a>\n</D>\n"},  // </b> closes nothing
+        {"<D><a>x<b>y</b></D>", nullptr},                        // <b> after <a>'s text
+        {"<HisSetting><G><e>1</e><H><e>2</e></H>", nullptr},     // a list inside a list
+        {"<DATA><MODE><Timeout>1</Timeout>", nullptr},           // a setting inside a setting
+        {"<Hi><H><h>a</h><D><d>x</d></D></Hi", nullptr},         // a list beside entries
+        {"<DATA><comment><MS>x</MSa>\n</comment><comment><MS>y</MS>",
+         "<DATA>\n    <comment>\n        <MS>x</MS>\n    </comment>\n    <comment>\n        <MS>y</MS>\n"
+         "    </comment>\n</DATA>\n"},
         {"<D><a>1 < 2", nullptr},                          // no half tag: " 2" would go
         {"<D><a><![CDATA[abc", nullptr},                   // "abc" would go
         {"<D><a>x</a></D><!--c-->lost<!--d-->", nullptr},  // text after the root would go
         {"<D/>lost<D/>", nullptr},                         // a second root, and the text before it
         {"<?xml version=\"1.0\"?><D x=\"<!--\" y=\"a&#0;b\">--></D>", nullptr},  // "b" would go
-        {" <?xml version=\"1.0\"?><D><a>x", "<?xml version=\"1.0\"?>\n<D>\n    <a>x</a>\n</D>\n"},
+        {" <?xml version=\"1.0\"?><D><a>x</a>", "<?xml version=\"1.0\"?>\n<D>\n    <a>x</a>\n</D>\n"},
+
+        // An end tag that closes nothing is left out; a misspelt start tag keeps the name the
+        // layout reads, or the file is refused; a text the cut split is no value.
+        {"<DATA><comment><MS>1</MS></Foo><pH>2</pH></comment></Foo><comment><MS>3</Foo>4</MS></comment></"
+         "DATA>",
+         "<DATA>\n    <comment>\n        <MS>1</MS>\n        <pH>2</pH>\n    </comment>\n    <comment>\n"
+         "        <MS>34</MS>\n    </comment>\n</DATA>\n"},
+        {"<DATA><coment><TotalComent>good</TotalComment></comment></DATA>",
+         "<DATA>\n    <comment>\n        <TotalComment>good</TotalComment>\n    </comment>\n</DATA>\n"},
+        {"<DATA><comment><Remark>x</TotalComment></comment></DATA>", nullptr},  // which one?
+        {"<DATA><comment><Foo>x</Bar></comment></DATA>", nullptr},              // a name nothing reads
+        {"<DATA><comment><MS>1</MS><DataValue1>62.3|5",
+         "<DATA>\n    <comment>\n        <MS>1</MS>\n    </comment>\n</DATA>\n"},
+        {"<DATA><comment><MS>1</MS><Remark>x<y and more",
+         "<DATA>\n    <comment>\n        <MS>1</MS>\n    </comment>\n</DATA>\n"},
+        {"<DATA><comment date=\"1\"><MS>1</MS><pH>",
+         "<DATA>\n    <comment date=\"1\">\n        <MS>1</MS>\n    </comment>\n</DATA>\n"},
+        // A file that lost its root, a group holding what is none of its entries.
+        {"<comment date=\"1\"><MS>M</MS><Content1>c1</Con", nullptr},
+        {"<Hospital name=\"hospital\"><hospital1>H1</hospital1><hospital2>H", nullptr},
+        {"<HisSetting><Hospital name=\"hospital\"><hospital1>H1</hospital1>\n<Doctor "
+         "name=\"doctor\">\nD1</doctor1>"
+         "<doctor2>D2</doctor2>",
+         nullptr},
+        {"<HisSetting><Hospital name=\"hospital\"><hospital1>H1</hospital1><Doctor name=\"doctor\"></x>"
+         "<doctor1>D1</doctor1><doctor2>D2</doctor2>",
+         nullptr},
+        {"<Comments><List><data1>a</data1><List><data1>b</data1>", nullptr},
     };
     for (const Case &c : cases) {
         const QByteArray text(c.text.data(), qsizetype(c.text.size()));
@@ -159,12 +190,14 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         }
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
-    EXPECT_EQ(reports.size(), 11);
-    // A well-formed file is read as it stands, whatever its layout.
+    EXPECT_EQ(reports.size(), 18);
+    // A well-formed file is read as it stands, whatever its layout and whatever its comments and
+    // instructions after the root hold.
     EXPECT_TRUE(
         XmlDocument::fromBytes("<HisSetting><G><e>1</e><H><e>2</e></H></G></HisSetting>").has_value());
+    EXPECT_TRUE(XmlDocument::fromBytes("<DATA/>\n<?cvx a <? b?>\n<!-- <!-- -->\n").has_value());
     // UTF-16 cut in its last character.
-    const QByteArray utf16 = cvx::TextEncoding::toUtf16(u("<D><a>歯\U0001F600"),
+    const QByteArray utf16 = cvx::TextEncoding::toUtf16(u("<D><a>歯</a><b>\U0001F600"),
                                                         cvx::TextEncoding::ByteOrder::LittleEndian, false);
     for (const qsizetype cut : {1, 2, 3}) {
         const std::optional<XmlDocument> doc = XmlDocument::fromBytes(utf16.chopped(cut), Option::Tidy);
