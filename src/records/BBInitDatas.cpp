@@ -139,7 +139,10 @@ bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
     for (const Replacement &r : replacements) {
         if (r.title.isNull()) continue;
         for (cvx::XmlElement list : doc->rootElement().children()) {
-            if (matches(list, r.title, r.type)) SettingsFiles::setNumberedTexts(list, kDataPrefix, r.texts);
+            if (!matches(list, r.title, r.type)) continue;
+            // A list that holds text is an entry taken for one: a rewrite would lose its text.
+            if (SettingsFiles::holdsText(list)) return false;
+            SettingsFiles::setNumberedTexts(list, kDataPrefix, r.texts);
         }
     }
     return doc->save(path);

@@ -19,19 +19,36 @@ QString commSettingPath() {
 }
 
 // The group that a rewrite of the type's list replaces; null when there is none. Of repeated
-// groups the reader shows the last, so that is the one written.
+// groups the reader shows the last, so that is the one written. A group without the type's name
+// is not read as its list, so a list written there would never be read back.
 cvx::XmlElement groupToRewrite(const cvx::XmlElement &root, const QString &type) {
     const QList<cvx::XmlElement> groups = root.elements();
     for (auto group = groups.crbegin(); group != groups.crend(); ++group) {
         if (group->attribute(QStringLiteral("name")) == type) return *group;
     }
-    // A file without names keeps the hospitals first and the dentists second; a group named
-    // as the other list is never taken for this one.
-    const int position = type == kHospital ? 0 : 1;
-    if (position >= groups.size()) return {};
-    const cvx::XmlElement group = groups.at(position);
-    const QString other = type == kHospital ? kDoctor : kHospital;
-    return group.attribute(QStringLiteral("name")) == other ? cvx::XmlElement() : group;
+    return {};
+}
+
+// The lists that the groups below the root hold, as the windows are offered them.
+BBInitDatas::Lists listsIn(const cvx::XmlElement &root) {
+    BBInitDatas::Lists lists;
+    for (const cvx::XmlElement &group : root.children()) {
+        const QString name = group.attribute(QStringLiteral("name"));
+        if (name == kHospital || name == kDoctor)
+            lists.insert(name, SettingsFiles::numberedTexts(group, name));
+    }
+    return lists;
+}
+
+// Whether the group holds nothing but the entries that the list read from it shows, so that a
+// rewrite of it loses nothing the editor did not show: no text (an entry taken for the group)
+// and no element out of its place or of another name (the other list's entries, a group).
+bool holdsOnlyShownEntries(const cvx::XmlElement &group, const QString &type) {
+    const QList<cvx::XmlElement> children = group.children();
+    for (qsizetype i = 0; i < children.size(); ++i) {
+        if (children[i].name() != type + QString::number(i + 1)) return false;
+    }
+    return true;
 }
 
 // The record of a patient without results: every field of a result "".
@@ -69,13 +86,8 @@ QList<OCMCustomerComment> BBInitDatas::getDatas(const QString &chartNo, bool isM
 
 const BBInitDatas::Lists &BBInitDatas::readHospital() {
     dicHospital_ = Lists();
-    const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(hisSettingPath());
-    if (!doc) return dicHospital_;
-    for (const cvx::XmlElement &group : doc->rootElement().children()) {
-        const QString name = group.attribute(QStringLiteral("name"));
-        if (name == kHospital || name == kDoctor)
-            dicHospital_.insert(name, SettingsFiles::numberedTexts(group, name));
-    }
+    if (const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(hisSettingPath()))
+        dicHospital_ = listsIn(doc->rootElement());
     return dicHospital_;
 }
 
@@ -86,8 +98,16 @@ bool BBInitDatas::writeHospital(const QStringList &names, const QString &type) {
     if (!doc) return false;
     if (type == kHospital || type == kDoctor) {
         cvx::XmlElement group = groupToRewrite(doc->rootElement(), type);
-        if (group.isNull()) return false;
+        if (group.isNull() || !holdsOnlyShownEntries(group, type)) return false;
+        Lists saved = listsIn(doc->rootElement());
+        saved.insert(type, names);
         SettingsFiles::setNumberedTexts(group, type, names);
+        // What is written reads back as saved, the other list as it was; else the file is left.
+        const std::optional<QByteArray> bytes = doc->toBytes();
+        const std::optional<cvx::XmlDocument> written =
+            bytes ? cvx::XmlDocument::fromBytes(*bytes, cvx::XmlDocument::Option::Tidy)
+                  : std::optional<cvx::XmlDocument>();
+        if (!written || listsIn(written->rootElement()) != saved) return false;
     }
     return doc->save(path);
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/FileManager.h"
@@ -167,6 +168,13 @@ QStringList SettingsFiles::numberedTexts(const cvx::XmlElement &list, const QStr
         if (child.name() == prefix + QString::number(i)) texts.append(child.stringValue());
     }
     return texts;
+}
+
+bool SettingsFiles::holdsText(const cvx::XmlElement &element) {
+    const QList<cvx::XmlElement> children = element.children();
+    return std::any_of(children.begin(), children.end(), [](const cvx::XmlElement &child) {
+        return child.kind() == cvx::XmlElement::Kind::Text || child.kind() == cvx::XmlElement::Kind::CData;
+    });
 }
 
 void SettingsFiles::setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts) {

@@ -30,6 +30,8 @@ public:
     // ("data1", "data2", ...), in order; a child whose name does not match its position is
     // skipped.
     static QStringList numberedTexts(const cvx::XmlElement &list, const QString &prefix);
+    // Whether the element holds text of its own (a tidy read keeps no white-space text).
+    static bool holdsText(const cvx::XmlElement &element);
     // Replaces all children of the list element by prefix1, prefix2, ... holding the texts.
     static void setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts);
 

@@ -5,7 +5,9 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 
+#include <algorithm>
 #include <random>
 #include <thread>
 
@@ -64,6 +66,23 @@ protected:
         for (const auto &[text, read] : results)
             if (damaged.contains(text) && !now.contains(read)) return false;
         return !readBytes(patientPath(chartNo)).contains("\xEF\xBF\xBD");
+    }
+    // Each value of a well-formed file's results as its name, a line end and its text.
+    static QSet<QString> valuesOf(const QByteArray &whole) {
+        QSet<QString> values;
+        for (const cvx::XmlElement &leaf :
+             cvx::XmlDocument::fromBytes(whole)->nodesForXPath("/DATA/comment/*"))
+            values.insert(leaf.name() + '\n' + leaf.stringValue());
+        return values;
+    }
+    // Whether each value of the stored file's older results is one the whole file held under its
+    // name: none cut short, none under a name that nothing reads.
+    static bool keepsNoValueCutShort(const QString &chartNo, const QSet<QString> &values) {
+        const auto doc = cvx::XmlDocument::fromFile(patientPath(chartNo));
+        const QList<cvx::XmlElement> leaves = doc->nodesForXPath("/DATA/comment[position() > 1]/*");
+        return std::all_of(leaves.begin(), leaves.end(), [&](const cvx::XmlElement &leaf) {
+            return values.contains(leaf.name() + '\n' + leaf.stringValue());
+        });
     }
 };
 
@@ -196,6 +215,7 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
     const QByteArray whole = storedFile("D-1", 5);
     const auto original = cvx::XmlDocument::fromBytes(whole);
     const QList<std::pair<QByteArray, QString>> results = resultsOf(whole);
+    const QSet<QString> values = valuesOf(whole);
     QList<std::pair<QByteArray, std::pair<QString, QString>>> leaves;  // each leaf's bytes, its name and text
     for (const cvx::XmlElement &leaf : original->nodesForXPath("/DATA/comment/*"))
         leaves.append({"<" + leaf.toString().toUtf8() + ">", {leaf.name(), leaf.stringValue()}});
@@ -222,7 +242,12 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         {"<Remark>", "<Remark>\xff"sv, second, false},          // no UTF-8: read as U+FFFD only
         {"UTF-8", "ASCII", 0, false},                           // every Japanese text would go
         {"</DATA>", "", 0, true},
-        {"</DATA>", "\0\0"sv, 0, true},  // cut short, NULs after a crash
+        {"</DATA>", "\0\0"sv, 0, true},                              // cut short, NULs after a crash
+        {"<TotalComment>", "<TotalComent>", second, true},           // kept under the name that is read
+        {"</TotalComment>", "</TotalComment></Foo>", second, true},  // end tags that close nothing
+        {"</comment>", "</comment></Foo>", second, true},
+        {"</Remark>", "</Doctor>", second, false},            // a <Remark> that ends as a <Doctor>?
+        {"</DATA>", "</DATA>\n<?cvx a <? b?>\n"sv, 0, true},  // well-formed
     };
     std::mt19937 random(4417);
     const auto below = [&](qsizetype n) {
@@ -242,6 +267,14 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
             kind == 0 ? void(bytes[at] = c) : void(bytes.insert(at, c));
         else
             kind == 2 ? void(bytes.remove(at, 1 + below(24))) : bytes.truncate(at);
+        if (i == 0) {  // the root start tag lost and the first result cut: that result is no root
+            const qsizetype root = whole.indexOf("<DATA"), first = whole.indexOf("<comment");
+            const QByteArray lost = whole.left(root) + whole.mid(first, 200);
+            writeBytes(patientPath("D-1"), lost);
+            EXPECT_EQ(UsbUtils::storeCustomerComment(measurement("D-1"), 5),
+                      UsbUtils::StoreResult::Unreadable);
+            EXPECT_EQ(readBytes(patientPath("D-1")), lost);
+        }
         writeBytes(patientPath("D-1"), bytes);
         const UsbUtils::StoreResult result = UsbUtils::storeCustomerComment(measurement("D-1"), 5);
         if (i < int(std::size(cases))) {
@@ -264,6 +297,7 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
                   QString::fromLatin1(bytes).count(QRegularExpression("<comment[\\s>/][^>]*>")) + 1);
         ASSERT_TRUE(now[0].contains("time=\"09:08\""));
         ASSERT_TRUE(keepsWholeResults("D-1", bytes, results));
+        if (i >= int(std::size(cases)) && kind == 3) ASSERT_TRUE(keepsNoValueCutShort("D-1", values));
         // Every value that the damage left whole is in its place.
         for (const auto &[leaf, value] : leaves)
             ASSERT_TRUE(
@@ -283,11 +317,13 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
 TEST_F(PatientFile, EveryCutOfAStoredFileTakesTheNextMeasurement) {
     const QByteArray whole = storedFile("C-1", 2);
     const QList<std::pair<QByteArray, QString>> results = resultsOf(whole);
+    const QSet<QString> values = valuesOf(whole);
     for (qsizetype size = whole.indexOf('>', whole.indexOf("<DATA")) + 1; size < whole.size(); ++size) {
         writeBytes(patientPath("C-1"), whole.left(size));
         ASSERT_EQ(UsbUtils::storeCustomerComment(measurement("C-1"), 5), UsbUtils::StoreResult::Stored)
             << size;
         ASSERT_TRUE(keepsWholeResults("C-1", whole.left(size), results)) << size;
+        ASSERT_TRUE(keepsNoValueCutShort("C-1", values)) << size;
     }
 }
 

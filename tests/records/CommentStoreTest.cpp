@@ -88,12 +88,17 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
     for (const QByteArray &broken :
          {QByteArray("Comments, List title=MS"),
           QByteArray("<C><L title=\"MS\" type=\"2\"><data1>x") + '\0' + "</data1></L></C>",
-          QByteArray("<Comments><List title=\"MS\" type=\"2\"><data1>x<data2>y</data2>")}) {
+          QByteArray("<Comments><List title=\"MS\" type=\"2\"><data1>x<data2>y</data2>"),
+          QByteArray("<List title=\"MS\" type=\"2\"><data1>x</data1><data2>y</data2><data3>z")}) {
         writeData(kComment, broken);
         EXPECT_TRUE(BBInitDatas::getTableDetail().isEmpty());
         EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
         EXPECT_EQ(contents(kComment), broken);
     }
+    // A list that holds text is not rewritten as entries.
+    installText(kComment, "<Comments><List title=\"MS\" type=\"2\">x</List></Comments>");
+    EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
+    EXPECT_EQ(contents(kComment), "<Comments><List title=\"MS\" type=\"2\">x</List></Comments>");
 }
 
 TEST(CommentStoreTest, WritesTheKeysListsAndLeavesTheOthers) {

@@ -62,7 +62,8 @@ TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
 }
 
 // A hospital file cut short anywhere, as a crash or a full disk leaves it, is read with every
-// entry that the cut left whole, and takes the next save without losing the other list.
+// entry that the cut left whole and none that it cut, and takes the next save without losing the
+// other list.
 TEST(HospitalListTest, EveryCutOfTheFileIsReadAndSaved) {
     const QByteArray whole = *cvx::FileManager::readFile(CVX_SOURCE_DIR "/resources/settings/HisSetting.xml");
     writeData(kHis, whole);
@@ -74,9 +75,7 @@ TEST(HospitalListTest, EveryCutOfTheFileIsReadAndSaved) {
         for (const QString group : {"hospital", "doctor"}) {
             const QStringList names = read.value(group), original = all.value(group);
             ASSERT_GE(names.size(), whole.left(size).count("</" + group.toUtf8())) << size;
-            for (qsizetype i = 0; i < names.size(); ++i)
-                ASSERT_TRUE(names[i] == original[i] ||
-                            (i == names.size() - 1 && original[i].startsWith(names[i])));
+            ASSERT_EQ(names, original.mid(0, names.size())) << size;  // no name cut short
         }
         if (!whole.left(size).contains("<Hospital name=\"hospital\">")) continue;
         ASSERT_TRUE(BBInitDatas::setHospital({"X"}, "hospital")) << size;
@@ -87,7 +86,9 @@ TEST(HospitalListTest, EveryCutOfTheFileIsReadAndSaved) {
 
 TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {
     // Dentists first: the hospital list goes to its own group, not to the first one.
-    install("HisSetting_swapped.xml", kHis);
+    installText(kHis,
+                "<HisSetting><Doctor name='doctor'><doctor1>Dr A</doctor1><doctor2>Dr B</doctor2></Doctor>"
+                "<Hospital name='hospital'><hospital1>Clinic 1</hospital1></Hospital></HisSetting>");
     ASSERT_TRUE(BBInitDatas::setHospital({"Clinic & Co", "<New>"}, "hospital"));
     EXPECT_EQ(groupEntries("Doctor"), QStringList({"Dr A", "Dr B"}));
     EXPECT_EQ(groupEntries("Hospital"), QStringList({"Clinic & Co", "<New>"}));
@@ -106,13 +107,58 @@ TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {
     ASSERT_TRUE(BBInitDatas::setHospital({"Saved"}, "hospital"));
     EXPECT_EQ(BBInitDatas::getHospital().value("hospital"), QStringList{"Saved"});
     EXPECT_EQ(groupEntries("Hospital"), QStringList({"Old", "Saved"}));
+}
 
-    // Groups without names are taken by position.
-    install("HisSetting_unnamed.xml", kHis);
-    ASSERT_TRUE(BBInitDatas::setHospital({"H"}, "hospital"));
-    ASSERT_TRUE(BBInitDatas::setHospital({"D1", "D2"}, "doctor"));
-    EXPECT_EQ(groupEntries("Hospital"), QStringList{"H"});
-    EXPECT_EQ(groupEntries("Doctor"), QStringList({"D1", "D2"}));
+// A save answers YES only where what it writes reads back as saved and it loses nothing the
+// editor did not show; else the file stays byte for byte.
+TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
+    const struct {
+        const char *fixture;
+        QByteArray text;
+        bool dentistsSave;
+    } cases[] = {
+        {"HisSetting_swapped.xml", {}, true},   // hospital2 and hospital3 out of place
+        {"HisSetting_unnamed.xml", {}, false},  // a group without its name is never read
+        // Well-formed, but the root is the hospital group: its entries are no groups.
+        {nullptr, "<Hospital name='hospital'><hospital1>H1</hospital1><hospital2>H2</hospital2></Hospital>",
+         false},
+        {nullptr, "<HisSetting><Hospital name='hospital'>H1</Hospital><Doctor name='doctor'/></HisSetting>",
+         true},
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'><hospital1>H1</hospital1><doctor2>D2</doctor2></Hospital>"
+         "<Doctor name='doctor'/></HisSetting>",
+         true},
+        // Damaged: the dentists inside the hospital group, or the root lost; none is read.
+        {nullptr,
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<HisSetting>\n    <Hospital name=\"hospital\">\n"
+         "        <hospital1>H1</hospital1>\n\n    <Doctor name=\"doctor\">\n        D1</doctor1>\n"
+         "        <doctor2>D2</doctor2>\n        <doctor3>D3</doctor3>\n",
+         false},
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'><hospital1>H1</hospital1>\n<Doctor name='doctor'></x>"
+         "<doctor1>D1</doctor1><doctor2>D2</doctor2>",
+         false},
+        {nullptr, "<Hospital name='hospital'><hospital1>H1</hospital1><Doctor name='doctor'><doctor1>D1</doc",
+         false},
+    };
+    cvx::setXmlRepairLog([](const QString &) {});
+    for (const auto &c : cases) {
+        c.fixture ? install(c.fixture, kHis) : writeData(kHis, c.text);
+        const QByteArray before = contents(kHis);
+        SCOPED_TRACE(before.toStdString());
+        EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
+        EXPECT_EQ(contents(kHis), before);
+        if (c.dentistsSave) {
+            const Lists read = BBInitDatas::getHospital();
+            ASSERT_TRUE(BBInitDatas::setHospital({"Y"}, "doctor"));
+            EXPECT_EQ(BBInitDatas::getHospital(),
+                      (Lists{{"hospital", read.value("hospital")}, {"doctor", {"Y"}}}));
+        } else {
+            EXPECT_FALSE(BBInitDatas::setHospital({"Y"}, "doctor"));
+            EXPECT_EQ(contents(kHis), before);
+        }
+    }
+    cvx::setXmlRepairLog({});
 }
 
 TEST(HospitalListTest, RefusesAListWithoutItsGroup) {
