@@ -204,6 +204,9 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         ASSERT_TRUE(doc && !doc->hasReplacedBytes()) << cut;
         EXPECT_EQ(doc->rootElement().stringValue(), u("歯"));
     }
+    // A byte that starts no character is no half of one: the file is never written back.
+    for (const char *bytes : {"<D><a>x</a><b>y\xF5", "<D><a>x</a><b>y\xFF"})
+        EXPECT_TRUE(XmlDocument::fromBytes(bytes, Option::Tidy)->hasReplacedBytes()) << bytes;
     // An old editor's end-of-file mark after the root is no text.
     EXPECT_TRUE(XmlDocument::fromBytes("<DATA/>\r\n\x1A", Option::None).has_value());
     EXPECT_TRUE(XmlDocument::fromBytes("<DATA><a/>\r\n\x1A", Option::Tidy).has_value());
