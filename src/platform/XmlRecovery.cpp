@@ -520,10 +520,10 @@ QByteArray withoutCutMarkup(const QByteArray &utf8) {
         const QByteArrayView cdata = "<![CDATA[";
         if (!markup || (piece.startsWith(cdata) && piece.size() > cdata.size())) return utf8.left(content);
         // An end tag that lost no more than its ">" still ends the text before it.
-        const bool named =
-            piece.size() > 2 && next == '/' &&
-            std::none_of(piece.begin() + 2, piece.end(), [](char c) { return std::strchr("<>/=\"'&", c); });
-        if (named && !isXmlSpace(piece[2])) return utf8.left(content) + '>';
+        const bool named = piece.size() > 2 && next == '/' &&
+                           std::none_of(piece.begin() + 2, piece.end(),
+                                        [](char c) { return isXmlSpace(c) || std::strchr("<>/=\"'&", c); });
+        if (named) return utf8.left(content) + '>';
         return utf8.left(open);
     }
     // Half a reference at the end of the last text.
