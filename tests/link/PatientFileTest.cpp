@@ -249,7 +249,7 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         {"</Remark>", "</Doctor>", second, false},            // a <Remark> that ends as a <Doctor>?
         {"</DATA>", "</DATA>\n<?cvx a <? b?>\n"sv, 0, true},  // well-formed
     };
-    std::mt19937 random(4417);
+    std::mt19937 random(5309);
     const auto below = [&](qsizetype n) {
         return qsizetype(random() % std::uint32_t(std::max<qsizetype>(n, 1)));
     };
