@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/FileIo.h"
 
@@ -310,33 +311,160 @@ void closeKeepingErrno(int fd) {
     errno = saved;
 }
 
-// Appends the entries of the folder open for reading as `fd` (closed here), and with `deep` those
-// of its subfolders after each, to `out`, each behind `prefix`. Links are not descended into.
-void listFolder(int fd, const QString &prefix, bool deep, QStringList &out) {
-    if (fd < 0) return;
+// An entry as a folder's listing has it: its name as the system spells it, and what it is.
+struct Listed {
+    enum Kind : unsigned char { Other, Folder, FolderLink };
+    QByteArray name;
+    Kind kind;
+};
+
+// Reads the entries of the folder held as `held` into `entries`; with `kinds`, what each is, a
+// link looked through to tell one to a folder. False, with errno, when the folder could not be
+// read whole; `entries` then holds what was read.
+bool readEntries(int held, bool kinds, std::vector<Listed> &entries) {
+    const int fd = ::openat(held, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
     DIR *dir = ::fdopendir(fd);
     if (!dir) {
-        ::close(fd);
-        return;
+        closeKeepingErrno(fd);
+        return false;
     }
-    while (const dirent *entry = ::readdir(dir)) {
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            error = errno;
+            break;
+        }
         const char *name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        const QString relative = prefix + QFile::decodeName(name);
-        out.append(relative);
-        // Not below what a path can name: no copied data folder goes deeper, and a deeper one
-        // would hold a folder open and a call on the stack for every step.
-        if (!deep || QFile::encodeName(relative).size() >= PATH_MAX) continue;
-        bool folder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            folder = ::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (!folder) continue;
-        const int sub = ::openat(::dirfd(dir), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (sub >= 0) listFolder(sub, relative + u'/', true, out);
+        Listed::Kind kind = Listed::Other;
+        struct stat st {};
+        unsigned char type = entry->d_type;
+        if (kinds && type == DT_UNKNOWN && ::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            type = IFTODT(st.st_mode);
+        if (kinds && type == DT_DIR) kind = Listed::Folder;
+        if (kinds && type == DT_LNK && ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISDIR(st.st_mode))
+            kind = Listed::FolderLink;
+        entries.push_back({QByteArray(name), kind});
     }
     ::closedir(dir);
+    errno = error;
+    return error == 0;
+}
+
+struct Identity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool operator==(const Identity &) const = default;
+};
+
+std::optional<Identity> identity(int fd) {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) return std::nullopt;
+    return Identity{st.st_dev, st.st_ino};
+}
+
+// Appends every entry below the folder held as `root` to `out`, each folder's entries right
+// after it. Only the folder being read is held open, not one per level, and no call nests per
+// level: the way back up is "..", taken where it leads to the very folder left, otherwise the
+// way down from `root` again, no link followed. Folders not gone into go to `unlisted` with the
+// reason: links to folders (ELOOP), folders deeper than a path can name (ENAMETOOLONG), folders
+// that could not be opened or read whole.
+void listBelow(int root, QStringList &out, QList<OpenFolder::Unlisted> *unlisted) {
+    struct Level {
+        QString prefix;  // relative to root, with a slash after it
+        QByteArray bytes;
+        std::vector<Listed> entries;
+        size_t next = 0;
+        std::optional<Identity> id;
+        int error = 0;  // why the folder could not be had again
+    };
+    const auto note = [unlisted](const QString &relative, int error) {
+        if (unlisted) unlisted->append({relative, error});
+    };
+    std::vector<Level> levels;
+    const auto enter = [&](int fd, const QString &relative, const QByteArray &bytes) {
+        Level level;
+        if (!relative.isEmpty()) {
+            level.prefix = relative + u'/';
+            level.bytes = bytes + '/';
+        }
+        level.id = identity(fd);
+        if (!level.id || !readEntries(fd, true, level.entries)) note(relative, errno);
+        levels.push_back(std::move(level));
+    };
+    const auto walkDown = [root](const QByteArray &bytes) {
+        int fd = ::fcntl(root, F_DUPFD_CLOEXEC, 0);
+        for (const QByteArray &part : bytes.split('/')) {
+            if (fd < 0 || part.isEmpty()) continue;
+            const int next = ::openat(fd, part.constData(), kHeldFolder);
+            closeKeepingErrno(fd);
+            fd = next;
+        }
+        return fd;
+    };
+    // The folder of `level` once more, from the one below it held as `child` (closed here).
+    const auto reopen = [&](int child, Level &level) {
+        int fd = -1;
+        if (child >= 0) {
+            fd = ::openat(child, "..", kHeldFolder);
+            ::close(child);
+        }
+        if (fd >= 0 && identity(fd) != level.id) {
+            ::close(fd);
+            fd = -1;
+        }
+        if (fd < 0) fd = walkDown(level.bytes);
+        // Moved or put in another's place meanwhile: what it holds now was never listed here.
+        if (fd >= 0 && identity(fd) != level.id) {
+            ::close(fd);
+            fd = -1;
+            errno = ENOENT;
+        }
+        if (fd < 0) level.error = errno;
+        return fd;
+    };
+
+    int held = ::fcntl(root, F_DUPFD_CLOEXEC, 0);  // the folder of levels.back(); -1 when lost
+    if (held < 0) {
+        note(QString(), errno);
+        return;
+    }
+    enter(held, QString(), QByteArray());
+    while (!levels.empty()) {
+        Level &level = levels.back();
+        if (level.next == level.entries.size()) {
+            levels.pop_back();
+            if (!levels.empty()) held = reopen(held, levels.back());
+            continue;
+        }
+        const Listed &entry = level.entries[level.next++];
+        const QString relative = level.prefix + QFile::decodeName(entry.name);
+        out.append(relative);
+        if (entry.kind == Listed::FolderLink) note(relative, ELOOP);
+        if (entry.kind != Listed::Folder) continue;
+        // No copied data folder goes deeper, and its files could not be named by a path.
+        const QByteArray bytes = level.bytes + entry.name;
+        if (bytes.size() >= PATH_MAX) {
+            note(relative, ENAMETOOLONG);
+            continue;
+        }
+        if (held < 0) {
+            note(relative, level.error);
+            continue;
+        }
+        const int sub = ::openat(held, entry.name.constData(), kHeldFolder);
+        if (sub < 0) {
+            note(relative, errno);
+            continue;
+        }
+        ::close(held);
+        held = sub;
+        enter(held, relative, bytes);
+    }
+    if (held >= 0) ::close(held);
 }
 
 }  // namespace
@@ -701,14 +829,17 @@ OpenFolder::Entry OpenFolder::entry(const QString &name) const {
 }
 
 QStringList OpenFolder::contents() const {
+    std::vector<Listed> entries;
+    if (fd_ >= 0) readEntries(fd_, false, entries);
     QStringList out;
-    if (fd_ >= 0) listFolder(::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), QString(), false, out);
+    out.reserve(qsizetype(entries.size()));
+    for (const Listed &entry : entries) out.append(QFile::decodeName(entry.name));
     return out;
 }
 
-QStringList OpenFolder::subpaths() const {
+QStringList OpenFolder::subpaths(QList<Unlisted> *unlisted) const {
     QStringList out;
-    if (fd_ >= 0) listFolder(::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC), QString(), true, out);
+    if (fd_ >= 0) listBelow(fd_, out, unlisted);
     return out;
 }
 

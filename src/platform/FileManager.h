@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -155,9 +156,16 @@ public:
     Entry entry(const QString &name) const;
     // Names of the entries directly inside, in the file system's listing order.
     QStringList contents() const;
+    // A folder below that a listing did not go into, with the errno why: ELOOP for a link to a
+    // folder, ENAMETOOLONG for one deeper than a path can name; "" is this folder.
+    struct Unlisted {
+        QString relative;
+        int error = 0;
+    };
     // Every entry below at all depths, as FileManager::subpaths gives them; links are not
-    // descended into.
-    QStringList subpaths() const;
+    // descended into. Depth costs no open folder. The folders it did not go into, links to
+    // folders among them, go to *unlisted.
+    QStringList subpaths(QList<Unlisted> *unlisted = nullptr) const;
     // The whole contents of the plain file `name` directly inside; nothing for a link or
     // anything but a plain file, or when it cannot be read.
     std::optional<QByteArray> readFile(const QString &name) const;

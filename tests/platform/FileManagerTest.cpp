@@ -64,6 +64,10 @@ TEST(FileManager, CopyListAndMoveFolders) {
     const QStringList tree{"Comment.xml",           "Customer",   "Customer/12.xml", "Customer/deep",
                            "Customer/deep/.hidden", "Customer/up"};
     EXPECT_EQ(FileManager::sortedSubpaths(home("data") + "/"), tree);
+    QList<cvx::OpenFolder::Unlisted> unlisted;
+    EXPECT_EQ(cvx::OpenFolder(home("data")).subpaths(&unlisted), FileManager::subpaths(home("data")));
+    ASSERT_EQ(unlisted.size(), 1);  // the link up, named and not followed
+    EXPECT_EQ(std::pair(unlisted[0].relative, unlisted[0].error), std::pair(QString("Customer/up"), ELOOP));
     ASSERT_TRUE(FileManager::copyItem(home("data"), home("copy")));
     EXPECT_EQ(FileManager::sortedSubpaths(home("copy")), tree);
     EXPECT_EQ(FileManager::readFile(home("copy/Customer/12.xml")), QByteArray("twelve"));
