@@ -95,6 +95,14 @@ QString refusal(const QString &relative, Entry entry) {
     return QString();
 }
 
+// Why the listing of the imported Customer did not go into a folder.
+QString unlistedReason(int error) {
+    if (error == ELOOP) return QStringLiteral("link to a folder, not followed");
+    if (error == ENAMETOOLONG) return QStringLiteral("folder deeper than a path can name");
+    if (error == ENOTDIR) return QStringLiteral("folder is a link or a file now");
+    return QStringLiteral("folder unreadable (%1)").arg(qt_error_string(error));
+}
+
 // The whole element as text, to tell results that stand identically in both files.
 QString fingerprint(const XmlElement &element) {
     return element.toString();
@@ -290,15 +298,30 @@ private:
         // as they are opened, so that no link put in place of one during the import leads out
         // of either Customer.
         const cvx::OpenFolder sourceFolder(source);
+        if (!sourceFolder.isOpen()) {
+            skipped_.append(source + QStringLiteral(": ") + unlistedReason(errno));
+            return true;
+        }
         local_ = cvx::OpenFolder(local);
         sourcePath_ = source;
         localPath_ = local;
         if (!local_.isOpen()) return false;
 
+        QList<cvx::OpenFolder::Unlisted> unlisted;
+        const QStringList listed = sourceFolder.subpaths(&unlisted);
+        // A folder not gone into may hold patients: named as a file left out is.
+        QSet<QString> folders;
+        for (const cvx::OpenFolder::Unlisted &folder : unlisted) {
+            folders.insert(folder.relative);
+            if (!isHidden(folder.relative))
+                skipped_.append((folder.relative.isEmpty() ? source : folder.relative) +
+                                QStringLiteral(": ") + unlistedReason(folder.error));
+        }
         QStringList paths;
-        for (const QString &relative : sourceFolder.subpaths()) {
+        for (const QString &relative : listed) {
             if (cancelled()) return true;
-            if (FileManager::pathExtension(relative) == QLatin1String("xml")) paths.append(relative);
+            if (FileManager::pathExtension(relative) == QLatin1String("xml") && !folders.contains(relative))
+                paths.append(relative);
         }
         const QSet<QString> present = localNames(paths);
         ConvertAhead ahead(paths, sourceFolder, source, present);

@@ -18,7 +18,8 @@
 //
 // The import merges what it can: what was merged stays merged after a failure or a cancel, and
 // every file is written whole. A patient file that is left out (unreadable, not mergeable, or
-// refused below) makes the outcome 404 and is named in the transfer log.
+// refused below) makes the outcome 404 and is named in the transfer log, and so is a folder the
+// walk does not go into: a link to a folder, one deeper than a path can name, one unreadable.
 //
 // The chosen `Customer` folder is walked with its subfolders, and each file goes to the same
 // relative path under the local `Customer` folder, its folders made there. Only plain files

@@ -5,16 +5,21 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "datamanage/DataExport.h"
 #include "datamanage/DataImport.h"
@@ -256,8 +261,25 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
     dataio::write(chosen.path() + "/HisSetting.xml", read(data("HisSetting.xml")));
     const auto before = dataio::snapshot(outside.path());
 
+    // Nested deeper than one process may hold folders open, and deeper than a path can name.
+    const auto removeDeep = qScopeGuard([&] { QProcess::execute("rm", {"-rf", c + "/z"}); });
+    int at = ::open(QFile::encodeName(c).constData(), O_PATH | O_CLOEXEC);
+    for (int depth = 0; depth < 2100; ++depth) {
+        ::mkdirat(at, "z", 0755);
+        ::close(std::exchange(at, ::openat(at, "z", O_PATH | O_CLOEXEC)));
+    }
+    ::close(at);
+    const QString deep = QString("z/").repeated(1100) + "P10.xml";
+    dataio::write(c + "/" + deep, good);
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit lowered{std::min<rlim_t>(limit.rlim_cur, 1024), limit.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
     const DataImport::Outcome outcome = DataImport::importDataFolder(chosen.path());
+    ::setrlimit(RLIMIT_NOFILE, &limit);
     EXPECT_EQ(outcome.signResult, 404);  // files left out are reported
+    EXPECT_EQ(read(data("Customer/" + deep)), good);
+    EXPECT_TRUE(QDir(data("Customer/z")).removeRecursively());
     EXPECT_EQ(dataio::snapshot(outside.path()), before);
     EXPECT_EQ(read(data("Customer/P1.xml")), read(victim));
     EXPECT_EQ(dataio::snapshot(data("Customer")).keys(),
@@ -265,8 +287,11 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
                            "sub/P2.xml"}));
     EXPECT_EQ(read(data("Customer/sub/P2.xml")), good);
     EXPECT_EQ(read(data("Customer/a/b/Check_Measure_Result.xml")), check);
-    // Hidden files are passed over without a word.
-    EXPECT_EQ(outcome.skipped.size(), 8) << outcome.skipped.join('\n').toStdString();
+    // Hidden files are passed over without a word; folders not gone into are named.
+    EXPECT_EQ(outcome.skipped.size(), 10) << outcome.skipped.join('\n').toStdString();
+    EXPECT_TRUE(outcome.skipped.contains("escape: link to a folder, not followed"));
+    EXPECT_TRUE(
+        outcome.skipped.contains(QString("z/").repeated(2048) + "z: folder deeper than a path can name"));
 
     // The data folder itself is no folder to import.
     EXPECT_EQ(DataImport::importDataFolder(SettingsFiles::dataFolder()).signResult, 404);
