@@ -583,6 +583,7 @@ TEST(DataImportTest, KilledBulkJobLeavesEveryPatientFileOldOrNew) {
             env.insert("CVX_KILLED_HOME", home.path());
             env.insert("CVX_KILLED_INPUT", input);
             env.insert("CVX_KILL_AFTER", QString::number(k));
+            env.insert("TMPDIR", home.path());  // the killed child's own temporary home goes with this one
             child.setProcessEnvironment(env);
             child.start(QCoreApplication::applicationFilePath(),
                         {"--gtest_filter=DataImportTest.KilledBulkJobLeavesEveryPatientFileOldOrNew"});
