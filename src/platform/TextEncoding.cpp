@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -333,38 +334,144 @@ quint32 cp932Entry(char16_t c) {
     return entry;
 }
 
-// How unlike a Japanese patient's text a character is, in halves of a rare one. Free: ASCII and,
-// of code page 932, the symbol rows (lead bytes 0x81 and 0x82: punctuation, full-width letters
-// and digits, hiragana), the katakana (0x8340..0x8396) and the first-level kanji
-// (0x889F..0x9872). Whole: second-level kanji, Greek, Cyrillic, box drawing, the NEC and IBM
-// extensions and all that code page 932 lacks, which is what bytes read in the wrong one of
-// Shift-JIS and UTF-8 mostly turn into. Half: a half-width katakana, one byte of a two-byte UTF-8
-// character, and a Latin-1 letter, two of them; so a half-width kana name does not lose to the
-// Greek or Cyrillic its byte pairs make in UTF-8, nor "é" to "ﾃｩ".
-int rareHalves(char16_t c) {
-    if (c < 0x80) return 0;
-    if (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7) return 1;
-    if (QChar::isLowSurrogate(c)) return 0;  // its high surrogate counts for the pair
-    const quint32 entry = QChar::isSurrogate(c) ? 1 : cp932Entry(c);
-    const quint32 size = entry >> 16, lead = entry & 0xFF, code = lead << 8 | (entry >> 8 & 0xFF);
-    if (size == 1) return lead < 0x80 ? 0 : 1;
-    const bool common = size == 2 && (lead == 0x81 || lead == 0x82 || (code >= 0x8340 && code <= 0x8396) ||
-                                      (code >= 0x889F && code <= 0x9872));
-    return common ? 0 : 2;
+// The two readings of bytes that are both strict Shift-JIS and strict UTF-8.
+enum class Reading { ShiftJis, Utf8 };
+
+// Bytes below 0x40 (controls, space, digits, punctuation) are never part of a multi-byte
+// character in either encoding, so both readings split into the same words at them.
+bool isSeparator(char16_t c) {
+    return c < 0x40;
+}
+bool isAsciiLetter(char16_t c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
 }
 
-// A letter or sign right after a kana or kanji counts as a rare character too: Shift-JIS read
-// as UTF-8 ends its characters on lead bytes and leaves their trail bytes (0x40..0x7E) standing
-// behind them, and Japanese text seldom glues a letter to a kanji.
-qsizetype rareHalves(const QString &text) {
-    qsizetype halves = 0;
-    const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
-    for (const char16_t *end = p + text.size(); p < end; ++p) {
-        if (*p < 0x80) continue;
-        halves += rareHalves(*p);
-        if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E) halves += 2;
+// The letters of the Latin alphabets names are written in: Latin-1, Latin Extended-A less the
+// letters of Esperanto, Maltese, Welsh and Sami and the ij and l-dot ligatures, the
+// Vietnamese horned o and u, the pinyin tone letters, the Romanian comma letters and Latin
+// Extended Additional; and the accents that decomposed text writes after such a letter.
+bool isNameLetter(char16_t c) {
+    if (c >= 0xC0 && c <= 0xFF) return c != 0xD7 && c != 0xF7;
+    if (c >= 0x100 && c <= 0x17F) {
+        static constexpr char16_t rare[] = {
+            0x108, 0x109, 0x10A, 0x10B, 0x114, 0x115, 0x11C, 0x11D, 0x120, 0x121, 0x124, 0x125, 0x126, 0x127,
+            0x12C, 0x12D, 0x132, 0x133, 0x134, 0x135, 0x138, 0x13F, 0x140, 0x149, 0x14A, 0x14B, 0x14E, 0x14F,
+            0x156, 0x157, 0x15C, 0x15D, 0x166, 0x167, 0x16C, 0x16D, 0x174, 0x175, 0x176, 0x177, 0x17F};
+        return std::find(std::begin(rare), std::end(rare), c) == std::end(rare);
     }
-    return halves;
+    return c == 0x1A0 || c == 0x1A1 || c == 0x1AF || c == 0x1B0 || (c >= 0x1CD && c <= 0x1DC) ||
+           (c >= 0x218 && c <= 0x21B) || (c >= 0x1E00 && c <= 0x1EFF);
+}
+bool isNameAccent(char16_t c) {
+    return (c >= 0x300 && c <= 0x30C) || c == 0x31B || c == 0x323 || (c >= 0x326 && c <= 0x328);
+}
+
+// Whether a word reads as a Latin name: ASCII letters and name letters, at least one of them
+// ASCII, an accent only after a letter, and no lower-case letter before an upper-case one
+// where either is outside ASCII. Shift-JIS half-width kana read as UTF-8 give letters standing
+// alone ("ﾃｲ" is "ò"), beside letters of other alphabets, or glued to ASCII out of case.
+bool isLatinName(const char16_t *word, qsizetype size) {
+    bool ascii = false;
+    char16_t previous = 0;
+    for (const char16_t *p = word; p < word + size; ++p) {
+        if (isNameAccent(*p)) {
+            if (previous == 0) return false;
+            continue;
+        }
+        if (isAsciiLetter(*p))
+            ascii = true;
+        else if (!isNameLetter(*p))
+            return false;
+        // ß has no upper case of its own: "STRAßE".
+        if ((previous >= 0x80 || *p >= 0x80) && previous != 0xDF && QChar::isLower(previous) &&
+            QChar::isUpper(*p))
+            return false;
+        previous = *p;
+    }
+    return ascii;
+}
+
+bool isKanaOrKanji(char16_t c) {
+    return (c >= 0x3041 && c <= 0x30FF) || c == 0x3005 || (c >= 0x3400 && c <= 0x9FFF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || QChar::isSurrogate(c);
+}
+
+// How unlike a patient's text a character outside ASCII is, in halves of a rare one. Free: of
+// code page 932, the symbol rows (lead bytes 0x81 and 0x82: punctuation, full-width
+// letters and digits, hiragana), the katakana (0x8340..0x8396) and the first-level kanji
+// (0x889F..0x9872). Half: a half-width katakana. Read as Shift-JIS, everything else is whole:
+// second-level and extension kanji, Greek, Cyrillic, box drawing, the NEC specials, which is
+// what UTF-8 bytes read as Shift-JIS turn into. Read as UTF-8, kanji outside the first level
+// (names use many) and those beyond the Basic Multilingual Plane (𠮷) are half; a sign or
+// letter of the Latin, Greek and other alphabets outside a Latin name, and all that code page
+// 932 lacks, count double: Shift-JIS bytes read as UTF-8 mostly turn into those.
+int rareHalves(const char16_t *p, const char16_t *end, Reading reading) {
+    const char16_t c = *p;
+    if (reading == Reading::Utf8) {
+        if (c < 0x370 || (c >= 0x1E00 && c <= 0x1EFF)) return 4;
+        if (QChar::isLowSurrogate(c)) return 0;  // its high surrogate counts for the pair
+        if (QChar::isHighSurrogate(c)) {
+            const char32_t code = p + 1 < end ? QChar::surrogateToUcs4(c, p[1]) : 0;
+            return code >= 0x20000 && code <= 0x3FFFF ? 1 : 4;
+        }
+    }
+    if (QChar::isSurrogate(c)) return 2;
+    const quint32 entry = cp932Entry(c);
+    const quint32 size = entry >> 16, lead = entry & 0xFF, code = lead << 8 | (entry >> 8 & 0xFF);
+    if (size == 1) return lead < 0x80 ? 0 : 1;
+    if (size == 2 && (lead == 0x81 || lead == 0x82 || (code >= 0x8340 && code <= 0x8396) ||
+                      (code >= 0x889F && code <= 0x9872)))
+        return 0;
+    if (reading == Reading::ShiftJis) return 2;
+    const bool kanji =
+        size == 2 && ((code >= 0x989F && code <= 0xEAA4) || (code >= 0xED40 && code <= 0xEEFC) ||
+                      (code >= 0xFA40 && code <= 0xFC4B));
+    return kanji ? 1 : 4;
+}
+
+struct Likeness {
+    qsizetype rareHalves = 0;
+    qsizetype characters = 0;
+    bool kanaAndKanjiOnly = true;  // outside ASCII
+};
+
+// Weighs a reading. A letter or sign (0x40..0x7E) glued to a character outside ASCII adds a
+// whole rare one on either side, one and a half right behind a character read as UTF-8:
+// Shift-JIS read as UTF-8 ends its characters on lead bytes and leaves their trail bytes
+// standing right behind them, and UTF-8 read as Shift-JIS glues half-width kana and kanji to
+// the ASCII letters of a Latin name ("José" is "Josﾃｩ"); Japanese text seldom glues a letter to
+// a kanji. The letters of a word that reads as a Latin name weigh nothing.
+Likeness likeness(const QString &text, Reading reading) {
+    Likeness l;
+    const char16_t *begin = reinterpret_cast<const char16_t *>(text.utf16());
+    const char16_t *end = begin + text.size();
+    const char16_t *wordEnd = begin;
+    bool latinName = false;
+    for (const char16_t *p = begin; p < end; ++p) {
+        if (!QChar::isLowSurrogate(*p)) ++l.characters;
+        if (*p < 0x80) continue;
+        if (!isKanaOrKanji(*p)) l.kanaAndKanjiOnly = false;
+        if (reading == Reading::Utf8 && p >= wordEnd) {
+            const char16_t *wordBegin = p;
+            while (wordBegin > begin && !isSeparator(wordBegin[-1])) --wordBegin;
+            for (wordEnd = p; wordEnd < end && !isSeparator(*wordEnd);) ++wordEnd;
+            latinName = isLatinName(wordBegin, wordEnd - wordBegin);
+        }
+        if (latinName && (*p < 0x370 || (*p >= 0x1E00 && *p <= 0x1EFF))) continue;
+        l.rareHalves += rareHalves(p, end, reading);
+        if (p > begin && p[-1] >= 0x40 && p[-1] <= 0x7E) l.rareHalves += 2;
+        if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E) l.rareHalves += reading == Reading::Utf8 ? 3 : 2;
+    }
+    return l;
+}
+
+// The likelier of the two readings of bytes that are both: the one with fewer rare halves; on a
+// tie Shift-JIS, unless UTF-8 gives fewer characters, all kana and kanji (a UTF-8 kanji is
+// three bytes, and its first two read as a second-level kanji in Shift-JIS: 茉莉 is "闌芽脂").
+bool utf8IsLikelier(const QString &utf8, const QString &cp932) {
+    const Likeness u = likeness(utf8, Reading::Utf8), s = likeness(cp932, Reading::ShiftJis);
+    if (u.rareHalves != s.rareHalves) return u.rareHalves < s.rareHalves;
+    return u.characters < s.characters && u.kanaAndKanjiOnly;
 }
 
 std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::Substitute &substitute) {
@@ -418,7 +525,7 @@ std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes) {
             if (cp932 && cp932->isEmpty()) cp932.reset();
             if (isValidUtf8(bytes)) {
                 std::optional<QString> utf8 = fromUtf8(bytes);
-                if (!cp932 || rareHalves(*utf8) < rareHalves(*cp932)) return utf8;
+                if (!cp932 || utf8IsLikelier(*utf8, *cp932)) return utf8;
             }
             if (cp932) return cp932;
         }

@@ -55,11 +55,12 @@ public:
     // Imported text files (patient lists, the data link's input files), which name no encoding.
     // A byte-order mark decides: UTF-8, UTF-16 little- or big-endian. Without one the text is
     // strict Shift-JIS or strict UTF-8, whichever alone reads it; a zero byte, part of neither
-    // text, fails both. Many texts read both ways (伊藤 in UTF-8 is "莨願陸" in Shift-JIS, 莉子 in
-    // Shift-JIS is "从q" in UTF-8): then the reading with fewer characters rare in Japanese names
-    // and notes wins (half-width katakana, second-level and extension kanji, a letter glued to a
-    // kanji), and Shift-JIS a tie. Then UTF-16. std::nullopt when nothing fits, or when the text
-    // holds a NUL.
+    // text, fails both. Many texts read both ways (伊藤 in UTF-8 is "莨願陸" in Shift-JIS, ﾃｲ in
+    // Shift-JIS is "ò" in UTF-8): then the reading with fewer characters rare in patients' texts
+    // wins (half-width katakana, second-level kanji, what code page 932 lacks, a letter glued to
+    // a kanji or kana, a Latin letter outside a Latin name), and Shift-JIS a tie unless UTF-8
+    // gives fewer characters, all kana and kanji. Then UTF-16. std::nullopt when nothing fits, or
+    // when the text holds a NUL.
     static std::optional<QString> fromImportedText(const QByteArray &bytes);
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every

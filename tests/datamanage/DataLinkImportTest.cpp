@@ -157,13 +157,16 @@ TEST_F(DataLinkImportTest, Mode3TakesACsvWholeAndATxtByLineAndKeepsAFileWithABad
 
 TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
     linkTo(4, "mode4");
+    drop("halfwidth.txt", *cvx::TextEncoding::toCp932(
+                              QStringLiteral("H4\r\n\r\n-\r\nﾃｲ ﾐｵ\r\n1\r\n1980-01-02\r\n\r\n\r\n\r\n")));
     // blocks.txt ends in a block cut short, and the run fails; short.txt, no whole block, stays.
     EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("B100"), patientFile("高橋一郎", "1965-12-31", "0"));
     EXPECT_EQ(patient("B200"), patientFile("伊藤", "2000-03-01", "1"));
+    EXPECT_EQ(patient("H4"), patientFile("ﾃｲ ﾐｵ", "1980-01-02", "1"));  // valid UTF-8 too
     EXPECT_EQ(inputFiles(), QStringList({"short.txt", "sub/blocks.txt"}));
     EXPECT_EQ(transferLog().filter("record(s) rejected").size(), 1);
-    EXPECT_EQ(transferLog().filter("20240506070809").size(), 3);
+    EXPECT_EQ(transferLog().filter("20240506070809").size(), 4);
     ASSERT_TRUE(FileManager::removeItem(input() + "/sub/blocks.txt"));
     EXPECT_EQ(runImport(), true);
     EXPECT_EQ(inputFiles(), QStringList({"short.txt"}));
@@ -176,6 +179,10 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     drop("utf8.csv", "\xEF\xBB\xBF" + QStringLiteral("U1,渡辺,,,,\n").toUtf8());
     drop("utf8-no-mark.csv", QStringLiteral("U2,伊藤,結衣,,,\n").toUtf8());  // reads as Shift-JIS too
     drop("sjis.csv", "S1,\xE4\xBB\x8E\x71,,,,\nS2,\xED\x95\x8E\x52,,,,\n");
+    // Both read as UTF-8 and as Shift-JIS too.
+    drop("halfwidth.csv", *cvx::TextEncoding::toCp932(QStringLiteral(
+                              "H1,ﾃｲ,ﾐｵ,1980/01/02,M,\r\nH2,ﾆｼ ﾃｲ,,,F,\r\nH3,ﾃｲ,Sato,,,ﾂｰ\r\n")));
+    drop("utf8-names.csv", QStringLiteral("L1,Łukasz,Małgorzata,,,\nL2,茉莉,Sato,,,\n").toUtf8());
     EXPECT_EQ(runImport(), std::nullopt);  // no link mode: nothing starts
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::customerFolder()));
 
@@ -191,13 +198,19 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_EQ(patient("U2"), patientFile("伊藤 結衣", "", "2"));
     EXPECT_EQ(patient("S1"), patientFile("莉子", "", "2"));
     EXPECT_EQ(patient("S2"), patientFile("﨑山", "", "2"));
+    EXPECT_EQ(patient("H1"), patientFile("ﾃｲ ﾐｵ", "1980-01-02", "0"));
+    EXPECT_EQ(patient("H2"), patientFile("ﾆｼ ﾃｲ", "", "1"));
+    EXPECT_EQ(patient("H3"), patientFile("ﾃｲ Sato", "", "2"));
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("H3_remark"), "ﾂｰ");
+    EXPECT_EQ(patient("L1"), patientFile("Łukasz Małgorzata", "", "2"));
+    EXPECT_EQ(patient("L2"), patientFile("茉莉 Sato", "", "2"));
     EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "titled.csv"}));
     EXPECT_EQ(FileManager::readFile(input() + "/garbled.csv"), garbled);
     // Hostile chart numbers write nothing; the refused one is noted in the error log.
-    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 7);
+    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 12);
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
     EXPECT_EQ(transferLog().filter("Not imported").size(), 3);
-    EXPECT_EQ(transferLog().size(), 11);  // seven patients, three files kept, the empty last line
+    EXPECT_EQ(transferLog().size(), 16);  // 12 patients, three files kept, the empty last line
     // A file remembered in another mode is read anew: its layout finds other records in it.
     drop("tabs.csv", "M3\tname" + QByteArray(10, '\t'));
     EXPECT_EQ(runImport(), false);

@@ -60,6 +60,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
     const struct {
         const char *file;
         std::vector<Patient> patients;
+        QByteArray bytes = {};  // written as the file when given
     } cases[] = {
         {"patients-sjis.csv",
          {{"1001", "山田 太郎", "1980-01-01", "0", "初診"},
@@ -70,9 +71,19 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         {"patients-sjis-valid-utf8.csv", {{"9", "莉子", "", "2", ""}, {"10", "﨑山", "", "2", ""}}},
         {"patients-utf8-mark.csv", {{"11", "渡辺", "", "2", ""}}},
         {"patients-utf8-no-mark.csv", {{"12", "伊藤 結衣", "1980-01-01", "1", ""}}},  // Shift-JIS too
+        {"half-width Shift-JIS, valid UTF-8",
+         {{"13", "ﾃｲ ﾐｵ", "1980-01-02", "0", ""},
+          {"14", "ﾆｼ ﾃｲ", "", "1", ""},
+          {"15", "ﾃｲ Sato", "", "2", "ﾂｰ"}},
+         *cvx::TextEncoding::toCp932(
+             QStringLiteral("13,ﾃｲ,ﾐｵ,1980/01/02,M,\r\n14,ﾆｼ ﾃｲ,,,F,\r\n15,ﾃｲ,Sato,,,ﾂｰ"))},
+        {"UTF-8 names, valid Shift-JIS",
+         {{"16", "Đức Vũ", "", "2", ""}, {"17", "茉莉 Sato", "", "2", ""}},
+         QStringLiteral("16,Đức,Vũ,,,\r\n17,茉莉,Sato,,,").toUtf8()},
     };
     for (const auto &c : cases) {
-        const PatientListImport::Outcome outcome = PatientListImport::importList(fixture(c.file));
+        const PatientListImport::Outcome outcome =
+            PatientListImport::importList(c.bytes.isEmpty() ? fixture(c.file) : writeList(c.bytes));
         EXPECT_EQ(outcome.signResult, 200) << c.file;
         EXPECT_TRUE(outcome.alertStr.isNull());
         QStringList expectedSaved;
@@ -86,7 +97,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         EXPECT_EQ(outcome.saved, expectedSaved);
     }
     EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
-    EXPECT_EQ(customerFiles().size(), 9);
+    EXPECT_EQ(customerFiles().size(), 14);
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
