@@ -313,10 +313,11 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
         return false;
     }
     const std::optional<ProcessedFiles::Mark> applied = processed.remembered(path, *bytes, layout.mode);
-    std::optional<QString> text = cvx::TextEncoding::fromImportedText(*bytes);
+    QString refusal;
+    std::optional<QString> text = cvx::TextEncoding::fromImportedText(*bytes, &refusal);
     if (!text) {
-        logError(QStringLiteral("%1 is neither Shift-JIS nor UTF-16 text; it was not read").arg(path));
-        return fail(QStringLiteral("not Shift-JIS or UTF-16 text"), *bytes);
+        logError(QStringLiteral("%1: %2; it was not read").arg(path, refusal));
+        return fail(refusal, *bytes);
     }
     if (layout.trimNewlines) text = NSStringExt::trimNewline(*text);
 

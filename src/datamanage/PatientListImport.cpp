@@ -23,11 +23,12 @@ void logError(const QString &message) {
     AppDelegate::shared().errorLog(QStringLiteral("\nPatient list: %1\n").arg(message));
 }
 
-std::optional<QString> readList(const QString &path) {
+// The list's text; nothing when it is missing, too large or no text (`refusal` then says why).
+std::optional<QString> readList(const QString &path, QString &refusal) {
     if (QFileInfo(path).size() > PatientFields::kMaxInputFileSize) return std::nullopt;
     const std::optional<QByteArray> bytes = cvx::FileManager::readFile(path);
     if (!bytes) return std::nullopt;
-    return cvx::TextEncoding::fromImportedText(*bytes);
+    return cvx::TextEncoding::fromImportedText(*bytes, &refusal);
 }
 
 PatientListImport::Outcome failed(PatientListImport::Outcome outcome, const QString &text) {
@@ -39,6 +40,8 @@ PatientListImport::Outcome failed(PatientListImport::Outcome outcome, const QStr
 }  // namespace
 
 const QString PatientListImport::kNoFileText = QStringLiteral("インポート対象ファイルがありません。");
+const QString PatientListImport::kNoEncodingText =
+    QStringLiteral("ファイルの文字コードが Shift-JIS、UTF-8、UTF-16 のいずれでもないため読み込めません。");
 
 std::optional<OCMCustInfo> PatientListImport::patientFromLine(const QString &line) {
     const QStringList fields = line.split(u',');
@@ -59,7 +62,12 @@ PatientListImport::Outcome PatientListImport::importList(const QString &path, co
     Outcome outcome;
     cvx::FileManager::createDirectory(UsbUtils::customerFolder());
 
-    std::optional<QString> text = readList(path);
+    QString refusal;
+    std::optional<QString> text = readList(path, refusal);
+    if (!text && !refusal.isEmpty()) {
+        logError(QStringLiteral("%1: %2; it was not read").arg(path, refusal));
+        return failed(outcome, kNoEncodingText);
+    }
     if (!text) return failed(outcome, kNoFileText);
     // The data link brings its patients by its own folder; a list is not read in its modes.
     if (UsbUtils::isHaveMODE() != 0) return failed(outcome, kNoFileText);

@@ -511,15 +511,49 @@ std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::S
     return out;
 }
 
+// UTF-16 records are partly ASCII (separators, line ends, digits): at least one code unit in
+// eight has a zero high byte. Shift-JIS and UTF-8 text has no zero byte at all.
+bool looksLikeUtf16(const QByteArray &bytes) {
+    if (bytes.size() % 2 != 0) return false;
+    qsizetype little = 0, big = 0;
+    for (qsizetype i = 0; i < bytes.size(); i += 2) {
+        if (bytes[i] != '\0' && bytes[i + 1] == '\0') ++little;
+        if (bytes[i] == '\0' && bytes[i + 1] != '\0') ++big;
+    }
+    const qsizetype ascii = std::max(little, big);
+    return ascii > 0 && ascii * 8 >= bytes.size() / 2;
+}
+
+// Why bytes without a mark are no text: a file whose every line is Shift-JIS or UTF-8, but not
+// all in the same one, was put together from files of both.
+QString noEncoding(const QByteArray &bytes) {
+    const QString none = QStringLiteral("neither Shift-JIS nor UTF-8 nor UTF-16 text");
+    bool shiftJisOnly = false, utf8Only = false;
+    for (const QByteArray &line : bytes.split('\n')) {
+        const bool shiftJis = !line.contains('\0') && TextEncoding::fromCp932(line).has_value();
+        const bool utf8 = !line.contains('\0') && TextEncoding::isValidUtf8(line);
+        if (!shiftJis && !utf8) return none;
+        shiftJisOnly = shiftJisOnly || !utf8;
+        utf8Only = utf8Only || !shiftJis;
+    }
+    return shiftJisOnly && utf8Only ? QStringLiteral("Shift-JIS and UTF-8 lines mixed") : none;
+}
+
 }  // namespace
 
-std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes) {
-    const std::optional<QString> text = [&]() -> std::optional<QString> {
+std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes, QString *refusal) {
+    QString why;
+    std::optional<QString> text = [&]() -> std::optional<QString> {
         if (bytes.startsWith("\xEF\xBB\xBF")) {
-            if (!isValidUtf8(bytes)) return std::nullopt;
-            return fromUtf8(bytes);
+            if (isValidUtf8(bytes)) return fromUtf8(bytes);
+            why = QStringLiteral("marked as UTF-8 but not UTF-8 text");
+            return std::nullopt;
         }
-        if (hasUtf16Bom(bytes)) return fromUtf16(bytes);
+        if (hasUtf16Bom(bytes)) {
+            std::optional<QString> utf16 = fromUtf16(bytes);
+            if (!utf16) why = QStringLiteral("marked as UTF-16 but not UTF-16 text");
+            return utf16;
+        }
         if (!bytes.contains('\0')) {
             std::optional<QString> cp932 = fromCp932(bytes);
             if (cp932 && cp932->isEmpty()) cp932.reset();
@@ -529,10 +563,18 @@ std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes) {
             }
             if (cp932) return cp932;
         }
-        return fromUtf16(bytes);
+        if (looksLikeUtf16(bytes)) {
+            if (std::optional<QString> utf16 = fromUtf16(bytes)) return utf16;
+        }
+        why = noEncoding(bytes);
+        return std::nullopt;
     }();
     // A NUL is no character of a patient's text: stored, it would cut short the name it is in.
-    if (text && text->contains(QChar(u'\0'))) return std::nullopt;
+    if (text && text->contains(QChar(u'\0'))) {
+        text.reset();
+        why = QStringLiteral("a NUL character in the text");
+    }
+    if (!text && refusal) *refusal = why;
     return text;
 }
 

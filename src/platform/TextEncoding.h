@@ -59,9 +59,10 @@ public:
     // Shift-JIS is "ò" in UTF-8): then the reading with fewer characters rare in patients' texts
     // wins (half-width katakana, second-level kanji, what code page 932 lacks, a letter glued to
     // a kanji or kana, a Latin letter outside a Latin name), and Shift-JIS a tie unless UTF-8
-    // gives fewer characters, all kana and kanji. Then UTF-16. std::nullopt when nothing fits, or
-    // when the text holds a NUL.
-    static std::optional<QString> fromImportedText(const QByteArray &bytes);
+    // gives fewer characters, all kana and kanji. Then UTF-16, but only bytes that look like it
+    // (partly ASCII). std::nullopt when nothing fits, or when the text holds a NUL; `refusal`
+    // then says why, in words for a log.
+    static std::optional<QString> fromImportedText(const QByteArray &bytes, QString *refusal = nullptr);
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every
     // spelling of Shift-JIS ("shift-jis", "Shift_JIS", "sjis", "windows-31j", ...) gives "CP932",

@@ -179,10 +179,12 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     drop("utf8.csv", "\xEF\xBB\xBF" + QStringLiteral("U1,渡辺,,,,\n").toUtf8());
     drop("utf8-no-mark.csv", QStringLiteral("U2,伊藤,結衣,,,\n").toUtf8());  // reads as Shift-JIS too
     drop("sjis.csv", "S1,\xE4\xBB\x8E\x71,,,,\nS2,\xED\x95\x8E\x52,,,,\n");
-    // Both read as UTF-8 and as Shift-JIS too.
+    // Both read as UTF-8 and as Shift-JIS too; a file of lines in each is neither.
     drop("halfwidth.csv", *cvx::TextEncoding::toCp932(QStringLiteral(
                               "H1,ﾃｲ,ﾐｵ,1980/01/02,M,\r\nH2,ﾆｼ ﾃｲ,,,F,\r\nH3,ﾃｲ,Sato,,,ﾂｰ\r\n")));
     drop("utf8-names.csv", QStringLiteral("L1,Łukasz,Małgorzata,,,\nL2,茉莉,Sato,,,\n").toUtf8());
+    const QByteArray mixed = "M1,\x8D\xB2\x93\xA1,,,,\n" + QStringLiteral("M2,花子,,,,\n").toUtf8();
+    drop("two-encodings.csv", mixed);
     EXPECT_EQ(runImport(), std::nullopt);  // no link mode: nothing starts
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::customerFolder()));
 
@@ -204,13 +206,15 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("H3_remark"), "ﾂｰ");
     EXPECT_EQ(patient("L1"), patientFile("Łukasz Małgorzata", "", "2"));
     EXPECT_EQ(patient("L2"), patientFile("茉莉 Sato", "", "2"));
-    EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "titled.csv"}));
+    EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "titled.csv", "two-encodings.csv"}));
     EXPECT_EQ(FileManager::readFile(input() + "/garbled.csv"), garbled);
+    EXPECT_EQ(FileManager::readFile(input() + "/two-encodings.csv"), mixed);
+    EXPECT_EQ(transferLog().filter("/two-encodings.csv,Shift-JIS and UTF-8 lines mixed,").size(), 1);
     // Hostile chart numbers write nothing; the refused one is noted in the error log.
     EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 12);
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
-    EXPECT_EQ(transferLog().filter("Not imported").size(), 3);
-    EXPECT_EQ(transferLog().size(), 16);  // 12 patients, three files kept, the empty last line
+    EXPECT_EQ(transferLog().filter("Not imported").size(), 4);
+    EXPECT_EQ(transferLog().size(), 17);  // 12 patients, four files kept, the empty last line
     // A file remembered in another mode is read anew: its layout finds other records in it.
     drop("tabs.csv", "M3\tname" + QByteArray(10, '\t'));
     EXPECT_EQ(runImport(), false);

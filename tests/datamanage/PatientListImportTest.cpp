@@ -101,6 +101,11 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
+    // Lines in Shift-JIS and in UTF-8: no encoding reads the file, and the alert says so.
+    const PatientListImport::Outcome mixed = PatientListImport::importList(
+        writeList("1,\x8D\xB2\x93\xA1,,,,\r\n" + QStringLiteral("2,花子,,,,").toUtf8()));
+    EXPECT_EQ(mixed.alertStr, PatientListImport::kNoEncodingText);
+    EXPECT_TRUE(mixed.badLines.isEmpty() && mixed.saved.isEmpty());
     const struct {
         const char *text;
         QList<int> badLines;

@@ -111,6 +111,7 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
         const char *label;
         QByteArray bytes;
         std::optional<QString> expected;
+        const char *refusal = "";
     };
     const Case cases[] = {
         {"Shift-JIS", *TextEncoding::toCp932(name), name},
@@ -119,15 +120,23 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
         {"UTF-16BE with mark", TextEncoding::toUtf16(name, Order::BigEndian), name},
         // Zero bytes are valid CP932 but never occur in a Shift-JIS text file.
         {"UTF-16LE without mark", TextEncoding::toUtf16(name, Order::LittleEndian, false), name},
-        {"neither (odd length, not CP932)", QByteArray("\x85\x40\x41"), std::nullopt},
+        {"neither (odd length, not CP932)", QByteArray("\x85\x40\x41"), std::nullopt,
+         "neither Shift-JIS nor UTF-8 nor UTF-16 text"},
+        // Even, and no UTF-16 for it: one line of CJK, had it been read so.
+        {"Shift-JIS and UTF-8 lines", "1,\x8D\xB2\x93\xA1\n12," + u("花子").toUtf8(), std::nullopt,
+         "Shift-JIS and UTF-8 lines mixed"},
         {"empty", QByteArray(), QString()},
-        {"NUL in marked UTF-8", QByteArray::fromHex("efbbbf610062"), std::nullopt},
-        {"NUL in UTF-16", QByteArray::fromHex("fffe610000006200"), std::nullopt},
+        {"NUL in marked UTF-8", QByteArray::fromHex("efbbbf610062"), std::nullopt,
+         "a NUL character in the text"},
+        {"NUL in UTF-16", QByteArray::fromHex("fffe610000006200"), std::nullopt,
+         "a NUL character in the text"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        const std::optional<QString> text = TextEncoding::fromImportedText(c.bytes);
+        QString refusal;
+        const std::optional<QString> text = TextEncoding::fromImportedText(c.bytes, &refusal);
         ASSERT_EQ(text.has_value(), c.expected.has_value());
+        EXPECT_EQ(refusal, u(c.refusal));
         if (text) {
             EXPECT_EQ(*text, *c.expected);
         }
