@@ -425,14 +425,33 @@ bool anywhere(std::string_view name) {
                        [&](std::string_view prefix) { return isEntry(name, prefix); });
 }
 
+// The layout of a file, named as its root is: by the root's name or, where that is none of this
+// program's (a damaged one), by what the root holds: results, the hospital file's groups or the
+// comment files' lists. Empty where neither tells.
+std::string_view layoutOf(const pugi::xml_node &root) {
+    const auto known = std::find(std::begin(kRoots), std::end(kRoots), std::string_view(root.name()));
+    if (known != std::end(kRoots)) return *known;
+    for (const pugi::xml_node &child : root.children()) {
+        if (child.type() != pugi::node_element) continue;
+        if (std::string_view(child.name()) == "comment") return kRoots[0];
+        if (!groupList(child).empty()) return kRoots[1];
+        if (child.attribute("title") && child.attribute("type")) return kRoots[2];
+    }
+    return {};
+}
+
+pugi::xml_node rootOf(pugi::xml_node node) {
+    while (node.parent().type() != pugi::node_document) node = node.parent();
+    return node;
+}
+
 // Whether the layout of the file holds an element of that name where `element` stands: below
 // its parent, and for an entry of a list at its position.
 bool layoutHolds(const pugi::xml_node &element, std::string_view name) {
     const pugi::xml_node parent = element.parent();
     if (parent.type() == pugi::node_document) return among(kRoots, name);
-    pugi::xml_node root = parent;
-    while (root.parent().type() != pugi::node_document) root = root.parent();
-    const std::string_view layout = root.name();
+    const pugi::xml_node root = rootOf(element);
+    const std::string_view layout = layoutOf(root);
     if (parent == root) {
         if (layout == "DATA") return name == "comment" || among(kSettings, name);
         if (layout == "HisSetting") return name == "Hospital" || name == "Doctor";
@@ -473,9 +492,20 @@ bool settleRepair(const RepairFindings &findings, QString *why) {
         }
         if (end) element.set_name(at->second.constData());
     }
+    // Innermost first, so that what holds a leaf left out is judged without it.
     for (pugi::xml_node element : findings.leftOpen) {
-        if (element.parent().type() == pugi::node_document || holdsElement(element)) continue;
-        if (holdsText(element) || !element.first_attribute()) element.parent().remove_child(element);
+        const bool root = element.parent().type() == pugi::node_document;
+        if (!root && !holdsElement(element) && (holdsText(element) || !element.first_attribute())) {
+            element.parent().remove_child(element);
+            continue;
+        }
+        // No end tag tells a misspelt start tag here: under a name that the layout does not hold
+        // where it stands, what the element holds would be hidden from its readers.
+        if (layoutOf(rootOf(element)).empty() || layoutHolds(element, element.name())) continue;
+        if (why)
+            *why = QStringLiteral("the cut leaves <%1> open, a name the file does not hold there")
+                       .arg(QString::fromUtf8(element.name()));
+        return false;
     }
     return true;
 }
@@ -628,10 +658,10 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
     // The files whose layout is known hold no text but in their entries, which hold no element:
     // a patient file's root holds results, which hold entries; the hospital file and the comment
     // files hold lists of entries; a settings file's root holds entries.
-    const QByteArray name = root.name();
+    const std::string_view name = layoutOf(root);
     const bool patient = name == "DATA" && root.child("comment");
     if (name == "CalcData") return true;
-    if (name != "DATA" && name != "HisSetting" && name != "Comments") {
+    if (name.empty()) {
         // A root of another name, which may be a damaged one: the elements of one element are
         // either all entries or all lists, as in every file of a known layout.
         const pugi::xml_node uneven = root.find_node([](const pugi::xml_node &node) {

@@ -175,6 +175,9 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
          "<doctor1>D1</doctor1><doctor2>D2</doctor2>",
          nullptr},
         {"<Comments><List><data1>a</data1><List><data1>b</data1>", nullptr},
+        // A misspelt start tag that the cut left without its end tag: nothing tells the name.
+        {"<Hising><Hospital name=\"hospital\"><hospital1>H1</hospital1></Hospital>", nullptr},
+        {"<HisSetting><Hospital name=\"hospital\"></Hospital><Doct name=\"doctor\"><doctor1>D</doctor1>", nullptr},
     };
     for (const Case &c : cases) {
         const QByteArray text(c.text.data(), qsizetype(c.text.size()));
