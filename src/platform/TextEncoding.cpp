@@ -367,28 +367,38 @@ bool isNameAccent(char16_t c) {
 }
 
 // Whether a word reads as a Latin name: ASCII letters and name letters, at least one of them
-// ASCII, an accent only after a letter, and no lower-case letter before an upper-case one
-// where either is outside ASCII. Shift-JIS half-width kana read as UTF-8 give letters standing
-// alone ("ﾃｲ" is "ò"), beside letters of other alphabets, or glued to ASCII out of case.
+// ASCII, an accent only after a letter, and its letters in a name's case: no lower-case letter
+// before an upper-case one but after a leading capital (McDonald), no two capitals before a
+// lower-case letter, and a word of capitals alone with a capital that is two half-width kana
+// in Shift-JIS (Ž, Ų, Ÿ: C4, C5 or C6 before A1..BF in UTF-8) has four ASCII letters at least.
+// Shift-JIS half-width kana read as UTF-8 give letters standing alone ("ﾃｲ" is "ò"), beside
+// letters of other alphabets, or glued out of case to the abbreviations of notes ("TELﾅｼ" is
+// "TELż", "OKﾃｲ" is "OKò").
 bool isLatinName(const char16_t *word, qsizetype size) {
-    bool ascii = false;
-    char16_t previous = 0;
+    int ascii = 0;
+    bool lower = false, kanaCapital = false, leadingCapital = false;
+    char16_t previous = 0, beforePrevious = 0;
     for (const char16_t *p = word; p < word + size; ++p) {
         if (isNameAccent(*p)) {
             if (previous == 0) return false;
             continue;
         }
         if (isAsciiLetter(*p))
-            ascii = true;
+            ++ascii;
         else if (!isNameLetter(*p))
             return false;
         // ß has no upper case of its own: "STRAßE".
-        if ((previous >= 0x80 || *p >= 0x80) && previous != 0xDF && QChar::isLower(previous) &&
-            QChar::isUpper(*p))
-            return false;
+        const bool isLower = QChar::isLower(*p) && *p != 0xDF, isUpper = QChar::isUpper(*p);
+        const bool afterLower = previous && QChar::isLower(previous) && previous != 0xDF;
+        if (previous == 0) leadingCapital = isUpper;
+        if (isUpper && afterLower && (!leadingCapital || previous >= 0x80 || *p >= 0x80)) return false;
+        if (isLower && QChar::isUpper(previous) && QChar::isUpper(beforePrevious)) return false;
+        lower = lower || isLower;
+        kanaCapital = kanaCapital || (isUpper && *p >= 0x121 && *p <= 0x1BF && (*p & 0x3F) >= 0x21);
+        beforePrevious = previous;
         previous = *p;
     }
-    return ascii;
+    return ascii > 0 && (lower || !kanaCapital || ascii >= 4);
 }
 
 bool isKanaOrKanji(char16_t c) {

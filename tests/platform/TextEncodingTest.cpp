@@ -144,10 +144,11 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
     // Bytes that read both ways: kana, common kanji and Latin names win over garble, and Shift-JIS
     // a tie unless UTF-8 gives fewer characters, all kana and kanji.
     const std::pair<const char *, bool> bothWays[] = {
-        {"伊藤 結衣", true}, {"みなみ", true},    {"マリー", true}, {"髙田 健太", true},
-        {"José", true},      {"茉莉,Sato", true}, {"翔琉", true},   {"Łukasz,Małgorzata", true},
-        {"Đức,Vũ", true},    {"莉子", false},     {"ﾏｷ ﾕｲ", false}, {"ﾃｲ,ﾐｵ", false},
-        {"ﾆｼ ﾃｲ", false},    {"ﾃｲ,Sato", false},  {"ﾂｶ,ﾂｰ", false}};
+        {"伊藤 結衣", true}, {"みなみ", true},    {"マリー", true},    {"髙田 健太", true},
+        {"José", true},      {"茉莉,Sato", true}, {"翔琉", true},      {"Łukasz,Małgorzata", true},
+        {"Đức,Vũ", true},    {"莉子", false},     {"ﾏｷ ﾕｲ", false},    {"ﾃｲ,ﾐｵ", false},
+        {"ﾆｼ ﾃｲ", false},    {"ﾃｲ,Sato", false},  {"ﾂｶ,ﾂｰ", false},    {"TELﾅｼ", false},
+        {"OKﾃｲ", false},     {"ﾅｽCT", false},     {"ŻANETA,Ewa", true}};
     for (const auto &[name, utf8] : bothWays) {
         const QString line = u("0001,%1,1980/01/01,1\r\n").arg(u(name));
         const QByteArray bytes = utf8 ? line.toUtf8() : *TextEncoding::toCp932(line);
