@@ -17,6 +17,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace cvx {
@@ -163,6 +165,10 @@ public:
         flush();
         return tokens_;
     }
+
+    // The name of the element open innermost at the end of the text; null when none is.
+    // Only after read().
+    QByteArray innermostOpen() const { return open_.isEmpty() ? QByteArray() : tokens_[open_.last()].name; }
 
     // The text as read, without the end tags that close nothing: those that name no open
     // element while the element open innermost has an end tag of its own further on, or while
@@ -426,16 +432,18 @@ bool anywhere(std::string_view name) {
 }
 
 // The layout of a file, named as its root is: by the root's name or, where that is none of this
-// program's (a damaged one), by what the root holds: results, the hospital file's groups or the
-// comment files' lists. Empty where neither tells.
+// program's (a damaged one), by what the root holds: results or settings, the hospital file's
+// groups, the comment files' lists, calculation ranges. Empty where neither tells.
 std::string_view layoutOf(const pugi::xml_node &root) {
     const auto known = std::find(std::begin(kRoots), std::end(kRoots), std::string_view(root.name()));
     if (known != std::end(kRoots)) return *known;
     for (const pugi::xml_node &child : root.children()) {
         if (child.type() != pugi::node_element) continue;
-        if (std::string_view(child.name()) == "comment") return kRoots[0];
+        const std::string_view name = child.name();
+        if (name == "comment" || among(kSettings, name)) return kRoots[0];
         if (!groupList(child).empty()) return kRoots[1];
         if (child.attribute("title") && child.attribute("type")) return kRoots[2];
+        if ((name == "DATA" && child.attribute("title")) || name == "range") return kRoots[3];
     }
     return {};
 }
@@ -445,67 +453,112 @@ pugi::xml_node rootOf(pugi::xml_node node) {
     return node;
 }
 
-// Whether the layout of the file holds an element of that name where `element` stands: below
-// its parent, and for an entry of a list at its position.
-bool layoutHolds(const pugi::xml_node &element, std::string_view name) {
-    const pugi::xml_node parent = element.parent();
-    if (parent.type() == pugi::node_document) return among(kRoots, name);
-    const pugi::xml_node root = rootOf(element);
-    const std::string_view layout = layoutOf(root);
-    if (parent == root) {
-        if (layout == "DATA") return name == "comment" || among(kSettings, name);
-        if (layout == "HisSetting") return name == "Hospital" || name == "Doctor";
-        if (layout == "Comments") return name == "List";
-        if (layout == "CalcData") return among(kCalculation, name);
-        return anywhere(name);
-    }
-    if (parent.parent() == root) {
-        qsizetype position = 1;
-        for (pugi::xml_node before = element.previous_sibling(); before; before = before.previous_sibling())
-            position += before.type() == pugi::node_element;
-        const auto entry = [&](std::string_view prefix) {
-            return name == std::string(prefix) + std::to_string(position);
-        };
-        if (layout == "DATA" && std::string_view(parent.name()) == "comment") return among(kResult, name);
-        if (layout == "HisSetting") {
-            const std::string_view list = groupList(parent);
-            return list.empty() ? entry("hospital") || entry("doctor") : entry(list);
+// Where the elements of a repaired tree stand in the layout of its file. The layout is worked out
+// once, and the positions of a list's entries at once for the whole list: a damaged file may hold
+// thousands of misspelt tags.
+class Places {
+public:
+    explicit Places(const pugi::xml_node &root) : root_(root), layout_(layoutOf(root)) {}
+
+    std::string_view layout() const { return layout_; }
+    void rootRenamed() { layout_ = layoutOf(root_); }
+
+    // Whether the layout holds an element of that name where `element` stands: below its
+    // parent, and for an entry of a list at its position.
+    bool holds(const pugi::xml_node &element, std::string_view name) {
+        const pugi::xml_node parent = element.parent();
+        if (parent.type() == pugi::node_document) return among(kRoots, name);
+        if (parent == root_) {
+            if (layout_ == "DATA") return name == "comment" || among(kSettings, name);
+            if (layout_ == "HisSetting") return name == "Hospital" || name == "Doctor";
+            if (layout_ == "Comments") return name == "List";
+            if (layout_ == "CalcData") return among(kCalculation, name);
+            return anywhere(name);
         }
-        if (layout == "Comments") return entry("data");
+        if (parent.parent() == root_) {
+            const auto entry = [&](std::string_view prefix) {
+                return name == std::string(prefix) + std::to_string(position(element));
+            };
+            if (layout_ == "DATA" && std::string_view(parent.name()) == "comment")
+                return among(kResult, name);
+            if (layout_ == "HisSetting") {
+                const std::string_view list = groupList(parent);
+                return list.empty() ? entry("hospital") || entry("doctor") : entry(list);
+            }
+            if (layout_ == "Comments") return entry("data");
+        }
+        return layout_ == "CalcData" ? among(kCalculation, name) : anywhere(name);
     }
-    return layout == "CalcData" ? among(kCalculation, name) : anywhere(name);
+
+private:
+    // An element's place among its parent's elements, from 1.
+    qsizetype position(const pugi::xml_node &element) {
+        if (numbered_.insert(element.parent().hash_value()).second) {
+            qsizetype at = 0;
+            for (const pugi::xml_node &child : element.parent().children())
+                if (child.type() == pugi::node_element) positions_[child.hash_value()] = ++at;
+        }
+        return positions_[element.hash_value()];
+    }
+
+    pugi::xml_node root_;
+    std::string_view layout_;
+    std::unordered_set<size_t> numbered_;  // parents whose elements are numbered
+    std::unordered_map<size_t, qsizetype> positions_;
+};
+
+bool holdsOtherThanText(const pugi::xml_node &node) {
+    return bool(node.find_child([](const pugi::xml_node &child) {
+        return child.type() != pugi::node_pcdata && child.type() != pugi::node_cdata;
+    }));
 }
 
 }  // namespace
 
 bool settleRepair(const RepairFindings &findings, QString *why) {
+    auto refuse = [why](const QString &reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    const pugi::xml_node anyFound = !findings.leftOpen.isEmpty()   ? findings.leftOpen.first()
+                                    : !findings.misspelt.isEmpty() ? findings.misspelt.first().first
+                                                                   : pugi::xml_node();
+    if (!anyFound) return true;
+    const pugi::xml_node root = rootOf(anyFound);
+    Places places(root);
     // Outer elements first: the name of a result or a list tells what its entries are named.
     for (auto at = findings.misspelt.crbegin(); at != findings.misspelt.crend(); ++at) {
         pugi::xml_node element = at->first;
-        const bool start = layoutHolds(element, element.name()),
-                   end = layoutHolds(element, at->second.constData());
-        if (start == end) {
-            if (why)
-                *why = QStringLiteral("the repair cannot tell <%1> from </%2>")
-                           .arg(QString::fromUtf8(element.name()), QString::fromUtf8(at->second));
-            return false;
-        }
-        if (end) element.set_name(at->second.constData());
+        const bool start = places.holds(element, element.name()),
+                   end = places.holds(element, at->second.constData());
+        if (start == end)
+            return refuse(QStringLiteral("the repair cannot tell <%1> from </%2>")
+                              .arg(QString::fromUtf8(element.name()), QString::fromUtf8(at->second)));
+        if (!end) continue;
+        element.set_name(at->second.constData());
+        if (element == root) places.rootRenamed();
     }
     // Innermost first, so that what holds a leaf left out is judged without it.
+    QList<pugi::xml_node> kept;
     for (pugi::xml_node element : findings.leftOpen) {
-        const bool root = element.parent().type() == pugi::node_document;
-        if (!root && !holdsElement(element) && (holdsText(element) || !element.first_attribute())) {
-            element.parent().remove_child(element);
+        const bool isRoot = element == root;
+        if (isRoot || holdsElement(element) || (!holdsText(element) && element.first_attribute())) {
+            kept.append(element);
             continue;
         }
-        // No end tag tells a misspelt start tag here: under a name that the layout does not hold
-        // where it stands, what the element holds would be hidden from its readers.
-        if (layoutOf(rootOf(element)).empty() || layoutHolds(element, element.name())) continue;
-        if (why)
-            *why = QStringLiteral("the cut leaves <%1> open, a name the file does not hold there")
-                       .arg(QString::fromUtf8(element.name()));
-        return false;
+        // A comment or an instruction beside the text would go with it.
+        if (holdsOtherThanText(element))
+            return refuse(QStringLiteral("the cut leaves <%1> open with more than text in it")
+                              .arg(QString::fromUtf8(element.name())));
+        element.parent().remove_child(element);
+    }
+    // No end tag tells a misspelt start tag here: under a name that the layout does not hold
+    // where it stands, what the element holds would be hidden from its readers.
+    Places after(root);
+    for (const pugi::xml_node &element : std::as_const(kept)) {
+        if (after.layout().empty() || after.holds(element, element.name())) continue;
+        return refuse(QStringLiteral("the cut leaves <%1> open, a name the file does not hold there")
+                          .arg(QString::fromUtf8(element.name())));
     }
     return true;
 }
@@ -535,8 +588,9 @@ CharacterReference characterReferenceAt(const char *p, const char *end) {
 
 namespace {
 
-// The text without the one piece of markup that a cut split.
-QByteArray withoutCutMarkup(const QByteArray &utf8) {
+// The text without the one piece of markup that a cut split. Where that piece is an end tag cut
+// short ("</", "</Da"), `cutEndTag` gets what it holds of the name.
+QByteArray withoutCutMarkup(const QByteArray &utf8, std::optional<QByteArray> &cutEndTag) {
     const char *begin = utf8.constData();
     const qsizetype content = endOfContent(begin, begin + utf8.size()) - begin;
     const QByteArrayView text(begin, content);
@@ -549,11 +603,10 @@ QByteArray withoutCutMarkup(const QByteArray &utf8) {
         const bool markup = std::strchr("/!?_:", next) || std::isalpha(uchar(next)) || uchar(next) >= 0x80;
         const QByteArrayView cdata = "<![CDATA[";
         if (!markup || (piece.startsWith(cdata) && piece.size() > cdata.size())) return utf8.left(content);
-        // An end tag that lost no more than its ">" still ends the text before it.
-        const bool named = piece.size() > 2 && next == '/' &&
-                           std::none_of(piece.begin() + 2, piece.end(),
+        const bool named = piece.size() > 1 && next == '/' &&
+                           std::none_of(piece.begin() + std::min<qsizetype>(2, piece.size()), piece.end(),
                                         [](char c) { return isXmlSpace(c) || std::strchr("<>/=\"'&", c); });
-        if (named) return utf8.left(content) + '>';
+        if (named) cutEndTag = piece.sliced(std::min<qsizetype>(2, piece.size())).toByteArray();
         return utf8.left(open);
     }
     // Half a reference at the end of the last text.
@@ -568,10 +621,18 @@ QByteArray withoutCutMarkup(const QByteArray &utf8) {
 }  // namespace
 
 QByteArray repairableText(const QByteArray &utf8) {
-    const QByteArray text = withoutCutMarkup(utf8);
+    std::optional<QByteArray> cutEndTag;
+    const QByteArray text = withoutCutMarkup(utf8, cutEndTag);
     TextTokens tokens(text);
-    const QByteArray strayless = tokens.read() ? tokens.withoutStrayEndTags() : QByteArray();
-    return strayless.isNull() ? text : strayless;
+    if (!tokens.read()) return text;
+    const QByteArray strayless = tokens.withoutStrayEndTags();
+    QByteArray repairable = strayless.isNull() ? text : strayless;
+    // An end tag that the cut split ends the text of the element open innermost, where it begins
+    // that element's name: the text before it is whole.
+    const QByteArray innermost = tokens.innermostOpen();
+    if (cutEndTag && !innermost.isEmpty() && innermost.startsWith(*cutEndTag))
+        repairable += "</" + innermost + '>';
+    return repairable;
 }
 
 bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why,
@@ -655,6 +716,14 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
                        .arg(QString::fromUtf8(root.name()));
         return false;
     }
+    // A file's root below another element: the text before it lost nothing but its root is
+    // hidden there from every reader. The calculation file's ranges alone are named DATA too.
+    const pugi::xml_node inner = root.find_node([&](const pugi::xml_node &node) {
+        const std::string_view name = node.name();
+        return node.type() == pugi::node_element && among(kRoots, name) &&
+               !(name == "DATA" && node.parent() == root && rootName == "CalcData");
+    });
+    if (inner) return refuse(inner, "a file's root");
     // The files whose layout is known hold no text but in their entries, which hold no element:
     // a patient file's root holds results, which hold entries; the hospital file and the comment
     // files hold lists of entries; a settings file's root holds entries.

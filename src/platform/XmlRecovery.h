@@ -40,7 +40,8 @@ CharacterReference characterReferenceAt(const char *p, const char *end);
 // The part of a text that a repair is to read: without what a crash or an old editor left at its
 // end (NUL bytes, an end-of-file mark), without the one piece of markup that a cut split, half
 // a tag or half a reference, which a recovering parser would make into something the text never
-// held (an end tag that lost only its ">" is whole again), and without the end tags that close
+// held (an end tag that the cut split, and that begins the name of the element open innermost,
+// is whole again: the text before it is), and without the end tags that close
 // nothing, at which a recovering parser would close an element: one that names no open element
 // while the innermost open one has an end tag of its own further on. Line ends may be read as
 // XML reads them.

@@ -1,4 +1,6 @@
 // Hospital and dentist lists, the update flag and the result listing of BBInitDatas.
+#include <algorithm>
+
 #include "platform/FileManager.h"
 #include "records/AppDelegate.h"
 #include "records/BBInitDatas.h"
@@ -51,6 +53,17 @@ bool holdsOnlyShownEntries(const cvx::XmlElement &group, const QString &type) {
     return true;
 }
 
+// The names as a read of the file gives them: one of white space alone reads back empty, since
+// a tidy read keeps no text of white space alone.
+QStringList asReadBack(QStringList names) {
+    for (QString &name : names) {
+        if (std::all_of(name.cbegin(), name.cend(),
+                        [](QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }))
+            name = QStringLiteral("");
+    }
+    return names;
+}
+
 // The record of a patient without results: every field of a result "".
 void blankResult(OCMCustomerComment &record) {
     const QString e = QStringLiteral("");
@@ -100,7 +113,7 @@ bool BBInitDatas::writeHospital(const QStringList &names, const QString &type) {
         cvx::XmlElement group = groupToRewrite(doc->rootElement(), type);
         if (group.isNull() || !holdsOnlyShownEntries(group, type)) return false;
         Lists saved = listsIn(doc->rootElement());
-        saved.insert(type, names);
+        saved.insert(type, asReadBack(names));
         SettingsFiles::setNumberedTexts(group, type, names);
         // What is written reads back as saved, the other list as it was; else the file is left.
         const std::optional<QByteArray> bytes = doc->toBytes();

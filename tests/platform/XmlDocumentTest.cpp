@@ -164,6 +164,13 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
          "<DATA>\n    <comment>\n        <MS>1</MS>\n    </comment>\n</DATA>\n"},
         {"<DATA><comment date=\"1\"><MS>1</MS><pH>",
          "<DATA>\n    <comment date=\"1\">\n        <MS>1</MS>\n    </comment>\n</DATA>\n"},
+        {"<DATA><comment><MS>1</MS><pH>2</",
+         "<DATA>\n    <comment>\n        <MS>1</MS>\n        <pH>2</pH>\n    </comment>\n</DATA>\n"},
+        {"<CalcData><DATA title=\"S\"><range><AvgData>1.4</AvgData><DataRange>1.1|1.9</Data",
+         "<CalcData>\n    <DATA title=\"S\">\n        <range>\n            <AvgData>1.4</AvgData>\n"
+         "            <DataRange>1.1|1.9</DataRange>\n        </range>\n    </DATA>\n</CalcData>\n"},
+        {"<DATA><MODE>3</X", "<DATA></DATA>\n"},  // no end tag of <MODE>: "3" is not known whole
+        {"<DATA><MODE><!-- kept -->", nullptr},       // the comment would go with <MODE>
         // A file that lost its root, a group holding what is none of its entries.
         {"<comment date=\"1\"><MS>M</MS><Content1>c1</Con", nullptr},
         {"<Hospital name=\"hospital\"><hospital1>H1</hospital1><hospital2>H", nullptr},
@@ -175,9 +182,13 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
          "<doctor1>D1</doctor1><doctor2>D2</doctor2>",
          nullptr},
         {"<Comments><List><data1>a</data1><List><data1>b</data1>", nullptr},
-        // A misspelt start tag that the cut left without its end tag: nothing tells the name.
+        // A misspelt start tag that the cut left without its end tag: nothing tells the name; a
+        // file's root inside an element, where every reader would miss it.
+        {"<DAT>\n    <MODE>1</MODE>\n    <DeleteBLD>1</DeleteBLD>\n", nullptr},
+        {"<?xml version=\"1.0\"?><a><DATA><MODE>0</MODE></DATA>", nullptr},
         {"<Hising><Hospital name=\"hospital\"><hospital1>H1</hospital1></Hospital>", nullptr},
-        {"<HisSetting><Hospital name=\"hospital\"></Hospital><Doct name=\"doctor\"><doctor1>D</doctor1>", nullptr},
+        {"<HisSetting><Hospital name=\"hospital\"></Hospital><Doct name=\"doctor\"><doctor1>D</doctor1>",
+         nullptr},
     };
     for (const Case &c : cases) {
         const QByteArray text(c.text.data(), qsizetype(c.text.size()));
@@ -193,7 +204,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         }
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
-    EXPECT_EQ(reports.size(), 18);
+    EXPECT_EQ(reports.size(), 21);
     // A well-formed file is read as it stands, whatever its layout and whatever its comments and
     // instructions after the root hold.
     EXPECT_TRUE(

@@ -94,6 +94,9 @@ TEST(HospitalListTest, RewritesTheGroupNamedByTheType) {
     EXPECT_EQ(groupEntries("Hospital"), QStringList({"Clinic & Co", "<New>"}));
     ASSERT_TRUE(BBInitDatas::setHospital({}, "doctor"));
     EXPECT_EQ(BBInitDatas::getHospital(), (Lists{{"hospital", {"Clinic & Co", "<New>"}}, {"doctor", {}}}));
+    ASSERT_TRUE(BBInitDatas::setHospital({"Dr C", " "}, "doctor"));  // a blank name reads back empty
+    EXPECT_EQ(BBInitDatas::getHospital().value("doctor"), QStringList({"Dr C", ""}));
+    ASSERT_TRUE(BBInitDatas::setHospital({}, "doctor"));
     // Another type leaves the lists as they are.
     EXPECT_TRUE(BBInitDatas::setHospital({"X"}, "nurse"));
     EXPECT_EQ(groupEntries("Hospital"), QStringList({"Clinic & Co", "<New>"}));
