@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/FileManager.h"
+#include "platform/XmlRecovery.h"
 #include "records/AppDelegate.h"
 #include "records/BBInitDatas.h"
 #include "records/SettingsFiles.h"
@@ -58,7 +59,7 @@ bool holdsOnlyShownEntries(const cvx::XmlElement &group, const QString &type) {
 QStringList asReadBack(QStringList names) {
     for (QString &name : names) {
         if (std::all_of(name.cbegin(), name.cend(),
-                        [](QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }))
+                        [](QChar c) { return c.unicode() < 0x80 && cvx::isXmlSpace(char(c.unicode())); }))
             name = QStringLiteral("");
     }
     return names;
