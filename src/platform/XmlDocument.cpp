@@ -208,13 +208,6 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
     return std::nullopt;
 }
 
-// The XML declaration at the start of the text, as written there; "" without one.
-QByteArray declarationText(const QByteArray &utf8) {
-    static const QRegularExpression declaration(QStringLiteral("^\\s*<\\?xml\\s[^>]*\\?>"));
-    const QRegularExpressionMatch match = declaration.match(QString::fromUtf8(utf8.left(512)));
-    return match.hasMatch() ? match.captured(0).toUtf8() : QByteArray();
-}
-
 // Where text stands before the first element, which pugixml drops unseen; -1 when nowhere. `end`
 // is the end of the text without trailing white space.
 qsizetype textBeforeTheTree(const QByteArray &utf8, const char *end) {
@@ -379,29 +372,24 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     if (!utf8) return nullptr;
     bool tooDeep = false;
     std::shared_ptr<pugi::xml_document> doc = parseUtf8(*utf8, option, error, &tooDeep);
-    if (doc || tooDeep || option != XmlDocument::Option::Tidy) return doc;
-
+    if (tooDeep || option != XmlDocument::Option::Tidy) return doc;
+    const bool damaged = !doc;
+    QString problem, loss;
     // Tidy reading repairs what a recovering parser can repair; the tree stays pugixml's.
-    QString problem;
-    const QByteArray text = repairableText(*utf8);
-    const std::optional<QByteArray> repaired = recoverXml(text, &problem);
-    if (!repaired) return nullptr;
-    // The declaration is kept as written: it names the encoding that a later save writes in.
-    // Unless the repair kept it as it was: after white space, it is a processing instruction to
-    // the recovering parser.
-    QByteArray declaration = declarationText(text);
-    if (!declarationText(*repaired).isEmpty()) declaration.clear();
-    doc = parseUtf8(declaration.isEmpty() ? *repaired : declaration + '\n' + *repaired, option, nullptr);
-    if (!doc) return nullptr;
-    // A repair that loses anything, or moves an element where the file never has it, would lose
-    // it for good at the next write: no reading.
-    QString loss;
-    RepairFindings findings;
-    if (!repairKeepsEverything(text, *doc, &loss, &findings) || !settleRepair(findings, &loss) ||
-        !repairKeepsLayout(doc->document_element(), &loss)) {
-        if (error) setError(error, QStringLiteral("%1; not repaired: %2").arg(*error, loss));
+    if (damaged) {
+        const XmlParse parse = [&](const QByteArray &text) { return parseUtf8(text, option, nullptr); };
+        doc = repairedTree(*utf8, parse, &loss, &problem);
+    }
+    // The last word on every tidy reading, whatever made its tree: it holds all the text holds.
+    if (doc && !treeKeepsTheText(*utf8, *doc, &loss)) {
+        loss = QStringLiteral("the reading would lose data: %1").arg(loss);
+        doc.reset();
+    }
+    if (!doc) {
+        setError(error, damaged && error ? QStringLiteral("%1; not repaired: %2").arg(*error, loss) : loss);
         return nullptr;
     }
+    if (!damaged) return doc;
     if (problem.isEmpty() && error) problem = *error;
     setError(error, QString());
     reportXmlRepair(source.isEmpty() ? QStringLiteral("a text") : source, bytes, problem);

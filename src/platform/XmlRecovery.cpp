@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QtDebug>
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -87,14 +89,23 @@ struct Token {
     // may leave out. `unknown` when it names no open element at all (a misspelt end tag).
     bool optional = false;
     bool unknown = false;
-    qsizetype from = 0, to = 0;  // an end tag's place in the text
-    qsizetype standsFor = -1;    // the start tag open innermost where an unknown end tag stands
-    bool closedOwn = false;      // a start tag that an end tag of its own name closes
+    bool stray = false;            // an end tag that closes nothing, left out before the repair
+    bool closesInnermost = false;  // an end tag of another name, at which the repair closes it
+    qsizetype from = 0, to = 0;    // an end tag's place in the text
+    qsizetype standsFor = -1;      // the start tag open innermost where an unknown end tag stands
+    bool holdsElement = false;     // a start tag whose element holds another
 
     bool sameAs(const Token &other) const {
         return kind == other.kind && name == other.name && value == other.value &&
                attributes == other.attributes;
     }
+};
+
+// What the check of a repair finds besides: the elements that the text leaves open at its end,
+// and those that the repair closes at an end tag of another name (a misspelt one), with that name.
+struct RepairFindings {
+    QList<pugi::xml_node> leftOpen;
+    QList<std::pair<pugi::xml_node, QByteArray>> misspelt;
 };
 
 constexpr auto isSpace = isXmlSpace;
@@ -135,6 +146,64 @@ QByteArray decoded(const char *p, const char *end, bool attribute) {
     return out;
 }
 
+// The names of the elements of this program's files, by where they stand.
+constexpr std::string_view kRoots[] = {"DATA", "HisSetting", "Comments", "CalcData"};
+constexpr std::string_view kSettings[] = {"MODE",   "DeleteBLD",     "Timeout",     "INPUT",
+                                          "OUTPUT", "AutoVersionUp", "FileVersion", "SendCsvFolder"};
+constexpr std::string_view kGroups[] = {"Hospital", "Doctor", "List"};
+constexpr std::string_view kResult[] = {
+    "Hospital",   "Doctor",     "SheetFlg",   "Remark",     "TotalComment", "MS",         "pH",
+    "BFC",        "BLD",        "LEU",        "ALB",        "NH3",          "DataValue1", "DataValue2",
+    "DataValue3", "DataValue4", "DataValue5", "DataValue6", "DataValue7",   "Content1",   "Content2",
+    "Content3",   "Content4",   "Content5",   "Content6",   "Content7",     "RsvData",    "SaveDate"};
+constexpr std::string_view kCalculation[] = {"DATA",      "range", "AvgData", "DataRange", "AvgRange",
+                                             "Threshold", "Datas", "Data",    "coefC",     "coefD"};
+constexpr std::string_view kCalculationValues[] = {"AvgData",   "DataRange", "AvgRange",
+                                                   "Threshold", "coefC",     "coefD"};
+constexpr std::string_view kEntryPrefixes[] = {"hospital", "doctor", "data"};
+
+template <size_t N>
+bool among(const std::string_view (&names)[N], std::string_view name) {
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+// An entry of a list: the prefix and a number from 1, without leading zeros.
+bool isEntry(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix) || name.size() == prefix.size() || name[prefix.size()] == '0') return false;
+    return std::all_of(name.begin() + qsizetype(prefix.size()), name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The list whose entries the group of the hospital file holds, by its name: "hospital" or
+// "doctor"; "" for a group without such a name, whose entries name it.
+std::string_view groupList(const pugi::xml_node &group) {
+    const std::string_view name = group.attribute("name").value();
+    return name == "hospital" || name == "doctor" ? name : std::string_view();
+}
+
+bool isAnyEntry(std::string_view name) {
+    return std::any_of(std::begin(kEntryPrefixes), std::end(kEntryPrefixes),
+                       [&](std::string_view prefix) { return isEntry(name, prefix); });
+}
+
+bool anywhere(std::string_view name) {
+    return among(kRoots, name) || among(kSettings, name) || among(kGroups, name) || among(kResult, name) ||
+           among(kCalculation, name) || name == "comment" || isAnyEntry(name);
+}
+
+// Whether an element of the name `child` stands inside one of the name `parent` in any of this
+// program's files.
+bool mayHold(std::string_view parent, std::string_view child) {
+    if (parent == "comment") return among(kResult, child);
+    if (parent == "Hospital" || parent == "Doctor")
+        return isEntry(child, "hospital") || isEntry(child, "doctor");
+    if (parent == "List") return isEntry(child, "data");
+    if (parent == "HisSetting") return child == "Hospital" || child == "Doctor";
+    if (parent == "Comments") return child == "List";
+    if (parent == "DATA" && (child == "comment" || among(kSettings, child))) return true;
+    return (parent == "CalcData" || among(kCalculation, parent)) && among(kCalculation, child);
+}
+
 // The tokens of the text, read by the rules of XML markup without any repair. Nothing when a
 // piece of markup is broken or cut short: then no tree holds all the text holds.
 class TextTokens {
@@ -163,27 +232,92 @@ public:
             }
         }
         flush();
+        nest();
         return tokens_;
     }
 
-    // The name of the element open innermost at the end of the text; null when none is.
+    // The start tag of the element open innermost at the end of the text; null when none is.
     // Only after read().
-    QByteArray innermostOpen() const { return open_.isEmpty() ? QByteArray() : tokens_[open_.last()].name; }
+    const Token *innermostOpen() const { return open_.isEmpty() ? nullptr : &tokens_[open_.last()]; }
+    // Whether that element holds text and nothing else.
+    bool innermostHoldsOnlyText() const {
+        return !open_.isEmpty() && open_.last() + 2 == tokens_.size() &&
+               tokens_.last().kind == Token::Kind::Text;
+    }
 
-    // The text as read, without the end tags that close nothing: those that name no open
-    // element while the element open innermost has an end tag of its own further on, or while
-    // none is open. Such a tag holds no data; a recovering parser would close an element at it.
-    // Null when there is none. Only after read().
+    // The text as read, without the end tags that close nothing (stray). Null when there is none.
+    // Only after read().
     QByteArray withoutStrayEndTags() const {
         QByteArray out;
         qsizetype copied = 0;
         for (const Token &token : tokens_) {
-            if (!token.unknown || (token.standsFor >= 0 && !tokens_[token.standsFor].closedOwn)) continue;
+            if (!token.stray) continue;
             out.append(text_.constData() + copied, token.from - copied);
             copied = token.to;
         }
         if (!copied) return {};
         return out.append(text_.constData() + copied, text_.size() - copied);
+    }
+
+private:
+    // Which element each end tag closes, as the recovering parser reads them: its own, where the
+    // element open innermost bears its name; else, as a misspelt end tag, the innermost one.
+    // Unless it closes nothing (stray), which a recovering parser would not know: where no
+    // element is open; where the innermost one has an end tag of its own further on; or where
+    // the innermost one holds elements, none of its end tags follows and the next element is one
+    // it holds (the cut left it open, and its entries go on after the tag).
+    void nest() {
+        // Where the tags of each name stand, for a look ahead in time in proportion to the tags.
+        QHash<QByteArray, QList<qsizetype>> starts, ends;
+        for (qsizetype at = 0; at < tokens_.size(); ++at) {
+            if (tokens_[at].kind == Token::Kind::Start) starts[tokens_[at].name].append(at);
+            if (tokens_[at].kind == Token::Kind::End) ends[tokens_[at].name].append(at);
+        }
+        const auto nextOf = [](const QList<qsizetype> &places, qsizetype at) {
+            const auto next = std::upper_bound(places.cbegin(), places.cend(), at);
+            return next == places.cend() ? std::numeric_limits<qsizetype>::max() : *next;
+        };
+        constexpr qsizetype kNone = std::numeric_limits<qsizetype>::max();
+        QList<qsizetype> nextStart(tokens_.size() + 1, kNone);
+        for (qsizetype at = tokens_.size() - 1; at >= 0; --at)
+            nextStart[at] = tokens_[at].kind == Token::Kind::Start ? at : nextStart[at + 1];
+        QHash<QByteArray, qsizetype> openNames;  // how many open elements bear each name
+        const auto closeInnermost = [&] { --openNames[tokens_[open_.takeLast()].name]; };
+        for (qsizetype at = 0; at < tokens_.size(); ++at) {
+            Token &token = tokens_[at];
+            if (token.kind == Token::Kind::Start) {
+                if (!open_.isEmpty()) tokens_[open_.last()].holdsElement = true;
+                open_.append(at);
+                ++openNames[token.name];
+                continue;
+            }
+            if (token.kind != Token::Kind::End) continue;
+            if (open_.isEmpty()) {
+                token.optional = token.unknown = token.stray = true;
+                continue;
+            }
+            const Token &innermost = tokens_[open_.last()];
+            if (innermost.name == token.name) {
+                closeInnermost();
+                continue;
+            }
+            // One that names an element around the innermost is no misspelt name of it.
+            token.optional = true;
+            token.unknown = !openNames.value(token.name);
+            token.standsFor = open_.last();
+            // Its own end tag: the next of its name, before another element of its name starts
+            // and before the element around it ends.
+            const qsizetype own = nextOf(ends.value(innermost.name), at);
+            const bool ownFollows =
+                own != kNone && nextOf(starts.value(innermost.name), at) > own &&
+                (open_.size() < 2 || nextOf(ends.value(tokens_[open_[open_.size() - 2]].name), at) > own);
+            const qsizetype next = nextStart[at];
+            token.stray =
+                ownFollows || (innermost.holdsElement && next != kNone &&
+                               mayHold(innermost.name.toStdString(), tokens_[next].name.toStdString()));
+            token.closesInnermost = !token.stray;
+            if (!token.stray) closeInnermost();
+        }
     }
 
 private:
@@ -213,37 +347,10 @@ private:
         flush();
         tokens_.append({kind, std::move(name), std::move(value), {}, {}});
     }
-    // An end tag closes the innermost open element of its name; one that names an element
-    // around the innermost closes what it holds as well, and one that names none closes nothing.
     void pushEnd(QByteArray element, qsizetype from) {
-        push(Token::Kind::End, element);
-        Token &end = tokens_.last();
-        end.from = from;
-        end.to = p_ - text_.constData();
-        if (!open_.isEmpty() && tokens_[open_.last()].name == element) {
-            tokens_[open_.last()].closedOwn = true;
-            close(open_.size() - 1);
-            return;
-        }
-        end.optional = true;
-        // Elements that misspelt end tags left open pile up: a look through all of them at each
-        // such tag would take time in the square of their number.
-        if (!openNames_.value(element)) {
-            end.unknown = true;
-            end.standsFor = open_.isEmpty() ? -1 : open_.last();
-            return;
-        }
-        qsizetype at = open_.size() - 1;
-        while (tokens_[open_[at]].name != element) --at;
-        close(at);
-    }
-    void open(qsizetype start) {
-        open_.append(start);
-        ++openNames_[tokens_[start].name];
-    }
-    void close(qsizetype at) {
-        for (qsizetype i = at; i < open_.size(); ++i) --openNames_[tokens_[open_[i]].name];
-        open_.resize(at);
+        push(Token::Kind::End, std::move(element));
+        tokens_.last().from = from;
+        tokens_.last().to = p_ - text_.constData();
     }
     // The body of a construct from `open` to `close`; false when it is not closed.
     bool body(qsizetype open, const char *close, QByteArray &content) {
@@ -319,7 +426,6 @@ private:
                 const QByteArray element = start.name;
                 flush();
                 tokens_.append(std::move(start));
-                open(tokens_.size() - 1);
                 if (empty) pushEnd(element, p_ - text_.constData());
                 return true;
             }
@@ -341,8 +447,7 @@ private:
     const char *end_ = nullptr;
     QByteArray run_;
     QList<Token> tokens_;
-    QList<qsizetype> open_;                   // start tags of the elements open at this point
-    QHash<QByteArray, qsizetype> openNames_;  // how many of them bear each name
+    QList<qsizetype> open_;  // start tags of the elements open at this point
 };
 
 // The tokens of a tree read with pugixml's tidy options, where white-space-only text is gone.
@@ -389,46 +494,6 @@ bool holdsText(const pugi::xml_node &node) {
         return (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) &&
                !std::all_of(child.value(), child.value() + std::strlen(child.value()), isXmlSpace);
     }));
-}
-
-// The names of the elements of this program's files, by where they stand.
-constexpr std::string_view kRoots[] = {"DATA", "HisSetting", "Comments", "CalcData"};
-constexpr std::string_view kSettings[] = {"MODE",   "DeleteBLD",     "Timeout",     "INPUT",
-                                          "OUTPUT", "AutoVersionUp", "FileVersion", "SendCsvFolder"};
-constexpr std::string_view kGroups[] = {"Hospital", "Doctor", "List"};
-constexpr std::string_view kResult[] = {
-    "Hospital",   "Doctor",     "SheetFlg",   "Remark",     "TotalComment", "MS",         "pH",
-    "BFC",        "BLD",        "LEU",        "ALB",        "NH3",          "DataValue1", "DataValue2",
-    "DataValue3", "DataValue4", "DataValue5", "DataValue6", "DataValue7",   "Content1",   "Content2",
-    "Content3",   "Content4",   "Content5",   "Content6",   "Content7",     "RsvData",    "SaveDate"};
-constexpr std::string_view kCalculation[] = {"DATA",      "range", "AvgData", "DataRange", "AvgRange",
-                                             "Threshold", "Datas", "Data",    "coefC",     "coefD"};
-constexpr std::string_view kEntryPrefixes[] = {"hospital", "doctor", "data"};
-
-template <size_t N>
-bool among(const std::string_view (&names)[N], std::string_view name) {
-    return std::find(std::begin(names), std::end(names), name) != std::end(names);
-}
-
-// An entry of a list: the prefix and a number from 1, without leading zeros.
-bool isEntry(std::string_view name, std::string_view prefix) {
-    if (!name.starts_with(prefix) || name.size() == prefix.size() || name[prefix.size()] == '0') return false;
-    return std::all_of(name.begin() + qsizetype(prefix.size()), name.end(),
-                       [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// The list whose entries the group of the hospital file holds, by its name: "hospital" or
-// "doctor"; "" for a group without such a name, whose entries name it.
-std::string_view groupList(const pugi::xml_node &group) {
-    const std::string_view name = group.attribute("name").value();
-    return name == "hospital" || name == "doctor" ? name : std::string_view();
-}
-
-bool anywhere(std::string_view name) {
-    return among(kRoots, name) || among(kSettings, name) || among(kGroups, name) || among(kResult, name) ||
-           among(kCalculation, name) || name == "comment" ||
-           std::any_of(std::begin(kEntryPrefixes), std::end(kEntryPrefixes),
-                       [&](std::string_view prefix) { return isEntry(name, prefix); });
 }
 
 // The layout of a file, named as its root is: by the root's name or, where that is none of this
@@ -490,6 +555,22 @@ public:
         return layout_ == "CalcData" ? among(kCalculation, name) : anywhere(name);
     }
 
+    // Whether the layout holds `element`, under its name, as a value or an entry: an element of
+    // text alone, not a result, a list, a group or a root. Where the layout is not known, anything
+    // but these.
+    bool holdsValue(const pugi::xml_node &element) {
+        const std::string_view name = element.name();
+        const pugi::xml_node parent = element.parent();
+        if (parent.type() == pugi::node_document) return false;
+        if (layout_.empty())
+            return !(name == "comment" || name == "List" || among(kRoots, name) ||
+                     (parent == root_ && among(kGroups, name)));
+        if (!holds(element, name)) return false;
+        if (layout_ == "DATA") return parent == root_ ? among(kSettings, name) : parent.parent() == root_;
+        if (layout_ == "HisSetting" || layout_ == "Comments") return parent.parent() == root_;
+        return layout_ == "CalcData" && among(kCalculationValues, name);
+    }
+
 private:
     // An element's place among its parent's elements, from 1.
     qsizetype position(const pugi::xml_node &element) {
@@ -513,8 +594,15 @@ bool holdsOtherThanText(const pugi::xml_node &node) {
     }));
 }
 
-}  // namespace
-
+// Makes a repaired tree hold only what the text holds whole and under the names this program
+// reads. An element closed at an end tag of another name keeps the name that the file's layout
+// holds at its place, when just one of the two is such a name and no element beside it bears it;
+// else which one was misspelt is a guess, and the repair is refused, as where both name entries
+// (two entries run together). An element that the cut left open and that holds text but no
+// element, or nothing and no attribute, is left out: its text is not known to be whole. Where
+// the layout holds elements in it (a result, a list, a group), its text tells that the start tag
+// of an entry was lost, and the repair is refused. False, with `why` when given, where the repair
+// is refused.
 bool settleRepair(const RepairFindings &findings, QString *why) {
     auto refuse = [why](const QString &reason) {
         if (why) *why = reason;
@@ -529,23 +617,36 @@ bool settleRepair(const RepairFindings &findings, QString *why) {
     // Outer elements first: the name of a result or a list tells what its entries are named.
     for (auto at = findings.misspelt.crbegin(); at != findings.misspelt.crend(); ++at) {
         pugi::xml_node element = at->first;
+        const QString names = QStringLiteral("<%1> and </%2>")
+                                  .arg(QString::fromUtf8(element.name()), QString::fromUtf8(at->second));
+        // The end of one entry and the start of the next were lost: two entries run together.
+        if (isAnyEntry(element.name()) && isAnyEntry(at->second.toStdString()))
+            return refuse(QStringLiteral("the repair runs two entries together: %1").arg(names));
         const bool start = places.holds(element, element.name()),
                    end = places.holds(element, at->second.constData());
-        if (start == end)
-            return refuse(QStringLiteral("the repair cannot tell <%1> from </%2>")
-                              .arg(QString::fromUtf8(element.name()), QString::fromUtf8(at->second)));
+        if (start == end) return refuse(QStringLiteral("the repair cannot tell %1 apart").arg(names));
         if (!end) continue;
+        // Under a name that an element beside it bears already, one of the two would be hidden.
+        for (const pugi::xml_node &other : element.parent().children(at->second.constData())) {
+            if (other != element)
+                return refuse(QStringLiteral("the repair would name a second <%1> where one is")
+                                  .arg(QString::fromUtf8(at->second)));
+        }
         element.set_name(at->second.constData());
         if (element == root) places.rootRenamed();
     }
     // Innermost first, so that what holds a leaf left out is judged without it.
     QList<pugi::xml_node> kept;
     for (pugi::xml_node element : findings.leftOpen) {
-        const bool isRoot = element == root;
-        if (isRoot || holdsElement(element) || (!holdsText(element) && element.first_attribute())) {
+        const bool isRoot = element == root, text = holdsText(element);
+        if (isRoot || holdsElement(element) || (!text && element.first_attribute())) {
             kept.append(element);
             continue;
         }
+        // Text where the layout holds elements: the start tag of its first entry was lost.
+        if (text && !places.holdsValue(element))
+            return refuse(QStringLiteral("the cut leaves <%1> open holding text, not its entries")
+                              .arg(QString::fromUtf8(element.name())));
         // A comment or an instruction beside the text would go with it.
         if (holdsOtherThanText(element))
             return refuse(QStringLiteral("the cut leaves <%1> open with more than text in it")
@@ -562,6 +663,8 @@ bool settleRepair(const RepairFindings &findings, QString *why) {
     }
     return true;
 }
+
+}  // namespace
 
 const char *endOfContent(const char *begin, const char *end) {
     while (end > begin && (!end[-1] || end[-1] == '\x1A' || isXmlSpace(end[-1]))) --end;
@@ -588,9 +691,10 @@ CharacterReference characterReferenceAt(const char *p, const char *end) {
 
 namespace {
 
-// The text without the one piece of markup that a cut split. Where that piece is an end tag cut
-// short ("</", "</Da"), `cutEndTag` gets what it holds of the name.
-QByteArray withoutCutMarkup(const QByteArray &utf8, std::optional<QByteArray> &cutEndTag) {
+// The text without the one piece of markup that a cut split; `halfTag` tells whether it was half
+// a tag. Where that piece is an end tag cut short ("</", "</Da"), `cutEndTag` gets what it holds
+// of the name.
+QByteArray withoutCutMarkup(const QByteArray &utf8, std::optional<QByteArray> &cutEndTag, bool &halfTag) {
     const char *begin = utf8.constData();
     const qsizetype content = endOfContent(begin, begin + utf8.size()) - begin;
     const QByteArrayView text(begin, content);
@@ -607,6 +711,7 @@ QByteArray withoutCutMarkup(const QByteArray &utf8, std::optional<QByteArray> &c
                            std::none_of(piece.begin() + std::min<qsizetype>(2, piece.size()), piece.end(),
                                         [](char c) { return isXmlSpace(c) || std::strchr("<>/=\"'&", c); });
         if (named) cutEndTag = piece.sliced(std::min<qsizetype>(2, piece.size())).toByteArray();
+        halfTag = true;
         return utf8.left(open);
     }
     // Half a reference at the end of the last text.
@@ -618,23 +723,52 @@ QByteArray withoutCutMarkup(const QByteArray &utf8, std::optional<QByteArray> &c
     return utf8.left(content);
 }
 
-}  // namespace
-
-QByteArray repairableText(const QByteArray &utf8) {
+// The part of a text that a repair is to read: without what a crash or an old editor left at its
+// end (NUL bytes, an end-of-file mark), without the one piece of markup that a cut split, half
+// a tag or half a reference, which a recovering parser would make into something the text never
+// held, and without the end tags that close nothing, at which a recovering parser would close an
+// element. Where the cut split a tag right after the text of the element open innermost, and that
+// element holds only text, a "<" began markup there: the text before it is whole, and so is the
+// element. So it is where the cut split an end tag that begins the name of the element open
+// innermost. An end tag that closes nothing and names an element of the layout is no stray: the
+// element it closed lost its start tag, and what followed that would be out of its place; the text
+// is refused then (std::nullopt, with `why`).
+std::optional<QByteArray> repairableText(const QByteArray &utf8, QString *why) {
     std::optional<QByteArray> cutEndTag;
-    const QByteArray text = withoutCutMarkup(utf8, cutEndTag);
+    bool halfTag = false;
+    const QByteArray text = withoutCutMarkup(utf8, cutEndTag, halfTag);
     TextTokens tokens(text);
-    if (!tokens.read()) return text;
+    const std::optional<QList<Token>> read = tokens.read();
+    if (!read) return text;  // the check of the repair refuses it with its reason
+    for (const Token &token : *read) {
+        const std::string_view name(token.name.constData(), size_t(token.name.size()));
+        if (!token.stray || !anywhere(name) || among(kRoots, name)) continue;
+        if (why)
+            *why = QStringLiteral("the end tag </%1> closes nothing: its element lost its start tag")
+                       .arg(QString::fromUtf8(token.name));
+        return std::nullopt;
+    }
     const QByteArray strayless = tokens.withoutStrayEndTags();
     QByteArray repairable = strayless.isNull() ? text : strayless;
-    // An end tag that the cut split ends the text of the element open innermost, where it begins
-    // that element's name: the text before it is whole.
-    const QByteArray innermost = tokens.innermostOpen();
-    if (cutEndTag && !innermost.isEmpty() && innermost.startsWith(*cutEndTag))
-        repairable += "</" + innermost + '>';
+    const Token *innermost = tokens.innermostOpen();
+    if (innermost && ((halfTag && tokens.innermostHoldsOnlyText()) ||
+                      (cutEndTag && innermost->name.startsWith(*cutEndTag))))
+        repairable += "</" + innermost->name + '>';
     return repairable;
 }
 
+// Whether `repaired`, the tree that recoverXml made of `utf8` (a repairableText) as read back with
+// pugixml's tidy options, holds everything the text holds: every start tag with its attributes,
+// every text, comment and processing instruction, and every end tag that closes an open element,
+// in the same order, with nothing added but end tags of elements that the text left open. An end
+// tag that closes nothing (a misspelt one) holds no data and may be left out. A repair that drops
+// or changes anything (the rest of the text after a NUL byte, an attribute without quotes) loses
+// data when the tree is written back, so it is no reading of the text. Nor is one that leaves an
+// element holding another of its own name while it closes an element of that name: the end tag
+// lost from one of a list of like elements would hide the rest of the list inside it. Nor one
+// that closes an element holding elements anywhere but at the end of the text or at a misspelt end
+// tag: whether they were meant inside it or after it is a guess. `why`, when given, says what is
+// wrong with the repair.
 bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaired, QString *why,
                            RepairFindings *findings) {
     auto refuse = [why](const QString &reason) {
@@ -669,13 +803,14 @@ bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaire
             // elements, the text may as well have meant them to follow it, and a reading that
             // keeps them inside hides them from every reader of its siblings; unless a misspelt
             // end tag stands just there, which the repair takes for its end tag.
-            const bool misspelt = next < text->size() && text->at(next).unknown;
+            const bool closing = next < text->size() && text->at(next).closesInnermost;
+            const bool misspelt = closing && text->at(next).unknown;
             if (!atEnd(next) && !misspelt && holdsElement(token.node))
                 return refuse(
                     QStringLiteral("the repair guesses where <%1> ends").arg(QString::fromUtf8(token.name)));
             if (findings && misspelt) findings->misspelt.append({token.node, text->at(next).name});
             if (findings && next == text->size()) findings->leftOpen.append(token.node);
-            next += misspelt;
+            next += closing;
             closed.insert(token.name);
         } else {
             return refuse(QStringLiteral("the repair drops or changes part of the text"));
@@ -692,6 +827,14 @@ bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaire
     return true;
 }
 
+// Whether a repaired tree keeps the layout of this program's files, so that no element of it
+// stands inside another that the file never nests it in. No element holds both text and
+// elements. A patient file's root (<DATA> with <comment> results) holds only results, the hospital
+// file's (<HisSetting>) and the comment files' (<Comments>) only lists; results and lists hold no
+// text and only entries, which hold no element; a settings file's root (<DATA> without results)
+// holds only entries. Under a root of another name, which may be a damaged one, the elements of
+// any one element are all entries or all lists. The calculation ranges (<CalcData>) nest deeper
+// and are held to the first rule only.
 bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
     auto refuse = [why](const pugi::xml_node &node, const char *what) {
         if (why)
@@ -766,8 +909,6 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
     return true;
 }
 
-namespace {
-
 // The text with its five named references written as character references, outside comments,
 // CDATA sections and processing instructions: once it has met a fault, the recovering parser
 // drops every named reference, while it still reads character references.
@@ -832,6 +973,263 @@ std::optional<QByteArray> recoverXml(const QByteArray &original, QString *proble
     if (written < 0) return std::nullopt;
     return QByteArray(reinterpret_cast<const char *>(xmlBufferContent(buffer.get())),
                       qsizetype(xmlBufferLength(buffer.get())));
+}
+
+namespace {
+
+// The XML declaration at the start of the text, as written there; "" without one.
+QByteArray declarationText(const QByteArray &utf8) {
+    static const QRegularExpression declaration(QStringLiteral("^\\s*<\\?xml\\s[^>]*\\?>"));
+    const QRegularExpressionMatch match = declaration.match(QString::fromUtf8(utf8.left(512)));
+    return match.hasMatch() ? match.captured(0).toUtf8() : QByteArray();
+}
+
+// A text or value as the last check compares it: without white space at its ends, byte-order
+// marks (which the reading may take for white space) counted as white space.
+QByteArray trimmedValue(QByteArray value) {
+    value.replace("\xEF\xBB\xBF", " ");
+    return value.trimmed();
+}
+
+// What a text or a tree holds of data, as the last check of a tidy reading compares them.
+struct Holdings {
+    struct Element {
+        QByteArray name;
+        QList<QByteArray> attributes;  // sorted, each as name=value
+    };
+    QList<QByteArray> texts;    // complete texts, in order
+    QList<QByteArray> notes;    // comments and instructions
+    QList<Element> elements;    // in the order of their start tags
+    qsizetype cutElements = 0;  // the last of them, without attributes, that only the cut follows
+    QSet<QByteArray> endNames;  // of the text's end tags, which a repair may give an element
+};
+
+// What the text holds whole, read by the plain rules of XML markup, apart from every rule of the
+// repair: a text is whole where markup follows it, a tag where its ">" is there. Nothing where a
+// piece of markup before the cut end is broken.
+std::optional<Holdings> textHoldings(QByteArray text) {
+    text.replace("\r\n", "\n").replace('\r', '\n');
+    const char *p = text.constData(), *const end = p + text.size();
+    const auto at = [&](const char *what) {
+        return size_t(end - p) >= std::strlen(what) && std::memcmp(p, what, std::strlen(what)) == 0;
+    };
+    const auto find = [&](const char *what) {
+        const qsizetype found = text.indexOf(what, p - text.constData());
+        return found < 0 ? nullptr : text.constData() + found;
+    };
+    const auto name = [&] {
+        const char *start = p;
+        while (p < end && !isSpace(*p) && !std::strchr("<>/=\"'&", *p)) ++p;
+        return QByteArray(start, p - start);
+    };
+    const auto spaces = [&] {
+        while (p < end && isSpace(*p)) ++p;
+    };
+    Holdings held;
+    QByteArray run;
+    qsizetype opened = 0;  // start tags without attributes since the last whole piece of data
+    const auto whole = [&] {
+        if (const QByteArray value = trimmedValue(std::exchange(run, {})); !value.isEmpty()) {
+            held.texts.append(value);
+            opened = 0;
+        }
+    };
+    while (p < end) {
+        if (*p != '<') {
+            const char *next = find("<");
+            if (!next) break;  // the text the cut split
+            run += decoded(p, next, false);
+            p = next;
+            continue;
+        }
+        if (at("<![CDATA[")) {
+            const char *close = find("]]>");
+            if (!close) break;
+            run.append(p + 9, close - p - 9);
+            p = close + 3;
+            continue;
+        }
+        whole();
+        if (!std::memchr(p, '>', size_t(end - p))) break;  // the piece of markup the cut split
+        if (at("<!--") || at("<?")) {
+            const bool comment = at("<!--");
+            const char *close = find(comment ? "-->" : "?>");
+            if (!close) break;
+            const QByteArray body(p + (comment ? 4 : 2), close - p - (comment ? 4 : 2));
+            p = close + (comment ? 3 : 2);
+            const qsizetype target = std::find_if(body.cbegin(), body.cend(), isSpace) - body.cbegin();
+            if (comment)
+                held.notes.append('!' + body);
+            else if (body.left(target) != "xml")
+                held.notes.append('?' + body.left(target) + ' ' + body.mid(target).trimmed());
+            opened = 0;
+        } else if (at("<!")) {
+            int depth = 0;
+            for (char quote = 0; p < end && (quote || depth || *p != '>'); ++p) {
+                if (quote) {
+                    if (*p == quote) quote = 0;
+                } else if (*p == '"' || *p == '\'') {
+                    quote = *p;
+                } else {
+                    depth += *p == '[' ? 1 : *p == ']' ? -1 : 0;
+                }
+            }
+            if (p++ == end) break;
+        } else if (at("</")) {
+            p += 2;
+            held.endNames.insert(name());
+            spaces();
+            if (p < end && *p != '>' && *p != '<') return std::nullopt;
+            p += p < end && *p == '>';
+            opened = 0;
+        } else {
+            ++p;
+            Holdings::Element element{name(), {}};
+            bool closed = false, empty = false;
+            while (p < end) {
+                spaces();
+                if (at(">") || at("/>")) {
+                    empty = *p == '/';
+                    p += empty ? 2 : 1;
+                    closed = true;
+                    break;
+                }
+                const QByteArray attribute = name();
+                spaces();
+                if (p == end) break;
+                if (*p++ != '=') return std::nullopt;
+                spaces();
+                if (p == end) break;
+                if (*p != '"' && *p != '\'') return std::nullopt;
+                const auto *close = static_cast<const char *>(std::memchr(p + 1, *p, size_t(end - p - 1)));
+                if (!close) break;
+                element.attributes.append(attribute + '=' + trimmedValue(decoded(p + 1, close, true)));
+                p = close + 1;
+            }
+            if (!closed) break;  // half a tag, which the cut split
+            if (element.name.isEmpty()) return std::nullopt;
+            std::sort(element.attributes.begin(), element.attributes.end());
+            opened = empty || !element.attributes.isEmpty() ? 0 : opened + 1;
+            held.elements.append(std::move(element));
+        }
+    }
+    held.cutElements = opened;
+    return held;
+}
+
+// What a tree holds, as textHoldings reads a text: a text runs on over texts and CDATA sections
+// side by side.
+void addTreeHoldings(const pugi::xml_node &parent, Holdings &held, QByteArray &run) {
+    const auto whole = [&] {
+        if (const QByteArray value = trimmedValue(std::exchange(run, {})); !value.isEmpty())
+            held.texts.append(value);
+    };
+    for (const pugi::xml_node &node : parent.children()) {
+        switch (node.type()) {
+            case pugi::node_pcdata:
+            case pugi::node_cdata:
+                run += node.value();
+                break;
+            case pugi::node_element: {
+                whole();
+                Holdings::Element element{node.name(), {}};
+                for (const pugi::xml_attribute &attribute : node.attributes())
+                    element.attributes.append(QByteArray(attribute.name()) + '=' +
+                                              trimmedValue(attribute.value()));
+                std::sort(element.attributes.begin(), element.attributes.end());
+                held.elements.append(std::move(element));
+                addTreeHoldings(node, held, run);
+                whole();
+                break;
+            }
+            case pugi::node_comment:
+                whole();
+                held.notes.append('!' + QByteArray(node.value()));
+                break;
+            case pugi::node_pi:
+                whole();
+                held.notes.append('?' + QByteArray(node.name()) + ' ' + QByteArray(node.value()).trimmed());
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+bool treeKeepsTheText(const QByteArray &utf8, const pugi::xml_node &tree, QString *why) {
+    auto refuse = [why](const QString &reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    const std::optional<Holdings> text = textHoldings(utf8);
+    if (!text) return refuse(QStringLiteral("the text holds broken markup"));
+    Holdings read;
+    QByteArray run;
+    addTreeHoldings(tree, read, run);
+    if (const QByteArray value = trimmedValue(run); !value.isEmpty()) read.texts.append(value);
+    // Each text in order, inside one of the tree's: the tree may run together texts that only
+    // markup without data stood between.
+    qsizetype inTree = 0, from = 0;
+    for (const QByteArray &value : text->texts) {
+        qsizetype found = -1;
+        for (; inTree < read.texts.size(); ++inTree, from = 0) {
+            if ((found = read.texts[inTree].indexOf(value, from)) >= 0) break;
+        }
+        if (found < 0)
+            return refuse(QStringLiteral("the reading lost the text \"%1\"").arg(QString::fromUtf8(value)));
+        from = found + value.size();
+    }
+    QList<QByteArray> notes = text->notes, kept = read.notes;
+    std::sort(notes.begin(), notes.end());
+    std::sort(kept.begin(), kept.end());
+    if (notes != kept)
+        return refuse(QStringLiteral("the reading lost or changed a comment or an instruction"));
+    // The elements in the order of their start tags, which no repair changes; it may leave out
+    // only the last ones, which the cut left open with nothing known whole in them.
+    const qsizetype count = read.elements.size(), inText = text->elements.size();
+    if (count > inText || count < inText - text->cutElements)
+        return refuse(
+            QStringLiteral("the reading holds %1 elements of the text's %2").arg(count).arg(inText));
+    for (qsizetype at = 0; at < count; ++at) {
+        const Holdings::Element &element = read.elements[at], &written = text->elements[at];
+        if (element.name != written.name && !text->endNames.contains(element.name))
+            return refuse(QStringLiteral("the reading names <%1> what the text names <%2>")
+                              .arg(QString::fromUtf8(element.name), QString::fromUtf8(written.name)));
+        if (element.attributes != written.attributes)
+            return refuse(QStringLiteral("the reading lost or changed an attribute of <%1>")
+                              .arg(QString::fromUtf8(written.name)));
+    }
+    return true;
+}
+
+std::shared_ptr<pugi::xml_document> repairedTree(const QByteArray &utf8, const XmlParse &parse, QString *why,
+                                                 QString *problem) {
+    QString loss;
+    const auto refused = [&]() -> std::shared_ptr<pugi::xml_document> {
+        if (why) *why = loss;
+        return nullptr;
+    };
+    const std::optional<QByteArray> text = repairableText(utf8, &loss);
+    if (!text) return refused();
+    const std::optional<QByteArray> repaired = recoverXml(*text, problem);
+    if (!repaired) return refused();
+    // The declaration is kept as written: it names the encoding that a later save writes in.
+    // Unless the repair kept it as it was: after white space, it is a processing instruction to
+    // the recovering parser.
+    QByteArray declaration = declarationText(*text);
+    if (!declarationText(*repaired).isEmpty()) declaration.clear();
+    std::shared_ptr<pugi::xml_document> doc =
+        parse(declaration.isEmpty() ? *repaired : declaration + '\n' + *repaired);
+    if (!doc) return refused();
+    // A repair that loses anything, or moves an element where the file never has it, would lose
+    // it for good at the next write: no reading.
+    RepairFindings findings;
+    if (!repairKeepsEverything(*text, *doc, &loss, &findings) || !settleRepair(findings, &loss) ||
+        !repairKeepsLayout(doc->document_element(), &loss))
+        return refused();
+    return doc;
 }
 
 void setXmlRepairLog(XmlRepairLog log) {

@@ -161,7 +161,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<DATA><comment><MS>1</MS><DataValue1>62.3|5",
          "<DATA>\n    <comment>\n        <MS>1</MS>\n    </comment>\n</DATA>\n"},
         {"<DATA><comment><MS>1</MS><Remark>x<y and more",
-         "<DATA>\n    <comment>\n        <MS>1</MS>\n    </comment>\n</DATA>\n"},
+         "<DATA>\n    <comment>\n        <MS>1</MS>\n        <Remark>x</Remark>\n    </comment>\n</DATA>\n"},
         {"<DATA><comment date=\"1\"><MS>1</MS><pH>",
          "<DATA>\n    <comment date=\"1\">\n        <MS>1</MS>\n    </comment>\n</DATA>\n"},
         {"<DATA><comment><MS>1</MS><pH>2</",
@@ -169,8 +169,8 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<CalcData><DATA title=\"S\"><range><AvgData>1.4</AvgData><DataRange>1.1|1.9</Data",
          "<CalcData>\n    <DATA title=\"S\">\n        <range>\n            <AvgData>1.4</AvgData>\n"
          "            <DataRange>1.1|1.9</DataRange>\n        </range>\n    </DATA>\n</CalcData>\n"},
-        {"<DATA><MODE>3</X", "<DATA></DATA>\n"},  // no end tag of <MODE>: "3" is not known whole
-        {"<DATA><MODE><!-- kept -->", nullptr},       // the comment would go with <MODE>
+        {"<DATA><MODE>3</X", "<DATA>\n    <MODE>3</MODE>\n</DATA>\n"},  // "<" after "3" begins markup
+        {"<DATA><MODE><!-- kept -->", nullptr},                         // the comment would go with <MODE>
         // A file that lost its root, a group holding what is none of its entries.
         {"<comment date=\"1\"><MS>M</MS><Content1>c1</Con", nullptr},
         {"<Hospital name=\"hospital\"><hospital1>H1</hospital1><hospital2>H", nullptr},
@@ -189,6 +189,39 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         {"<Hising><Hospital name=\"hospital\"><hospital1>H1</hospital1></Hospital>", nullptr},
         {"<HisSetting><Hospital name=\"hospital\"></Hospital><Doct name=\"doctor\"><doctor1>D</doctor1>",
          nullptr},
+        // A result, group or list that the cut left holding text lost its first entry's start tag.
+        {"<DATA><comment date=\"1\"><MS>M</MS></comment><comment date=\"2\" time=\"11:00\">\n        H",
+         nullptr},
+        {"<HisSetting><Hospital name=\"hospital\"><hospital1>H1</hospital1></Hospital><Doctor "
+         "name=\"doctor\">\n    \xE4\xBD\x90\xE8\x97\xA4",
+         nullptr},
+        {"<Comments><List title=\"MS\" type=\"0\">\xE3\x82\x80", nullptr},
+        // A "<" right after a leaf's text begins markup: the text is whole.
+        {"<DATA><comment><MS>1</MS><DataValue2>62.3|57<",
+         "<DATA>\n    <comment>\n        <MS>1</MS>\n        <DataValue2>62.3|57</DataValue2>\n    "
+         "</comment>\n"
+         "</DATA>\n"},
+        // An end tag misspelt as the name of the element around it; the real one follows.
+        {"<DATA><comment><Remark>R1</comment></comment><comment><MS>2</MS></comment></DATA>",
+         "<DATA>\n    <comment>\n        <Remark>R1</Remark>\n    </comment>\n    <comment>\n"
+         "        <MS>2</MS>\n    </comment>\n</DATA>\n"},
+        {"<HisSetting><Hospital "
+         "name=\"h\"><hospital1>1</hospital1><hospital2>2</Hospital><hospital3>3</hospital3>"
+         "</Hospital></HisSetting>",
+         "<HisSetting>\n    <Hospital name=\"h\">\n        <hospital1>1</hospital1>\n        "
+         "<hospital2>2</hospital2>\n"
+         "        <hospital3>3</hospital3>\n    </Hospital>\n</HisSetting>\n"},
+        // An entry's end tag without its start; two entries run together; a name given twice.
+        {"<HisSetting><Doctor name=\"doctor\"><doctor1>D1</doctor1></doctor2><doctor3>D3</doctor3></Doctor>"
+         "</HisSetting>",
+         nullptr},
+        {"<HisSetting><Doctor name=\"doctor\"><doctor1>D1</doctor1><doctor2>D2 "
+         "D3</doctor3></Doctor></HisSetting>",
+         nullptr},
+        {"<DATA><comment><Remrk>R1</MS><MS>M1</MS></comment></DATA>", nullptr},
+        // A stray end tag in the result that the cut left open.
+        {"<DATA><comment><MS>M1</MS></Foo><pH>P1</pH><Content1>c",
+         "<DATA>\n    <comment>\n        <MS>M1</MS>\n        <pH>P1</pH>\n    </comment>\n</DATA>\n"},
     };
     for (const Case &c : cases) {
         const QByteArray text(c.text.data(), qsizetype(c.text.size()));
@@ -204,7 +237,7 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
         }
         EXPECT_EQ(error.isEmpty(), c.tidy != nullptr) << error.toStdString();
     }
-    EXPECT_EQ(reports.size(), 21);
+    EXPECT_EQ(reports.size(), 25);
     // A well-formed file is read as it stands, whatever its layout and whatever its comments and
     // instructions after the root hold.
     EXPECT_TRUE(
@@ -260,6 +293,30 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
     EXPECT_FALSE(XmlDocument::fromBytes("<a>x\xFFy</a>", Option::None).has_value());
     EXPECT_EQ(XmlDocument::fromBytes("<a>x\xFFy</a>", Option::Tidy)->rootElement().stringValue(),
               u("x\uFFFDy"));
+}
+
+// The last check of a tidy reading, on trees that a rule gone wrong could make of a text.
+TEST(XmlDocument, LastCheckRefusesATreeThatLostWhatTheTextHolds) {
+    const QByteArray text = "<D><a x=\"1\">t &amp; u</a><!-- n --><b>v</Foo>w</b><c/><d y=\"2\"><e>cut";
+    const struct {
+        const char *tree;
+        bool kept;
+    } cases[] = {
+        {"<D><a x=\"1\">t &amp; u</a><!-- n --><b>vw</b><c/><d y=\"2\"><e/></d></D>", true},
+        {"<D><a x=\"1\">t &amp; u</a><!-- n --><b>vw</b><c/><d y=\"2\"/></D>", true},   // <e> was cut
+        {"<D><a x=\"1\">t &amp; u</a><!-- n --><b>vw</b><c/></D>", false},              // an attribute
+        {"<D><a x=\"1\">t &amp; u</a><b>vw</b><c/><d y=\"2\"/></D>", false},            // a comment
+        {"<D><a x=\"1\">t &amp; u</a><!-- n --><b>v</b><c/><d y=\"2\"/></D>", false},   // a text
+        {"<D><a x=\"1\">t &amp; u</a><!-- n --><b>wv</b><c/><d y=\"2\"/></D>", false},  // their order
+        {"<D><a x=\"1\">t &amp; u</a><!-- n --><b>vw</b><d y=\"2\"/></D>", false},      // an element
+        {"<D><a x=\"1\">t &amp; u</a><!-- n --><b>vw</b><f/><d y=\"2\"/></D>", false},  // its name
+    };
+    for (const auto &c : cases) {
+        pugi::xml_document tree;
+        ASSERT_TRUE(tree.load_string(c.tree, pugi::parse_full)) << c.tree;
+        QString why;
+        EXPECT_EQ(cvx::treeKeepsTheText(text, tree, &why), c.kept) << c.tree << " " << why.toStdString();
+    }
 }
 
 TEST(XmlDocument, TidyDropsWhiteSpaceTextAndKeepsBareAmpersand) {
