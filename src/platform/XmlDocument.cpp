@@ -386,7 +386,10 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
         doc.reset();
     }
     if (!doc) {
-        setError(error, damaged && error ? QStringLiteral("%1; not repaired: %2").arg(*error, loss) : loss);
+        // Without a word of the repair, the parse's own fault tells why.
+        if (!loss.isEmpty())
+            setError(error,
+                     damaged && error ? QStringLiteral("%1; not repaired: %2").arg(*error, loss) : loss);
         return nullptr;
     }
     if (!damaged) return doc;

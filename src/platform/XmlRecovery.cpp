@@ -93,7 +93,7 @@ struct Token {
     bool closesInnermost = false;  // an end tag of another name, at which the repair closes it
     qsizetype from = 0, to = 0;    // an end tag's place in the text
     qsizetype standsFor = -1;      // the start tag open innermost where an unknown end tag stands
-    bool holdsElement = false;     // a start tag whose element holds another
+    qsizetype elements = 0;        // of a start tag: how many elements its element holds
 
     bool sameAs(const Token &other) const {
         return kind == other.kind && name == other.name && value == other.value &&
@@ -260,6 +260,19 @@ public:
     }
 
 private:
+    // Whether an element named `next` is the next one that `parent` holds: a name it holds, and
+    // for the entry of a list the number after those it holds.
+    static bool goesOn(const Token &parent, const QByteArray &next) {
+        const std::string_view name(next.constData(), size_t(next.size()));
+        if (!mayHold(std::string_view(parent.name.constData(), size_t(parent.name.size())), name))
+            return false;
+        for (const std::string_view prefix : kEntryPrefixes) {
+            if (isEntry(name, prefix))
+                return name == std::string(prefix) + std::to_string(parent.elements + 1);
+        }
+        return true;
+    }
+
     // Which element each end tag closes, as the recovering parser reads them: its own, where the
     // element open innermost bears its name; else, as a misspelt end tag, the innermost one.
     // Unless it closes nothing (stray), which a recovering parser would not know: where no
@@ -286,7 +299,7 @@ private:
         for (qsizetype at = 0; at < tokens_.size(); ++at) {
             Token &token = tokens_[at];
             if (token.kind == Token::Kind::Start) {
-                if (!open_.isEmpty()) tokens_[open_.last()].holdsElement = true;
+                if (!open_.isEmpty()) ++tokens_[open_.last()].elements;
                 open_.append(at);
                 ++openNames[token.name];
                 continue;
@@ -311,10 +324,8 @@ private:
             const bool ownFollows =
                 own != kNone && nextOf(starts.value(innermost.name), at) > own &&
                 (open_.size() < 2 || nextOf(ends.value(tokens_[open_[open_.size() - 2]].name), at) > own);
-            const qsizetype next = nextStart[at];
-            token.stray =
-                ownFollows || (innermost.holdsElement && next != kNone &&
-                               mayHold(innermost.name.toStdString(), tokens_[next].name.toStdString()));
+            token.stray = ownFollows || (innermost.elements && nextStart[at] != kNone &&
+                                         goesOn(innermost, tokens_[nextStart[at]].name));
             token.closesInnermost = !token.stray;
             if (!token.stray) closeInnermost();
         }
@@ -625,14 +636,16 @@ bool settleRepair(const RepairFindings &findings, QString *why) {
         const bool start = places.holds(element, element.name()),
                    end = places.holds(element, at->second.constData());
         if (start == end) return refuse(QStringLiteral("the repair cannot tell %1 apart").arg(names));
-        if (!end) continue;
-        // Under a name that an element beside it bears already, one of the two would be hidden.
-        for (const pugi::xml_node &other : element.parent().children(at->second.constData())) {
-            if (other != element)
+        // Under a name that a value or an entry beside it bears already, one of the two would be
+        // hidden. Results and lists stand side by side under one name.
+        const QByteArray name = end ? at->second : QByteArray(element.name());
+        const bool leaf = element.parent() != root || among(kSettings, name.toStdString());
+        for (const pugi::xml_node &other : element.parent().children(name.constData())) {
+            if (leaf && other != element)
                 return refuse(QStringLiteral("the repair would name a second <%1> where one is")
-                                  .arg(QString::fromUtf8(at->second)));
+                                  .arg(QString::fromUtf8(name)));
         }
-        element.set_name(at->second.constData());
+        element.set_name(name.constData());
         if (element == root) places.rootRenamed();
     }
     // Innermost first, so that what holds a leaf left out is judged without it.
@@ -831,10 +844,10 @@ bool repairKeepsEverything(const QByteArray &utf8, const pugi::xml_node &repaire
 // stands inside another that the file never nests it in. No element holds both text and
 // elements. A patient file's root (<DATA> with <comment> results) holds only results, the hospital
 // file's (<HisSetting>) and the comment files' (<Comments>) only lists; results and lists hold no
-// text and only entries, which hold no element; a settings file's root (<DATA> without results)
-// holds only entries. Under a root of another name, which may be a damaged one, the elements of
-// any one element are all entries or all lists. The calculation ranges (<CalcData>) nest deeper
-// and are held to the first rule only.
+// text and only entries, which hold no element, a list its own entries, each once; a settings
+// file's root (<DATA> without results) holds only entries. Under a root of another name, which may be a
+// damaged one, the elements of any one element are all entries or all lists. The calculation ranges
+// (<CalcData>) nest deeper and are held to the first rule only.
 bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
     auto refuse = [why](const pugi::xml_node &node, const char *what) {
         if (why)
@@ -895,15 +908,18 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
         if (patient && std::strcmp(item.name(), "comment") != 0)
             return refuse(root, "an entry beside its results");
         if (holdsText(item)) return refuse(item, "text");
-        // A list holds the entries of one list alone: an element named as a group or as the
-        // other list's entry was never one of its entries.
+        // A list holds the entries of one list alone, each once: an element named as a group or
+        // as the other list's entry was never one of its entries, and a second of one name ran on
+        // from a list that lost its start tag.
         std::string_view list = name == "HisSetting" ? groupList(item) : std::string_view("data");
+        std::unordered_set<std::string_view> entries;
         for (const pugi::xml_node &entry : item.children()) {
             if (entry.type() != pugi::node_element) continue;
             if (holdsElement(entry)) return refuse(entry, "an element");
             if (patient) continue;
             if (list.empty()) list = isEntry(entry.name(), "doctor") ? "doctor" : "hospital";
-            if (!isEntry(entry.name(), list)) return refuse(item, "an element that is none of its entries");
+            if (!isEntry(entry.name(), list) || !entries.insert(entry.name()).second)
+                return refuse(item, "an element that is none of its entries");
         }
     }
     return true;

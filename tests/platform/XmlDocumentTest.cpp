@@ -219,6 +219,9 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
          "D3</doctor3></Doctor></HisSetting>",
          nullptr},
         {"<DATA><comment><Remrk>R1</MS><MS>M1</MS></comment></DATA>", nullptr},
+        {"<DATA><comment><BLD>1</B><BLD>2</BLD></comment></DATA>", nullptr},
+        {"<Comments><List title=\"a\" type=\"0\"><data1>x</data1></Lis\n<data1>y</data1></List></Comments>",
+         nullptr},
         // A stray end tag in the result that the cut left open.
         {"<DATA><comment><MS>M1</MS></Foo><pH>P1</pH><Content1>c",
          "<DATA>\n    <comment>\n        <MS>M1</MS>\n        <pH>P1</pH>\n    </comment>\n</DATA>\n"},
