@@ -380,8 +380,9 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
         const XmlParse parse = [&](const QByteArray &text) { return parseUtf8(text, option, nullptr); };
         doc = repairedTree(*utf8, parse, &loss, &problem);
     }
-    // The last word on every tidy reading, whatever made its tree: it holds all the text holds.
-    if (doc && !treeKeepsTheText(*utf8, *doc, &loss)) {
+    // The last word on every repaired reading, whatever rules made its tree: it holds all the text
+    // holds. A well-formed text is read as it stands, and no rule shapes its tree.
+    if (doc && damaged && !treeKeepsTheText(*utf8, *doc, &loss)) {
         loss = QStringLiteral("the reading would lose data: %1").arg(loss);
         doc.reset();
     }

@@ -128,8 +128,11 @@ QByteArray decoded(const char *p, const char *end, bool attribute) {
     out.reserve(end - p);
     while (p < end) {
         if (*p != '&') {
-            out += attribute && (*p == '\t' || *p == '\n') ? ' ' : *p;
-            ++p;
+            // Most of a text is plain: copied a run at a time.
+            const char *run = p;
+            while (p < end && *p != '&' && !(attribute && (*p == '\t' || *p == '\n'))) ++p;
+            out.append(run, p - run);
+            if (p < end && *p != '&') out += ' ', ++p;
             continue;
         }
         qsizetype taken = p + 1 < end && p[1] == '#' ? characterReference(p, end, out) : 0;
@@ -1002,9 +1005,10 @@ QByteArray declarationText(const QByteArray &utf8) {
 
 // A text or value as the last check compares it: without white space at its ends, byte-order
 // marks (which the reading may take for white space) counted as white space.
-QByteArray trimmedValue(QByteArray value) {
-    value.replace("\xEF\xBB\xBF", " ");
-    return value.trimmed();
+QByteArray trimmedValue(QByteArrayView view) {
+    QByteArray value = view.trimmed().toByteArray();
+    if (!std::memchr(value.constData(), '\xEF', size_t(value.size()))) return value;
+    return value.replace("\xEF\xBB\xBF", " ").trimmed();
 }
 
 // What a text or a tree holds of data, as the last check of a tidy reading compares them.
@@ -1024,7 +1028,7 @@ struct Holdings {
 // repair: a text is whole where markup follows it, a tag where its ">" is there. Nothing where a
 // piece of markup before the cut end is broken.
 std::optional<Holdings> textHoldings(QByteArray text) {
-    text.replace("\r\n", "\n").replace('\r', '\n');
+    if (text.contains('\r')) text.replace("\r\n", "\n").replace('\r', '\n');
     const char *p = text.constData(), *const end = p + text.size();
     const auto at = [&](const char *what) {
         return size_t(end - p) >= std::strlen(what) && std::memcmp(p, what, std::strlen(what)) == 0;
@@ -1045,10 +1049,11 @@ std::optional<Holdings> textHoldings(QByteArray text) {
     QByteArray run;
     qsizetype opened = 0;  // start tags without attributes since the last whole piece of data
     const auto whole = [&] {
-        if (const QByteArray value = trimmedValue(std::exchange(run, {})); !value.isEmpty()) {
-            held.texts.append(value);
+        if (QByteArray value = trimmedValue(run); !value.isEmpty()) {
+            held.texts.append(std::move(value));
             opened = 0;
         }
+        run.resize(0);
     };
     while (p < end) {
         if (*p != '<') {
@@ -1137,8 +1142,8 @@ std::optional<Holdings> textHoldings(QByteArray text) {
 // side by side.
 void addTreeHoldings(const pugi::xml_node &parent, Holdings &held, QByteArray &run) {
     const auto whole = [&] {
-        if (const QByteArray value = trimmedValue(std::exchange(run, {})); !value.isEmpty())
-            held.texts.append(value);
+        if (QByteArray value = trimmedValue(run); !value.isEmpty()) held.texts.append(std::move(value));
+        run.resize(0);
     };
     for (const pugi::xml_node &node : parent.children()) {
         switch (node.type()) {

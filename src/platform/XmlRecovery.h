@@ -50,7 +50,7 @@ using XmlParse = std::function<std::shared_ptr<pugi::xml_document>(const QByteAr
 std::shared_ptr<pugi::xml_document> repairedTree(const QByteArray &utf8, const XmlParse &parse,
                                                  QString *why = nullptr, QString *problem = nullptr);
 
-// The last check of every tidy reading, on the tree it hands out, whatever rules made it: every
+// The last check of every repaired reading, on the tree it hands out, whatever rules made it: every
 // complete text of `utf8` (character data that markup follows) and every attribute value and
 // comment is in the tree as often as in the text, in the text's order, with white space at their
 // ends aside; every element the text opens is in it, but those only the cut end of the text
