@@ -28,8 +28,10 @@ const QString kSelect = QStringLiteral("select");
 void markTicked(const cvx::XmlElement &list, const QStringList &flags) {
     const qsizetype ticked = flags.indexOf(QStringLiteral("1"));
     if (ticked < 0) return;
-    cvx::XmlElement entry = list.childAt(int(ticked));
-    if (!entry.isNull() && ticked < list.childCount()) entry.setAttribute(kSelect, QStringLiteral("1"));
+    // The flags run parallel to the entries, which a comment between them does not shift.
+    const QList<cvx::XmlElement> entries = list.elements();
+    if (ticked < entries.size())
+        cvx::XmlElement(entries.at(ticked)).setAttribute(kSelect, QStringLiteral("1"));
 }
 
 QStringList texts(const QVariant &value) {

@@ -111,7 +111,7 @@ const BBInitDatas::Lists &BBInitDatas::readTableDetail() {
     dic_ = Lists();
     const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(commentPath());
     if (!doc) return dic_;
-    for (const cvx::XmlElement &list : doc->rootElement().children()) {
+    for (const cvx::XmlElement &list : doc->rootElement().elements()) {
         for (const KeyRow &row : kKeyRows) {
             if (matches(list, QString::fromLatin1(row.title), QString::fromLatin1(row.type)))
                 dic_.insert(QString::fromLatin1(row.key), SettingsFiles::numberedTexts(list, kDataPrefix));
@@ -124,7 +124,7 @@ const BBInitDatas::Lists &BBInitDatas::readTotal() {
     dic_ = Lists();
     const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(commentPath());
     if (!doc) return dic_;
-    for (const cvx::XmlElement &list : doc->rootElement().children()) {
+    for (const cvx::XmlElement &list : doc->rootElement().elements()) {
         if (matches(list, kTotalTitle, kTotalType))
             dic_.insert(kTotalKey, SettingsFiles::numberedTexts(list, kDataPrefix));
     }
@@ -138,7 +138,7 @@ bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
     if (!doc) return false;
     for (const Replacement &r : replacements) {
         if (r.title.isNull()) continue;
-        for (cvx::XmlElement list : doc->rootElement().children()) {
+        for (cvx::XmlElement list : doc->rootElement().elements()) {
             if (!matches(list, r.title, r.type)) continue;
             // A list that holds text is an entry taken for one: a rewrite would lose its text.
             if (SettingsFiles::holdsText(list)) return false;

@@ -101,7 +101,8 @@ public:
     static void setAutoVersionUp(bool flag);
 
     // ---- Result listing --------------------------------------------------------------------
-    // One record per result of "Customer/<chart number>.xml", newest first, each with the
+    // One record per result (each element below the root; a comment or processing
+    // instruction is none) of "Customer/<chart number>.xml", newest first, each with the
     // patient's name, age and sex word ("男", "女" or "") and the chart number. A patient
     // without results (or whose file does not parse) gives one blank record, or none when
     // isMode0. A missing file, or a chart number that UsbUtils::isSafeChartNumber refuses

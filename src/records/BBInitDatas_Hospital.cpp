@@ -35,7 +35,7 @@ cvx::XmlElement groupToRewrite(const cvx::XmlElement &root, const QString &type)
 // The lists that the groups below the root hold, as the windows are offered them.
 BBInitDatas::Lists listsIn(const cvx::XmlElement &root) {
     BBInitDatas::Lists lists;
-    for (const cvx::XmlElement &group : root.children()) {
+    for (const cvx::XmlElement &group : root.elements()) {
         const QString name = group.attribute(QStringLiteral("name"));
         if (name == kHospital || name == kDoctor)
             lists.insert(name, SettingsFiles::numberedTexts(group, name));
@@ -46,12 +46,10 @@ BBInitDatas::Lists listsIn(const cvx::XmlElement &root) {
 // Whether the group holds nothing but the entries that the list read from it shows, so that a
 // rewrite of it loses nothing the editor did not show: no text (an entry taken for the group)
 // and no element out of its place or of another name (the other list's entries, a group).
+// Comments and processing instructions stay where they are.
 bool holdsOnlyShownEntries(const cvx::XmlElement &group, const QString &type) {
-    const QList<cvx::XmlElement> children = group.children();
-    for (qsizetype i = 0; i < children.size(); ++i) {
-        if (children[i].name() != type + QString::number(i + 1)) return false;
-    }
-    return true;
+    return !SettingsFiles::holdsText(group) &&
+           SettingsFiles::numberedEntries(group, type).size() == group.elements().size();
 }
 
 // The names as a read of the file gives them: one of white space alone reads back empty, since
@@ -168,7 +166,7 @@ const QList<OCMCustomerComment> &BBInitDatas::readDatas(const QString &chartNo, 
         patient.setZname(root.attribute(QStringLiteral("name")));
         patient.setAge(root.attribute(QStringLiteral("age")));
         sex = root.attribute(QStringLiteral("sex"));
-        results = root.children();
+        results = root.elements();
     }
     patient.setZsex(sexWord(sex));
 

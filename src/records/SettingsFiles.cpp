@@ -160,13 +160,18 @@ QStringList SettingsFiles::removeWriteLeftovers() {
     return removed;
 }
 
+QList<cvx::XmlElement> SettingsFiles::numberedEntries(const cvx::XmlElement &list, const QString &prefix) {
+    QList<cvx::XmlElement> entries;
+    const QList<cvx::XmlElement> elements = list.elements();
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        if (elements[i].name() == prefix + QString::number(i + 1)) entries.append(elements[i]);
+    }
+    return entries;
+}
+
 QStringList SettingsFiles::numberedTexts(const cvx::XmlElement &list, const QString &prefix) {
     QStringList texts;
-    const int count = list.childCount();
-    for (int i = 1; i <= count; ++i) {
-        const cvx::XmlElement child = list.childAt(i - 1);
-        if (child.name() == prefix + QString::number(i)) texts.append(child.stringValue());
-    }
+    for (const cvx::XmlElement &entry : numberedEntries(list, prefix)) texts.append(entry.stringValue());
     return texts;
 }
 
@@ -178,7 +183,25 @@ bool SettingsFiles::holdsText(const cvx::XmlElement &element) {
 }
 
 void SettingsFiles::setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts) {
-    list.removeAllChildren();
-    for (qsizetype j = 0; j < texts.size(); ++j)
-        list.appendElement(prefix + QString::number(j + 1), texts.at(j));
+    // Each node that stays, with the number of elements before it.
+    QList<std::pair<cvx::XmlElement, qsizetype>> kept;
+    qsizetype elements = 0;
+    for (const cvx::XmlElement &child : list.children()) {
+        if (child.isElement())
+            ++elements;
+        else if (child.kind() != cvx::XmlElement::Kind::Text && child.kind() != cvx::XmlElement::Kind::CData)
+            kept.append({child, elements});
+    }
+    for (const cvx::XmlElement &child : list.children()) {
+        const cvx::XmlElement::Kind kind = child.kind();
+        if (kind == cvx::XmlElement::Kind::Element || kind == cvx::XmlElement::Kind::Text ||
+            kind == cvx::XmlElement::Kind::CData)
+            list.removeChild(child);
+    }
+    qsizetype next = 0;  // the first kept node not yet passed
+    for (qsizetype j = 0; j < texts.size(); ++j) {
+        while (next < kept.size() && kept[next].second <= j) ++next;
+        const int at = next < kept.size() ? kept[next].first.index() : list.childCount();
+        list.insertElement(at, prefix + QString::number(j + 1), texts.at(j));
+    }
 }

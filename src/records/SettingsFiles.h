@@ -26,13 +26,17 @@ public:
     // not parse.
     static std::optional<cvx::XmlDocument> load(const QString &path);
 
-    // The texts of the list element's children named prefix + their position from 1
-    // ("data1", "data2", ...), in order; a child whose name does not match its position is
-    // skipped.
+    // The list element's child elements named prefix + their position among its elements
+    // from 1 ("data1", "data2", ...), in order; an element whose name does not match its
+    // position is skipped. A comment or processing instruction is no place in the list.
+    static QList<cvx::XmlElement> numberedEntries(const cvx::XmlElement &list, const QString &prefix);
+    // The texts of those entries.
     static QStringList numberedTexts(const cvx::XmlElement &list, const QString &prefix);
     // Whether the element holds text of its own (a tidy read keeps no white-space text).
     static bool holdsText(const cvx::XmlElement &element);
-    // Replaces all children of the list element by prefix1, prefix2, ... holding the texts.
+    // Replaces the child elements and text of the list element by prefix1, prefix2, ...
+    // holding the texts. A comment or processing instruction stays after as many entries as stood before
+    // it (after the last entry where the list is now shorter).
     static void setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts);
 
     // A recursive mutex that also holds, from the outermost lock to the matching unlock, an

@@ -76,6 +76,15 @@ TEST(UsbUtilsConversionTest, OlderLayoutsComeOutInTheCurrentLayoutExactly) {
          head + "<DATA name=\"X\" birthday=\"\" age=\"\" sex=\"\">\n" +
              expectedResult("        <Remark></Remark>\n        <TotalComment></TotalComment>\n", "c4") +
              "</DATA>\n"},
+        {"oldest, with a comment and an instruction, which are no places and stay",
+         QString(oldest)
+             .replace("<Doctor>D</Doctor>", "<Doctor>D</Doctor><!-- x -->")
+             .replace("</comment>", "</comment><?cvx y?>"),
+         1,
+         head + "<DATA name=\"X\" birthday=\"\" age=\"\" sex=\"\">\n" +
+             expectedResult("        <Remark></Remark>\n        <TotalComment></TotalComment>\n", "c4")
+                 .replace("<Doctor>D</Doctor>\n", "<Doctor>D</Doctor>\n        <!-- x -->\n") +
+             "    <?cvx y?>\n</DATA>\n"},
         {"old, six items", old, 2,
          head + "<DATA name=\"Y\" birthday=\"2000-01-01\" age=\"15\" sex=\"0\">\n" +
              expectedResult("        <Remark>r</Remark>\n        <TotalComment>t</TotalComment>\n", "") +

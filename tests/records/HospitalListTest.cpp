@@ -164,6 +164,65 @@ TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
     cvx::setXmlRepairLog({});
 }
 
+// The nodes of a group in order: an element as its name and text, any other node as "#" and its
+// text.
+QStringList nodesOf(const char *group) {
+    QStringList nodes;
+    for (const cvx::XmlElement &node :
+         load(kHis).firstNodeForXPath(QStringLiteral("/HisSetting/%1").arg(group)).children())
+        nodes << (node.isElement() ? node.name() + '=' + node.stringValue() : '#' + node.stringValue());
+    return nodes;
+}
+
+// A comment or processing instruction is no place in a list: the entries around it are read, and
+// a save keeps it after as many entries as stood before it (after the last one where the list
+// is now shorter).
+TEST(HospitalListTest, CommentsAndInstructionsAreNoPlaceInAList) {
+    const struct {
+        const char *hospitals, *doctors;
+        QStringList hospitalNames, doctorNames;
+        QStringList saved;  // the hospital list saved
+        QStringList hospitalNodes, doctorNodes;
+    } cases[] = {
+        {"<!-- x --><hospital1>H1</hospital1><hospital2>H2</hospital2>",
+         "<doctor1>D1</doctor1>",
+         {"H1", "H2"},
+         {"D1"},
+         {"X"},
+         {"# x ", "hospital1=X"},
+         {"doctor1=D1"}},
+        {"<hospital1>H1</hospital1><!-- x --><hospital2>H2</hospital2><?cvx y?>",
+         "<doctor1>D1</doctor1><?cvx z?><doctor2>D2</doctor2>",
+         {"H1", "H2"},
+         {"D1", "D2"},
+         {"X", "Y", "Z"},
+         {"hospital1=X", "# x ", "hospital2=Y", "#y", "hospital3=Z"},
+         {"doctor1=D1", "#z", "doctor2=D2"}},
+        {"<hospital1>H1</hospital1><hospital2>H2</hospital2><!-- x --><hospital3>H3</hospital3>",
+         "<!-- none -->",
+         {"H1", "H2", "H3"},
+         {},
+         {"X"},
+         {"hospital1=X", "# x "},
+         {"# none "}},
+        {"<!-- a --><hospital1>H1</hospital1><!-- b -->", "", {"H1"}, {}, {}, {"# a ", "# b "}, {}},
+    };
+    for (const auto &c : cases) {
+        installText(kHis, QStringLiteral("<HisSetting><Hospital name=\"hospital\">%1</Hospital>"
+                                         "<Doctor name=\"doctor\">%2</Doctor></HisSetting>")
+                              .arg(c.hospitals, c.doctors));
+        SCOPED_TRACE(contents(kHis).toStdString());
+        EXPECT_EQ(BBInitDatas::getHospital(),
+                  (Lists{{"hospital", c.hospitalNames}, {"doctor", c.doctorNames}}));
+        ASSERT_TRUE(BBInitDatas::setHospital(c.saved, "hospital"));
+        EXPECT_EQ(BBInitDatas::getHospital(), (Lists{{"hospital", c.saved}, {"doctor", c.doctorNames}}));
+        EXPECT_EQ(nodesOf("Hospital"), c.hospitalNodes);
+        EXPECT_EQ(nodesOf("Doctor"), c.doctorNodes);
+        ASSERT_TRUE(BBInitDatas::setHospital(c.doctorNames, "doctor"));
+        EXPECT_EQ(nodesOf("Doctor"), c.doctorNodes);
+    }
+}
+
 TEST(HospitalListTest, RefusesAListWithoutItsGroup) {
     // The only group is the dentists': a hospital list has nowhere to go.
     install("HisSetting_doctorsonly.xml", kHis);
@@ -230,6 +289,14 @@ TEST(HospitalListTest, ListsAPatientsResultsNewestFirst) {
     EXPECT_EQ(rows[0].Datavalue7(), "80.0|66");
     EXPECT_EQ(rows[1].Sheetflg(), "済");
     EXPECT_TRUE(rows[2].ms().isNull());
+
+    // A comment or processing instruction between the results is no result.
+    const QByteArray file = contents("Customer/P001.xml");
+    const qsizetype second = file.indexOf("<comment", file.indexOf("<comment") + 1);
+    writeData("Customer/P001.xml", QByteArray(file).insert(second, "<!-- x --><?cvx y?>"));
+    const QList<OCMCustomerComment> around = BBInitDatas::getDatas("P001", false);
+    ASSERT_EQ(around.size(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(around[i].date(), expected[i][0]);
 }
 
 TEST(HospitalListTest, PatientsWithoutResultsAndFilesThatAreNoPatients) {
@@ -243,6 +310,13 @@ TEST(HospitalListTest, PatientsWithoutResultsAndFilesThatAreNoPatients) {
     for (const QString &field :
          {blank[0].date(), blank[0].hospital(), blank[0].rsvData(), blank[0].contentNh3()})
         EXPECT_TRUE(!field.isNull() && field.isEmpty());
+    EXPECT_TRUE(BBInitDatas::getDatas("P002", true).isEmpty());
+
+    // Nor does a file with a comment but no result.
+    writeData("Customer/P002.xml",
+              contents("Customer/P002.xml").replace("</DATA>", "<!-- no results yet --></DATA>"));
+    ASSERT_EQ(BBInitDatas::getDatas("P002", false).size(), 1);
+    EXPECT_TRUE(!BBInitDatas::getDatas("P002", false)[0].date().isNull());
     EXPECT_TRUE(BBInitDatas::getDatas("P002", true).isEmpty());
 
     // A file cut short is read as far as it goes: here one result without its fields.
