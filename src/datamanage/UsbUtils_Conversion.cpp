@@ -391,6 +391,9 @@ std::optional<UsbUtils::ConvertResult> convertTree(std::optional<XmlDocument> &d
     doc->setStandalone(false);
 
     XmlElement root = doc->rootElement();
+    // What is written is a patient file of this program, which every writer takes by its root,
+    // whatever an older layout named the root.
+    root.setName(SettingsFiles::kDataRoot);
     if (root.attributeCount() < 4) {
         QList<cvx::XmlAttribute> attributes;
         for (const QString &key : kRootAttributes)
@@ -451,9 +454,12 @@ public:
     bool exists() const {
         return folder_ ? look() != LocalFile::Missing : cvx::FileManager::fileExists(path_);
     }
+    // Nothing also for a file of another kind, which the merge would take for a patient's.
     std::optional<XmlDocument> read() const {
-        return folder_ ? UsbUtils::documentToRewrite(folder_->readFile(path_), reported_)
-                       : XmlDocument::fromFileToRewrite(path_);
+        return SettingsFiles::ofKind(folder_
+                                         ? UsbUtils::documentToRewrite(folder_->readFile(path_), reported_)
+                                         : XmlDocument::fromFileToRewrite(path_),
+                                     SettingsFiles::kDataRoot);
     }
     bool write(const QByteArray &bytes, cvx::Durability durability) const {
         return folder_ ? folder_->writeAtomically(path_, bytes, durability)

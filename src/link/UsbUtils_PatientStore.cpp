@@ -130,8 +130,7 @@ UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo,
 
     std::lock_guard lock(SettingsFiles::writeMutex());
     const bool existed = cvx::FileManager::fileExists(path);
-    std::optional<cvx::XmlDocument> doc =
-        existed ? cvx::XmlDocument::fromFileToRewrite(path) : newPatientDocument();
+    std::optional<cvx::XmlDocument> doc = existed ? patientFileToRewrite(path) : newPatientDocument();
     if (!doc) return StoreResult::Unreadable;
     cvx::XmlElement root = doc->rootElement();
 

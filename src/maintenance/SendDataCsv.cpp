@@ -231,7 +231,7 @@ bool SendDataCsv::saveSendCsvFolder(const QString &folder) {
     if (!fitsXmlText(folder)) return false;
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = SettingsFiles::preparedPath(QStringLiteral("CommSetting.xml"));
-    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kDataRoot);
     if (!doc) return false;
     cvx::XmlElement root = doc->rootElement();
     root.insertElement(std::max(0, root.childCount() - 2), QStringLiteral("SendCsvFolder"), folder);

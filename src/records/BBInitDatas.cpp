@@ -134,7 +134,7 @@ const BBInitDatas::Lists &BBInitDatas::readTotal() {
 bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = commentPath();
-    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kCommentsRoot);
     if (!doc) return false;
     for (const Replacement &r : replacements) {
         if (r.title.isNull()) continue;

@@ -106,7 +106,7 @@ const BBInitDatas::Lists &BBInitDatas::readHospital() {
 bool BBInitDatas::writeHospital(const QStringList &names, const QString &type) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = hisSettingPath();
-    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kHisSettingRoot);
     if (!doc) return false;
     if (type == kHospital || type == kDoctor) {
         cvx::XmlElement group = groupToRewrite(doc->rootElement(), type);
@@ -136,7 +136,7 @@ bool BBInitDatas::getAutoVersionUp() {
 void BBInitDatas::setAutoVersionUp(bool flag) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = commSettingPath();
-    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kDataRoot);
     if (!doc) return;
     const QString text = flag ? QStringLiteral("1") : QStringLiteral("0");
     cvx::XmlElement root = doc->rootElement();

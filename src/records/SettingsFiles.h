@@ -26,6 +26,20 @@ public:
     // not parse.
     static std::optional<cvx::XmlDocument> load(const QString &path);
 
+    // The root names of this program's files: "DATA" of the patient and check-measurement
+    // files and of the single-value settings files ("CommSetting.xml", "ModeSetting.xml",
+    // "USBSetting.xml", "DataTransfer.xml"), "HisSetting" of the hospital file, "Comments"
+    // of the comment files.
+    static inline const QString kDataRoot = QStringLiteral("DATA");
+    static inline const QString kHisSettingRoot = QStringLiteral("HisSetting");
+    static inline const QString kCommentsRoot = QStringLiteral("Comments");
+    // The document when its root has that name, else nothing, as for a file that cannot be
+    // read: a writer never writes into a file of another kind (a web page where a patient
+    // file belongs), whose root it would take for one of its own.
+    static std::optional<cvx::XmlDocument> ofKind(std::optional<cvx::XmlDocument> doc, const QString &root);
+    // load() of a file that is to be written back: nothing also when its root is not `root`.
+    static std::optional<cvx::XmlDocument> loadToRewrite(const QString &path, const QString &root);
+
     // The list element's child elements named prefix + their position among its elements
     // from 1 ("data1", "data2", ...), in order; an element whose name does not match its
     // position is skipped. A comment or processing instruction is no place in the list.

@@ -156,10 +156,20 @@ TEST(UsbUtilsConversionTest, UnreadableLocalFileAndShortResultsLoseNothing) {
     ASSERT_TRUE(cvx::FileManager::writeAtomically(to, odd));
     EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::LocalUnreadable);
     EXPECT_EQ(cvx::FileManager::readFile(to), odd);
+    // A local file of another kind is no patient's either.
+    dataio::write(to, "<html><body><p>hello</p></body></html>");
+    EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::LocalUnreadable);
+    EXPECT_EQ(read(to), "<html><body><p>hello</p></body></html>");
 
     QFile::remove(to);
     EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::Written);
     EXPECT_TRUE(read(to).contains("<MS>m</MS>\n        <RsvData>too,short</RsvData>"));
+    // Whatever an older layout named its root, the file written is a patient file of this
+    // program, which takes the next measurement.
+    dataio::write(from, QString(shortResult).replace("DATA", "Data"));
+    QFile::remove(to);
+    EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::Written);
+    EXPECT_TRUE(read(to).contains("<DATA name=\"a\" birthday=\"\" age=\"\" sex=\"\">\n    <comment"));
 }
 
 // Two measurements stored within the same minute share their date and time: the local one

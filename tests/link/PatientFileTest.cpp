@@ -168,6 +168,7 @@ TEST_F(PatientFile, RootAttributesFollowWhoStoresAndWhetherTheFileExisted) {
 
 TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
     writeBytes(patientPath("U-1"), "DATA comment");  // no element, even when repaired
+    writeBytes(patientPath("U-2"), "<html><body><p>hello</p></body></html>");
     TYTestInfo noDate = measurement("E-1");
     noDate.secondTest().setTyData(" ");
     TYTestInfo noTime = measurement("E-2");
@@ -192,6 +193,7 @@ TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
         {noFirstPad, UsbUtils::StoreResult::Refused},
         {noSecondPad, UsbUtils::StoreResult::Refused},
         {measurement("U-1"), UsbUtils::StoreResult::Unreadable},
+        {measurement("U-2"), UsbUtils::StoreResult::Unreadable},  // a file of another kind
     };
     const QStringList skip{".config", ".Corvadenix/CalcSetting.xml", "Error.txt"};
     const auto before = snapshot(cvx::FileManager::homeDirectory(), skip);
@@ -226,7 +228,8 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         std::string_view to;
         qsizetype after;
         bool stored;
-        qsizetype cut = 0;  // bytes cut off the end as well
+        qsizetype cut = 0;   // bytes cut off the end as well
+        bool every = false;  // every occurrence replaced
     } cases[] = {
         {"<Remark>", "<Remark>a\0b"sv, second, false},  // the rest would be cut off
         {"date=\"2026-03-05\"", "date=2026-03-05", second, false},
@@ -248,6 +251,7 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         {"</comment>", "</comment></Foo>", second, true},
         {"</Remark>", "</Doctor>", second, false},            // a <Remark> that ends as a <Doctor>?
         {"</DATA>", "</DATA>\n<?cvx a <? b?>\n"sv, 0, true},  // well-formed
+        {"DATA", "html", 0, false, 0, true},                  // well-formed, of another kind
     };
     std::mt19937 random(5309);
     const auto below = [&](qsizetype n) {
@@ -261,7 +265,12 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         const qsizetype at = below(bytes.size()), kind = below(4);
         const char c = kTelling[below(sizeof kTelling)];
         if (i < int(std::size(cases))) {
-            bytes.replace(bytes.indexOf(cases[i].from, cases[i].after), qstrlen(cases[i].from), cases[i].to);
+            if (cases[i].every)
+                bytes.replace(cases[i].from,
+                              QByteArrayView(cases[i].to.data(), qsizetype(cases[i].to.size())));
+            else
+                bytes.replace(bytes.indexOf(cases[i].from, cases[i].after), qstrlen(cases[i].from),
+                              cases[i].to);
             bytes.chop(cases[i].cut);
         } else if (kind < 2)
             kind == 0 ? void(bytes[at] = c) : void(bytes.insert(at, c));
@@ -400,6 +409,12 @@ TEST_F(PatientFile, PrintingSetsTheFlagOfTheMatchingResultByName) {
     }
     EXPECT_FALSE(UsbUtils::savePrintInfo("nobody", "2026-03-05", "09:08"));
     EXPECT_FALSE(QFile::exists(patientPath("nobody")));
+    // A file of another kind in a patient file's place is not written into.
+    const QByteArray page =
+        R"(<html><comment date="2026-03-05" time="09:08"><SheetFlg>-</SheetFlg></comment></html>)";
+    writeBytes(patientPath("S-2"), page);
+    EXPECT_FALSE(UsbUtils::savePrintInfo("S-2", "2026-03-05", "09:08"));
+    EXPECT_EQ(readBytes(patientPath("S-2")), page);
 }
 
 // The data imports write patient files on worker threads while the link stores on the

@@ -95,10 +95,14 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
         EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
         EXPECT_EQ(contents(kComment), broken);
     }
-    // A list that holds text is not rewritten as entries.
-    installText(kComment, "<Comments><List title=\"MS\" type=\"2\">x</List></Comments>");
-    EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
-    EXPECT_EQ(contents(kComment), "<Comments><List title=\"MS\" type=\"2\">x</List></Comments>");
+    // A list that holds text is not rewritten as entries; a file of another kind is read but
+    // not written into.
+    for (const char *kept : {"<Comments><List title=\"MS\" type=\"2\">x</List></Comments>",
+                             "<html><List title=\"MS\" type=\"2\"><data1>x</data1></List></html>"}) {
+        installText(kComment, kept);
+        EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
+        EXPECT_EQ(contents(kComment), kept);
+    }
 }
 
 TEST(CommentStoreTest, WritesTheKeysListsAndLeavesTheOthers) {

@@ -143,6 +143,10 @@ TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
          false},
         {nullptr, "<Hospital name='hospital'><hospital1>H1</hospital1><Doctor name='doctor'><doctor1>D1</doc",
          false},
+        // Well-formed, of another kind: no writer writes into it.
+        {nullptr,
+         "<html><Hospital name='hospital'><hospital1>H1</hospital1></Hospital><Doctor name='doctor'/></html>",
+         false},
     };
     cvx::setXmlRepairLog([](const QString &) {});
     for (const auto &c : cases) {
@@ -266,6 +270,10 @@ TEST(HospitalListTest, UpdateFlag) {
     installText(kComm, "<DATA><A/><B/></DATA>");
     BBInitDatas::setAutoVersionUp(true);
     EXPECT_EQ(load(kComm).stringsForXPath("/DATA/*[3][self::AutoVersionUp]"), QStringList{"1"});
+    // A file of another kind is not written into.
+    installText(kComm, "<html><AutoVersionUp>0</AutoVersionUp></html>");
+    BBInitDatas::setAutoVersionUp(true);
+    EXPECT_EQ(contents(kComm), "<html><AutoVersionUp>0</AutoVersionUp></html>");
 }
 
 TEST(HospitalListTest, ListsAPatientsResultsNewestFirst) {

@@ -171,6 +171,11 @@ TEST_F(EntryPatientRecords, RootRecordRefusesWhatNamesNoPatientFile) {
     bool writeFailed = true;
     writeFile(path("BAD"), "<DATA name=\"\xff\"/>");  // read only with U+FFFD: as unreadable
     EXPECT_FALSE(entry::saveCustInfo(info, &writeFailed) || writeFailed);
+    // So is a file of another kind in the patient file's place.
+    writeFile(path("BAD"), "<html><body><p>hello</p></body></html>");
+    writeFailed = true;
+    EXPECT_FALSE(entry::saveCustInfo(info, &writeFailed) || writeFailed);
+    EXPECT_EQ(readAll(path("BAD")), "<html><body><p>hello</p></body></html>");
 }
 
 }  // namespace

@@ -194,7 +194,7 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     std::optional<cvx::XmlDocument> doc;
     const bool isNew = !cvx::FileManager::fileExists(path);
     if (!isNew) {
-        doc = cvx::XmlDocument::fromFileToRewrite(path);
+        doc = UsbUtils::patientFileToRewrite(path);
     } else {
         doc = cvx::XmlDocument::fromText(
             QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?><DATA/>"),
