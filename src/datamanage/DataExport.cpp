@@ -124,10 +124,11 @@ void removeLeftovers(const QString &chosenFolder) {
     }
 }
 
-// A copy that cannot be read, or only with replacement characters, goes out as it is: its
-// ticks are left unmarked rather than its bytes that are no text lost.
+// A copy that cannot be read, or only with replacement characters, or with a character that no
+// write may keep, goes out as it is: its ticks are left unmarked rather than its bytes that are
+// no text lost, or the export failed.
 bool readableCopy(const std::optional<cvx::XmlDocument> &doc) {
-    return doc && !doc->hasReplacedBytes();
+    return doc && !doc->hasReplacedBytes() && doc->holdsOnlyXmlText();
 }
 
 }  // namespace
@@ -184,7 +185,7 @@ bool DataExport::stripBld(const QString &folder, const QString &relative, QStrin
         }
         if (!isTarget(name)) continue;
         std::optional<cvx::XmlDocument> doc = cvx::XmlDocument::fromFileToRewrite(path);
-        if (!doc) {
+        if (!doc || !doc->holdsOnlyXmlText()) {
             // Left in the copy it would carry the BLD values that the six-item mode withholds.
             if (!skipped || !FileManager::removeItem(path)) return false;
             skipped->append(shown);

@@ -431,7 +431,7 @@ private:
     static bool saveCheck(const cvx::OpenFolder &folder, const QString &name, const QString &to,
                           const std::optional<QByteArray> &imported, const QString &from) {
         std::lock_guard lock(SettingsFiles::writeMutex());
-        const std::optional<XmlDocument> local = SettingsFiles::ofKind(
+        const std::optional<XmlDocument> local = SettingsFiles::toRewrite(
             UsbUtils::documentToRewrite(folder.readFile(name), to), SettingsFiles::kDataRoot);
         if (!local) return false;
         const std::optional<QByteArray> bytes =

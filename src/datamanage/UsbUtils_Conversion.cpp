@@ -454,12 +454,13 @@ public:
     bool exists() const {
         return folder_ ? look() != LocalFile::Missing : cvx::FileManager::fileExists(path_);
     }
-    // Nothing also for a file of another kind, which the merge would take for a patient's.
+    // Nothing also for a file of another kind, which the merge would take for a patient's, or
+    // one that holds what no write may keep.
     std::optional<XmlDocument> read() const {
-        return SettingsFiles::ofKind(folder_
-                                         ? UsbUtils::documentToRewrite(folder_->readFile(path_), reported_)
-                                         : XmlDocument::fromFileToRewrite(path_),
-                                     SettingsFiles::kDataRoot);
+        return SettingsFiles::toRewrite(folder_
+                                            ? UsbUtils::documentToRewrite(folder_->readFile(path_), reported_)
+                                            : XmlDocument::fromFileToRewrite(path_),
+                                        SettingsFiles::kDataRoot);
     }
     bool write(const QByteArray &bytes, cvx::Durability durability) const {
         return folder_ ? folder_->writeAtomically(path_, bytes, durability)

@@ -24,14 +24,14 @@ std::optional<cvx::XmlDocument> SettingsFiles::load(const QString &path) {
     return cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
 }
 
-std::optional<cvx::XmlDocument> SettingsFiles::ofKind(std::optional<cvx::XmlDocument> doc,
-                                                      const QString &root) {
-    if (doc && doc->rootElement().name() != root) doc.reset();
+std::optional<cvx::XmlDocument> SettingsFiles::toRewrite(std::optional<cvx::XmlDocument> doc,
+                                                         const QString &root) {
+    if (doc && (doc->rootElement().name() != root || !doc->holdsOnlyXmlText())) doc.reset();
     return doc;
 }
 
 std::optional<cvx::XmlDocument> SettingsFiles::loadToRewrite(const QString &path, const QString &root) {
-    return ofKind(load(path), root);
+    return toRewrite(load(path), root);
 }
 
 void SettingsFiles::WriteMutex::lock() {

@@ -33,11 +33,14 @@ public:
     static inline const QString kDataRoot = QStringLiteral("DATA");
     static inline const QString kHisSettingRoot = QStringLiteral("HisSetting");
     static inline const QString kCommentsRoot = QStringLiteral("Comments");
-    // The document when its root has that name, else nothing, as for a file that cannot be
-    // read: a writer never writes into a file of another kind (a web page where a patient
-    // file belongs), whose root it would take for one of its own.
-    static std::optional<cvx::XmlDocument> ofKind(std::optional<cvx::XmlDocument> doc, const QString &root);
-    // load() of a file that is to be written back: nothing also when its root is not `root`.
+    // The document read from a file that is to be written back, when it can be: nothing, as
+    // for a file that cannot be read, when its root does not have that name (a writer never
+    // writes into a file of another kind, such as a web page where a patient file belongs,
+    // whose root it would take for one of its own), or when it holds a character that XML 1.0
+    // cannot hold (cvx::isXmlText), which a tolerant read took and no write may keep.
+    static std::optional<cvx::XmlDocument> toRewrite(std::optional<cvx::XmlDocument> doc,
+                                                     const QString &root);
+    // toRewrite(load(path), root).
     static std::optional<cvx::XmlDocument> loadToRewrite(const QString &path, const QString &root);
 
     // The list element's child elements named prefix + their position among its elements

@@ -117,15 +117,16 @@ public:
     // nothing when it is missing, unreadable or the chart number is refused.
     static std::optional<cvx::XmlDocument> getCustomerXml(const QString &chartNo);
     // A patient or check-measurement file read to be written back
-    // (XmlDocument::fromFileToRewrite); nothing also when its root is not "DATA": no writer
-    // writes into a file of another kind that stands in a patient file's place.
+    // (XmlDocument::fromFileToRewrite); nothing also when its root is not "DATA" (no writer
+    // writes into a file of another kind that stands in a patient file's place) or it holds
+    // a character XML 1.0 cannot hold (SettingsFiles::toRewrite).
     static std::optional<cvx::XmlDocument> patientFileToRewrite(const QString &path);
 
     enum class StoreResult {
         Stored,
         Duplicate,          // a result with the same date and time is stored already
         Refused,            // chart number refused, or a pass header or item pad is missing
-        Unreadable,         // the existing file cannot be read, or is of another kind
+        Unreadable,         // the existing file cannot be read or written back (patientFileToRewrite)
         CalculationFailed,  // calculation ranges or a chart position threw
         WriteFailed,
     };

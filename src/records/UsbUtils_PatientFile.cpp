@@ -107,7 +107,7 @@ std::optional<cvx::XmlDocument> UsbUtils::getCustomerXml(const QString &chartNo)
 }
 
 std::optional<cvx::XmlDocument> UsbUtils::patientFileToRewrite(const QString &path) {
-    return SettingsFiles::ofKind(cvx::XmlDocument::fromFileToRewrite(path), SettingsFiles::kDataRoot);
+    return SettingsFiles::toRewrite(cvx::XmlDocument::fromFileToRewrite(path), SettingsFiles::kDataRoot);
 }
 
 OCMCustomerComment &UsbUtils::findXML(const QList<cvx::XmlElement> &list, OCMCustomerComment &cust,

@@ -252,6 +252,7 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         {"</Remark>", "</Doctor>", second, false},            // a <Remark> that ends as a <Doctor>?
         {"</DATA>", "</DATA>\n<?cvx a <? b?>\n"sv, 0, true},  // well-formed
         {"DATA", "html", 0, false, 0, true},                  // well-formed, of another kind
+        {"</Remark>", "&#01;</Remark>", second, false},       // no write may keep it
     };
     std::mt19937 random(5309);
     const auto below = [&](qsizetype n) {
@@ -333,6 +334,45 @@ TEST_F(PatientFile, EveryCutOfAStoredFileTakesTheNextMeasurement) {
             << size;
         ASSERT_TRUE(keepsWholeResults("C-1", whole.left(size), results)) << size;
         ASSERT_TRUE(keepsNoValueCutShort("C-1", values)) << size;
+    }
+}
+
+// A character XML 1.0 cannot hold, even as a reference (pasted into a remark, or in a hospital
+// name of an older file), is left out of the stored result rather than the measurement lost or
+// a file written that only a tolerant reader takes.
+TEST_F(PatientFile, TextsXmlCannotHoldAreLeftOutOfTheStoredResult) {
+    const QString bad = QStringLiteral("\u0001\u001f") + QChar(0xFFFE);
+    const struct {
+        const char *label;
+        const char *key;  // the user default that holds the character, or null for the remark
+    } cases[] = {{"hospital", "zhospital"},
+                 {"dentist", "zdoctor"},
+                 {"overall comment", "ztotal"},
+                 {"remark", nullptr}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        QFile::remove(patientPath("X-1"));
+        setChoices();
+        OCMCustInfo &p = UsbManager::sharedUsbManager().currentCustInfo();
+        p.setCustomerNo("X-1");
+        p.setFirstname("花" + bad + "子");
+        p.setRemark("要再検");
+        if (c.key)
+            cvx::UserDefaults::standard().setObject("さくら" + bad + "歯科", QString::fromLatin1(c.key));
+        else
+            p.setRemark("要" + bad + "再検");
+        ASSERT_EQ(UsbUtils::storeCustomerComment(measurement("X-1"), 2), UsbUtils::StoreResult::Stored);
+        const QByteArray bytes = readBytes(patientPath("X-1"));
+        EXPECT_FALSE(bytes.contains("&#")) << bytes.constData();
+        const OCMCustomerComment stored = newest("X-1");
+        const QString expected = c.key ? QStringLiteral("さくら歯科") : QStringLiteral("要再検");
+        const QString key = c.key ? QString::fromLatin1(c.key) : QString();
+        EXPECT_EQ(key == "zhospital" ? stored.hospital()
+                  : key == "zdoctor" ? stored.doctor()
+                  : key == "ztotal"  ? stored.Totalcomment()
+                                     : stored.remark(),
+                  expected);
+        EXPECT_EQ(UsbUtils::getCustomerXml("X-1")->rootElement().attribute("name"), "花子");
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include "platform/TextEncoding.h"
 #include "platform/XmlDocument.h"
 #include "platform/XmlRecovery.h"
@@ -531,6 +533,70 @@ TEST(XmlDocument, SaveIsAtomicAndReportsFailure) {
     ASSERT_TRUE(doc.save(path));
     EXPECT_EQ(readAll(path), QByteArray("<DATA>\n    <INPUT>/in</INPUT>\n</DATA>\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"DataTransfer.xml"}));
+}
+
+// A character that XML 1.0 cannot hold, even as a reference, makes a file that a strict reader
+// refuses whole: such a document is not written, and the old file stays. Tab, line breaks and
+// a reference in a comment are no such character.
+TEST(XmlDocument, WritesNoCharacterThatXmlCannotHold) {
+    const auto element = [](XmlDocument &doc) { return doc.rootElement().firstElement(); };
+    const struct {
+        const char *label;
+        std::function<void(XmlDocument &)> change;
+        bool written;
+    } cases[] = {
+        {"U+0001 in a text",
+         [&](XmlDocument &d) {
+             element(d).setStringValue(
+                 u("A\x01"
+                   "B"));
+         },
+         false},
+        {"U+001F in an attribute", [&](XmlDocument &d) { element(d).setAttribute(u("n"), u("\x1f")); },
+         false},
+        {"U+FFFE in a text", [&](XmlDocument &d) { element(d).setStringValue(QString(QChar(0xFFFE))); },
+         false},
+        {"U+FFFF in an attribute",
+         [&](XmlDocument &d) { element(d).setAttribute(u("n"), QString(QChar(0xFFFF))); }, false},
+        {"U+0008 in a comment",
+         [](XmlDocument &d) {
+             d.rootElement().insertCopy(0, parse("<a><!--\b--></a>").rootElement().childAt(0));
+         },
+         false},
+        {"tab, line feed and carriage return",
+         [&](XmlDocument &d) { element(d).setAttribute(u("n"), u("\t\n\r")); }, true},
+        {"a reference in a comment",
+         [](XmlDocument &d) {
+             d.rootElement().insertCopy(0, parse("<a><!-- &#01; --></a>").rootElement().childAt(0));
+         },
+         true},
+        {"a character beyond the basic plane", [&](XmlDocument &d) { element(d).setStringValue(u("😀")); },
+         true},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("HisSetting.xml");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        for (const char *encoding : {"UTF-8", "shift-jis"}) {
+            ASSERT_TRUE(writeAll(path, "old content"));
+            XmlDocument doc = parse("<HisSetting><hospital1>H</hospital1></HisSetting>");
+            doc.setCharacterEncoding(u(encoding));
+            c.change(doc);
+            EXPECT_EQ(doc.holdsOnlyXmlText(), c.written);
+            EXPECT_EQ(doc.toBytes().has_value(), c.written);
+            QString error;
+            EXPECT_EQ(doc.save(path, &error), c.written);
+            if (c.written) continue;
+            EXPECT_EQ(readAll(path), QByteArray("old content"));
+            EXPECT_TRUE(error.contains(u("XML 1.0"))) << error.toStdString();
+        }
+    }
+    EXPECT_TRUE(cvx::isXmlText(u("歯科\t😀\r\n\x7f")));
+    for (const QString &text :
+         {u("a\x01"), QString(QChar(0xD800)) + u("a"), QString(QChar(0xDC00)), u("\x0b")})
+        EXPECT_FALSE(cvx::isXmlText(text));
+    EXPECT_EQ(cvx::withoutNonXmlCharacters(u("要\x01再\x1f検😀") + QChar(0xD800) + u("x") + QChar(0xFFFF)),
+              u("要再検😀x"));
 }
 
 TEST(XmlDocument, HandlesOutliveTheDocumentObjectAndClonesAreIndependent) {

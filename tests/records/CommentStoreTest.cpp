@@ -130,6 +130,12 @@ TEST(CommentStoreTest, WritesTheKeysListsAndLeavesTheOthers) {
 
     ASSERT_TRUE(BBInitDatas::setTotal({}, "total"));
     EXPECT_EQ(BBInitDatas::getTotal(), (Lists{{"total", {}}}));
+
+    // A text XML 1.0 cannot hold, even as a reference, is not written, and the file stays.
+    const QByteArray kept = contents(kComment);
+    EXPECT_FALSE(BBInitDatas::setTableContent({"ok", QStringLiteral("a\u0001b")}, "ms0"));
+    EXPECT_FALSE(BBInitDatas::setTotal({QStringLiteral("\u001f")}, "total"));
+    EXPECT_EQ(contents(kComment), kept);
 }
 
 // The nodes of the lists with that title and type: an element as its name and text, any other

@@ -119,6 +119,7 @@ TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
         const char *fixture;
         QByteArray text;
         bool dentistsSave;
+        QStringList hospitals = {"X"};  // the hospital list saved
     } cases[] = {
         {"HisSetting_swapped.xml", {}, true},   // hospital2 and hospital3 out of place
         {"HisSetting_unnamed.xml", {}, false},  // a group without its name is never read
@@ -147,13 +148,26 @@ TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
         {nullptr,
          "<html><Hospital name='hospital'><hospital1>H1</hospital1></Hospital><Doctor name='doctor'/></html>",
          false},
+        // A name XML 1.0 cannot hold, even as a reference: saved, or in the file.
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'/><Doctor name='doctor'/></HisSetting>",
+         true,
+         {QStringLiteral("A\u0001B")}},
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'/><Doctor name='doctor'/></HisSetting>",
+         true,
+         {QStringLiteral("A"), QString(QChar(0xFFFF))}},
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'><hospital1>A&#01;B</hospital1></Hospital><Doctor "
+         "name='doctor'/></HisSetting>",
+         false},
     };
     cvx::setXmlRepairLog([](const QString &) {});
     for (const auto &c : cases) {
         c.fixture ? install(c.fixture, kHis) : writeData(kHis, c.text);
         const QByteArray before = contents(kHis);
         SCOPED_TRACE(before.toStdString());
-        EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
+        EXPECT_FALSE(BBInitDatas::setHospital(c.hospitals, "hospital"));
         EXPECT_EQ(contents(kHis), before);
         if (c.dentistsSave) {
             const Lists read = BBInitDatas::getHospital();
