@@ -199,5 +199,10 @@ UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo,
     result.appendElement(QStringLiteral("SaveDate"), cvx::DateFormatter(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                                                          .stringFromDate(QDateTime::currentDateTime()));
 
-    return doc->save(path) ? StoreResult::Stored : StoreResult::WriteFailed;
+    // The old reading is in the tree whole, with the result in front (and the root's attributes
+    // set for the window's own patient); the write must give back just that, else the file is
+    // left as it is.
+    const std::optional<SettingsFiles::Written> written = SettingsFiles::writtenReadingBack(*doc);
+    if (!written) return StoreResult::Unreadable;
+    return SettingsFiles::write(*written, path) ? StoreResult::Stored : StoreResult::WriteFailed;
 }

@@ -1006,11 +1006,38 @@ QString XmlDocument::toString() const {
 
 namespace {
 
-std::optional<QByteArray> encodeWithReferences(const QByteArray &utf8, const QByteArray &name) {
-    return TextEncoding::encode(QString::fromUtf8(utf8), name, [](char32_t c) {
+std::optional<QByteArray> encodeWithReferences(const QByteArray &utf8, const QByteArray &name,
+                                               bool *referenced = nullptr) {
+    return TextEncoding::encode(QString::fromUtf8(utf8), name, [referenced](char32_t c) {
+        if (referenced) *referenced = true;
         return QByteArray("&#x") + QByteArray::number(uint(c), 16).toUpper() + ';';
     });
 }
+
+// Whether every name, comment, CDATA section, instruction and document type can be written in
+// the encoding as it is: there a reference would stand for itself, not for the character.
+class LiteralCheck : public pugi::xml_tree_walker {
+public:
+    explicit LiteralCheck(const QByteArray &encoding) : encoding_(encoding) {}
+    bool for_each(pugi::xml_node &node) override {
+        const pugi::xml_node_type type = node.type();
+        const bool literal = type == pugi::node_comment || type == pugi::node_cdata ||
+                             type == pugi::node_pi || type == pugi::node_doctype;
+        fits = encodable(node.name()) && (!literal || encodable(node.value()));
+        for (const pugi::xml_attribute &attribute : node.attributes())
+            fits = fits && encodable(attribute.name());
+        return fits;
+    }
+    bool fits = true;
+
+private:
+    bool encodable(const char *utf8) const {
+        const char *c = utf8;
+        while (*c && uchar(*c) < 0x80) ++c;  // ASCII is in every encoding written
+        return !*c || TextEncoding::encode(QString::fromUtf8(utf8), encoding_).has_value();
+    }
+    QByteArray encoding_;
+};
 
 // Whether the UTF-8 text holds only characters XML 1.0 can hold; with `references`, a character
 // reference "&#" counts as one that it cannot, to be looked at in the tree.
@@ -1069,8 +1096,14 @@ std::optional<QByteArray> XmlDocument::toBytes() const {
     const QString label = characterEncoding();
     const QByteArray name = TextEncoding::iconvName(label);
     if (name == "UTF-8") return utf8;
-    std::optional<QByteArray> bytes = encodeWithReferences(utf8, name);
-    if (!bytes || readsBack(label, name)) return bytes;
+    bool referenced = false;
+    std::optional<QByteArray> bytes = encodeWithReferences(utf8, name, &referenced);
+    if (!bytes) return bytes;
+    if (readsBack(label, name)) {
+        LiteralCheck check(name);
+        if (referenced) doc_->traverse(check);
+        return check.fits ? bytes : std::nullopt;
+    }
     XmlDocument copy = clone();
     copy.setCharacterEncoding(QStringLiteral("UTF-8"));
     return serialize(*copy.doc_);

@@ -149,7 +149,9 @@ private:
 //
 // Byte encoding follows the declaration's encoding: UTF-8 when it names none or UTF-8; CP932 for every
 // spelling of Shift-JIS ("shift-jis", "Shift_JIS", ...); any other name through iconv. A character the
-// encoding lacks is written as a character reference (&#x1F600;) so that nothing is lost. Reading
+// encoding lacks is written as a character reference (&#x1F600;) so that nothing is lost; where a
+// reference would stand for itself (a comment, a CDATA section, an instruction, a name), the document
+// is not written. Reading
 // decodes by the same rule; a UTF-16 or UTF-32 file with a byte-order mark is recognised by it. An
 // encoding that reading would not recognise (UTF-7, UTF-32 without a mark, ...) is written as UTF-8
 // with a UTF-8 declaration instead. A tree nested deeper than kMaxDepth is written without
@@ -234,7 +236,8 @@ public:
     // XML 1.0 can hold (isXmlText).
     bool holdsOnlyXmlText() const;
     // The pretty-printed text in the declared encoding; std::nullopt when iconv does not know the
-    // declared encoding, or the tree holds a character XML 1.0 cannot hold.
+    // declared encoding, when the tree holds a character XML 1.0 cannot hold, or one the encoding
+    // lacks where no reference can stand for it.
     std::optional<QByteArray> toBytes() const;
     // Writes toBytes() atomically (a temporary file in the same folder, then renamed over the path).
     // false, with the reason in *error, when encoding or writing failed; the old file is then intact.

@@ -47,6 +47,19 @@ bool matches(const cvx::XmlElement &list, const QString &title, const QString &t
            list.attribute(QStringLiteral("title")) == title && list.attribute(QStringLiteral("type")) == type;
 }
 
+// Every list of the file by its title and type, as a read gives it (the later of two with the
+// same pair).
+using ListsByTitle = QMap<std::pair<QString, QString>, QStringList>;
+ListsByTitle listsIn(const cvx::XmlElement &root) {
+    ListsByTitle lists;
+    for (const cvx::XmlElement &list : root.elements()) {
+        if (list.hasAttribute(QStringLiteral("title")) && list.hasAttribute(QStringLiteral("type")))
+            lists.insert({list.attribute(QStringLiteral("title")), list.attribute(QStringLiteral("type"))},
+                         SettingsFiles::numberedTexts(list, kDataPrefix));
+    }
+    return lists;
+}
+
 void replaceChoice(QVariantList &items, int item, int level, const QVariant &value) {
     QVariantList levels = items.at(item).toList();
     levels[level] = value;
@@ -136,6 +149,7 @@ bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
     const QString path = commentPath();
     std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kCommentsRoot);
     if (!doc) return false;
+    ListsByTitle saved = listsIn(doc->rootElement());
     for (const Replacement &r : replacements) {
         if (r.title.isNull()) continue;
         for (cvx::XmlElement list : doc->rootElement().elements()) {
@@ -143,9 +157,14 @@ bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
             // A list that holds text is an entry taken for one: a rewrite would lose its text.
             if (SettingsFiles::holdsText(list)) return false;
             SettingsFiles::setNumberedTexts(list, kDataPrefix, r.texts);
+            saved.insert({r.title, r.type}, SettingsFiles::asReadBack(r.texts));
         }
     }
-    return doc->save(path);
+    // What is written reads back as saved, every other list and all else as it was; else the
+    // file is left.
+    const std::optional<SettingsFiles::Written> written = SettingsFiles::writtenReadingBack(*doc);
+    if (!written || listsIn(written->read.rootElement()) != saved) return false;
+    return SettingsFiles::write(*written, path);
 }
 
 bool BBInitDatas::writeTableContent(const QStringList &texts, const QString &key) {

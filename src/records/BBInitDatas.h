@@ -61,7 +61,9 @@ public:
     // Replaces every element of the key's list by data1.. holding the texts, and writes the
     // file. True when the file was written (also when the key or its element is unknown to
     // the file, which is then written unchanged); false when the file is missing, does not
-    // parse, has another root or cannot be written.
+    // parse, has another root or cannot be written, or when what would be written does not
+    // read back with the saved lists as saved and everything else as it was
+    // (SettingsFiles::writtenReadingBack). A comment or instruction in a list stays.
     static bool setTableContent(const QStringList &texts, const QString &key);
     // The same for several keys (key -> texts) with one write of the file.
     static bool setTableContents(const Lists &textsByKey);
@@ -90,8 +92,9 @@ public:
     // the file. The group is the first one whose `name` is the type; when none is, the
     // group at the type's position (first for hospitals, second for dentists) unless that
     // one is named as the other type's group. False when there is no such group, or the file
-    // is missing, does not parse, has another root or cannot be written. Another type writes the file
-    // unchanged and returns whether that succeeded.
+    // is missing, does not parse, has another root or cannot be written, or when what would be
+    // written does not read back with the list as saved and everything else as it was. Another type writes
+    // the file unchanged and returns whether that succeeded.
     static bool setHospital(const QStringList &names, const QString &type);
 
     // ---- Update flag ("CommSetting.xml") --------------------------------------------------

@@ -52,17 +52,6 @@ bool holdsOnlyShownEntries(const cvx::XmlElement &group, const QString &type) {
            SettingsFiles::numberedEntries(group, type).size() == group.elements().size();
 }
 
-// The names as a read of the file gives them: one of white space alone reads back empty, since
-// a tidy read keeps no text of white space alone.
-QStringList asReadBack(QStringList names) {
-    for (QString &name : names) {
-        if (std::all_of(name.cbegin(), name.cend(),
-                        [](QChar c) { return c.unicode() < 0x80 && cvx::isXmlSpace(char(c.unicode())); }))
-            name = QStringLiteral("");
-    }
-    return names;
-}
-
 // The record of a patient without results: every field of a result "".
 void blankResult(OCMCustomerComment &record) {
     const QString e = QStringLiteral("");
@@ -108,20 +97,18 @@ bool BBInitDatas::writeHospital(const QStringList &names, const QString &type) {
     const QString path = hisSettingPath();
     std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kHisSettingRoot);
     if (!doc) return false;
+    Lists saved = listsIn(doc->rootElement());
     if (type == kHospital || type == kDoctor) {
         cvx::XmlElement group = groupToRewrite(doc->rootElement(), type);
         if (group.isNull() || !holdsOnlyShownEntries(group, type)) return false;
-        Lists saved = listsIn(doc->rootElement());
-        saved.insert(type, asReadBack(names));
+        saved.insert(type, SettingsFiles::asReadBack(names));
         SettingsFiles::setNumberedTexts(group, type, names);
-        // What is written reads back as saved, the other list as it was; else the file is left.
-        const std::optional<QByteArray> bytes = doc->toBytes();
-        const std::optional<cvx::XmlDocument> written =
-            bytes ? cvx::XmlDocument::fromBytes(*bytes, cvx::XmlDocument::Option::Tidy)
-                  : std::optional<cvx::XmlDocument>();
-        if (!written || listsIn(written->rootElement()) != saved) return false;
     }
-    return doc->save(path);
+    // What is written reads back as saved, the other list and all else as it was; else the
+    // file is left.
+    const std::optional<SettingsFiles::Written> written = SettingsFiles::writtenReadingBack(*doc);
+    if (!written || listsIn(written->read.rootElement()) != saved) return false;
+    return SettingsFiles::write(*written, path);
 }
 
 bool BBInitDatas::getAutoVersionUp() {

@@ -43,6 +43,23 @@ public:
     // toRewrite(load(path), root).
     static std::optional<cvx::XmlDocument> loadToRewrite(const QString &path, const QString &root);
 
+    // The bytes a document is written as, and the tree that a read of them gives as this
+    // program reads its files (tidily), when that tree is the document's: every element with
+    // its attributes, every text, comment and instruction in its place, a text as a reader
+    // takes it (white space alone dropped, line ends as LF). Nothing when it is not, or the
+    // document cannot be written (XmlDocument::save): a write of it would change what the
+    // reading held, or what the write sets would not read back.
+    struct Written {
+        QByteArray bytes;
+        cvx::XmlDocument read;
+    };
+    static std::optional<Written> writtenReadingBack(const cvx::XmlDocument &doc);
+    // Writes the bytes atomically over the path; false when that failed, the file then as it was.
+    static bool write(const Written &written, const QString &path);
+    // The texts as a read of them written gives them back: a text of white space alone is
+    // read as "", since a tidy read keeps no such text.
+    static QStringList asReadBack(QStringList texts);
+
     // The list element's child elements named prefix + their position among its elements
     // from 1 ("data1", "data2", ...), in order; an element whose name does not match its
     // position is skipped. A comment or processing instruction is no place in the list.

@@ -135,8 +135,11 @@ public:
     // patient of the link's currentCustInfo when the chart numbers agree; 5: the link
     // stores it. Hospital, Doctor and TotalComment come from the user defaults "zhospital",
     // "zdoctor", "ztotal"; level words, chart positions and comments from getAxiYValue,
-    // getResultValue, getContent. Anything but Stored writes nothing; an exception of the
-    // calculations is caught here (the exception hook has logged it).
+    // getResultValue, getContent. A character XML cannot hold is left out of the texts written.
+    // What is written must read back as the file read with the result in front (and the
+    // root's attributes set for the window's patient), else the file is Unreadable for this
+    // store. Anything but Stored writes nothing; an exception of the calculations is caught
+    // here (the exception hook has logged it).
     static StoreResult storeCustomerComment(const TYTestInfo &testInfo, qint64 deviceStatus);
     // [cvx_link] storeCustomerComment() == Stored.
     static bool saveCustomerComment(const TYTestInfo &testInfo, qint64 deviceStatus);

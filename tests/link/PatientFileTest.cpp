@@ -169,6 +169,12 @@ TEST_F(PatientFile, RootAttributesFollowWhoStoresAndWhetherTheFileExisted) {
 TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
     writeBytes(patientPath("U-1"), "DATA comment");  // no element, even when repaired
     writeBytes(patientPath("U-2"), "<html><body><p>hello</p></body></html>");
+    const QString declaredShiftJis = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"shift-jis\"?><DATA name=\"\" birthday=\"\" age=\"\" sex=\"\">"
+        "<comment date=\"2026-01-01\" time=\"10:00\"><Remark><![CDATA[é]]></Remark></comment></DATA>");
+    writeBytes(patientPath("U-3"),
+               "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(declaredShiftJis.utf16()),
+                                       declaredShiftJis.size() * 2));
     TYTestInfo noDate = measurement("E-1");
     noDate.secondTest().setTyData(" ");
     TYTestInfo noTime = measurement("E-2");
@@ -194,6 +200,9 @@ TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
         {noSecondPad, UsbUtils::StoreResult::Refused},
         {measurement("U-1"), UsbUtils::StoreResult::Unreadable},
         {measurement("U-2"), UsbUtils::StoreResult::Unreadable},  // a file of another kind
+        // A value that the declared encoding lacks, in a CDATA section, where its reference
+        // would stand for itself: written, the value would change.
+        {measurement("U-3"), UsbUtils::StoreResult::Unreadable},
     };
     const QStringList skip{".config", ".Corvadenix/CalcSetting.xml", "Error.txt"};
     const auto before = snapshot(cvx::FileManager::homeDirectory(), skip);

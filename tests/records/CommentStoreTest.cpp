@@ -131,11 +131,24 @@ TEST(CommentStoreTest, WritesTheKeysListsAndLeavesTheOthers) {
     ASSERT_TRUE(BBInitDatas::setTotal({}, "total"));
     EXPECT_EQ(BBInitDatas::getTotal(), (Lists{{"total", {}}}));
 
-    // A text XML 1.0 cannot hold, even as a reference, is not written, and the file stays.
+    // A text XML 1.0 cannot hold, even as a reference, is not written, nor one that would not
+    // read back as saved; the file stays.
     const QByteArray kept = contents(kComment);
     EXPECT_FALSE(BBInitDatas::setTableContent({"ok", QStringLiteral("a\u0001b")}, "ms0"));
     EXPECT_FALSE(BBInitDatas::setTotal({QStringLiteral("\u001f")}, "total"));
+    EXPECT_FALSE(BBInitDatas::setTableContent({QStringLiteral("a") + QChar(0) + "b"}, "ms0"));
     EXPECT_EQ(contents(kComment), kept);
+    // Nor one that would change another list: a value that the declared encoding lacks, in a
+    // CDATA section, where its reference would stand for itself.
+    const QString declaredShiftJis = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"shift-jis\"?><Comments><List title=\"MS\" type=\"2\"/>"
+        "<List title=\"pH\" type=\"2\"><data1><![CDATA[é]]></data1></List></Comments>");
+    const QByteArray utf16 = "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(declaredShiftJis.utf16()),
+                                                     declaredShiftJis.size() * 2);
+    writeData(kComment, utf16);
+    EXPECT_EQ(BBInitDatas::getTableDetail().value("ph0"), QStringList{"é"});
+    EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
+    EXPECT_EQ(contents(kComment), utf16);
 }
 
 // The nodes of the lists with that title and type: an element as its name and text, any other
