@@ -124,11 +124,10 @@ const BBInitDatas::Lists &BBInitDatas::readTableDetail() {
     dic_ = Lists();
     const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(commentPath());
     if (!doc) return dic_;
-    for (const cvx::XmlElement &list : doc->rootElement().elements()) {
-        for (const KeyRow &row : kKeyRows) {
-            if (matches(list, QString::fromLatin1(row.title), QString::fromLatin1(row.type)))
-                dic_.insert(QString::fromLatin1(row.key), SettingsFiles::numberedTexts(list, kDataPrefix));
-        }
+    const ListsByTitle lists = listsIn(doc->rootElement());
+    for (const KeyRow &row : kKeyRows) {
+        const auto list = lists.constFind({QString::fromLatin1(row.title), QString::fromLatin1(row.type)});
+        if (list != lists.cend()) dic_.insert(QString::fromLatin1(row.key), *list);
     }
     return dic_;
 }
@@ -137,10 +136,9 @@ const BBInitDatas::Lists &BBInitDatas::readTotal() {
     dic_ = Lists();
     const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(commentPath());
     if (!doc) return dic_;
-    for (const cvx::XmlElement &list : doc->rootElement().elements()) {
-        if (matches(list, kTotalTitle, kTotalType))
-            dic_.insert(kTotalKey, SettingsFiles::numberedTexts(list, kDataPrefix));
-    }
+    const ListsByTitle lists = listsIn(doc->rootElement());
+    const auto list = lists.constFind({kTotalTitle, kTotalType});
+    if (list != lists.cend()) dic_.insert(kTotalKey, *list);
     return dic_;
 }
 
