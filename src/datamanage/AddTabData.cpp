@@ -36,10 +36,7 @@ AddTabData::Imported readLists(const QString &path, const Matcher &matcher) {
         const ListMatch match = matcher(list);
         if (match.key.isNull()) continue;
         QStringList texts;
-        const int count = list.childCount();
-        for (int n = 1; n <= count; ++n) {
-            const cvx::XmlElement entry = list.childAt(n - 1);
-            if (entry.name() != match.prefix + QString::number(n)) continue;
+        for (const cvx::XmlElement &entry : SettingsFiles::numberedEntries(list, match.prefix)) {
             texts.append(entry.stringValue());
             if (entry.hasAttribute(kSelect)) out.select.insert(match.key, entry.stringValue());
         }

@@ -28,8 +28,10 @@ const QString kSelect = QStringLiteral("select");
 void markTicked(const cvx::XmlElement &list, const QStringList &flags) {
     const qsizetype ticked = flags.indexOf(QStringLiteral("1"));
     if (ticked < 0) return;
-    cvx::XmlElement entry = list.childAt(int(ticked));
-    if (!entry.isNull() && ticked < list.childCount()) entry.setAttribute(kSelect, QStringLiteral("1"));
+    // The flags run parallel to the entries, which a comment between them does not shift.
+    const QList<cvx::XmlElement> entries = list.elements();
+    if (ticked < entries.size())
+        cvx::XmlElement(entries.at(ticked)).setAttribute(kSelect, QStringLiteral("1"));
 }
 
 QStringList texts(const QVariant &value) {
@@ -122,10 +124,11 @@ void removeLeftovers(const QString &chosenFolder) {
     }
 }
 
-// A copy that cannot be read, or only with replacement characters, goes out as it is: its
-// ticks are left unmarked rather than its bytes that are no text lost.
+// A copy that cannot be read, or only with replacement characters, or with a character that no
+// write may keep, goes out as it is: its ticks are left unmarked rather than its bytes that are
+// no text lost, or the export failed.
 bool readableCopy(const std::optional<cvx::XmlDocument> &doc) {
-    return doc && !doc->hasReplacedBytes();
+    return doc && !doc->hasReplacedBytes() && doc->holdsOnlyXmlText();
 }
 
 }  // namespace
@@ -182,7 +185,7 @@ bool DataExport::stripBld(const QString &folder, const QString &relative, QStrin
         }
         if (!isTarget(name)) continue;
         std::optional<cvx::XmlDocument> doc = cvx::XmlDocument::fromFileToRewrite(path);
-        if (!doc) {
+        if (!doc || !doc->holdsOnlyXmlText()) {
             // Left in the copy it would carry the BLD values that the six-item mode withholds.
             if (!skipped || !FileManager::removeItem(path)) return false;
             skipped->append(shown);

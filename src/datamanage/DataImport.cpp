@@ -122,7 +122,8 @@ XmlDocument mergedCheck(const XmlDocument &local, const std::optional<XmlDocumen
     }
     XmlDocument merged = local.clone();
     XmlElement mergedRoot = merged.rootElement();
-    mergedRoot.removeAllChildren();
+    // A comment or instruction stays, after the results.
+    for (const XmlElement &result : mergedRoot.elements()) mergedRoot.removeChild(result);
     for (const XmlElement &result : UsbUtils::compareComment(all)) mergedRoot.insertCopy(0, result);
     return merged;
 }
@@ -430,8 +431,9 @@ private:
     static bool saveCheck(const cvx::OpenFolder &folder, const QString &name, const QString &to,
                           const std::optional<QByteArray> &imported, const QString &from) {
         std::lock_guard lock(SettingsFiles::writeMutex());
-        const std::optional<XmlDocument> local = UsbUtils::documentToRewrite(folder.readFile(name), to);
-        if (!local || local->rootElement().isNull()) return false;
+        const std::optional<XmlDocument> local = SettingsFiles::toRewrite(
+            UsbUtils::documentToRewrite(folder.readFile(name), to), SettingsFiles::kDataRoot);
+        if (!local) return false;
         const std::optional<QByteArray> bytes =
             mergedCheck(*local, UsbUtils::documentToRewrite(imported, from)).toBytes();
         return bytes && folder.writeAtomically(name, *bytes, kDeferred);
@@ -472,7 +474,9 @@ private:
         const QString transfer = imported(QStringLiteral("DataTransfer.xml"));
         if (!transfer.isNull()) {
             if (cancelled()) return true;
-            const std::optional<XmlDocument> doc = SettingsFiles::load(transfer);
+            // A file of another kind would give the link no folders, and no writer would take it.
+            const std::optional<XmlDocument> doc =
+                SettingsFiles::loadToRewrite(transfer, SettingsFiles::kDataRoot);
             ok = doc && save(*doc, QStringLiteral("DataTransfer.xml")) && ok;
             nothingFound = false;
         }
@@ -480,7 +484,7 @@ private:
         const QString usb = imported(QStringLiteral("USBSetting.xml"));
         if (!usb.isNull()) {
             if (cancelled()) return true;
-            std::optional<XmlDocument> doc = SettingsFiles::load(usb);
+            std::optional<XmlDocument> doc = SettingsFiles::loadToRewrite(usb, SettingsFiles::kDataRoot);
             if (doc && doc->firstNodeForXPath(QStringLiteral("/DATA/Timeout")).isNull())
                 doc->rootElement().appendElement(QStringLiteral("Timeout"), QStringLiteral("10000"));
             ok = doc && save(*doc, QStringLiteral("USBSetting.xml")) && ok;
@@ -547,8 +551,8 @@ private:
 bool DataImport::saveCheckDataPath(const QString &localPath, const QString &importedPath,
                                    cvx::Durability durability) {
     std::lock_guard lock(SettingsFiles::writeMutex());
-    std::optional<XmlDocument> local = XmlDocument::fromFileToRewrite(localPath);
-    if (!local || local->rootElement().isNull()) return false;
+    std::optional<XmlDocument> local = UsbUtils::patientFileToRewrite(localPath);
+    if (!local) return false;
     return mergedCheck(*local, XmlDocument::fromFileToRewrite(importedPath))
         .save(localPath, nullptr, durability);
 }

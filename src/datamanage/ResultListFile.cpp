@@ -188,6 +188,7 @@ struct Patient {
         };
 
         for (pugi::xml_node result = root.first_child(); result; result = result.next_sibling()) {
+            if (result.type() != pugi::node_element) continue;  // a comment is no result
             patient();
             lines.field(result.attribute("date").value());
             lines.field(result.attribute("time").value());

@@ -60,14 +60,6 @@ int requiredFields(Layout layout) {
     return layout == Layout::Current ? 41 : 40;
 }
 
-void dropNonElements(pugi::xml_node node) {
-    for (pugi::xml_node child = node.first_child(); child;) {
-        const pugi::xml_node next = child.next_sibling();
-        if (child.type() != pugi::node_element) node.remove_child(child);
-        child = next;
-    }
-}
-
 bool named(pugi::xml_node node, const char *name) {
     return std::strcmp(node.name(), name) == 0;
 }
@@ -82,12 +74,13 @@ void setText(pugi::xml_node node, const QString &text) {
     if (!text.isEmpty()) node.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
 }
 
-// The children of a result by position, kept in step with the changes made through it.
+// The child elements of a result by position, kept in step with the changes made through it.
+// A comment or processing instruction is no place and stays where it is.
 class Children {
 public:
     explicit Children(const XmlElement &parent) : element_(parent), parent_(parent.pugiNode()) {
         for (pugi::xml_node child = parent_.first_child(); child; child = child.next_sibling())
-            nodes_.append(child);
+            if (child.type() == pugi::node_element) nodes_.append(child);
     }
     int size() const { return int(nodes_.size()); }
     pugi::xml_node at(int i) const { return nodes_[i]; }
@@ -101,7 +94,10 @@ public:
         const pugi::xml_node_type type = first.type();
         if (!first.next_sibling() && (type == pugi::node_pcdata || type == pugi::node_cdata))
             return QString::fromUtf8(first.value());
-        return element_.childAt(i).stringValue();
+        int index = 0;
+        for (pugi::xml_node before = nodes_[i].previous_sibling(); before; before = before.previous_sibling())
+            ++index;
+        return element_.childAt(index).stringValue();
     }
 
     // As XmlElement::insertElement, for 0 <= i <= size().
@@ -303,7 +299,6 @@ constexpr std::array<const char *, 7> kPairNames{"DataValue1", "DataValue2", "Da
 // is rewritten.
 void convertResult(XmlElement result, Layout layout, Moment &moment) {
     const pugi::xml_node node = result.pugiNode();
-    dropNonElements(node);
     Children children(result);
 
     const bool oldest = layout == Layout::Oldest;
@@ -396,13 +391,15 @@ std::optional<UsbUtils::ConvertResult> convertTree(std::optional<XmlDocument> &d
     doc->setStandalone(false);
 
     XmlElement root = doc->rootElement();
+    // What is written is a patient file of this program, which every writer takes by its root,
+    // whatever an older layout named the root.
+    root.setName(SettingsFiles::kDataRoot);
     if (root.attributeCount() < 4) {
         QList<cvx::XmlAttribute> attributes;
         for (const QString &key : kRootAttributes)
             attributes.append({key, root.hasAttribute(key) ? root.attribute(key) : QString("")});
         root.setAttributes(attributes);
     }
-    dropNonElements(root.pugiNode());
 
     Moment moment;
     try {
@@ -457,9 +454,13 @@ public:
     bool exists() const {
         return folder_ ? look() != LocalFile::Missing : cvx::FileManager::fileExists(path_);
     }
+    // Nothing also for a file of another kind, which the merge would take for a patient's, or
+    // one that holds what no write may keep.
     std::optional<XmlDocument> read() const {
-        return folder_ ? UsbUtils::documentToRewrite(folder_->readFile(path_), reported_)
-                       : XmlDocument::fromFileToRewrite(path_);
+        return SettingsFiles::toRewrite(folder_
+                                            ? UsbUtils::documentToRewrite(folder_->readFile(path_), reported_)
+                                            : XmlDocument::fromFileToRewrite(path_),
+                                        SettingsFiles::kDataRoot);
     }
     bool write(const QByteArray &bytes, cvx::Durability durability) const {
         return folder_ ? folder_->writeAtomically(path_, bytes, durability)

@@ -17,7 +17,7 @@ bool UsbUtils::saveCheckMeasureResult(const TYTestInfo &testInfo) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<cvx::XmlDocument> doc;
     if (cvx::FileManager::fileExists(path)) {
-        doc = cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
+        doc = patientFileToRewrite(path);
     } else {
         doc = cvx::XmlDocument::fromText(QStringLiteral("<DATA></DATA>"), cvx::XmlDocument::Option::Tidy);
         if (doc) {

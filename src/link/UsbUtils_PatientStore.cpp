@@ -121,17 +121,19 @@ bool UsbUtils::saveCustomerComment(const TYTestInfo &testInfo, qint64 deviceStat
 }
 
 UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo, qint64 deviceStatus) {
+    // A character that XML cannot hold (a control character pasted into a remark or a
+    // hospital name) is left out of what the store writes, rather than the measurement lost.
+    const auto text = [](const QString &t) { return cvx::withoutNonXmlCharacters(t); };
     const QString chartNo = testInfo.userID();
-    const QString date = testInfo.secondTest().tyData();
-    const QString time = testInfo.secondTest().tyTime();
+    const QString date = text(testInfo.secondTest().tyData());
+    const QString time = text(testInfo.secondTest().tyTime());
     cvx::FileManager::createDirectory(customerFolder());
     const QString path = getXmlPath(chartNo);
     if (path.isNull() || !isComplete(testInfo)) return StoreResult::Refused;
 
     std::lock_guard lock(SettingsFiles::writeMutex());
     const bool existed = cvx::FileManager::fileExists(path);
-    std::optional<cvx::XmlDocument> doc =
-        existed ? cvx::XmlDocument::fromFileToRewrite(path) : newPatientDocument();
+    std::optional<cvx::XmlDocument> doc = existed ? patientFileToRewrite(path) : newPatientDocument();
     if (!doc) return StoreResult::Unreadable;
     cvx::XmlElement root = doc->rootElement();
 
@@ -142,10 +144,10 @@ UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo,
         const OCMCustInfo &patient = session.currentCustInfo();
         root.setAttributes({
             {QStringLiteral("name"),
-             NSStringExt::trimRight(patient.firstname() + QLatin1Char(' ') + patient.lastname())},
-            {QStringLiteral("birthday"), NSStringExt::trim(patient.birthday())},
-            {QStringLiteral("age"), NSStringExt::trim(patient.age())},
-            {QStringLiteral("sex"), NSStringExt::trim(patient.sex())},
+             text(NSStringExt::trimRight(patient.firstname() + QLatin1Char(' ') + patient.lastname()))},
+            {QStringLiteral("birthday"), text(NSStringExt::trim(patient.birthday()))},
+            {QStringLiteral("age"), text(NSStringExt::trim(patient.age()))},
+            {QStringLiteral("sex"), text(NSStringExt::trim(patient.sex()))},
         });
     } else if (!existed) {
         root.setAttributes({{QStringLiteral("name"), QStringLiteral("")},
@@ -180,20 +182,27 @@ UsbUtils::StoreResult UsbUtils::storeCustomerComment(const TYTestInfo &testInfo,
     cvx::XmlElement result = root.insertElement(0, QStringLiteral("comment"));
     result.setAttribute(QStringLiteral("date"), date);
     result.setAttribute(QStringLiteral("time"), time);
-    result.appendElement(QStringLiteral("Hospital"), userDefault("zhospital"));
-    result.appendElement(QStringLiteral("Doctor"), userDefault("zdoctor"));
-    result.appendElement(QStringLiteral("SheetFlg"), QStringLiteral("-"));
-    result.appendElement(QStringLiteral("Remark"),
-                         ownPatient ? session.currentCustInfo().remark() : QString());
-    result.appendElement(QStringLiteral("TotalComment"), userDefault("ztotal"));
+    const auto put = [&](const QString &name, const QString &value) {
+        result.appendElement(name, text(value));
+    };
+    put(QStringLiteral("Hospital"), userDefault("zhospital"));
+    put(QStringLiteral("Doctor"), userDefault("zdoctor"));
+    put(QStringLiteral("SheetFlg"), QStringLiteral("-"));
+    put(QStringLiteral("Remark"), ownPatient ? session.currentCustInfo().remark() : QString());
+    put(QStringLiteral("TotalComment"), userDefault("ztotal"));
     for (qsizetype n = 0; n < items.size(); ++n) {
-        result.appendElement(QString::fromUtf16(items[n].element), results[n].word);
-        result.appendElement(QStringLiteral("DataValue%1").arg(n + 1), results[n].dataValue);
-        result.appendElement(QStringLiteral("Content%1").arg(n + 1), results[n].content);
+        put(QString::fromUtf16(items[n].element), results[n].word);
+        put(QStringLiteral("DataValue%1").arg(n + 1), results[n].dataValue);
+        put(QStringLiteral("Content%1").arg(n + 1), results[n].content);
     }
-    result.appendElement(QStringLiteral("RsvData"), line);
+    put(QStringLiteral("RsvData"), line);
     result.appendElement(QStringLiteral("SaveDate"), cvx::DateFormatter(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                                                          .stringFromDate(QDateTime::currentDateTime()));
 
-    return doc->save(path) ? StoreResult::Stored : StoreResult::WriteFailed;
+    // The old reading is in the tree whole, with the result in front (and the root's attributes
+    // set for the window's own patient); the write must give back just that, else the file is
+    // left as it is.
+    const std::optional<SettingsFiles::Written> written = SettingsFiles::writtenReadingBack(*doc);
+    if (!written) return StoreResult::Unreadable;
+    return SettingsFiles::write(*written, path) ? StoreResult::Stored : StoreResult::WriteFailed;
 }

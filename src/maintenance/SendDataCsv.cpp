@@ -188,23 +188,6 @@ SendDataCsv::Report &failed(SendDataCsv::Report &report, const QString &error) {
     return report;
 }
 
-// XML 1.0 holds no control characters but tab and line breaks, no U+FFFE or U+FFFF and no
-// unpaired surrogate; written anyway they make the whole file unreadable.
-bool fitsXmlText(const QString &text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') return false;
-        if (c == 0xFFFE || c == 0xFFFF) return false;
-        if (QChar::isHighSurrogate(c)) {
-            if (i + 1 >= text.size() || !text[i + 1].isLowSurrogate()) return false;
-            ++i;
-        } else if (QChar::isLowSurrogate(c)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 struct SendDataCsv::State {
@@ -228,10 +211,10 @@ QString SendDataCsv::proposedFileName() {
 }
 
 bool SendDataCsv::saveSendCsvFolder(const QString &folder) {
-    if (!fitsXmlText(folder)) return false;
+    if (!cvx::isXmlText(folder)) return false;
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = SettingsFiles::preparedPath(QStringLiteral("CommSetting.xml"));
-    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kDataRoot);
     if (!doc) return false;
     cvx::XmlElement root = doc->rootElement();
     root.insertElement(std::max(0, root.childCount() - 2), QStringLiteral("SendCsvFolder"), folder);

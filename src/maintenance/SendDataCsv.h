@@ -68,7 +68,7 @@ public:
     // Adds an element "SendCsvFolder" holding the folder to "CommSetting.xml" of the data
     // folder, two places before the end of the root's children (first when the root has fewer
     // than two). Every call adds one; earlier ones stay. A missing file is not created and a
-    // file that does not parse is left alone. True when the file was written.
+    // file that does not parse, or whose root is not "DATA", is left alone. True when the file was written.
     static bool saveSendCsvFolder(const QString &folder);
 
     // Starts the write into `path` on a new thread. Main thread. `progress` (at most about ten

@@ -998,11 +998,68 @@ QString XmlDocument::toString() const {
 
 namespace {
 
-std::optional<QByteArray> encodeWithReferences(const QByteArray &utf8, const QByteArray &name) {
-    return TextEncoding::encode(QString::fromUtf8(utf8), name, [](char32_t c) {
+std::optional<QByteArray> encodeWithReferences(const QByteArray &utf8, const QByteArray &name,
+                                               bool *referenced = nullptr) {
+    return TextEncoding::encode(QString::fromUtf8(utf8), name, [referenced](char32_t c) {
+        if (referenced) *referenced = true;
         return QByteArray("&#x") + QByteArray::number(uint(c), 16).toUpper() + ';';
     });
 }
+
+// Whether every name, comment, CDATA section, instruction and document type can be written in
+// the encoding as it is: there a reference would stand for itself, not for the character.
+class LiteralCheck : public pugi::xml_tree_walker {
+public:
+    explicit LiteralCheck(const QByteArray &encoding) : encoding_(encoding) {}
+    bool for_each(pugi::xml_node &node) override {
+        const pugi::xml_node_type type = node.type();
+        const bool literal = type == pugi::node_comment || type == pugi::node_cdata ||
+                             type == pugi::node_pi || type == pugi::node_doctype;
+        fits = encodable(node.name()) && (!literal || encodable(node.value()));
+        for (const pugi::xml_attribute &attribute : node.attributes())
+            fits = fits && encodable(attribute.name());
+        return fits;
+    }
+    bool fits = true;
+
+private:
+    bool encodable(const char *utf8) const {
+        const char *c = utf8;
+        while (*c && uchar(*c) < 0x80) ++c;  // ASCII is in every encoding written
+        return !*c || TextEncoding::encode(QString::fromUtf8(utf8), encoding_).has_value();
+    }
+    QByteArray encoding_;
+};
+
+// Whether the UTF-8 text holds only characters XML 1.0 can hold; with `references`, a character
+// reference "&#" counts as one that it cannot, to be looked at in the tree.
+bool isXmlUtf8(QByteArrayView utf8, bool references) {
+    const auto *c = reinterpret_cast<const uchar *>(utf8.data());
+    const qsizetype size = utf8.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        if (c[i] < 0x20 && c[i] != '\t' && c[i] != '\n' && c[i] != '\r') return false;
+        if (c[i] == 0xEF && i + 2 < size && c[i + 1] == 0xBF && (c[i + 2] == 0xBE || c[i + 2] == 0xBF))
+            return false;                                                    // U+FFFE, U+FFFF
+        if (c[i] == 0xED && i + 1 < size && c[i + 1] >= 0xA0) return false;  // a surrogate
+        if (references && c[i] == '&' && i + 1 < size && c[i + 1] == '#') return false;
+    }
+    return true;
+}
+
+bool isXmlUtf8(const char *text) {
+    return isXmlUtf8(QByteArrayView(text, qsizetype(std::strlen(text))), false);
+}
+
+class XmlTextCheck : public pugi::xml_tree_walker {
+public:
+    bool for_each(pugi::xml_node &node) override {
+        fits = isXmlUtf8(node.name()) && isXmlUtf8(node.value());
+        for (const pugi::xml_attribute &attribute : node.attributes())
+            fits = fits && isXmlUtf8(attribute.name()) && isXmlUtf8(attribute.value());
+        return fits;
+    }
+    bool fits = true;
+};
 
 // Whether the reader finds its way back from a text written in the encoding: it must recognise
 // the encoding from the first bytes (a mark, or a declaration readable as ASCII), which e.g.
@@ -1016,13 +1073,29 @@ bool readsBack(const QString &label, const QByteArray &name) {
 
 }  // namespace
 
+bool XmlDocument::holdsOnlyXmlText() const {
+    if (!doc_) return true;
+    XmlTextCheck check;
+    doc_->traverse(check);
+    return check.fits;
+}
+
 std::optional<QByteArray> XmlDocument::toBytes() const {
     const QByteArray utf8 = doc_ ? serialize(*doc_) : QByteArray();
+    // The text as written tells at once for nearly every document: pugixml writes such a
+    // character of a text or an attribute value as a reference, of a comment as it is.
+    if (!isXmlUtf8(utf8, true) && !holdsOnlyXmlText()) return std::nullopt;
     const QString label = characterEncoding();
     const QByteArray name = TextEncoding::iconvName(label);
     if (name == "UTF-8") return utf8;
-    std::optional<QByteArray> bytes = encodeWithReferences(utf8, name);
-    if (!bytes || readsBack(label, name)) return bytes;
+    bool referenced = false;
+    std::optional<QByteArray> bytes = encodeWithReferences(utf8, name, &referenced);
+    if (!bytes) return bytes;
+    if (readsBack(label, name)) {
+        LiteralCheck check(name);
+        if (referenced) doc_->traverse(check);
+        return check.fits ? bytes : std::nullopt;
+    }
     XmlDocument copy = clone();
     copy.setCharacterEncoding(QStringLiteral("UTF-8"));
     return serialize(*copy.doc_);
@@ -1036,7 +1109,11 @@ bool XmlDocument::save(const QString &path, QString *error, Durability durabilit
     }
     const std::optional<QByteArray> bytes = toBytes();
     if (!bytes) {
-        setError(error, QStringLiteral("cannot encode the document as %1").arg(characterEncoding()));
+        setError(error,
+                 holdsOnlyXmlText()
+                     ? QStringLiteral("cannot encode the document as %1").arg(characterEncoding())
+                     : QStringLiteral("not written: the document holds a character that XML 1.0 "
+                                      "cannot hold, for which a strict reader refuses the whole file"));
         return false;
     }
     QString reason;
@@ -1045,6 +1122,34 @@ bool XmlDocument::save(const QString &path, QString *error, Durability durabilit
         return false;
     }
     return true;
+}
+
+bool isXmlText(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') return false;
+        if (c == 0xFFFE || c == 0xFFFF) return false;
+        if (QChar::isHighSurrogate(c)) {
+            if (i + 1 >= text.size() || !text[i + 1].isLowSurrogate()) return false;
+            ++i;
+        } else if (QChar::isLowSurrogate(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString withoutNonXmlCharacters(const QString &text) {
+    if (isXmlText(text)) return text;
+    QString kept;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const QStringView character = QStringView(text).sliced(i, length);
+        if (isXmlText(character)) kept += character;
+        i += length - 1;
+    }
+    return kept;
 }
 
 QString XmlDocument::xpathLiteral(const QString &text) {

@@ -27,6 +27,13 @@ inline QString attributeValue(const QList<XmlAttribute> &attributes, const QStri
     return QString();
 }
 
+// Whether XML 1.0 can hold the text: no control character but tab, line feed and carriage
+// return (no NUL), no U+FFFE or U+FFFF, no unpaired surrogate. A file that holds another one,
+// even as a character reference, is refused whole by a strict reader.
+bool isXmlText(QStringView text);
+// The text without the characters that XML 1.0 cannot hold.
+QString withoutNonXmlCharacters(const QString &text);
+
 // A handle to one node of an XmlDocument: an element, or (among an element's children) a text,
 // CDATA, comment or processing-instruction node. A default-constructed handle is null; every
 // operation on a null handle, or on a kind of node it does not apply to, does nothing and returns
@@ -142,11 +149,14 @@ private:
 //
 // Byte encoding follows the declaration's encoding: UTF-8 when it names none or UTF-8; CP932 for every
 // spelling of Shift-JIS ("shift-jis", "Shift_JIS", ...); any other name through iconv. A character the
-// encoding lacks is written as a character reference (&#x1F600;) so that nothing is lost. Reading
+// encoding lacks is written as a character reference (&#x1F600;) so that nothing is lost; where a
+// reference would stand for itself (a comment, a CDATA section, an instruction, a name), the document
+// is not written. Reading
 // decodes by the same rule; a UTF-16 or UTF-32 file with a byte-order mark is recognised by it. An
 // encoding that reading would not recognise (UTF-7, UTF-32 without a mark, ...) is written as UTF-8
 // with a UTF-8 declaration instead. A tree nested deeper than kMaxDepth is written without
-// indentation.
+// indentation. A document that holds a character XML 1.0 cannot hold (isXmlText) is not written
+// at all: no writer makes a file that only a tolerant reader takes.
 class XmlDocument {
 public:
     // No file of this program nests elements deeper; a deeper text is refused as unreadable.
@@ -222,8 +232,12 @@ public:
 
     // Pretty-printed text (see above), declaration included as set.
     QString toString() const;
+    // Whether every name, text, attribute value, comment and instruction of the tree is one that
+    // XML 1.0 can hold (isXmlText).
+    bool holdsOnlyXmlText() const;
     // The pretty-printed text in the declared encoding; std::nullopt when iconv does not know the
-    // declared encoding.
+    // declared encoding, when the tree holds a character XML 1.0 cannot hold, or one the encoding
+    // lacks where no reference can stand for it.
     std::optional<QByteArray> toBytes() const;
     // Writes toBytes() atomically (a temporary file in the same folder, then renamed over the path).
     // false, with the reason in *error, when encoding or writing failed; the old file is then intact.

@@ -47,6 +47,19 @@ bool matches(const cvx::XmlElement &list, const QString &title, const QString &t
            list.attribute(QStringLiteral("title")) == title && list.attribute(QStringLiteral("type")) == type;
 }
 
+// Every list of the file by its title and type, as a read gives it (the later of two with the
+// same pair).
+using ListsByTitle = QMap<std::pair<QString, QString>, QStringList>;
+ListsByTitle listsIn(const cvx::XmlElement &root) {
+    ListsByTitle lists;
+    for (const cvx::XmlElement &list : root.elements()) {
+        if (list.hasAttribute(QStringLiteral("title")) && list.hasAttribute(QStringLiteral("type")))
+            lists.insert({list.attribute(QStringLiteral("title")), list.attribute(QStringLiteral("type"))},
+                         SettingsFiles::numberedTexts(list, kDataPrefix));
+    }
+    return lists;
+}
+
 void replaceChoice(QVariantList &items, int item, int level, const QVariant &value) {
     QVariantList levels = items.at(item).toList();
     levels[level] = value;
@@ -111,11 +124,10 @@ const BBInitDatas::Lists &BBInitDatas::readTableDetail() {
     dic_ = Lists();
     const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(commentPath());
     if (!doc) return dic_;
-    for (const cvx::XmlElement &list : doc->rootElement().children()) {
-        for (const KeyRow &row : kKeyRows) {
-            if (matches(list, QString::fromLatin1(row.title), QString::fromLatin1(row.type)))
-                dic_.insert(QString::fromLatin1(row.key), SettingsFiles::numberedTexts(list, kDataPrefix));
-        }
+    const ListsByTitle lists = listsIn(doc->rootElement());
+    for (const KeyRow &row : kKeyRows) {
+        const auto list = lists.constFind({QString::fromLatin1(row.title), QString::fromLatin1(row.type)});
+        if (list != lists.cend()) dic_.insert(QString::fromLatin1(row.key), *list);
     }
     return dic_;
 }
@@ -124,28 +136,33 @@ const BBInitDatas::Lists &BBInitDatas::readTotal() {
     dic_ = Lists();
     const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(commentPath());
     if (!doc) return dic_;
-    for (const cvx::XmlElement &list : doc->rootElement().children()) {
-        if (matches(list, kTotalTitle, kTotalType))
-            dic_.insert(kTotalKey, SettingsFiles::numberedTexts(list, kDataPrefix));
-    }
+    const ListsByTitle lists = listsIn(doc->rootElement());
+    const auto list = lists.constFind({kTotalTitle, kTotalType});
+    if (list != lists.cend()) dic_.insert(kTotalKey, *list);
     return dic_;
 }
 
 bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = commentPath();
-    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kCommentsRoot);
     if (!doc) return false;
+    ListsByTitle saved = listsIn(doc->rootElement());
     for (const Replacement &r : replacements) {
         if (r.title.isNull()) continue;
-        for (cvx::XmlElement list : doc->rootElement().children()) {
+        for (cvx::XmlElement list : doc->rootElement().elements()) {
             if (!matches(list, r.title, r.type)) continue;
             // A list that holds text is an entry taken for one: a rewrite would lose its text.
             if (SettingsFiles::holdsText(list)) return false;
             SettingsFiles::setNumberedTexts(list, kDataPrefix, r.texts);
+            saved.insert({r.title, r.type}, SettingsFiles::asReadBack(r.texts));
         }
     }
-    return doc->save(path);
+    // What is written reads back as saved, every other list and all else as it was; else the
+    // file is left.
+    const std::optional<SettingsFiles::Written> written = SettingsFiles::writtenReadingBack(*doc);
+    if (!written || listsIn(written->read.rootElement()) != saved) return false;
+    return SettingsFiles::write(*written, path);
 }
 
 bool BBInitDatas::writeTableContent(const QStringList &texts, const QString &key) {

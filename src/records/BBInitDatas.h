@@ -21,7 +21,8 @@
 // instance operation of the same meaning (read.../write...) on it and returns its result, so
 // nothing is cached between calls; the file is the state. No operation shows or logs a
 // message. Writers replace the whole file in one atomic step and are serialised within the
-// process.
+// process; they never write into a file whose root is not the one of this program's file of
+// that name ("Comments", "HisSetting", "DATA"), which they leave as it is.
 class BBInitDatas {
 public:
     // A dictionary of lists of texts, e.g. list key -> texts in file order.
@@ -60,7 +61,9 @@ public:
     // Replaces every element of the key's list by data1.. holding the texts, and writes the
     // file. True when the file was written (also when the key or its element is unknown to
     // the file, which is then written unchanged); false when the file is missing, does not
-    // parse or cannot be written.
+    // parse, has another root or cannot be written, or when what would be written does not
+    // read back with the saved lists as saved and everything else as it was
+    // (SettingsFiles::writtenReadingBack). A comment or instruction in a list stays.
     static bool setTableContent(const QStringList &texts, const QString &key);
     // The same for several keys (key -> texts) with one write of the file.
     static bool setTableContents(const Lists &textsByKey);
@@ -89,8 +92,9 @@ public:
     // the file. The group is the first one whose `name` is the type; when none is, the
     // group at the type's position (first for hospitals, second for dentists) unless that
     // one is named as the other type's group. False when there is no such group, or the file
-    // is missing, does not parse or cannot be written. Another type writes the file
-    // unchanged and returns whether that succeeded.
+    // is missing, does not parse, has another root or cannot be written, or when what would be
+    // written does not read back with the list as saved and everything else as it was. Another type writes
+    // the file unchanged and returns whether that succeeded.
     static bool setHospital(const QStringList &names, const QString &type);
 
     // ---- Update flag ("CommSetting.xml") --------------------------------------------------
@@ -101,7 +105,8 @@ public:
     static void setAutoVersionUp(bool flag);
 
     // ---- Result listing --------------------------------------------------------------------
-    // One record per result of "Customer/<chart number>.xml", newest first, each with the
+    // One record per result (each element below the root; a comment or processing
+    // instruction is none) of "Customer/<chart number>.xml", newest first, each with the
     // patient's name, age and sex word ("男", "女" or "") and the chart number. A patient
     // without results (or whose file does not parse) gives one blank record, or none when
     // isMode0. A missing file, or a chart number that UsbUtils::isSafeChartNumber refuses

@@ -35,7 +35,7 @@ cvx::XmlElement groupToRewrite(const cvx::XmlElement &root, const QString &type)
 // The lists that the groups below the root hold, as the windows are offered them.
 BBInitDatas::Lists listsIn(const cvx::XmlElement &root) {
     BBInitDatas::Lists lists;
-    for (const cvx::XmlElement &group : root.children()) {
+    for (const cvx::XmlElement &group : root.elements()) {
         const QString name = group.attribute(QStringLiteral("name"));
         if (name == kHospital || name == kDoctor)
             lists.insert(name, SettingsFiles::numberedTexts(group, name));
@@ -46,23 +46,10 @@ BBInitDatas::Lists listsIn(const cvx::XmlElement &root) {
 // Whether the group holds nothing but the entries that the list read from it shows, so that a
 // rewrite of it loses nothing the editor did not show: no text (an entry taken for the group)
 // and no element out of its place or of another name (the other list's entries, a group).
+// Comments and processing instructions stay where they are.
 bool holdsOnlyShownEntries(const cvx::XmlElement &group, const QString &type) {
-    const QList<cvx::XmlElement> children = group.children();
-    for (qsizetype i = 0; i < children.size(); ++i) {
-        if (children[i].name() != type + QString::number(i + 1)) return false;
-    }
-    return true;
-}
-
-// The names as a read of the file gives them: one of white space alone reads back empty, since
-// a tidy read keeps no text of white space alone.
-QStringList asReadBack(QStringList names) {
-    for (QString &name : names) {
-        if (std::all_of(name.cbegin(), name.cend(),
-                        [](QChar c) { return c.unicode() < 0x80 && cvx::isXmlSpace(char(c.unicode())); }))
-            name = QStringLiteral("");
-    }
-    return names;
+    return !SettingsFiles::holdsText(group) &&
+           SettingsFiles::numberedEntries(group, type).size() == group.elements().size();
 }
 
 // The record of a patient without results: every field of a result "".
@@ -108,22 +95,20 @@ const BBInitDatas::Lists &BBInitDatas::readHospital() {
 bool BBInitDatas::writeHospital(const QStringList &names, const QString &type) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = hisSettingPath();
-    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kHisSettingRoot);
     if (!doc) return false;
+    Lists saved = listsIn(doc->rootElement());
     if (type == kHospital || type == kDoctor) {
         cvx::XmlElement group = groupToRewrite(doc->rootElement(), type);
         if (group.isNull() || !holdsOnlyShownEntries(group, type)) return false;
-        Lists saved = listsIn(doc->rootElement());
-        saved.insert(type, asReadBack(names));
+        saved.insert(type, SettingsFiles::asReadBack(names));
         SettingsFiles::setNumberedTexts(group, type, names);
-        // What is written reads back as saved, the other list as it was; else the file is left.
-        const std::optional<QByteArray> bytes = doc->toBytes();
-        const std::optional<cvx::XmlDocument> written =
-            bytes ? cvx::XmlDocument::fromBytes(*bytes, cvx::XmlDocument::Option::Tidy)
-                  : std::optional<cvx::XmlDocument>();
-        if (!written || listsIn(written->rootElement()) != saved) return false;
     }
-    return doc->save(path);
+    // What is written reads back as saved, the other list and all else as it was; else the
+    // file is left.
+    const std::optional<SettingsFiles::Written> written = SettingsFiles::writtenReadingBack(*doc);
+    if (!written || listsIn(written->read.rootElement()) != saved) return false;
+    return SettingsFiles::write(*written, path);
 }
 
 bool BBInitDatas::getAutoVersionUp() {
@@ -138,7 +123,7 @@ bool BBInitDatas::getAutoVersionUp() {
 void BBInitDatas::setAutoVersionUp(bool flag) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = commSettingPath();
-    std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kDataRoot);
     if (!doc) return;
     const QString text = flag ? QStringLiteral("1") : QStringLiteral("0");
     cvx::XmlElement root = doc->rootElement();
@@ -168,7 +153,7 @@ const QList<OCMCustomerComment> &BBInitDatas::readDatas(const QString &chartNo, 
         patient.setZname(root.attribute(QStringLiteral("name")));
         patient.setAge(root.attribute(QStringLiteral("age")));
         sex = root.attribute(QStringLiteral("sex"));
-        results = root.children();
+        results = root.elements();
     }
     patient.setZsex(sexWord(sex));
 

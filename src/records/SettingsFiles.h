@@ -26,13 +26,51 @@ public:
     // not parse.
     static std::optional<cvx::XmlDocument> load(const QString &path);
 
-    // The texts of the list element's children named prefix + their position from 1
-    // ("data1", "data2", ...), in order; a child whose name does not match its position is
-    // skipped.
+    // The root names of this program's files: "DATA" of the patient and check-measurement
+    // files and of the single-value settings files ("CommSetting.xml", "ModeSetting.xml",
+    // "USBSetting.xml", "DataTransfer.xml"), "HisSetting" of the hospital file, "Comments"
+    // of the comment files.
+    static inline const QString kDataRoot = QStringLiteral("DATA");
+    static inline const QString kHisSettingRoot = QStringLiteral("HisSetting");
+    static inline const QString kCommentsRoot = QStringLiteral("Comments");
+    // The document read from a file that is to be written back, when it can be: nothing, as
+    // for a file that cannot be read, when its root does not have that name (a writer never
+    // writes into a file of another kind, such as a web page where a patient file belongs,
+    // whose root it would take for one of its own), or when it holds a character that XML 1.0
+    // cannot hold (cvx::isXmlText), which a tolerant read took and no write may keep.
+    static std::optional<cvx::XmlDocument> toRewrite(std::optional<cvx::XmlDocument> doc,
+                                                     const QString &root);
+    // toRewrite(load(path), root).
+    static std::optional<cvx::XmlDocument> loadToRewrite(const QString &path, const QString &root);
+
+    // The bytes a document is written as, and the tree that a read of them gives as this
+    // program reads its files (tidily), when that tree is the document's: every element with
+    // its attributes, every text, comment and instruction in its place, a text as a reader
+    // takes it (white space alone dropped, line ends as LF). Nothing when it is not, or the
+    // document cannot be written (XmlDocument::save): a write of it would change what the
+    // reading held, or what the write sets would not read back.
+    struct Written {
+        QByteArray bytes;
+        cvx::XmlDocument read;
+    };
+    static std::optional<Written> writtenReadingBack(const cvx::XmlDocument &doc);
+    // Writes the bytes atomically over the path; false when that failed, the file then as it was.
+    static bool write(const Written &written, const QString &path);
+    // The texts as a read of them written gives them back: a text of white space alone is
+    // read as "", since a tidy read keeps no such text.
+    static QStringList asReadBack(QStringList texts);
+
+    // The list element's child elements named prefix + their position among its elements
+    // from 1 ("data1", "data2", ...), in order; an element whose name does not match its
+    // position is skipped. A comment or processing instruction is no place in the list.
+    static QList<cvx::XmlElement> numberedEntries(const cvx::XmlElement &list, const QString &prefix);
+    // The texts of those entries.
     static QStringList numberedTexts(const cvx::XmlElement &list, const QString &prefix);
     // Whether the element holds text of its own (a tidy read keeps no white-space text).
     static bool holdsText(const cvx::XmlElement &element);
-    // Replaces all children of the list element by prefix1, prefix2, ... holding the texts.
+    // Replaces the child elements and text of the list element by prefix1, prefix2, ...
+    // holding the texts. A comment or processing instruction stays after as many entries as stood before
+    // it (after the last entry where the list is now shorter).
     static void setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts);
 
     // A recursive mutex that also holds, from the outermost lock to the matching unlock, an

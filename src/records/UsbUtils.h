@@ -116,12 +116,17 @@ public:
     // Creates the Customer folder when missing and loads the patient file (tidy parsing);
     // nothing when it is missing, unreadable or the chart number is refused.
     static std::optional<cvx::XmlDocument> getCustomerXml(const QString &chartNo);
+    // A patient or check-measurement file read to be written back
+    // (XmlDocument::fromFileToRewrite); nothing also when its root is not "DATA" (no writer
+    // writes into a file of another kind that stands in a patient file's place) or it holds
+    // a character XML 1.0 cannot hold (SettingsFiles::toRewrite).
+    static std::optional<cvx::XmlDocument> patientFileToRewrite(const QString &path);
 
     enum class StoreResult {
         Stored,
         Duplicate,          // a result with the same date and time is stored already
         Refused,            // chart number refused, or a pass header or item pad is missing
-        Unreadable,         // the existing file cannot be read
+        Unreadable,         // the existing file cannot be read or written back (patientFileToRewrite)
         CalculationFailed,  // calculation ranges or a chart position threw
         WriteFailed,
     };
@@ -130,8 +135,11 @@ public:
     // patient of the link's currentCustInfo when the chart numbers agree; 5: the link
     // stores it. Hospital, Doctor and TotalComment come from the user defaults "zhospital",
     // "zdoctor", "ztotal"; level words, chart positions and comments from getAxiYValue,
-    // getResultValue, getContent. Anything but Stored writes nothing; an exception of the
-    // calculations is caught here (the exception hook has logged it).
+    // getResultValue, getContent. A character XML cannot hold is left out of the texts written.
+    // What is written must read back as the file read with the result in front (and the
+    // root's attributes set for the window's patient), else the file is Unreadable for this
+    // store. Anything but Stored writes nothing; an exception of the calculations is caught
+    // here (the exception hook has logged it).
     static StoreResult storeCustomerComment(const TYTestInfo &testInfo, qint64 deviceStatus);
     // [cvx_link] storeCustomerComment() == Stored.
     static bool saveCustomerComment(const TYTestInfo &testInfo, qint64 deviceStatus);

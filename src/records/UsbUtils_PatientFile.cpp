@@ -106,6 +106,10 @@ std::optional<cvx::XmlDocument> UsbUtils::getCustomerXml(const QString &chartNo)
     return loadTidy(path);
 }
 
+std::optional<cvx::XmlDocument> UsbUtils::patientFileToRewrite(const QString &path) {
+    return SettingsFiles::toRewrite(cvx::XmlDocument::fromFileToRewrite(path), SettingsFiles::kDataRoot);
+}
+
 OCMCustomerComment &UsbUtils::findXML(const QList<cvx::XmlElement> &list, OCMCustomerComment &cust,
                                       qsizetype index) {
     if (index < 0 || index >= list.size()) return cust;
@@ -140,7 +144,7 @@ bool UsbUtils::savePrintInfo(const QString &chartNo, const QString &date, const 
     const QString path = getXmlPath(chartNo);
     std::lock_guard lock(SettingsFiles::writeMutex());
     if (path.isNull() || !cvx::FileManager::fileExists(path)) return false;
-    std::optional<cvx::XmlDocument> doc = loadTidy(path);
+    std::optional<cvx::XmlDocument> doc = patientFileToRewrite(path);
     if (!doc) return false;
     for (const cvx::XmlElement &result : doc->rootElement().elements(QStringLiteral("comment"))) {
         if (result.attribute(QStringLiteral("date")) != date ||

@@ -42,7 +42,7 @@ QString onlyText(const QString &xpath) {
 bool saveOnly(const QString &xpath, const QString &text) {
     std::lock_guard lock(SettingsFiles::writeMutex());
     const QString path = SettingsFiles::preparedPath(kDataTransfer);
-    const std::optional<cvx::XmlDocument> doc = SettingsFiles::load(path);
+    const std::optional<cvx::XmlDocument> doc = SettingsFiles::loadToRewrite(path, SettingsFiles::kDataRoot);
     if (!doc) return false;
     QList<cvx::XmlElement> nodes = doc->nodesForXPath(xpath);
     if (nodes.size() != 1) return false;

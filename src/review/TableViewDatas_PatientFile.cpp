@@ -63,7 +63,7 @@ bool writeChoice(std::optional<cvx::XmlDocument> &document, int place, const QSt
     std::lock_guard lock(SettingsFiles::writeMutex());
     std::optional<cvx::XmlDocument> current;
     if (cvx::FileManager::fileExists(path)) {
-        current = cvx::XmlDocument::fromFile(path, cvx::XmlDocument::Option::Tidy);
+        current = UsbUtils::patientFileToRewrite(path);
         if (!current) return false;  // never overwrite a file that could not be read
     } else if (document) {
         current = document->clone();

@@ -118,7 +118,9 @@ bool BBGetNewModel::setDatas(const QString &chartNo, const QString &dateStr, con
     bool written = false;
     {
         std::lock_guard lock(SettingsFiles::writeMutex());
-        std::optional<cvx::XmlDocument> doc = UsbUtils::getCustomerXml(chartNo);
+        const QString path = UsbUtils::getXmlPath(chartNo);
+        std::optional<cvx::XmlDocument> doc;
+        if (!path.isNull() && cvx::FileManager::fileExists(path)) doc = UsbUtils::patientFileToRewrite(path);
         if (doc) {
             cvx::XmlElement root = doc->rootElement();
             QList<cvx::XmlAttribute> attributes{{QStringLiteral("name"), NSStringExt::trimRight(name)}};
@@ -126,7 +128,7 @@ bool BBGetNewModel::setDatas(const QString &chartNo, const QString &dateStr, con
                  {QStringLiteral("birthday"), QStringLiteral("age"), QStringLiteral("sex")})
                 if (root.hasAttribute(key)) attributes.append({key, root.attribute(key)});
             root.setAttributes(attributes);
-            written = doc->save(UsbUtils::getXmlPath(chartNo));
+            written = doc->save(path);
         }
     }
     getDatas(chartNo, dateStr);

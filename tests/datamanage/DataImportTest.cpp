@@ -414,6 +414,17 @@ TEST(DataImportTest, CheckFileIsCopiedOrMergedNewestFirstWithoutRepeats) {
     ASSERT_EQ(DataImport::importDataFolder(chosen.path()).signResult, 200);
     EXPECT_EQ(read(data("Customer/Check_Measure_Result.xml")),
               check({"2024-02-01 10:00", "2023-06-01 10:00", "2023-01-01 10:00"}));
+    // A comment in the local file stays; a local file of another kind is not merged into.
+    dataio::write(data("Customer/Check_Measure_Result.xml"),
+                  QString(check({"2023-06-01 10:00"})).replace("</DATA>", "<!-- c --></DATA>"));
+    ASSERT_EQ(DataImport::importDataFolder(chosen.path()).signResult, 200);
+    EXPECT_EQ(read(data("Customer/Check_Measure_Result.xml")),
+              QString(check({"2024-02-01 10:00", "2023-06-01 10:00", "2023-01-01 10:00"}))
+                  .replace("</DATA>", "    <!-- c -->\n</DATA>"));
+    const QString page = "<html><body><p>hello</p></body></html>";
+    dataio::write(data("Customer/Check_Measure_Result.xml"), page);
+    EXPECT_NE(DataImport::importDataFolder(chosen.path()).signResult, 200);
+    EXPECT_EQ(read(data("Customer/Check_Measure_Result.xml")), page);
 
     // Files cut short on both sides are merged, each repair named by the file's whole path.
     QStringList reports;

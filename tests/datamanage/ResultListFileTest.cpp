@@ -150,9 +150,7 @@ TEST(ResultListFileTest, ReadsStoredFilesWhateverTheirBytes) {
          "time=\"h\"><![CDATA[z]]>"
          "<Doctor>a&#x41;&#12354;\r\n</Doctor><DataValue1>1|2|3</DataValue1></comment></DATA>",
          Status::Written,
-         // The processing instruction and the comment are rows too.
-         "1\ta&b\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"
-         "1\ta&b\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"
+         // The processing instruction and the comment are no results.
          "1\ta&b\t\t\tg\th\taAあ \t2\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
     };
     for (const auto &c : cases) {

@@ -76,6 +76,15 @@ TEST(UsbUtilsConversionTest, OlderLayoutsComeOutInTheCurrentLayoutExactly) {
          head + "<DATA name=\"X\" birthday=\"\" age=\"\" sex=\"\">\n" +
              expectedResult("        <Remark></Remark>\n        <TotalComment></TotalComment>\n", "c4") +
              "</DATA>\n"},
+        {"oldest, with a comment and an instruction, which are no places and stay",
+         QString(oldest)
+             .replace("<Doctor>D</Doctor>", "<Doctor>D</Doctor><!-- x -->")
+             .replace("</comment>", "</comment><?cvx y?>"),
+         1,
+         head + "<DATA name=\"X\" birthday=\"\" age=\"\" sex=\"\">\n" +
+             expectedResult("        <Remark></Remark>\n        <TotalComment></TotalComment>\n", "c4")
+                 .replace("<Doctor>D</Doctor>\n", "<Doctor>D</Doctor>\n        <!-- x -->\n") +
+             "    <?cvx y?>\n</DATA>\n"},
         {"old, six items", old, 2,
          head + "<DATA name=\"Y\" birthday=\"2000-01-01\" age=\"15\" sex=\"0\">\n" +
              expectedResult("        <Remark>r</Remark>\n        <TotalComment>t</TotalComment>\n", "") +
@@ -147,10 +156,20 @@ TEST(UsbUtilsConversionTest, UnreadableLocalFileAndShortResultsLoseNothing) {
     ASSERT_TRUE(cvx::FileManager::writeAtomically(to, odd));
     EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::LocalUnreadable);
     EXPECT_EQ(cvx::FileManager::readFile(to), odd);
+    // A local file of another kind is no patient's either.
+    dataio::write(to, "<html><body><p>hello</p></body></html>");
+    EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::LocalUnreadable);
+    EXPECT_EQ(read(to), "<html><body><p>hello</p></body></html>");
 
     QFile::remove(to);
     EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::Written);
     EXPECT_TRUE(read(to).contains("<MS>m</MS>\n        <RsvData>too,short</RsvData>"));
+    // Whatever an older layout named its root, the file written is a patient file of this
+    // program, which takes the next measurement.
+    dataio::write(from, QString(shortResult).replace("DATA", "Data"));
+    QFile::remove(to);
+    EXPECT_EQ(UsbUtils::saveFromOldDataPath(from, to), UsbUtils::ConvertResult::Written);
+    EXPECT_TRUE(read(to).contains("<DATA name=\"a\" birthday=\"\" age=\"\" sex=\"\">\n    <comment"));
 }
 
 // Two measurements stored within the same minute share their date and time: the local one

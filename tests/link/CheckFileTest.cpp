@@ -41,9 +41,13 @@ TEST(CheckFile, LaterChecksGoInFrontAndAnUnreadableFileIsKept) {
     for (const cvx::XmlElement &r : doc->rootElement().elements()) times << r.attribute("time");
     EXPECT_EQ(times, QStringList({"09:30", "09:30", "09:08"}));
 
-    writeBytes(UsbUtils::getCheckXmlPath(), "DATA comment");  // no element, even when repaired
-    EXPECT_FALSE(UsbUtils::saveCheckMeasureResult(checkMeasurement("10:00", 1)));
-    EXPECT_EQ(readBytes(UsbUtils::getCheckXmlPath()), "DATA comment");
+    // No element, even when repaired; a file of another kind.
+    for (const QByteArray &kept :
+         {QByteArray("DATA comment"), QByteArray("<html><body><p>hello</p></body></html>")}) {
+        writeBytes(UsbUtils::getCheckXmlPath(), kept);
+        EXPECT_FALSE(UsbUtils::saveCheckMeasureResult(checkMeasurement("10:00", 1)));
+        EXPECT_EQ(readBytes(UsbUtils::getCheckXmlPath()), kept);
+    }
     UsbManager::resetSharedForTesting();
 }
 

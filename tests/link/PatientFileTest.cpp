@@ -168,6 +168,13 @@ TEST_F(PatientFile, RootAttributesFollowWhoStoresAndWhetherTheFileExisted) {
 
 TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
     writeBytes(patientPath("U-1"), "DATA comment");  // no element, even when repaired
+    writeBytes(patientPath("U-2"), "<html><body><p>hello</p></body></html>");
+    const QString declaredShiftJis = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"shift-jis\"?><DATA name=\"\" birthday=\"\" age=\"\" sex=\"\">"
+        "<comment date=\"2026-01-01\" time=\"10:00\"><Remark><![CDATA[é]]></Remark></comment></DATA>");
+    writeBytes(patientPath("U-3"),
+               "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(declaredShiftJis.utf16()),
+                                       declaredShiftJis.size() * 2));
     TYTestInfo noDate = measurement("E-1");
     noDate.secondTest().setTyData(" ");
     TYTestInfo noTime = measurement("E-2");
@@ -192,6 +199,10 @@ TEST_F(PatientFile, IncompleteUnsafeOrUncalculableMeasurementsWriteNothing) {
         {noFirstPad, UsbUtils::StoreResult::Refused},
         {noSecondPad, UsbUtils::StoreResult::Refused},
         {measurement("U-1"), UsbUtils::StoreResult::Unreadable},
+        {measurement("U-2"), UsbUtils::StoreResult::Unreadable},  // a file of another kind
+        // A value that the declared encoding lacks, in a CDATA section, where its reference
+        // would stand for itself: written, the value would change.
+        {measurement("U-3"), UsbUtils::StoreResult::Unreadable},
     };
     const QStringList skip{".config", ".Corvadenix/CalcSetting.xml", "Error.txt"};
     const auto before = snapshot(cvx::FileManager::homeDirectory(), skip);
@@ -226,7 +237,8 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         std::string_view to;
         qsizetype after;
         bool stored;
-        qsizetype cut = 0;  // bytes cut off the end as well
+        qsizetype cut = 0;   // bytes cut off the end as well
+        bool every = false;  // every occurrence replaced
     } cases[] = {
         {"<Remark>", "<Remark>a\0b"sv, second, false},  // the rest would be cut off
         {"date=\"2026-03-05\"", "date=2026-03-05", second, false},
@@ -248,6 +260,8 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         {"</comment>", "</comment></Foo>", second, true},
         {"</Remark>", "</Doctor>", second, false},            // a <Remark> that ends as a <Doctor>?
         {"</DATA>", "</DATA>\n<?cvx a <? b?>\n"sv, 0, true},  // well-formed
+        {"DATA", "html", 0, false, 0, true},                  // well-formed, of another kind
+        {"</Remark>", "&#01;</Remark>", second, false},       // no write may keep it
     };
     std::mt19937 random(5309);
     const auto below = [&](qsizetype n) {
@@ -261,7 +275,12 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
         const qsizetype at = below(bytes.size()), kind = below(4);
         const char c = kTelling[below(sizeof kTelling)];
         if (i < int(std::size(cases))) {
-            bytes.replace(bytes.indexOf(cases[i].from, cases[i].after), qstrlen(cases[i].from), cases[i].to);
+            if (cases[i].every)
+                bytes.replace(cases[i].from,
+                              QByteArrayView(cases[i].to.data(), qsizetype(cases[i].to.size())));
+            else
+                bytes.replace(bytes.indexOf(cases[i].from, cases[i].after), qstrlen(cases[i].from),
+                              cases[i].to);
             bytes.chop(cases[i].cut);
         } else if (kind < 2)
             kind == 0 ? void(bytes[at] = c) : void(bytes.insert(at, c));
@@ -324,6 +343,45 @@ TEST_F(PatientFile, EveryCutOfAStoredFileTakesTheNextMeasurement) {
             << size;
         ASSERT_TRUE(keepsWholeResults("C-1", whole.left(size), results)) << size;
         ASSERT_TRUE(keepsNoValueCutShort("C-1", values)) << size;
+    }
+}
+
+// A character XML 1.0 cannot hold, even as a reference (pasted into a remark, or in a hospital
+// name of an older file), is left out of the stored result rather than the measurement lost or
+// a file written that only a tolerant reader takes.
+TEST_F(PatientFile, TextsXmlCannotHoldAreLeftOutOfTheStoredResult) {
+    const QString bad = QStringLiteral("\u0001\u001f") + QChar(0xFFFE);
+    const struct {
+        const char *label;
+        const char *key;  // the user default that holds the character, or null for the remark
+    } cases[] = {{"hospital", "zhospital"},
+                 {"dentist", "zdoctor"},
+                 {"overall comment", "ztotal"},
+                 {"remark", nullptr}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        QFile::remove(patientPath("X-1"));
+        setChoices();
+        OCMCustInfo &p = UsbManager::sharedUsbManager().currentCustInfo();
+        p.setCustomerNo("X-1");
+        p.setFirstname("花" + bad + "子");
+        p.setRemark("要再検");
+        if (c.key)
+            cvx::UserDefaults::standard().setObject("さくら" + bad + "歯科", QString::fromLatin1(c.key));
+        else
+            p.setRemark("要" + bad + "再検");
+        ASSERT_EQ(UsbUtils::storeCustomerComment(measurement("X-1"), 2), UsbUtils::StoreResult::Stored);
+        const QByteArray bytes = readBytes(patientPath("X-1"));
+        EXPECT_FALSE(bytes.contains("&#")) << bytes.constData();
+        const OCMCustomerComment stored = newest("X-1");
+        const QString expected = c.key ? QStringLiteral("さくら歯科") : QStringLiteral("要再検");
+        const QString key = c.key ? QString::fromLatin1(c.key) : QString();
+        EXPECT_EQ(key == "zhospital" ? stored.hospital()
+                  : key == "zdoctor" ? stored.doctor()
+                  : key == "ztotal"  ? stored.Totalcomment()
+                                     : stored.remark(),
+                  expected);
+        EXPECT_EQ(UsbUtils::getCustomerXml("X-1")->rootElement().attribute("name"), "花子");
     }
 }
 
@@ -400,6 +458,12 @@ TEST_F(PatientFile, PrintingSetsTheFlagOfTheMatchingResultByName) {
     }
     EXPECT_FALSE(UsbUtils::savePrintInfo("nobody", "2026-03-05", "09:08"));
     EXPECT_FALSE(QFile::exists(patientPath("nobody")));
+    // A file of another kind in a patient file's place is not written into.
+    const QByteArray page =
+        R"(<html><comment date="2026-03-05" time="09:08"><SheetFlg>-</SheetFlg></comment></html>)";
+    writeBytes(patientPath("S-2"), page);
+    EXPECT_FALSE(UsbUtils::savePrintInfo("S-2", "2026-03-05", "09:08"));
+    EXPECT_EQ(readBytes(patientPath("S-2")), page);
 }
 
 // The data imports write patient files on worker threads while the link stores on the

@@ -190,9 +190,12 @@ TEST(SendDataCsv, RecordsTheFolderInCommSetting) {
     EXPECT_TRUE(
         readFile(path).contains("<DATA>\n    <SendCsvFolder>/x</SendCsvFolder>\n    <AutoVersionUp>"));
 
-    writeFile(path, "DATA AutoVersionUp");  // no element, even when repaired
-    EXPECT_FALSE(SendDataCsv::saveSendCsvFolder(QStringLiteral("/x")));
-    EXPECT_EQ(readFile(path), "DATA AutoVersionUp");
+    // No element, even when repaired; a file of another kind.
+    for (const QByteArray &kept : {QByteArray("DATA AutoVersionUp"), QByteArray("<html><a/><b/></html>")}) {
+        writeFile(path, kept);
+        EXPECT_FALSE(SendDataCsv::saveSendCsvFolder(QStringLiteral("/x")));
+        EXPECT_EQ(readFile(path), kept);
+    }
 }
 
 // Files as the store writes them, with bytes that are not UTF-8, names that match only once

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include "platform/TextEncoding.h"
 #include "platform/XmlDocument.h"
 #include "platform/XmlRecovery.h"
@@ -591,6 +593,79 @@ TEST(XmlDocument, SaveIsAtomicAndReportsFailure) {
     ASSERT_TRUE(doc.save(path));
     EXPECT_EQ(readAll(path), QByteArray("<DATA>\n    <INPUT>/in</INPUT>\n</DATA>\n"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"DataTransfer.xml"}));
+}
+
+// A character that XML 1.0 cannot hold, even as a reference, makes a file that a strict reader
+// refuses whole; one that the declared encoding lacks is written as a reference, which in a
+// comment, a CDATA section or an instruction stands for itself: such a document is not written,
+// and the old file stays. Tab, line breaks, a reference in a comment and a character that is
+// written as a reference in a text or an attribute are no such character.
+TEST(XmlDocument, WritesNothingThatWouldNotReadBackAsItIs) {
+    const auto element = [](XmlDocument &doc) { return doc.rootElement().firstElement(); };
+    const auto insert = [](const char *text) {
+        return
+            [text](XmlDocument &d) { d.rootElement().insertCopy(0, parse(text).rootElement().childAt(0)); };
+    };
+    const struct {
+        const char *label;
+        std::function<void(XmlDocument &)> change;
+        bool utf8, shiftJis;  // written in UTF-8, in Shift-JIS
+    } cases[] = {
+        {"U+0001 in a text",
+         [&](XmlDocument &d) {
+             element(d).setStringValue(
+                 u("A\x01"
+                   "B"));
+         },
+         false, false},
+        {"U+001F in an attribute", [&](XmlDocument &d) { element(d).setAttribute(u("n"), u("\x1f")); }, false,
+         false},
+        {"U+FFFE in a text", [&](XmlDocument &d) { element(d).setStringValue(QString(QChar(0xFFFE))); },
+         false, false},
+        {"U+FFFF in an attribute",
+         [&](XmlDocument &d) { element(d).setAttribute(u("n"), QString(QChar(0xFFFF))); }, false, false},
+        {"U+0008 in a comment", insert("<a><!--\b--></a>"), false, false},
+        {"é in a comment", insert("<a><!-- é --></a>"), true, false},
+        {"é in a CDATA section", insert("<a><![CDATA[é]]></a>"), true, false},
+        {"é in an instruction", insert("<a><?cvx é?></a>"), true, false},
+        {"é in a text and an attribute",
+         [&](XmlDocument &d) {
+             element(d).setStringValue(u("é"));
+             element(d).setAttribute(u("n"), u("é"));
+         },
+         true, true},
+        {"tab, line feed and carriage return",
+         [&](XmlDocument &d) { element(d).setAttribute(u("n"), u("\t\n\r")); }, true, true},
+        {"a reference in a comment", insert("<a><!-- &#01; --></a>"), true, true},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("HisSetting.xml");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        for (const char *encoding : {"UTF-8", "shift-jis"}) {
+            const bool written = encoding == "UTF-8"sv ? c.utf8 : c.shiftJis;
+            ASSERT_TRUE(writeAll(path, "old content"));
+            XmlDocument doc = parse("<HisSetting><hospital1>H</hospital1></HisSetting>");
+            doc.setCharacterEncoding(u(encoding));
+            c.change(doc);
+            EXPECT_EQ(doc.holdsOnlyXmlText(), c.utf8);
+            EXPECT_EQ(doc.toBytes().has_value(), written) << encoding;
+            QString error;
+            EXPECT_EQ(doc.save(path, &error), written) << encoding;
+            if (written) {
+                EXPECT_EQ(XmlDocument::fromFile(path)->toString(), doc.toString());
+                continue;
+            }
+            EXPECT_EQ(readAll(path), QByteArray("old content"));
+            EXPECT_TRUE(error.contains(c.utf8 ? u("cannot encode") : u("XML 1.0"))) << error.toStdString();
+        }
+    }
+    EXPECT_TRUE(cvx::isXmlText(u("歯科\t😀\r\n\x7f")));
+    for (const QString &text :
+         {u("a\x01"), QString(QChar(0xD800)) + u("a"), QString(QChar(0xDC00)), u("\x0b")})
+        EXPECT_FALSE(cvx::isXmlText(text));
+    EXPECT_EQ(cvx::withoutNonXmlCharacters(u("要\x01再\x1f検😀") + QChar(0xD800) + u("x") + QChar(0xFFFF)),
+              u("要再検😀x"));
 }
 
 TEST(XmlDocument, HandlesOutliveTheDocumentObjectAndClonesAreIndependent) {

@@ -95,10 +95,14 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
         EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
         EXPECT_EQ(contents(kComment), broken);
     }
-    // A list that holds text is not rewritten as entries.
-    installText(kComment, "<Comments><List title=\"MS\" type=\"2\">x</List></Comments>");
-    EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
-    EXPECT_EQ(contents(kComment), "<Comments><List title=\"MS\" type=\"2\">x</List></Comments>");
+    // A list that holds text is not rewritten as entries; a file of another kind is read but
+    // not written into.
+    for (const char *kept : {"<Comments><List title=\"MS\" type=\"2\">x</List></Comments>",
+                             "<html><List title=\"MS\" type=\"2\"><data1>x</data1></List></html>"}) {
+        installText(kComment, kept);
+        EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
+        EXPECT_EQ(contents(kComment), kept);
+    }
 }
 
 TEST(CommentStoreTest, WritesTheKeysListsAndLeavesTheOthers) {
@@ -126,6 +130,72 @@ TEST(CommentStoreTest, WritesTheKeysListsAndLeavesTheOthers) {
 
     ASSERT_TRUE(BBInitDatas::setTotal({}, "total"));
     EXPECT_EQ(BBInitDatas::getTotal(), (Lists{{"total", {}}}));
+
+    // A text XML 1.0 cannot hold, even as a reference, is not written, nor one that would not
+    // read back as saved; the file stays.
+    const QByteArray kept = contents(kComment);
+    EXPECT_FALSE(BBInitDatas::setTableContent({"ok", QStringLiteral("a\u0001b")}, "ms0"));
+    EXPECT_FALSE(BBInitDatas::setTotal({QStringLiteral("\u001f")}, "total"));
+    EXPECT_FALSE(BBInitDatas::setTableContent({QStringLiteral("a") + QChar(0) + "b"}, "ms0"));
+    EXPECT_EQ(contents(kComment), kept);
+    // Nor one that would change another list: a value that the declared encoding lacks, in a
+    // CDATA section, where its reference would stand for itself.
+    const QString declaredShiftJis = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"shift-jis\"?><Comments><List title=\"MS\" type=\"2\"/>"
+        "<List title=\"pH\" type=\"2\"><data1><![CDATA[é]]></data1></List></Comments>");
+    const QByteArray utf16 = "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(declaredShiftJis.utf16()),
+                                                     declaredShiftJis.size() * 2);
+    writeData(kComment, utf16);
+    EXPECT_EQ(BBInitDatas::getTableDetail().value("ph0"), QStringList{"é"});
+    EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
+    EXPECT_EQ(contents(kComment), utf16);
+}
+
+// The nodes of the lists with that title and type: an element as its name and text, any other
+// node as "#" and its text.
+QStringList nodesOf(const char *title, const char *type) {
+    QStringList nodes;
+    for (const cvx::XmlElement &node : load(kComment).nodesForXPath(
+             QStringLiteral("/*/*[@title='%1' and @type='%2']/node()").arg(title, type)))
+        nodes << (node.isElement() ? node.name() + '=' + node.stringValue() : '#' + node.stringValue());
+    return nodes;
+}
+
+// A comment or processing instruction is no place in a list: the entries around it are read, and
+// a save keeps it after as many entries as stood before it.
+TEST(CommentStoreTest, CommentsAndInstructionsAreNoPlaceInAList) {
+    const QString file = QStringLiteral(
+        "<Comments><!-- lists --><List title=\"MS\" type=\"2\"><!-- x "
+        "--><data1>a</data1><data2>b</data2></List>"
+        "<List title=\"pH\" type=\"2\"><data1>p</data1><?cvx keep?><data2>q</data2></List>"
+        "<List title=\"TotalComment\" type=\"0\"><data1>t</data1><!-- end "
+        "--><data2>u</data2></List></Comments>");
+    const struct {
+        const char *key;
+        QStringList texts;
+        const char *title, *type;
+        QStringList nodes;
+    } cases[] = {
+        {"ms0", {"n"}, "MS", "2", {"# x ", "data1=n"}},
+        {"ph0", {"1", "2", "3"}, "pH", "2", {"data1=1", "#keep", "data2=2", "data3=3"}},
+        {"ph0", {}, "pH", "2", {"#keep"}},
+        {"total", {"v"}, "TotalComment", "0", {"data1=v", "# end "}},
+    };
+    for (const auto &c : cases) {
+        installText(kComment, file);
+        EXPECT_EQ(BBInitDatas::getTableDetail(), (Lists{{"ms0", {"a", "b"}}, {"ph0", {"p", "q"}}}));
+        EXPECT_EQ(BBInitDatas::getTotal(), (Lists{{"total", {"t", "u"}}}));
+        Lists expected{{"ms0", {"a", "b"}}, {"ph0", {"p", "q"}}, {"total", {"t", "u"}}};
+        expected.insert(c.key, c.texts);
+        ASSERT_TRUE(c.key == QLatin1String("total") ? BBInitDatas::setTotal(c.texts, c.key)
+                                                    : BBInitDatas::setTableContent(c.texts, c.key))
+            << c.key;
+        EXPECT_EQ(nodesOf(c.title, c.type), c.nodes) << c.key;
+        Lists read = BBInitDatas::getTableDetail();
+        read.insert(BBInitDatas::getTotal());
+        EXPECT_EQ(read, expected) << c.key;
+        EXPECT_EQ(load(kComment).stringsForXPath("/Comments/comment()"), QStringList{" lists "});
+    }
 }
 
 TEST(CommentStoreTest, SavingAnEditedListDropsBlankRowsAndUpdatesItsChoice) {

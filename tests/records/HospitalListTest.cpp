@@ -119,6 +119,7 @@ TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
         const char *fixture;
         QByteArray text;
         bool dentistsSave;
+        QStringList hospitals = {"X"};  // the hospital list saved
     } cases[] = {
         {"HisSetting_swapped.xml", {}, true},   // hospital2 and hospital3 out of place
         {"HisSetting_unnamed.xml", {}, false},  // a group without its name is never read
@@ -143,13 +144,30 @@ TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
          false},
         {nullptr, "<Hospital name='hospital'><hospital1>H1</hospital1><Doctor name='doctor'><doctor1>D1</doc",
          false},
+        // Well-formed, of another kind: no writer writes into it.
+        {nullptr,
+         "<html><Hospital name='hospital'><hospital1>H1</hospital1></Hospital><Doctor name='doctor'/></html>",
+         false},
+        // A name XML 1.0 cannot hold, even as a reference: saved, or in the file.
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'/><Doctor name='doctor'/></HisSetting>",
+         true,
+         {QStringLiteral("A\u0001B")}},
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'/><Doctor name='doctor'/></HisSetting>",
+         true,
+         {QStringLiteral("A"), QString(QChar(0xFFFF))}},
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'><hospital1>A&#01;B</hospital1></Hospital><Doctor "
+         "name='doctor'/></HisSetting>",
+         false},
     };
     cvx::setXmlRepairLog([](const QString &) {});
     for (const auto &c : cases) {
         c.fixture ? install(c.fixture, kHis) : writeData(kHis, c.text);
         const QByteArray before = contents(kHis);
         SCOPED_TRACE(before.toStdString());
-        EXPECT_FALSE(BBInitDatas::setHospital({"X"}, "hospital"));
+        EXPECT_FALSE(BBInitDatas::setHospital(c.hospitals, "hospital"));
         EXPECT_EQ(contents(kHis), before);
         if (c.dentistsSave) {
             const Lists read = BBInitDatas::getHospital();
@@ -162,6 +180,65 @@ TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
         }
     }
     cvx::setXmlRepairLog({});
+}
+
+// The nodes of a group in order: an element as its name and text, any other node as "#" and its
+// text.
+QStringList nodesOf(const char *group) {
+    QStringList nodes;
+    for (const cvx::XmlElement &node :
+         load(kHis).firstNodeForXPath(QStringLiteral("/HisSetting/%1").arg(group)).children())
+        nodes << (node.isElement() ? node.name() + '=' + node.stringValue() : '#' + node.stringValue());
+    return nodes;
+}
+
+// A comment or processing instruction is no place in a list: the entries around it are read, and
+// a save keeps it after as many entries as stood before it (after the last one where the list
+// is now shorter).
+TEST(HospitalListTest, CommentsAndInstructionsAreNoPlaceInAList) {
+    const struct {
+        const char *hospitals, *doctors;
+        QStringList hospitalNames, doctorNames;
+        QStringList saved;  // the hospital list saved
+        QStringList hospitalNodes, doctorNodes;
+    } cases[] = {
+        {"<!-- x --><hospital1>H1</hospital1><hospital2>H2</hospital2>",
+         "<doctor1>D1</doctor1>",
+         {"H1", "H2"},
+         {"D1"},
+         {"X"},
+         {"# x ", "hospital1=X"},
+         {"doctor1=D1"}},
+        {"<hospital1>H1</hospital1><!-- x --><hospital2>H2</hospital2><?cvx y?>",
+         "<doctor1>D1</doctor1><?cvx z?><doctor2>D2</doctor2>",
+         {"H1", "H2"},
+         {"D1", "D2"},
+         {"X", "Y", "Z"},
+         {"hospital1=X", "# x ", "hospital2=Y", "#y", "hospital3=Z"},
+         {"doctor1=D1", "#z", "doctor2=D2"}},
+        {"<hospital1>H1</hospital1><hospital2>H2</hospital2><!-- x --><hospital3>H3</hospital3>",
+         "<!-- none -->",
+         {"H1", "H2", "H3"},
+         {},
+         {"X"},
+         {"hospital1=X", "# x "},
+         {"# none "}},
+        {"<!-- a --><hospital1>H1</hospital1><!-- b -->", "", {"H1"}, {}, {}, {"# a ", "# b "}, {}},
+    };
+    for (const auto &c : cases) {
+        installText(kHis, QStringLiteral("<HisSetting><Hospital name=\"hospital\">%1</Hospital>"
+                                         "<Doctor name=\"doctor\">%2</Doctor></HisSetting>")
+                              .arg(c.hospitals, c.doctors));
+        SCOPED_TRACE(contents(kHis).toStdString());
+        EXPECT_EQ(BBInitDatas::getHospital(),
+                  (Lists{{"hospital", c.hospitalNames}, {"doctor", c.doctorNames}}));
+        ASSERT_TRUE(BBInitDatas::setHospital(c.saved, "hospital"));
+        EXPECT_EQ(BBInitDatas::getHospital(), (Lists{{"hospital", c.saved}, {"doctor", c.doctorNames}}));
+        EXPECT_EQ(nodesOf("Hospital"), c.hospitalNodes);
+        EXPECT_EQ(nodesOf("Doctor"), c.doctorNodes);
+        ASSERT_TRUE(BBInitDatas::setHospital(c.doctorNames, "doctor"));
+        EXPECT_EQ(nodesOf("Doctor"), c.doctorNodes);
+    }
 }
 
 TEST(HospitalListTest, RefusesAListWithoutItsGroup) {
@@ -207,6 +284,10 @@ TEST(HospitalListTest, UpdateFlag) {
     installText(kComm, "<DATA><A/><B/></DATA>");
     BBInitDatas::setAutoVersionUp(true);
     EXPECT_EQ(load(kComm).stringsForXPath("/DATA/*[3][self::AutoVersionUp]"), QStringList{"1"});
+    // A file of another kind is not written into.
+    installText(kComm, "<html><AutoVersionUp>0</AutoVersionUp></html>");
+    BBInitDatas::setAutoVersionUp(true);
+    EXPECT_EQ(contents(kComm), "<html><AutoVersionUp>0</AutoVersionUp></html>");
 }
 
 TEST(HospitalListTest, ListsAPatientsResultsNewestFirst) {
@@ -230,6 +311,14 @@ TEST(HospitalListTest, ListsAPatientsResultsNewestFirst) {
     EXPECT_EQ(rows[0].Datavalue7(), "80.0|66");
     EXPECT_EQ(rows[1].Sheetflg(), "済");
     EXPECT_TRUE(rows[2].ms().isNull());
+
+    // A comment or processing instruction between the results is no result.
+    const QByteArray file = contents("Customer/P001.xml");
+    const qsizetype second = file.indexOf("<comment", file.indexOf("<comment") + 1);
+    writeData("Customer/P001.xml", QByteArray(file).insert(second, "<!-- x --><?cvx y?>"));
+    const QList<OCMCustomerComment> around = BBInitDatas::getDatas("P001", false);
+    ASSERT_EQ(around.size(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(around[i].date(), expected[i][0]);
 }
 
 TEST(HospitalListTest, PatientsWithoutResultsAndFilesThatAreNoPatients) {
@@ -243,6 +332,13 @@ TEST(HospitalListTest, PatientsWithoutResultsAndFilesThatAreNoPatients) {
     for (const QString &field :
          {blank[0].date(), blank[0].hospital(), blank[0].rsvData(), blank[0].contentNh3()})
         EXPECT_TRUE(!field.isNull() && field.isEmpty());
+    EXPECT_TRUE(BBInitDatas::getDatas("P002", true).isEmpty());
+
+    // Nor does a file with a comment but no result.
+    writeData("Customer/P002.xml",
+              contents("Customer/P002.xml").replace("</DATA>", "<!-- no results yet --></DATA>"));
+    ASSERT_EQ(BBInitDatas::getDatas("P002", false).size(), 1);
+    EXPECT_TRUE(!BBInitDatas::getDatas("P002", false)[0].date().isNull());
     EXPECT_TRUE(BBInitDatas::getDatas("P002", true).isEmpty());
 
     // A file cut short is read as far as it goes: here one result without its fields.

@@ -283,11 +283,15 @@ TEST(TableViewDatasPatientFile, WritesChosenValuesIntoEveryMatchingResultOnly) {
     EXPECT_FALSE(TableViewDatas::setTabelXML(document, "v", a, path, 8));
     EXPECT_FALSE(TableViewDatas::setHospitalXML(document, "v", "2020-01-01 00:00", path));
     EXPECT_FALSE(TableViewDatas::setHospitalXML(document, "v", a, QDir::home().filePath("P-1.xml")));
-    const QByteArray broken = "DATA comment date=2026-12-06 time=10:30";  // no element, even when repaired
-    writeFile(path, broken);
-    EXPECT_FALSE(TableViewDatas::setHospitalXML(document, "v", a, path));
-    EXPECT_EQ(readFile(path), broken);
-    EXPECT_EQ(document->toString().toStdString(), expected.toStdString());
+    // No element, even when repaired; a file of another kind.
+    for (const QByteArray &broken :
+         {QByteArray("DATA comment date=2026-12-06 time=10:30"),
+          QByteArray("<html><comment date=\"2026-12-06\" time=\"10:30\"><Hospital/></comment></html>")}) {
+        writeFile(path, broken);
+        EXPECT_FALSE(TableViewDatas::setHospitalXML(document, "v", a, path));
+        EXPECT_EQ(readFile(path), broken);
+        EXPECT_EQ(document->toString().toStdString(), expected.toStdString());
+    }
 }
 
 }  // namespace

@@ -118,6 +118,11 @@ TEST(BBGetNewModelTest, RewritesOnlyTheNameAndMakesNoFileForAnUnknownPatient) {
 
     EXPECT_FALSE(model.setDatas("B-9", kDate, "佐藤 一郎"));
     EXPECT_FALSE(cvx::FileManager::fileExists(home(".Corvadenix/Customer/B-9.xml")));
+    // A file of another kind in a patient file's place is not written into.
+    const QByteArray page = "<html name=\"x\"><body/></html>";
+    writeText(home(".Corvadenix/Customer/B-9.xml"), QString::fromUtf8(page));
+    EXPECT_FALSE(model.setDatas("B-9", kDate, "佐藤 一郎"));
+    EXPECT_EQ(readBytes(home(".Corvadenix/Customer/B-9.xml")), page);
 }
 
 }  // namespace

@@ -171,6 +171,23 @@ TEST_F(EntryPatientRecords, RootRecordRefusesWhatNamesNoPatientFile) {
     bool writeFailed = true;
     writeFile(path("BAD"), "<DATA name=\"\xff\"/>");  // read only with U+FFFD: as unreadable
     EXPECT_FALSE(entry::saveCustInfo(info, &writeFailed) || writeFailed);
+    // So is a file of another kind in the patient file's place.
+    writeFile(path("BAD"), "<html><body><p>hello</p></body></html>");
+    writeFailed = true;
+    EXPECT_FALSE(entry::saveCustInfo(info, &writeFailed) || writeFailed);
+    EXPECT_EQ(readAll(path("BAD")), "<html><body><p>hello</p></body></html>");
+
+    // A character XML 1.0 cannot hold, pasted or imported, is left out of what is written, as
+    // the file then shows; the patient is registered all the same.
+    info.setCustomerNo("P9");
+    info.setFirstname(QStringLiteral("花\u0001子"));
+    info.setLastname(QStringLiteral("山\u001f田"));
+    info.setAge(QString(QChar(0xFFFF)) + "44");
+    ASSERT_TRUE(entry::saveCustInfo(info));
+    EXPECT_FALSE(readAll(path("P9")).contains("&#"));
+    const cvx::XmlElement root = cvx::XmlDocument::fromFile(path("P9"))->rootElement();
+    EXPECT_EQ(root.attribute("name"), "花子 山田");
+    EXPECT_EQ(root.attribute("age"), "44");
 }
 
 }  // namespace

@@ -194,7 +194,7 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     std::optional<cvx::XmlDocument> doc;
     const bool isNew = !cvx::FileManager::fileExists(path);
     if (!isNew) {
-        doc = cvx::XmlDocument::fromFileToRewrite(path);
+        doc = UsbUtils::patientFileToRewrite(path);
     } else {
         doc = cvx::XmlDocument::fromText(
             QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?><DATA/>"),
@@ -204,11 +204,14 @@ bool saveCustInfo(const OCMCustInfo &info, bool *writeFailed, cvx::Durability du
     QString name = info.firstname() + u' ';
     if (!info.lastname().isEmpty()) name += info.lastname();
     if (doc) {
+        // A character that XML cannot hold (pasted, or in an imported list) is left out, as the
+        // patient's file then shows, rather than the patient not registered.
+        const auto text = [](const QString &t) { return cvx::withoutNonXmlCharacters(t); };
         doc->rootElement().setAttributes({
-            {QStringLiteral("name"), NSStringExt::trimRight(name)},
-            {QStringLiteral("birthday"), NSStringExt::trim(info.birthday())},
-            {QStringLiteral("age"), NSStringExt::trim(info.age())},
-            {QStringLiteral("sex"), NSStringExt::trim(info.sex())},
+            {QStringLiteral("name"), text(NSStringExt::trimRight(name))},
+            {QStringLiteral("birthday"), text(NSStringExt::trim(info.birthday()))},
+            {QStringLiteral("age"), text(NSStringExt::trim(info.age()))},
+            {QStringLiteral("sex"), text(NSStringExt::trim(info.sex()))},
         });
     }
 
