@@ -316,7 +316,9 @@ TEST_F(PatientFile, DamagedFileTakesTheNextMeasurementOnlyWhereItsRepairLosesNot
                   QString::fromLatin1(bytes).count(QRegularExpression("<comment[\\s>/][^>]*>")) + 1);
         ASSERT_TRUE(now[0].contains("time=\"09:08\""));
         ASSERT_TRUE(keepsWholeResults("D-1", bytes, results));
-        if (i >= int(std::size(cases)) && kind == 3) ASSERT_TRUE(keepsNoValueCutShort("D-1", values));
+        if (i >= int(std::size(cases)) && kind == 3) {
+            ASSERT_TRUE(keepsNoValueCutShort("D-1", values));
+        }
         // Every value that the damage left whole is in its place.
         for (const auto &[leaf, value] : leaves)
             ASSERT_TRUE(
