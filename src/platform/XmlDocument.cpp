@@ -1061,6 +1061,54 @@ public:
     bool fits = true;
 };
 
+bool repeatsAnAttribute(const pugi::xml_node &node) {
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+        for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
+            if (std::strcmp(a.name(), b.name()) == 0) return true;
+    return false;
+}
+
+constexpr const char *kDeclarationItems[] = {"version", "encoding", "standalone"};
+
+bool isSoundDeclarationItem(std::string_view name, const char *value) {
+    static const QRegularExpression version(QStringLiteral("^1\\.[0-9]+$")),
+        encoding(QStringLiteral("^[A-Za-z][A-Za-z0-9._-]*$"));
+    const QString text = QString::fromUtf8(value);
+    if (name == "version") return version.match(text).hasMatch();
+    if (name == "encoding") return encoding.match(text).hasMatch();
+    return name == "standalone" && (text == u"yes" || text == u"no");
+}
+
+// Whether a declaration is one XML 1.0 takes: a version, then an encoding and a standalone
+// flag where it has them, each well formed.
+bool isSoundDeclaration(const pugi::xml_node &declaration) {
+    size_t next = 0;
+    for (const pugi::xml_attribute &attribute : declaration.attributes()) {
+        const std::string_view name = attribute.name();
+        while (next < std::size(kDeclarationItems) && name != kDeclarationItems[next]) ++next;
+        if (next == std::size(kDeclarationItems) || !isSoundDeclarationItem(name, attribute.value()) ||
+            (attribute == declaration.first_attribute() && next != 0))
+            return false;
+        ++next;
+    }
+    return next > 0;
+}
+
+// The declaration with what XML 1.0 takes of it: version 1.0 where its own is damaged, and its
+// encoding and standalone flag where they are sound.
+void mendDeclaration(pugi::xml_node declaration) {
+    QList<std::pair<const char *, QByteArray>> kept;
+    for (const char *name : kDeclarationItems) {
+        const pugi::xml_attribute attribute = declaration.attribute(name);
+        if (attribute && isSoundDeclarationItem(name, attribute.value()))
+            kept.append(std::pair(name, QByteArray(attribute.value())));
+        else if (kept.isEmpty())
+            kept.append(std::pair(name, QByteArray("1.0")));
+    }
+    while (declaration.first_attribute()) declaration.remove_attribute(declaration.first_attribute());
+    for (const auto &[name, value] : kept) declaration.append_attribute(name) = value.constData();
+}
+
 // Whether the reader finds its way back from a text written in the encoding: it must recognise
 // the encoding from the first bytes (a mark, or a declaration readable as ASCII), which e.g.
 // UTF-7 and UTF-32 without a mark defeat.
@@ -1081,6 +1129,14 @@ bool XmlDocument::holdsOnlyXmlText() const {
 }
 
 std::optional<QByteArray> XmlDocument::toBytes() const {
+    // A damaged declaration, which a tidy reading takes as it stands, is written as XML has it.
+    if (const pugi::xml_node written = declaration(); written && !isSoundDeclaration(written)) {
+        XmlDocument mended = clone();
+        mendDeclaration(mended.declaration());
+        return mended.toBytes();
+    }
+    // Two attributes of one name: a strict reader refuses the file, and which was meant is a guess.
+    if (doc_ && doc_->find_node(repeatsAnAttribute)) return std::nullopt;
     const QByteArray utf8 = doc_ ? serialize(*doc_) : QByteArray();
     // The text as written tells at once for nearly every document: pugixml writes such a
     // character of a text or an attribute value as a reference, of a comment as it is.
