@@ -331,6 +331,22 @@ qsizetype lostToParsing(const QByteArray &utf8) {
     return -1;
 }
 
+// Whether the element bears two attributes of one name, which a strict reader refuses; with
+// `differing`, two of one name and different values, of which a reader shows one and hides the
+// other.
+bool repeatsAnAttribute(const pugi::xml_node &node, bool differing = false) {
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+        for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
+            if (std::strcmp(a.name(), b.name()) == 0 &&
+                (!differing || std::strcmp(a.value(), b.value()) != 0))
+                return true;
+    return false;
+}
+
+pugi::xml_node hidesAnAttribute(const pugi::xml_document &doc) {
+    return doc.find_node([](const pugi::xml_node &node) { return repeatsAnAttribute(node, true); });
+}
+
 // `tooDeep`, when given, is set when the text is well-formed but nested too deep.
 std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocument::Option option,
                                               QString *error, bool *tooDeep = nullptr) {
@@ -354,6 +370,12 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
     }
     if (!doc->document_element()) {
         setError(error, QStringLiteral("no root element"));
+        return nullptr;
+    }
+    if (const pugi::xml_node element = hidesAnAttribute(*doc)) {
+        setError(error,
+                 QStringLiteral("%1: an attribute of <%2> given twice, with two values")
+                     .arg(describePosition(utf8, element.offset_debug()), QString::fromUtf8(element.name())));
         return nullptr;
     }
     if (elementDepth(*doc) > XmlDocument::kMaxDepth) {
@@ -1061,13 +1083,6 @@ public:
     bool fits = true;
 };
 
-bool repeatsAnAttribute(const pugi::xml_node &node) {
-    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
-        for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
-            if (std::strcmp(a.name(), b.name()) == 0) return true;
-    return false;
-}
-
 constexpr const char *kDeclarationItems[] = {"version", "encoding", "standalone"};
 
 bool isSoundDeclarationItem(std::string_view name, const char *value) {
@@ -1136,7 +1151,8 @@ std::optional<QByteArray> XmlDocument::toBytes() const {
         return mended.toBytes();
     }
     // Two attributes of one name: a strict reader refuses the file, and which was meant is a guess.
-    if (doc_ && doc_->find_node(repeatsAnAttribute)) return std::nullopt;
+    if (doc_ && doc_->find_node([](const pugi::xml_node &node) { return repeatsAnAttribute(node); }))
+        return std::nullopt;
     const QByteArray utf8 = doc_ ? serialize(*doc_) : QByteArray();
     // The text as written tells at once for nearly every document: pugixml writes such a
     // character of a text or an attribute value as a reference, of a comment as it is.
@@ -1238,7 +1254,7 @@ bool XmlFileReader::parseInPlace() {
         doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
     const pugi::xml_node root = doc_.document_element();
     if (result && root && !root.next_sibling() && endsWithTheRoot(tail_, root) &&
-        elementDepth(doc_) <= XmlDocument::kMaxDepth)
+        elementDepth(doc_) <= XmlDocument::kMaxDepth && !hidesAnAttribute(doc_))
         return true;
     doc_.reset();
     return false;

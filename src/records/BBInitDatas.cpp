@@ -152,8 +152,11 @@ bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
         if (r.title.isNull()) continue;
         for (cvx::XmlElement list : doc->rootElement().elements()) {
             if (!matches(list, r.title, r.type)) continue;
-            // A list that holds text is an entry taken for one: a rewrite would lose its text.
+            // A list that holds text is an entry taken for one, and one that holds a list holds
+            // more than its entries: a rewrite would lose them.
             if (SettingsFiles::holdsText(list)) return false;
+            for (const cvx::XmlElement &entry : list.elements())
+                if (!entry.elements().isEmpty()) return false;
             SettingsFiles::setNumberedTexts(list, kDataPrefix, r.texts);
             saved.insert({r.title, r.type}, SettingsFiles::asReadBack(r.texts));
         }

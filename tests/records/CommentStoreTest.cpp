@@ -95,9 +95,11 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
         EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
         EXPECT_EQ(contents(kComment), broken);
     }
-    // A list that holds text is not rewritten as entries; a file of another kind is read but
-    // not written into.
+    // A list that holds text or another list is not rewritten as entries; a file of another kind
+    // is read but not written into.
     for (const char *kept : {"<Comments><List title=\"MS\" type=\"2\">x</List></Comments>",
+                             "<Comments><List title=\"MS\" type=\"2\"><data1>x</data1><List title=\"pH\" "
+                             "type=\"0\"><data1>y</data1></List></List></Comments>",
                              "<html><List title=\"MS\" type=\"2\"><data1>x</data1></List></html>"}) {
         installText(kComment, kept);
         EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
