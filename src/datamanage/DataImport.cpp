@@ -100,6 +100,7 @@ QString unlistedReason(int error) {
     if (error == ELOOP) return QStringLiteral("link to a folder, not followed");
     if (error == ENAMETOOLONG) return QStringLiteral("folder deeper than a path can name");
     if (error == ENOTDIR) return QStringLiteral("folder is a link or a file now");
+    if (error == EILSEQ) return QStringLiteral("name is not UTF-8");
     return QStringLiteral("folder unreadable (%1)").arg(qt_error_string(error));
 }
 
@@ -289,6 +290,12 @@ public:
 private:
     bool cancelled() const { return DataJobs::cancelled(isCancel_); }
 
+    // Names a file or folder left out, and why. A name can hold anything but a slash: written
+    // as a person can read it, no line end in it splits its line in the transfer log.
+    void skip(const QString &path, const QString &why) {
+        skipped_.append(FileManager::printablePath(path) + QStringLiteral(": ") + why);
+    }
+
     bool importCustomer() {
         const QString source = FileManager::appendingPathComponent(chosen_, QStringLiteral("Customer"));
         if (!FileManager::isDirectory(source)) return true;
@@ -300,7 +307,7 @@ private:
         // of either Customer.
         const cvx::OpenFolder sourceFolder(source);
         if (!sourceFolder.isOpen()) {
-            skipped_.append(source + QStringLiteral(": ") + unlistedReason(errno));
+            skip(source, unlistedReason(errno));
             return true;
         }
         local_ = cvx::OpenFolder(local);
@@ -313,10 +320,15 @@ private:
         // A folder not gone into may hold patients: named as a file left out is.
         QSet<QString> folders;
         for (const cvx::OpenFolder::Unlisted &folder : unlisted) {
+            if (isHidden(folder.relative)) continue;
+            if (folder.error == EILSEQ) {
+                // Named already as a person can read it; of the files only patient files count.
+                if (folder.folder || FileManager::pathExtension(folder.relative) == QLatin1String("xml"))
+                    skipped_.append(folder.relative + QStringLiteral(": ") + unlistedReason(folder.error));
+                continue;
+            }
             folders.insert(folder.relative);
-            if (!isHidden(folder.relative))
-                skipped_.append((folder.relative.isEmpty() ? source : folder.relative) +
-                                QStringLiteral(": ") + unlistedReason(folder.error));
+            skip(folder.relative.isEmpty() ? source : folder.relative, unlistedReason(folder.error));
         }
         QStringList paths;
         for (const QString &relative : listed) {
@@ -333,7 +345,7 @@ private:
             if (cancelled()) return true;
             if (item->hidden) continue;
             if (!item->why.isNull()) {
-                skipped_.append(item->relative + QStringLiteral(": ") + item->why);
+                skip(item->relative, item->why);
                 continue;
             }
             batch.next();
@@ -389,13 +401,13 @@ private:
         QString why;
         const cvx::OpenFolder folder = localFolder(folderPart, &why);
         if (!why.isNull()) {
-            skipped_.append(relative + QStringLiteral(": ") + why);
+            skip(relative, why);
             return true;
         }
         if (item.check) {
             const Entry local = folder.entry(name);
             if (local == Entry::Link) {
-                skipped_.append(relative + QStringLiteral(": local file is a link"));
+                skip(relative, QStringLiteral("local file is a link"));
                 return true;
             }
             if (local != Entry::Missing)
@@ -408,19 +420,19 @@ private:
             case R::Written:
                 return true;
             case R::NothingToRead:
-                skipped_.append(relative + QStringLiteral(": unreadable"));
+                skip(relative, QStringLiteral("unreadable"));
                 return true;
             case R::LocalUnreadable:
-                skipped_.append(relative + QStringLiteral(": local file unreadable"));
+                skip(relative, QStringLiteral("local file unreadable"));
                 return true;
             case R::CalculationFailed:
-                skipped_.append(relative + QStringLiteral(": calculation ranges unreadable"));
+                skip(relative, QStringLiteral("calculation ranges unreadable"));
                 return true;
             case R::WriteFailed:
-                skipped_.append(relative + QStringLiteral(": not written"));
+                skip(relative, QStringLiteral("not written"));
                 return true;
             case R::LocalIsLink:
-                skipped_.append(relative + QStringLiteral(": local file is a link"));
+                skip(relative, QStringLiteral("local file is a link"));
                 return true;
         }
         return true;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/FileIo.h"
+#include "platform/TextEncoding.h"
 
 namespace cvx {
 
@@ -381,8 +382,8 @@ void listBelow(int root, QStringList &out, QList<OpenFolder::Unlisted> *unlisted
         std::optional<Identity> id;
         int error = 0;  // why the folder could not be had again
     };
-    const auto note = [unlisted](const QString &relative, int error) {
-        if (unlisted) unlisted->append({relative, error});
+    const auto note = [unlisted](const QString &relative, int error, bool folder = true) {
+        if (unlisted) unlisted->append({relative, error, folder});
     };
     std::vector<Level> levels;
     const auto enter = [&](int fd, const QString &relative, const QByteArray &bytes) {
@@ -441,6 +442,12 @@ void listBelow(int root, QStringList &out, QList<OpenFolder::Unlisted> *unlisted
             continue;
         }
         const Listed &entry = level.entries[level.next++];
+        // A name that is not UTF-8 has no path of text that leads back to it.
+        if (!TextEncoding::isValidUtf8(entry.name)) {
+            note(FileManager::printablePath(level.prefix) + FileManager::printableName(entry.name), EILSEQ,
+                 entry.kind == Listed::Folder);
+            continue;
+        }
         const QString relative = level.prefix + QFile::decodeName(entry.name);
         out.append(relative);
         if (entry.kind == Listed::FolderLink) note(relative, ELOOP);
@@ -539,6 +546,50 @@ QStringList FileManager::subpaths(const QString &folder) {
                     QDirIterator::Subdirectories);
     while (it.hasNext()) out.append(base.relativeFilePath(it.next()));
     return out;
+}
+
+namespace {
+
+QString escapedByte(unsigned char byte) {
+    return QStringLiteral("\\x") + QString::number(byte, 16).toUpper().rightJustified(2, u'0');
+}
+
+}  // namespace
+
+QString FileManager::printableName(QByteArrayView name) {
+    if (TextEncoding::isValidUtf8(name)) return printablePath(QString::fromUtf8(name));
+    if (std::optional<QString> cp932 = TextEncoding::fromCp932(name.toByteArray()))
+        return printablePath(*cp932);
+    // The characters that are UTF-8 as they read, the other bytes escaped.
+    QString text;
+    const auto *p = reinterpret_cast<const unsigned char *>(name.data());
+    const auto *end = p + name.size();
+    while (p < end) {
+        const int length = *p < 0x80                  ? 1
+                           : *p >= 0xC2 && *p <= 0xDF ? 2
+                           : *p >= 0xE0 && *p <= 0xEF ? 3
+                           : *p >= 0xF0 && *p <= 0xF4 ? 4
+                                                      : 0;
+        if (length > 0 && end - p >= length && TextEncoding::isValidUtf8(QByteArrayView(p, length))) {
+            text += printablePath(QString::fromUtf8(reinterpret_cast<const char *>(p), length));
+            p += length;
+        } else {
+            text += escapedByte(*p++);
+        }
+    }
+    return text;
+}
+
+QString FileManager::printablePath(const QString &path) {
+    QString text;
+    text.reserve(path.size());
+    for (const QChar c : path) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == u'\\')
+            text += escapedByte(static_cast<unsigned char>(c.unicode()));
+        else
+            text += c;
+    }
+    return text;
 }
 
 QStringList FileManager::sortedSubpaths(const QString &folder) {

@@ -50,6 +50,15 @@ public:
     static QStringList subpaths(const QString &folder);
     static QStringList sortedSubpaths(const QString &folder);
 
+    // A file or folder name as text for a person to read: UTF-8 where its bytes are UTF-8, else
+    // code page 932 where they read so (names written on another system), else with the bytes
+    // outside UTF-8 written as \xNN. Control characters and backslashes are written as \xNN
+    // too, so that a name never splits the line of a log it is named in.
+    static QString printableName(QByteArrayView name);
+    // A path as text for a person to read, with control characters and backslashes written as
+    // \xNN.
+    static QString printablePath(const QString &path);
+
     // Whole contents, or nothing when the file cannot be read.
     static std::optional<QByteArray> readFile(const QString &path);
     // Appends to an existing file; a missing file is created whole, atomically.
@@ -157,14 +166,17 @@ public:
     // Names of the entries directly inside, in the file system's listing order.
     QStringList contents() const;
     // A folder below that a listing did not go into, with the errno why: ELOOP for a link to a
-    // folder, ENAMETOOLONG for one deeper than a path can name; "" is this folder.
+    // folder, ENAMETOOLONG for one deeper than a path can name; "" is this folder. Or an entry,
+    // folder or not, whose name is not UTF-8 (EILSEQ), named by FileManager::printableName.
     struct Unlisted {
         QString relative;
         int error = 0;
+        bool folder = true;
     };
     // Every entry below at all depths, as FileManager::subpaths gives them; links are not
     // descended into. Depth costs no open folder. The folders it did not go into, links to
-    // folders among them, go to *unlisted.
+    // folders among them, and the entries whose names are not UTF-8, which no path of text
+    // leads to, go to *unlisted instead.
     QStringList subpaths(QList<Unlisted> *unlisted = nullptr) const;
     // The whole contents of the plain file `name` directly inside; nothing for a link or
     // anything but a plain file, or when it cannot be read.

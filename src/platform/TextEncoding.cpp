@@ -3,6 +3,7 @@
 #include <QList>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QtEndian>
 
 #include <iconv.h>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -168,6 +170,91 @@ std::optional<QString> decodeToString(const QByteArray &bytes, const char *from,
     return QString::fromUtf8(*utf8);
 }
 
+// Code page 932 read through a table made once from the converter: the import reads each
+// line of a file in both of its encodings, and the converter is slow per call.
+class Cp932Reader {
+public:
+    static const Cp932Reader &instance() {
+        static const Cp932Reader reader;
+        return reader;
+    }
+
+    // Appends the characters of `bytes` to `out` (when given); false at the first byte that
+    // starts no character of code page 932.
+    bool read(QByteArrayView bytes, QString *out) const {
+        const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+        const auto *end = p + bytes.size();
+        qsizetype at = 0;
+        char16_t *to = nullptr;
+        if (out) {
+            at = out->size();
+            out->resize(at + bytes.size());  // never more characters than bytes
+            to = reinterpret_cast<char16_t *>(out->data()) + at;
+        }
+        char16_t *const first = to;
+        while (p < end) {
+            if (*p < 0x80 && asciiSame_) {
+                const unsigned char *run = pastAscii(p, end);
+                if (to) {
+                    for (; p < run; ++p) *to++ = *p;
+                }
+                p = run;
+                continue;
+            }
+            char16_t c = single_[*p];
+            if (c == kLead) {
+                if (end - p < 2) break;
+                c = pairs_[(p[0] - 0x80) * 256 + p[1]];
+                if (c == kNone) break;
+                p += 2;
+            } else if (c == kNone) {
+                break;
+            } else {
+                ++p;
+            }
+            if (to) *to++ = c;
+        }
+        if (out) out->resize(at + (to - first));
+        return p == end;
+    }
+
+private:
+    static constexpr char16_t kNone = 0xFFFF, kLead = 0xFFFE;
+
+    Cp932Reader() : pairs_(0x80 * 256, kNone) {
+        IconvHandle cd(kHostUtf32, kCp932);
+        // One byte or two, read alone: the character, kLead for a byte that begins a pair,
+        // kNone for none.
+        const auto readOne = [&](const unsigned char *bytes, size_t size) -> char16_t {
+            char *in = reinterpret_cast<char *>(const_cast<unsigned char *>(bytes));
+            char32_t code[2] = {};
+            char *to = reinterpret_cast<char *>(code);
+            size_t inLeft = size, outLeft = sizeof code;
+            const size_t r = iconv(cd.get(), &in, &inLeft, &to, &outLeft);
+            const int error = errno;
+            iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+            if (r == size_t(-1)) return size == 1 && error == EINVAL ? kLead : kNone;
+            return outLeft == sizeof code - 4 && code[0] < 0xFFFE ? char16_t(code[0]) : kNone;
+        };
+        asciiSame_ = cd.isOpen();
+        for (int b = 0; b < 256; ++b) {
+            const unsigned char byte = static_cast<unsigned char>(b);
+            single_[b] = cd.isOpen() ? readOne(&byte, 1) : kNone;
+            if (b < 0x80 && single_[b] != b) asciiSame_ = false;
+            if (single_[b] == kLead && b < 0x80) single_[b] = kNone;
+            if (single_[b] != kLead) continue;
+            for (int trail = 0; trail < 256; ++trail) {
+                const unsigned char pair[2] = {byte, static_cast<unsigned char>(trail)};
+                pairs_[size_t((b - 0x80) * 256 + trail)] = readOne(pair, 2);
+            }
+        }
+    }
+
+    char16_t single_[256];
+    std::vector<char16_t> pairs_;  // by (lead - 0x80) * 256 + trail
+    bool asciiSame_ = false;       // ASCII bytes read as themselves
+};
+
 }  // namespace
 
 QByteArray TextEncoding::toUtf8(const QString &text) {
@@ -227,7 +314,9 @@ QByteArray TextEncoding::toCp932Lossy(const QString &text, const QByteArray &sub
 }
 
 std::optional<QString> TextEncoding::fromCp932(const QByteArray &bytes) {
-    return decode(bytes, kCp932);
+    QString text;
+    if (!Cp932Reader::instance().read(bytes, &text)) return std::nullopt;
+    return text;
 }
 
 QString TextEncoding::fromCp932Lossy(const QByteArray &bytes) {
@@ -342,15 +431,20 @@ enum class Reading { ShiftJis, Utf8 };
 bool isSeparator(char16_t c) {
     return c < 0x40;
 }
-bool isAsciiLetter(char16_t c) {
+bool isAsciiLetter(char32_t c) {
     return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+// Where words end for telling whether they are plausible: at all but ASCII letters, and at the
+// ideographic space.
+bool endsWord(char16_t c) {
+    return (c < 0x80 && !isAsciiLetter(c)) || c == 0x3000;
 }
 
 // The letters of the Latin alphabets names are written in: Latin-1, Latin Extended-A less the
 // letters of Esperanto, Maltese, Welsh and Sami and the ij and l-dot ligatures, the
 // Vietnamese horned o and u, the pinyin tone letters, the Romanian comma letters and Latin
 // Extended Additional; and the accents that decomposed text writes after such a letter.
-bool isNameLetter(char16_t c) {
+bool isNameLetter(char32_t c) {
     if (c >= 0xC0 && c <= 0xFF) return c != 0xD7 && c != 0xF7;
     if (c >= 0x100 && c <= 0x17F) {
         static constexpr char16_t rare[] = {
@@ -362,22 +456,44 @@ bool isNameLetter(char16_t c) {
     return c == 0x1A0 || c == 0x1A1 || c == 0x1AF || c == 0x1B0 || (c >= 0x1CD && c <= 0x1DC) ||
            (c >= 0x218 && c <= 0x21B) || (c >= 0x1E00 && c <= 0x1EFF);
 }
-bool isNameAccent(char16_t c) {
+bool isNameAccent(char32_t c) {
     return (c >= 0x300 && c <= 0x30C) || c == 0x31B || c == 0x323 || (c >= 0x326 && c <= 0x328);
+}
+bool isLower(char32_t c) {
+    return QChar::isLower(c) && c != 0xDF;  // ß has no upper case of its own: "STRAßE"
+}
+
+// Whether the letters of a word are in a name's case: no lower-case letter before an
+// upper-case one but after a leading capital (McDonald, where `innerCapitals` allows it and
+// both are ASCII), and no two capitals before a lower-case letter. Accents are stepped over.
+template <typename Char>
+bool inNameCase(const Char *word, qsizetype size, bool innerCapitals) {
+    bool leadingCapital = false;
+    char32_t previous = 0, beforePrevious = 0;
+    for (const Char *p = word; p < word + size; ++p) {
+        if (QChar::isMark(char32_t(*p))) continue;
+        const bool lower = isLower(*p), upper = QChar::isUpper(char32_t(*p));
+        if (previous == 0) leadingCapital = upper;
+        if (upper && previous && isLower(previous) &&
+            (!innerCapitals || !leadingCapital || previous >= 0x80 || *p >= 0x80))
+            return false;
+        if (lower && QChar::isUpper(previous) && QChar::isUpper(beforePrevious)) return false;
+        beforePrevious = previous;
+        previous = *p;
+    }
+    return true;
 }
 
 // Whether a word reads as a Latin name: ASCII letters and name letters, at least one of them
-// ASCII, an accent only after a letter, and its letters in a name's case: no lower-case letter
-// before an upper-case one but after a leading capital (McDonald), no two capitals before a
-// lower-case letter, and a word of capitals alone with a capital that is two half-width kana
-// in Shift-JIS (Ž, Ų, Ÿ: C4, C5 or C6 before A1..BF in UTF-8) has four ASCII letters at least.
-// Shift-JIS half-width kana read as UTF-8 give letters standing alone ("ﾃｲ" is "ò"), beside
-// letters of other alphabets, or glued out of case to the abbreviations of notes ("TELﾅｼ" is
-// "TELż", "OKﾃｲ" is "OKò").
+// ASCII, an accent only after a letter, and its letters in a name's case; a word of capitals
+// alone with a capital that is two half-width kana in Shift-JIS (Ž, Ų, Ÿ: C4, C5 or C6 before
+// A1..BF in UTF-8) has four ASCII letters at least. Shift-JIS half-width kana read as UTF-8
+// give letters standing alone ("ﾃｲ" is "ò"), beside letters of other alphabets, or glued out
+// of case to the abbreviations of notes ("TELﾅｼ" is "TELż", "OKﾃｲ" is "OKò").
 bool isLatinName(const char16_t *word, qsizetype size) {
     int ascii = 0;
-    bool lower = false, kanaCapital = false, leadingCapital = false;
-    char16_t previous = 0, beforePrevious = 0;
+    bool lower = false, kanaCapital = false;
+    char16_t previous = 0;
     for (const char16_t *p = word; p < word + size; ++p) {
         if (isNameAccent(*p)) {
             if (previous == 0) return false;
@@ -387,23 +503,196 @@ bool isLatinName(const char16_t *word, qsizetype size) {
             ++ascii;
         else if (!isNameLetter(*p))
             return false;
-        // ß has no upper case of its own: "STRAßE".
-        const bool isLower = QChar::isLower(*p) && *p != 0xDF, isUpper = QChar::isUpper(*p);
-        const bool afterLower = previous && QChar::isLower(previous) && previous != 0xDF;
-        if (previous == 0) leadingCapital = isUpper;
-        if (isUpper && afterLower && (!leadingCapital || previous >= 0x80 || *p >= 0x80)) return false;
-        if (isLower && QChar::isUpper(previous) && QChar::isUpper(beforePrevious)) return false;
-        lower = lower || isLower;
-        kanaCapital = kanaCapital || (isUpper && *p >= 0x121 && *p <= 0x1BF && (*p & 0x3F) >= 0x21);
-        beforePrevious = previous;
+        lower = lower || isLower(*p);
+        kanaCapital =
+            kanaCapital || (QChar::isUpper(*p) && *p >= 0x121 && *p <= 0x1BF && (*p & 0x3F) >= 0x21);
         previous = *p;
     }
-    return ascii > 0 && (lower || !kanaCapital || ascii >= 4);
+    return ascii > 0 && inNameCase(word, size, true) && (lower || !kanaCapital || ascii >= 4);
 }
 
 bool isKanaOrKanji(char16_t c) {
     return (c >= 0x3041 && c <= 0x30FF) || c == 0x3005 || (c >= 0x3400 && c <= 0x9FFF) ||
            (c >= 0xF900 && c <= 0xFAFF) || QChar::isSurrogate(c);
+}
+
+// What a character is to a word: the writing system it belongs to. Kanji, kana, the
+// full-width forms and the full-width signs of code page 932 are one, Japanese; half-width
+// katakana another. Signs (Latin-1's, private use) belong to none and go with any.
+enum class Kind : quint8 {
+    Sign,
+    Ascii,
+    Latin,
+    Japanese,
+    HalfWidth,
+    Greek,
+    Cyrillic,
+    Hangul,
+    Other,
+    Mark,
+    Bad
+};
+
+Kind kindOf(char32_t c) {
+    if (c < 0x80) return isAsciiLetter(c) ? Kind::Ascii : Kind::Sign;
+    if (c >= 0xFF61 && c <= 0xFF9F) return Kind::HalfWidth;
+    if ((c >= 0x3001 && c <= 0x30FF) || (c >= 0x31F0 && c <= 0x31FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+        (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF01 && c <= 0xFF60) ||
+        (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFF))
+        return Kind::Japanese;
+    if (c >= 0xAC00 && c <= 0xD7A3) return Kind::Hangul;
+    switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Surrogate:
+        case QChar::Other_NotAssigned:
+            return Kind::Bad;
+        case QChar::Other_PrivateUse:
+        case QChar::Other_Format:
+            return Kind::Sign;
+        default:
+            break;
+    }
+    if (c >= 0xFFFE && (c & 0xFFFE) == 0xFFFE) return Kind::Bad;
+    if (c == 0xFFFD) return Kind::Bad;
+    if (QChar::isMark(c)) return Kind::Mark;
+    const QChar::Script script = QChar::script(c);
+    // Signs shared by all scripts; the digits and signs of one script count as its letters.
+    if (!QChar::isLetter(c) && (script == QChar::Script_Common || script == QChar::Script_Inherited)) {
+        if (c >= 0x2000 && c < 0x10000 && (cp932Entry(char16_t(c)) >> 16) == 2) return Kind::Japanese;
+        return Kind::Sign;
+    }
+    switch (script) {
+        case QChar::Script_Latin:
+            return Kind::Latin;
+        case QChar::Script_Greek:
+            return Kind::Greek;
+        case QChar::Script_Cyrillic:
+            return Kind::Cyrillic;
+        case QChar::Script_Hangul:
+            return Kind::Hangul;
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+            return Kind::Japanese;
+        default:
+            return Kind::Other;
+    }
+}
+
+// The letters that Greek and Cyrillic names are written in: the modern alphabets with their
+// accents and the letters of the other languages written in Cyrillic, but not the archaic
+// letters, the Coptic ones or the signs among them.
+bool isModernLetter(char32_t c, Kind kind) {
+    if (kind == Kind::Greek) return (c >= 0x386 && c <= 0x3CE) || (c >= 0x1F00 && c <= 0x1FFF);
+    return (c >= 0x400 && c <= 0x45F) || (c >= 0x48A && c <= 0x4FF);
+}
+
+// The letters of the Russian, Ukrainian, Belarusian and modern Greek alphabets.
+bool isCommonLetter(char32_t c, Kind kind) {
+    if (kind == Kind::Greek)
+        return (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x3AC && c <= 0x3CE) || c == 0x386 ||
+               (c >= 0x388 && c <= 0x38F);
+    return kind == Kind::Cyrillic && ((c >= 0x401 && c <= 0x45F) || c == 0x490 || c == 0x491);
+}
+
+// How plausible a word is in the script of its letters. A word of one letter in lower case
+// is so only in the company of a longer word of its script in its field ("é" in "não é
+// alérgico"); alone it is what a half-width kana pair read as UTF-8 gives ("ﾃｲ" is "ò").
+enum class Plausibility { Plausible, Lonely, Implausible };
+
+struct WordVerdict {
+    Plausibility plausibility = Plausibility::Plausible;
+    Kind script = Kind::Sign;  // the kind of its letters outside ASCII; Sign for none
+    QChar::Script otherScript = QChar::Script_Unknown;
+    bool company = false;  // a plausible word of two letters or more, one outside ASCII
+};
+
+WordVerdict judgeWord(const char16_t *word, qsizetype size) {
+    WordVerdict verdict;
+    const auto implausible = [&verdict] {
+        verdict.plausibility = Plausibility::Implausible;
+        return verdict;
+    };
+    QVarLengthArray<char32_t, 32> letters;
+    int ascii = 0, nonAscii = 0, scriptLetters = 0;
+    bool letterBefore = false;
+    char32_t mark = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        char32_t c = word[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(word[i + 1])) {
+            c = QChar::surrogateToUcs4(word[i], word[i + 1]);
+            ++i;
+        }
+        const Kind kind = kindOf(c);
+        switch (kind) {
+            case Kind::Bad:
+                return implausible();
+            case Kind::Sign:
+                letterBefore = false;
+                continue;
+            case Kind::Mark:
+                // An accent on nothing, or the same accent twice.
+                if (!letterBefore || c == mark) return implausible();
+                mark = c;
+                continue;
+            case Kind::HalfWidth:
+                // Half-width signs stand at the edges of a word: ｢ before it, ｡ ､ ｣ after it.
+                if ((c >= 0xFF61 && c <= 0xFF64 && c != 0xFF62 && i + 1 < size) || (c == 0xFF62 && i > 0))
+                    return implausible();
+                break;
+            default:
+                break;
+        }
+        letterBefore = true;
+        mark = 0;
+        if (QChar::isLetter(c)) ++scriptLetters;
+        if (kind == Kind::Ascii) {
+            ++ascii;
+        } else {
+            ++nonAscii;
+            const QChar::Script script = kind == Kind::Other ? QChar::script(c) : QChar::Script_Unknown;
+            if (verdict.script != Kind::Sign && (verdict.script != kind || verdict.otherScript != script)) {
+                // Letters of two writing systems, such as half-width kana glued to kanji or
+                // full-width kana: the mixture of UTF-8 read as Shift-JIS ("邨占｡｣", "ﾐ嶢ｵ").
+                return implausible();
+            }
+            verdict.script = kind;
+            verdict.otherScript = script;
+        }
+        letters.append(c);
+    }
+    const int count = ascii + nonAscii;
+    // A letter standing alone is one that names are written with.
+    const bool alone = count == 1;
+    switch (verdict.script) {
+        case Kind::Sign:  // ASCII letters and signs
+        case Kind::Japanese:
+        case Kind::HalfWidth:
+            return verdict;
+        case Kind::Latin:
+            for (const char32_t c : letters)
+                if (c >= 0x80 && !isNameLetter(c) && (alone || c < 0x100 || c > 0x17F)) return implausible();
+            if (!inNameCase(letters.constData(), letters.size(), true)) return implausible();
+            if (ascii == 0 && !alone) return implausible();
+            break;
+        case Kind::Greek:
+        case Kind::Cyrillic:
+            if (ascii > 0) return implausible();
+            for (const char32_t c : letters)
+                if (!isModernLetter(c, verdict.script) || (alone && !isCommonLetter(c, verdict.script)))
+                    return implausible();
+            if (!inNameCase(letters.constData(), letters.size(), false)) return implausible();
+            break;
+        case Kind::Hangul:
+            if (ascii > 0) return implausible();
+            return verdict;
+        default:  // another script: two letters at least, not its digits alone
+            if (ascii > 0 || scriptLetters < 2) return implausible();
+            return verdict;
+    }
+    if (count == 1 && isLower(letters[0])) verdict.plausibility = Plausibility::Lonely;
+    verdict.company = count > 1 && nonAscii > 0;
+    return verdict;
 }
 
 // How unlike a patient's text a character outside ASCII is, in halves of a rare one. Free: of
@@ -412,12 +701,17 @@ bool isKanaOrKanji(char16_t c) {
 // (0x889F..0x9872). Half: a half-width katakana. Read as Shift-JIS, everything else is whole:
 // second-level and extension kanji, Greek, Cyrillic, box drawing, the NEC specials, which is
 // what UTF-8 bytes read as Shift-JIS turn into. Read as UTF-8, kanji outside the first level
-// (names use many) and those beyond the Basic Multilingual Plane (𠮷) are half; a sign or
-// letter of the Latin, Greek and other alphabets outside a Latin name, and all that code page
-// 932 lacks, count double: Shift-JIS bytes read as UTF-8 mostly turn into those.
-int rareHalves(const char16_t *p, const char16_t *end, Reading reading) {
+// (names use many, Chinese names those code page 932 lacks too) and those beyond the Basic
+// Multilingual Plane (𠮷), and in a plausible word a hangul syllable or, in a word of two
+// letters or more, a letter of the Greek or Cyrillic alphabets of today, are half; a sign or
+// letter of the Latin, Greek and other alphabets outside a Latin name, and the rest of what
+// code page 932 lacks, count double: Shift-JIS bytes read as UTF-8 mostly turn into those.
+int rareHalves(const char16_t *p, const char16_t *end, Reading reading, const WordVerdict &word) {
     const char16_t c = *p;
     if (reading == Reading::Utf8) {
+        if (word.plausibility != Plausibility::Implausible &&
+            ((c >= 0xAC00 && c <= 0xD7A3) || (word.company && isCommonLetter(c, word.script))))
+            return 1;
         if (c < 0x370 || (c >= 0x1E00 && c <= 0x1EFF)) return 4;
         if (QChar::isLowSurrogate(c)) return 0;  // its high surrogate counts for the pair
         if (QChar::isHighSurrogate(c)) {
@@ -436,52 +730,124 @@ int rareHalves(const char16_t *p, const char16_t *end, Reading reading) {
     const bool kanji =
         size == 2 && ((code >= 0x989F && code <= 0xEAA4) || (code >= 0xED40 && code <= 0xEEFC) ||
                       (code >= 0xFA40 && code <= 0xFC4B));
-    return kanji ? 1 : 4;
+    if (kanji) return 1;
+    return c >= 0x4E00 && c <= 0x9FFF && word.plausibility != Plausibility::Implausible ? 1 : 4;
 }
 
-struct Likeness {
+// How a reading of a text weighs: its words that no writer would write, then its rare
+// characters.
+struct Weight {
+    qsizetype implausible = 0;
     qsizetype rareHalves = 0;
     qsizetype characters = 0;
     bool kanaAndKanjiOnly = true;  // outside ASCII
+
+    void add(const Weight &other) {
+        implausible += other.implausible;
+        rareHalves += other.rareHalves;
+        characters += other.characters;
+        kanaAndKanjiOnly = kanaAndKanjiOnly && other.kanaAndKanjiOnly;
+    }
 };
 
-// Weighs a reading. A letter or sign (0x40..0x7E) glued to a character outside ASCII adds a
-// whole rare one on either side, one and a half right behind a character read as UTF-8:
-// Shift-JIS read as UTF-8 ends its characters on lead bytes and leaves their trail bytes
-// standing right behind them, and UTF-8 read as Shift-JIS glues half-width kana and kanji to
-// the ASCII letters of a Latin name ("José" is "Josﾃｩ"); Japanese text seldom glues a letter to
-// a kanji. The letters of a word that reads as a Latin name weigh nothing.
-Likeness likeness(const QString &text, Reading reading) {
-    Likeness l;
-    const char16_t *begin = reinterpret_cast<const char16_t *>(text.utf16());
-    const char16_t *end = begin + text.size();
-    const char16_t *wordEnd = begin;
+// Weighs one line of a reading, word by word. A letter or sign (0x40..0x7E) glued to a
+// character outside ASCII adds a whole rare one on either side, one and a half right behind a
+// character read as UTF-8: Shift-JIS read as UTF-8 ends its characters on lead bytes and
+// leaves their trail bytes standing right behind them, and UTF-8 read as Shift-JIS glues
+// half-width kana and kanji to the ASCII letters of a Latin name ("José" is "Josﾃｩ");
+// Japanese text seldom glues a letter to a kanji. The letters of a word that reads as a
+// Latin name weigh nothing.
+Weight weighLine(QStringView line, Reading reading) {
+    Weight w;
+    const char16_t *begin = reinterpret_cast<const char16_t *>(line.utf16());
+    const char16_t *end = begin + line.size();
+    struct Word {
+        const char16_t *begin, *end;
+        int field;  // fields end at commas and tabs
+        WordVerdict verdict;
+    };
+    QVarLengthArray<Word, 16> words;
+    int field = 0;
+    for (const char16_t *p = begin; p < end;) {
+        if (endsWord(*p)) {
+            if (*p == u',' || *p == u'\t') ++field;
+            ++p;
+            continue;
+        }
+        const char16_t *wordEnd = p;
+        bool outsideAscii = false;
+        for (; wordEnd < end && !endsWord(*wordEnd); ++wordEnd)
+            outsideAscii = outsideAscii || *wordEnd >= 0x80;
+        // A word of ASCII letters alone reads the same either way.
+        if (outsideAscii) words.append({p, wordEnd, field, judgeWord(p, wordEnd - p)});
+        p = wordEnd;
+    }
+    for (Word &word : words) {
+        WordVerdict &v = word.verdict;
+        if (v.plausibility == Plausibility::Lonely &&
+            !std::any_of(words.cbegin(), words.cend(), [&word](const Word &other) {
+                return other.field == word.field && other.verdict.company &&
+                       other.verdict.script == word.verdict.script;
+            }))
+            v.plausibility = Plausibility::Implausible;
+        if (v.plausibility == Plausibility::Implausible) ++w.implausible;
+    }
+
+    static const WordVerdict kNoWord;
+    const Word *word = words.cbegin();
+    const char16_t *latinEnd = begin;
     bool latinName = false;
     for (const char16_t *p = begin; p < end; ++p) {
-        if (!QChar::isLowSurrogate(*p)) ++l.characters;
+        if (!QChar::isLowSurrogate(*p)) ++w.characters;
         if (*p < 0x80) continue;
-        if (!isKanaOrKanji(*p)) l.kanaAndKanjiOnly = false;
-        if (reading == Reading::Utf8 && p >= wordEnd) {
+        if (!isKanaOrKanji(*p)) w.kanaAndKanjiOnly = false;
+        while (word != words.cend() && word->end <= p) ++word;
+        const WordVerdict &verdict = word != words.cend() && word->begin <= p ? word->verdict : kNoWord;
+        if (reading == Reading::Utf8 && p >= latinEnd) {
+            // A Latin name runs between the separators that both readings share.
             const char16_t *wordBegin = p;
             while (wordBegin > begin && !isSeparator(wordBegin[-1])) --wordBegin;
-            for (wordEnd = p; wordEnd < end && !isSeparator(*wordEnd);) ++wordEnd;
-            latinName = isLatinName(wordBegin, wordEnd - wordBegin);
+            for (latinEnd = p; latinEnd < end && !isSeparator(*latinEnd);) ++latinEnd;
+            latinName = isLatinName(wordBegin, latinEnd - wordBegin);
         }
         if (latinName && (*p < 0x370 || (*p >= 0x1E00 && *p <= 0x1EFF))) continue;
-        l.rareHalves += rareHalves(p, end, reading);
-        if (p > begin && p[-1] >= 0x40 && p[-1] <= 0x7E) l.rareHalves += 2;
-        if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E) l.rareHalves += reading == Reading::Utf8 ? 3 : 2;
+        w.rareHalves += rareHalves(p, end, reading, verdict);
+        if (p > begin && p[-1] >= 0x40 && p[-1] <= 0x7E) w.rareHalves += 2;
+        if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E) w.rareHalves += reading == Reading::Utf8 ? 3 : 2;
     }
-    return l;
+    return w;
 }
 
-// The likelier of the two readings of bytes that are both: the one with fewer rare halves; on a
-// tie Shift-JIS, unless UTF-8 gives fewer characters, all kana and kanji (a UTF-8 kanji is
-// three bytes, and its first two read as a second-level kanji in Shift-JIS: 茉莉 is "闌芽脂").
-bool utf8IsLikelier(const QString &utf8, const QString &cp932) {
-    const Likeness u = likeness(utf8, Reading::Utf8), s = likeness(cp932, Reading::ShiftJis);
-    if (u.rareHalves != s.rareHalves) return u.rareHalves < s.rareHalves;
-    return u.characters < s.characters && u.kanaAndKanjiOnly;
+// Calls `f` with each line of `text` (QStringView or QByteArrayView): lines end at CR LF, CR
+// or LF, which both readings share.
+template <typename View, typename F>
+void forEachLine(View text, F f) {
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') continue;
+        f(text.sliced(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    f(text.sliced(start));
+}
+
+Weight weigh(QStringView text, Reading reading) {
+    Weight w;
+    forEachLine(text, [&](QStringView line) { w.add(weighLine(line, reading)); });
+    return w;
+}
+
+// The likelier of two readings, by their weights: the one with fewer words that no writer
+// writes, then the one with fewer rare halves; on a tie Shift-JIS, unless UTF-8 gives fewer
+// characters, all kana and kanji (a UTF-8 kanji is three bytes, and its first two read as a
+// second-level kanji in Shift-JIS: 茉莉 is "闌芽脂").
+Reading likelier(const Weight &utf8, const Weight &cp932) {
+    if (utf8.implausible != cp932.implausible)
+        return utf8.implausible < cp932.implausible ? Reading::Utf8 : Reading::ShiftJis;
+    if (utf8.rareHalves != cp932.rareHalves)
+        return utf8.rareHalves < cp932.rareHalves ? Reading::Utf8 : Reading::ShiftJis;
+    return utf8.characters < cp932.characters && utf8.kanaAndKanjiOnly ? Reading::Utf8 : Reading::ShiftJis;
 }
 
 std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::Substitute &substitute) {
@@ -521,6 +887,55 @@ std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::S
     return out;
 }
 
+// Whether a reading of the bytes of a file reads it. Strict: no character cut short.
+std::optional<QString> readAs(QByteArrayView bytes, Reading reading) {
+    if (reading == Reading::Utf8) {
+        if (!TextEncoding::isValidUtf8(bytes)) return std::nullopt;
+        return QString::fromUtf8(bytes);
+    }
+    QString text;
+    if (!Cp932Reader::instance().read(bytes, &text)) return std::nullopt;
+    return text;
+}
+
+bool hasByteOutsideAscii(QByteArrayView bytes) {
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    return pastAscii(p, p + bytes.size()) != p + bytes.size();
+}
+
+const QString kMixed = QStringLiteral("Shift-JIS and UTF-8 lines mixed");
+
+// The reading of a file whose bytes both encodings read: the likelier for the whole text.
+Reading likelierReading(const QString &utf8, const QString &cp932) {
+    return likelier(weigh(utf8, Reading::Utf8), weigh(cp932, Reading::ShiftJis));
+}
+
+// Checks each line that both encodings read. The reading chosen for the file must be the
+// likelier for the line too: where the other reading is, the line was written in the other
+// encoding, and the file is one of both. Nor is a line taken where the reading chosen leaves
+// a word that no writer writes. Null when every line holds, else why the file is refused.
+QString refusedLine(const QByteArray &bytes, const QString &text, Reading chosen) {
+    const Reading other = chosen == Reading::Utf8 ? Reading::ShiftJis : Reading::Utf8;
+    QList<QByteArrayView> byteLines;
+    forEachLine(QByteArrayView(bytes), [&](QByteArrayView line) { byteLines.append(line); });
+    qsizetype number = 0;
+    QString why;
+    forEachLine(QStringView(text), [&](QStringView line) {
+        const QByteArrayView lineBytes = byteLines.value(number++);
+        if (!why.isNull() || !hasByteOutsideAscii(lineBytes)) return;
+        const std::optional<QString> otherLine = readAs(lineBytes, other);
+        if (!otherLine) return;
+        const Weight weight = weighLine(line, chosen), otherWeight = weighLine(*otherLine, other);
+        const Reading lineReading =
+            chosen == Reading::Utf8 ? likelier(weight, otherWeight) : likelier(otherWeight, weight);
+        if (lineReading != chosen)
+            why = kMixed;
+        else if (weight.implausible > 0)
+            why = QStringLiteral("line %1 fits neither Shift-JIS nor UTF-8").arg(number);
+    });
+    return why;
+}
+
 // UTF-16 records are partly ASCII (separators, line ends, digits): at least one code unit in
 // eight has a zero high byte. Shift-JIS and UTF-8 text has no zero byte at all.
 bool looksLikeUtf16(const QByteArray &bytes) {
@@ -534,19 +949,48 @@ bool looksLikeUtf16(const QByteArray &bytes) {
     return ascii > 0 && ascii * 8 >= bytes.size() / 2;
 }
 
+// UTF-16 without a mark, in the byte order whose reading is plausible. Where both are, the
+// order that gives the text of records (commas, tabs, line ends) where the other does not
+// decides; failing that, `why` says that the byte order cannot be told. Where neither is, the
+// text is read in the order its zero bytes show, as long as it is partly ASCII.
+std::optional<QString> utf16WithoutMark(const QByteArray &bytes, QString &why) {
+    using Order = TextEncoding::ByteOrder;
+    if (bytes.size() % 2 != 0 || !bytes.contains('\0')) return std::nullopt;
+    const std::optional<QString> little = TextEncoding::fromUtf16(bytes, Order::LittleEndian);
+    const std::optional<QString> big = TextEncoding::fromUtf16(bytes, Order::BigEndian);
+    const auto plausible = [](const std::optional<QString> &text) {
+        return text && weigh(*text, Reading::Utf8).implausible == 0;
+    };
+    const auto records = [](const QString &text) {
+        return std::any_of(text.cbegin(), text.cend(),
+                           [](QChar c) { return c == u',' || c == u'\t' || c == u'\n' || c == u'\r'; });
+    };
+    const bool littlePlausible = plausible(little), bigPlausible = plausible(big);
+    if (littlePlausible && bigPlausible && *little != *big) {
+        const bool littleRecords = records(*little), bigRecords = records(*big);
+        if (littleRecords != bigRecords) return littleRecords ? little : big;
+        why = QStringLiteral("UTF-16 without a byte-order mark whose byte order cannot be told");
+        return std::nullopt;
+    }
+    if (littlePlausible) return little;
+    if (bigPlausible) return big;
+    if (looksLikeUtf16(bytes)) return TextEncoding::fromUtf16(bytes);
+    return std::nullopt;
+}
+
 // Why bytes without a mark are no text: a file whose every line is Shift-JIS or UTF-8, but not
 // all in the same one, was put together from files of both.
 QString noEncoding(const QByteArray &bytes) {
     const QString none = QStringLiteral("neither Shift-JIS nor UTF-8 nor UTF-16 text");
     bool shiftJisOnly = false, utf8Only = false;
     for (const QByteArray &line : bytes.split('\n')) {
-        const bool shiftJis = !line.contains('\0') && TextEncoding::fromCp932(line).has_value();
+        const bool shiftJis = !line.contains('\0') && Cp932Reader::instance().read(line, nullptr);
         const bool utf8 = !line.contains('\0') && TextEncoding::isValidUtf8(line);
         if (!shiftJis && !utf8) return none;
         shiftJisOnly = shiftJisOnly || !utf8;
         utf8Only = utf8Only || !shiftJis;
     }
-    return shiftJisOnly && utf8Only ? QStringLiteral("Shift-JIS and UTF-8 lines mixed") : none;
+    return shiftJisOnly && utf8Only ? kMixed : none;
 }
 
 }  // namespace
@@ -565,18 +1009,21 @@ std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes, Q
             return utf16;
         }
         if (!bytes.contains('\0')) {
-            std::optional<QString> cp932 = fromCp932(bytes);
+            std::optional<QString> cp932 = readAs(bytes, Reading::ShiftJis);
             if (cp932 && cp932->isEmpty()) cp932.reset();
-            if (isValidUtf8(bytes)) {
-                std::optional<QString> utf8 = fromUtf8(bytes);
-                if (!cp932 || utf8IsLikelier(*utf8, *cp932)) return utf8;
+            std::optional<QString> utf8 = readAs(bytes, Reading::Utf8);
+            if (cp932 || utf8) {
+                const Reading chosen = !cp932  ? Reading::Utf8
+                                       : !utf8 ? Reading::ShiftJis
+                                               : likelierReading(*utf8, *cp932);
+                std::optional<QString> &read = chosen == Reading::Utf8 ? utf8 : cp932;
+                why = refusedLine(bytes, *read, chosen);
+                if (why.isNull()) return read;
+                return std::nullopt;
             }
-            if (cp932) return cp932;
         }
-        if (looksLikeUtf16(bytes)) {
-            if (std::optional<QString> utf16 = fromUtf16(bytes)) return utf16;
-        }
-        why = noEncoding(bytes);
+        if (std::optional<QString> utf16 = utf16WithoutMark(bytes, why)) return utf16;
+        if (why.isNull()) why = noEncoding(bytes);
         return std::nullopt;
     }();
     // A NUL is no character of a patient's text: stored, it would cut short the name it is in.

@@ -39,6 +39,7 @@ public:
     // substitute) would give it, without the detour through UTF-16. False when a character
     // lacks and no substitute is given; `out` then holds part of the text.
     static bool appendCp932(QByteArray &out, QByteArrayView utf8, const Substitute &substitute = {});
+    // Read through a table made once from the converter, so it reads as the converter does.
     static std::optional<QString> fromCp932(const QByteArray &bytes);
     static QString fromCp932Lossy(const QByteArray &bytes);  // invalid sequences become U+FFFD
 
@@ -56,12 +57,18 @@ public:
     // A byte-order mark decides: UTF-8, UTF-16 little- or big-endian. Without one the text is
     // strict Shift-JIS or strict UTF-8, whichever alone reads it; a zero byte, part of neither
     // text, fails both. Many texts read both ways (伊藤 in UTF-8 is "莨願陸" in Shift-JIS, ﾃｲ in
-    // Shift-JIS is "ò" in UTF-8): then the reading with fewer characters rare in patients' texts
-    // wins (half-width katakana, second-level kanji, what code page 932 lacks, a letter glued to
-    // a kanji or kana, a Latin letter outside a Latin name), and Shift-JIS a tie unless UTF-8
-    // gives fewer characters, all kana and kanji. Then UTF-16, but only bytes that look like it
-    // (partly ASCII). std::nullopt when nothing fits, or when the text holds a NUL; `refusal`
-    // then says why, in words for a log.
+    // Shift-JIS is "ò" in UTF-8): then each reading is weighed word by word by how its letters
+    // fall into runs of one writing system. Kanji with full-width kana is one, half-width
+    // katakana another, and Latin, Greek, Cyrillic and hangul each one of their own; a word that
+    // mixes two (half-width kana glued to kanji: "邨占｡｣"), a letter standing alone that no
+    // name is written with, or a word out of a name's case is written by no writer. The reading
+    // with fewer such words wins, then the one with fewer characters rare in patients' texts,
+    // and Shift-JIS a tie unless UTF-8 gives fewer characters, all kana and kanji. Each line
+    // whose bytes both encodings read must be read likelier, and plausibly, in the encoding
+    // chosen for the file: else the file holds lines of both, and is refused. Then UTF-16
+    // without a mark, in the byte order that reads plausibly, or that alone gives records
+    // (commas, tabs, line ends); where neither tells, it is refused. std::nullopt when nothing
+    // fits, or when the text holds a NUL; `refusal` then says why, in words for a log.
     static std::optional<QString> fromImportedText(const QByteArray &bytes, QString *refusal = nullptr);
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every

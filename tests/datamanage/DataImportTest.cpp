@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 #include "datamanage/DataExport.h"
@@ -261,6 +262,21 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
     dataio::write(chosen.path() + "/HisSetting.xml", read(data("HisSetting.xml")));
     const auto before = dataio::snapshot(outside.path());
 
+    // Names written on another system, in code page 932 bytes (患者/, 山田.xml) or in bytes
+    // of no encoding: no path of text leads to them.
+    const QByteArray cb = QFile::encodeName(c);
+    const auto removeOdd = qScopeGuard([&] {
+        for (const char *name : {"/\x8A\xB3\x8E\xD2", "/\x8ER\x93\x63.xml", "/\xFF\xFE.xml", "/\xFF.txt"})
+            std::filesystem::remove_all((cb + name).toStdString());
+    });
+    ASSERT_EQ(::mkdir((cb + "/\x8A\xB3\x8E\xD2").constData(), 0755), 0);
+    for (const char *name :
+         {"/\x8A\xB3\x8E\xD2/P11.xml", "/\x8ER\x93\x63.xml", "/\xFF\xFE.xml", "/\xFF.txt"}) {
+        const int fd = ::open((cb + name).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_TRUE(fd >= 0 && ::write(fd, good.toUtf8().constData(), size_t(good.toUtf8().size())) > 0);
+        ::close(fd);
+    }
+
     // Nested deeper than one process may hold folders open, and deeper than a path can name.
     const auto removeDeep = qScopeGuard([&] { QProcess::execute("rm", {"-rf", c + "/z"}); });
     int at = ::open(QFile::encodeName(c).constData(), O_PATH | O_CLOEXEC);
@@ -287,9 +303,23 @@ TEST(DataImportTest, HostileNamesInTheImportedFolderWriteNothingOutside) {
                            "sub/P2.xml"}));
     EXPECT_EQ(read(data("Customer/sub/P2.xml")), good);
     EXPECT_EQ(read(data("Customer/a/b/Check_Measure_Result.xml")), check);
-    // Hidden files are passed over without a word; folders not gone into are named.
-    EXPECT_EQ(outcome.skipped.size(), 10) << outcome.skipped.join('\n').toStdString();
+    // Hidden files are passed over without a word; folders not gone into are named, and so
+    // are folders and patient files whose names are not UTF-8, as a person can read them.
+    EXPECT_EQ(outcome.skipped.size(), 13) << outcome.skipped.join('\n').toStdString();
     EXPECT_TRUE(outcome.skipped.contains("escape: link to a folder, not followed"));
+    EXPECT_TRUE(outcome.skipped.contains("患者: name is not UTF-8"));
+    EXPECT_TRUE(outcome.skipped.contains("山田.xml: name is not UTF-8"));
+    EXPECT_TRUE(outcome.skipped.contains("\\xFF\\xFE.xml: name is not UTF-8"));
+    // A line end in a folder's name does not split the line that names it in the transfer log.
+    EXPECT_TRUE(outcome.skipped.contains("bad\\x0Aname/P6.xml: not a safe folder name"));
+    const QStringList log =
+        QString::fromUtf8(cvx::FileManager::readFile(cvx::FileManager::homeDirectory() +
+                                                     "/TransferLog/TransferLog_" +
+                                                     QDate::currentDate().toString("yyyyMMdd") + ".log")
+                              .value_or(""))
+            .split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith("Import: 13 patient file(s) skipped: ")) << log[0].toStdString();
     EXPECT_TRUE(
         outcome.skipped.contains(QString("z/").repeated(2048) + "z: folder deeper than a path can name"));
 

@@ -159,15 +159,32 @@ TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
     linkTo(4, "mode4");
     drop("halfwidth.txt", *cvx::TextEncoding::toCp932(
                               QStringLiteral("H4\r\n\r\n-\r\nﾃｲ ﾐｵ\r\n1\r\n1980-01-02\r\n\r\n\r\n\r\n")));
+    // UTF-8 whose bytes read as Shift-JIS too, and a file of Shift-JIS blocks with one in UTF-8.
+    const auto block = [](const QString &chartNo, const QString &name) {
+        return chartNo + QStringLiteral("\r\n\r\n-\r\n") + name +
+               QStringLiteral("\r\n0\r\n1980-01-02\r\n\r\n\r\n\r\n");
+    };
+    drop("scripts.txt", (block("Z4", "赵丽") + block("K4", "황태윤") + block("R4", "Лебедев Иван") +
+                         block("J4", "小野寺颯太"))
+                            .toUtf8());
+    drop("odd.txt", *cvx::TextEncoding::toCp932(block("S4", "ﾃｲ ﾐｵ")) + block("V4", "伊藤結衣").toUtf8());
     // blocks.txt ends in a block cut short, and the run fails; short.txt, no whole block, stays.
     EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("B100"), patientFile("高橋一郎", "1965-12-31", "0"));
     EXPECT_EQ(patient("B200"), patientFile("伊藤", "2000-03-01", "1"));
     EXPECT_EQ(patient("H4"), patientFile("ﾃｲ ﾐｵ", "1980-01-02", "1"));  // valid UTF-8 too
-    EXPECT_EQ(inputFiles(), QStringList({"short.txt", "sub/blocks.txt"}));
+    EXPECT_EQ(patient("Z4"), patientFile("赵丽", "1980-01-02", "0"));
+    EXPECT_EQ(patient("K4"), patientFile("황태윤", "1980-01-02", "0"));
+    EXPECT_EQ(patient("R4"), patientFile("Лебедев Иван", "1980-01-02", "0"));
+    EXPECT_EQ(patient("J4"), patientFile("小野寺颯太", "1980-01-02", "0"));
+    EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("S4")));
+    EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("V4")));
+    EXPECT_EQ(inputFiles(), QStringList({"odd.txt", "short.txt", "sub/blocks.txt"}));
     EXPECT_EQ(transferLog().filter("record(s) rejected").size(), 1);
-    EXPECT_EQ(transferLog().filter("20240506070809").size(), 4);
+    EXPECT_EQ(transferLog().filter("/odd.txt,Shift-JIS and UTF-8 lines mixed,").size(), 1);
+    EXPECT_EQ(transferLog().filter("20240506070809").size(), 9);
     ASSERT_TRUE(FileManager::removeItem(input() + "/sub/blocks.txt"));
+    ASSERT_TRUE(FileManager::removeItem(input() + "/odd.txt"));
     EXPECT_EQ(runImport(), true);
     EXPECT_EQ(inputFiles(), QStringList({"short.txt"}));
 }
@@ -185,6 +202,20 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     drop("utf8-names.csv", QStringLiteral("L1,Łukasz,Małgorzata,,,\nL2,茉莉,Sato,,,\n").toUtf8());
     const QByteArray mixed = "M1,\x8D\xB2\x93\xA1,,,,\n" + QStringLiteral("M2,花子,,,,\n").toUtf8();
     drop("two-encodings.csv", mixed);
+    // Names in other writing systems in UTF-8 whose bytes read as Shift-JIS too, where
+    // Shift-JIS glues half-width kana to kanji ("襍ｵ", "ﾐ嶢ｵ").
+    drop("scripts.csv", QStringLiteral("Z1,赵,丽,,,\nK1,황,태윤,,,\nR1,Лебедев,Иван,1980/01/02,M,\n"
+                                       "G1,Μαρκάκη,Μαρία,,,\n")
+                            .toUtf8());
+    drop("japanese-and-cyrillic.csv", QStringLiteral("J1,小野寺,颯太,,,\nR2,Ким,Олег,,,\n").toUtf8());
+    // One line in the other encoding whose bytes this file's encoding reads too: no name of the
+    // file is stored, and the file stays.
+    const QByteArray oddUtf8 = *cvx::TextEncoding::toCp932(QStringLiteral("S3,佐藤,花子,,,\r\n")) +
+                               QStringLiteral("V1,伊藤,結衣,,,\r\n").toUtf8();
+    drop("odd-utf8-line.csv", oddUtf8);
+    const QByteArray oddShiftJis = QStringLiteral("U3,伊藤,結衣,,,\r\n").toUtf8() +
+                                   *cvx::TextEncoding::toCp932(QStringLiteral("T1,ﾃｲ,ﾐｵ,,,\r\n"));
+    drop("odd-shift-jis-line.csv", oddShiftJis);
     EXPECT_EQ(runImport(), std::nullopt);  // no link mode: nothing starts
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::customerFolder()));
 
@@ -206,15 +237,29 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("H3_remark"), "ﾂｰ");
     EXPECT_EQ(patient("L1"), patientFile("Łukasz Małgorzata", "", "2"));
     EXPECT_EQ(patient("L2"), patientFile("茉莉 Sato", "", "2"));
-    EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "titled.csv", "two-encodings.csv"}));
+    EXPECT_EQ(patient("Z1"), patientFile("赵 丽", "", "2"));
+    EXPECT_EQ(patient("K1"), patientFile("황 태윤", "", "2"));
+    EXPECT_EQ(patient("R1"), patientFile("Лебедев Иван", "1980-01-02", "0"));
+    EXPECT_EQ(patient("G1"), patientFile("Μαρκάκη Μαρία", "", "2"));
+    EXPECT_EQ(patient("J1"), patientFile("小野寺 颯太", "", "2"));
+    EXPECT_EQ(patient("R2"), patientFile("Ким Олег", "", "2"));
+    for (const char *chartNo : {"S3", "V1", "U3", "T1"})
+        EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath(chartNo))) << chartNo;
+    EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "odd-shift-jis-line.csv",
+                                         "odd-utf8-line.csv", "titled.csv", "two-encodings.csv"}));
     EXPECT_EQ(FileManager::readFile(input() + "/garbled.csv"), garbled);
     EXPECT_EQ(FileManager::readFile(input() + "/two-encodings.csv"), mixed);
-    EXPECT_EQ(transferLog().filter("/two-encodings.csv,Shift-JIS and UTF-8 lines mixed,").size(), 1);
+    EXPECT_EQ(FileManager::readFile(input() + "/odd-utf8-line.csv"), oddUtf8);
+    EXPECT_EQ(FileManager::readFile(input() + "/odd-shift-jis-line.csv"), oddShiftJis);
+    for (const char *file : {"/two-encodings.csv", "/odd-utf8-line.csv", "/odd-shift-jis-line.csv"})
+        EXPECT_EQ(transferLog().filter(file + QStringLiteral(",Shift-JIS and UTF-8 lines mixed,")).size(), 1)
+            << file;
+    EXPECT_TRUE(text(home("Error.txt")).contains("odd-utf8-line.csv: Shift-JIS and UTF-8 lines mixed"));
     // Hostile chart numbers write nothing; the refused one is noted in the error log.
-    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 12);
+    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 18);
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
-    EXPECT_EQ(transferLog().filter("Not imported").size(), 4);
-    EXPECT_EQ(transferLog().size(), 17);  // 12 patients, four files kept, the empty last line
+    EXPECT_EQ(transferLog().filter("Not imported").size(), 6);
+    EXPECT_EQ(transferLog().size(), 25);  // 18 patients, six files kept, the empty last line
     // A file remembered in another mode is read anew: its layout finds other records in it.
     drop("tabs.csv", "M3\tname" + QByteArray(10, '\t'));
     EXPECT_EQ(runImport(), false);

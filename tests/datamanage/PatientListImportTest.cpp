@@ -80,6 +80,21 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         {"UTF-8 names, valid Shift-JIS",
          {{"16", "Đức Vũ", "", "2", ""}, {"17", "茉莉 Sato", "", "2", ""}},
          QStringLiteral("16,Đức,Vũ,,,\r\n17,茉莉,Sato,,,").toUtf8()},
+        {"UTF-8 names in other writing systems, valid Shift-JIS",
+         {{"18", "赵 丽", "", "2", ""},
+          {"19", "황 태윤", "", "2", ""},
+          {"20", "Лебедев Иван", "1980-01-02", "0", ""},
+          {"21", "Μαρκάκη Μαρία", "", "2", ""},
+          {"22", "小野寺 颯太", "", "2", ""},
+          {"23", "Ким Олег", "", "2", ""}},
+         QStringLiteral(
+             "18,赵,丽,,,\r\n19,황,태윤,,,\r\n20,Лебедев,Иван,1980/01/02,M,\r\n21,Μαρκάκη,Μαρία,,,\r\n"
+             "22,小野寺,颯太,,,\r\n23,Ким,Олег,,,")
+             .toUtf8()},
+        {"UTF-16LE without mark",
+         {{"24", "田中 一郎", "", "2", ""}},
+         cvx::TextEncoding::toUtf16(QStringLiteral("24,田中,一郎,,,"),
+                                    cvx::TextEncoding::ByteOrder::LittleEndian, false)},
     };
     for (const auto &c : cases) {
         const PatientListImport::Outcome outcome =
@@ -97,15 +112,25 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         EXPECT_EQ(outcome.saved, expectedSaved);
     }
     EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
-    EXPECT_EQ(customerFiles().size(), 14);
+    EXPECT_EQ(customerFiles().size(), 21);
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
-    // Lines in Shift-JIS and in UTF-8: no encoding reads the file, and the alert says so.
-    const PatientListImport::Outcome mixed = PatientListImport::importList(
-        writeList("1,\x8D\xB2\x93\xA1,,,,\r\n" + QStringLiteral("2,花子,,,,").toUtf8()));
-    EXPECT_EQ(mixed.alertStr, PatientListImport::kNoEncodingText);
-    EXPECT_TRUE(mixed.badLines.isEmpty() && mixed.saved.isEmpty());
+    // Lines in Shift-JIS and in UTF-8: no encoding reads the file, and the alert says so; also
+    // where the bytes of the odd line read in the file's encoding too.
+    for (const QByteArray &bytes :
+         {"1,\x8D\xB2\x93\xA1,,,,\r\n" + QStringLiteral("2,花子,,,,").toUtf8(),
+          *cvx::TextEncoding::toCp932(QStringLiteral("1,佐藤,花子,,,\r\n")) +
+              QStringLiteral("2,伊藤,結衣,,,").toUtf8(),
+          QStringLiteral("1,伊藤,結衣,,,\r\n").toUtf8() +
+              *cvx::TextEncoding::toCp932(QStringLiteral("2,ﾃｲ,ﾐｵ,,,")),
+          cvx::TextEncoding::toUtf16(QStringLiteral("一丁"), cvx::TextEncoding::ByteOrder::LittleEndian,
+                                     false)}) {
+        const PatientListImport::Outcome mixed = PatientListImport::importList(writeList(bytes));
+        EXPECT_EQ(mixed.alertStr, PatientListImport::kNoEncodingText) << bytes.toHex().constData();
+        EXPECT_TRUE(mixed.badLines.isEmpty() && mixed.saved.isEmpty());
+        EXPECT_EQ(customerFiles(), QStringList());
+    }
     const struct {
         const char *text;
         QList<int> badLines;

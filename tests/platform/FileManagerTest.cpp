@@ -5,11 +5,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <optional>
+#include <tuple>
 
 #include "platform/FileIo.h"
 #include "platform/FileManager.h"
@@ -68,6 +71,37 @@ TEST(FileManager, CopyListAndMoveFolders) {
     EXPECT_EQ(cvx::OpenFolder(home("data")).subpaths(&unlisted), FileManager::subpaths(home("data")));
     ASSERT_EQ(unlisted.size(), 1);  // the link up, named and not followed
     EXPECT_EQ(std::pair(unlisted[0].relative, unlisted[0].error), std::pair(QString("Customer/up"), ELOOP));
+
+    // Names that are not UTF-8 (written on another system) lead nowhere as text: not listed,
+    // named as a person reads them, code page 932 where the bytes read so, else escaped.
+    const QByteArray odd = QFile::encodeName(home("odd"));
+    // Gone before the temporary home goes, which can name none of them.
+    const auto removeOdd = qScopeGuard([&] { std::filesystem::remove_all(odd.toStdString()); });
+    const auto touch = [](const QByteArray &path) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        return fd >= 0 && ::close(fd) == 0;
+    };
+    ASSERT_EQ(::mkdir(odd.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((odd + "/\x8A\xB3\x8E\xD2").constData(), 0755), 0);  // 患者
+    ASSERT_TRUE(touch(odd + "/\x8A\xB3\x8E\xD2/1.xml"));                   // not reached
+    ASSERT_TRUE(touch(odd + "/\x8ER\x93\x63.xml"));                        // 山田.xml
+    ASSERT_TRUE(touch(odd + "/a\xFF\\\xE3\x81\x82.xml"));
+    ASSERT_EQ(::mkdir((odd + "/line\nend").constData(), 0755), 0);
+    ASSERT_TRUE(touch(odd + "/line\nend/\xFF.xml"));
+    unlisted.clear();
+    QStringList listed = cvx::OpenFolder(home("odd")).subpaths(&unlisted);
+    listed.sort();
+    EXPECT_EQ(listed, QStringList{"line\nend"});
+    std::sort(unlisted.begin(), unlisted.end(),
+              [](const auto &a, const auto &b) { return a.relative < b.relative; });
+    ASSERT_EQ(unlisted.size(), 4);
+    const std::tuple<QString, int, bool> odds[] = {{"a\\xFF\\x5Cあ.xml", EILSEQ, false},
+                                                   {"line\\x0Aend/\\xFF.xml", EILSEQ, false},
+                                                   {"山田.xml", EILSEQ, false},
+                                                   {"患者", EILSEQ, true}};
+    for (qsizetype i = 0; i < unlisted.size(); ++i)
+        EXPECT_EQ(std::tuple(unlisted[i].relative, unlisted[i].error, unlisted[i].folder), odds[i]);
+    EXPECT_EQ(FileManager::printablePath("a\tb\\c"), "a\\x09b\\x5Cc");
     ASSERT_TRUE(FileManager::copyItem(home("data"), home("copy")));
     EXPECT_EQ(FileManager::sortedSubpaths(home("copy")), tree);
     EXPECT_EQ(FileManager::readFile(home("copy/Customer/12.xml")), QByteArray("twelve"));

@@ -130,6 +130,27 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
          "a NUL character in the text"},
         {"NUL in UTF-16", QByteArray::fromHex("fffe610000006200"), std::nullopt,
          "a NUL character in the text"},
+        // One line in the other encoding whose bytes this file's encoding reads too: the line
+        // reads as no writer writes ("邨占｡｣", "ò"), or less likely than in its own encoding.
+        {"Shift-JIS lines and a UTF-8 line that reads as Shift-JIS",
+         *TextEncoding::toCp932(u("S1,佐藤,花子\r\nS2,ﾃｲ,ﾐｵ\r\n")) + u("V1,伊藤,結衣\r\n").toUtf8(),
+         std::nullopt, "Shift-JIS and UTF-8 lines mixed"},
+        {"Shift-JIS lines and a UTF-8 line of common kanji",
+         *TextEncoding::toCp932(u("S1,佐藤,花子\r\n")) + u("V1,伊藤\r\n").toUtf8(), std::nullopt,
+         "Shift-JIS and UTF-8 lines mixed"},
+        {"UTF-8 lines and a Shift-JIS line that reads as UTF-8",
+         u("U1,伊藤,結衣\r\n").toUtf8() + *TextEncoding::toCp932(u("T1,ﾃｲ,ﾐｵ\r\n")), std::nullopt,
+         "Shift-JIS and UTF-8 lines mixed"},
+        {"a line that no reading fits", u("1,伊藤\n2,田ô").toUtf8(), std::nullopt,
+         "line 2 fits neither Shift-JIS nor UTF-8"},
+        // Without a mark and without ASCII, UTF-16 shows its byte order by the reading that is
+        // plausible; where both are, it cannot be told.
+        {"UTF-16LE without mark or ASCII", TextEncoding::toUtf16(u("田中一郎"), Order::LittleEndian, false),
+         u("田中一郎")},
+        {"UTF-16BE without mark or ASCII", TextEncoding::toUtf16(u("田中一郎"), Order::BigEndian, false),
+         u("田中一郎")},
+        {"UTF-16 of either byte order", TextEncoding::toUtf16(u("一丁"), Order::LittleEndian, false),
+         std::nullopt, "UTF-16 without a byte-order mark whose byte order cannot be told"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
@@ -141,20 +162,49 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
             EXPECT_EQ(*text, *c.expected);
         }
     }
-    // Bytes that read both ways: kana, common kanji and Latin names win over garble, and Shift-JIS
-    // a tie unless UTF-8 gives fewer characters, all kana and kanji.
-    const std::pair<const char *, bool> bothWays[] = {
-        {"伊藤 結衣", true}, {"みなみ", true},    {"マリー", true},    {"髙田 健太", true},
-        {"José", true},      {"茉莉,Sato", true}, {"翔琉", true},      {"Łukasz,Małgorzata", true},
-        {"Đức,Vũ", true},    {"莉子", false},     {"ﾏｷ ﾕｲ", false},    {"ﾃｲ,ﾐｵ", false},
-        {"ﾆｼ ﾃｲ", false},    {"ﾃｲ,Sato", false},  {"ﾂｶ,ﾂｰ", false},    {"TELﾅｼ", false},
-        {"OKﾃｲ", false},     {"ﾅｽCT", false},     {"ŻANETA,Ewa", true}};
+    // Bytes that read both ways: words of one writing system each win over garble, whose words
+    // glue half-width kana to kanji ("襍ｵ", "ﾐ嶢ｵ"), and rare characters lose; Shift-JIS wins a
+    // tie unless UTF-8 gives fewer characters, all kana and kanji.
+    const std::pair<const char *, bool> bothWays[] = {{"伊藤 結衣", true},     {"みなみ", true},
+                                                      {"マリー", true},        {"髙田 健太", true},
+                                                      {"José", true},          {"茉莉,Sato", true},
+                                                      {"翔琉", true},          {"Łukasz,Małgorzata", true},
+                                                      {"Đức,Vũ", true},        {"莉子", false},
+                                                      {"ﾏｷ ﾕｲ", false},        {"ﾃｲ,ﾐｵ", false},
+                                                      {"ﾆｼ ﾃｲ", false},        {"ﾃｲ,Sato", false},
+                                                      {"ﾂｶ,ﾂｰ", false},        {"TELﾅｼ", false},
+                                                      {"OKﾃｲ", false},         {"ﾅｽCT", false},
+                                                      {"ŻANETA,Ewa", true},    {"赵,丽", true},
+                                                      {"杨,丽", true},         {"吴,艳", true},
+                                                      {"马,红", true},         {"황,태윤", true},
+                                                      {"Лебедев,Иван", true},  {"Ким,Олег", true},
+                                                      {"Μαρκάκη,Μαρία", true}, {"ﾒｲ,ﾓｴ", false},
+                                                      {"ﾔｽ,ﾘｴ", false},        {"ﾛｸﾛｳ,,Faxﾌｨﾌｨ", false},
+                                                      {"ﾄｼ,,Telﾄｾ", false}};
     for (const auto &[name, utf8] : bothWays) {
         const QString line = u("0001,%1,1980/01/01,1\r\n").arg(u(name));
         const QByteArray bytes = utf8 ? line.toUtf8() : *TextEncoding::toCp932(line);
         ASSERT_TRUE(TextEncoding::fromCp932(bytes) && TextEncoding::isValidUtf8(bytes)) << name;
         EXPECT_EQ(TextEncoding::fromImportedText(bytes), line) << name;
     }
+    // A Japanese patient beside a Cyrillic one: each line in the writing system it is written in.
+    const QString scripts = u("0001,小野寺,颯太\r\n0002,Ким,Олег\r\n");
+    ASSERT_TRUE(TextEncoding::fromCp932(scripts.toUtf8()));
+    EXPECT_EQ(TextEncoding::fromImportedText(scripts.toUtf8()), scripts);
+}
+
+// The table that reads code page 932 reads every byte and pair as the converter does.
+TEST(TextEncoding, Cp932TableReadsAsTheConverter) {
+    for (int lead = 0; lead < 256; ++lead)
+        for (int trail = lead < 0x80 ? 255 : 0; trail < 256; ++trail) {
+            const QByteArray bytes = QByteArray(1, char(lead)) + char(trail);
+            EXPECT_EQ(TextEncoding::fromCp932(bytes), TextEncoding::decode(bytes, "CP932"))
+                << bytes.toHex().constData();
+        }
+    for (const QByteArray &bytes :
+         {QByteArray("\x82"), QByteArray("abc\x82"), QByteArray(), QByteArray("\x5C\x7E")})
+        EXPECT_EQ(TextEncoding::fromCp932(bytes), TextEncoding::decode(bytes, "CP932"))
+            << bytes.toHex().constData();
 }
 
 TEST(TextEncoding, Utf8StrictRejectsInvalidBytesAndDropsMark) {
