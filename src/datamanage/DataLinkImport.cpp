@@ -8,6 +8,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 
 #include "datamanage/PatientFields.h"
@@ -282,9 +283,9 @@ private:
 
 // The day's transfer log names a file that was not wholly imported, and why.
 void logNotImported(const QString &path, const QString &why, const Layout &layout) {
-    UsbUtils::writeLogToPath(
-        transferLogFolder(),
-        QStringLiteral("Not imported,%1,%2,%3").arg(path, why, timeStamp(layout.timePattern)));
+    UsbUtils::writeLogToPath(transferLogFolder(), QStringLiteral("Not imported,%1,%2,%3")
+                                                      .arg(cvx::FileManager::printablePath(path), why,
+                                                           timeStamp(layout.timePattern)));
 }
 
 // False when the file was not wholly imported (a record rejected, the file unreadable, a
@@ -402,11 +403,34 @@ void collect(const QString &folder, const Layout &layout, QStringList &paths) {
     }
 }
 
+// Names the mode's files, and the folders, whose names are not UTF-8 (written on another
+// system): no path of text leads to them, so the walk cannot take them. False when there is
+// one; such a file is not wholly imported either.
+bool nameNonUtf8Entries(const QString &folder, const Layout &layout) {
+    QList<cvx::OpenFolder::Unlisted> unlisted;
+    cvx::OpenFolder(folder).subpaths(&unlisted);
+    bool none = true;
+    for (const cvx::OpenFolder::Unlisted &entry : unlisted) {
+        if (entry.error != EILSEQ || entry.relative.startsWith(u'.') ||
+            entry.relative.contains(QLatin1String("/.")))
+            continue;
+        if (!entry.folder && !layout.extensions.contains(cvx::FileManager::pathExtension(entry.relative)))
+            continue;
+        // Named already as a person reads it.
+        UsbUtils::writeLogToPath(
+            transferLogFolder(),
+            QStringLiteral("Not imported,%1/%2,name is not UTF-8,%3")
+                .arg(cvx::FileManager::printablePath(folder), entry.relative, timeStamp(layout.timePattern)));
+        none = false;
+    }
+    return none;
+}
+
 bool loadAndSave(const QString &folder, const Layout &layout) {
     QStringList paths;
     collect(QDir::cleanPath(folder), layout, paths);
     ProcessedFiles processed;
-    bool ok = true;
+    bool ok = nameNonUtf8Entries(QDir::cleanPath(folder), layout);
     for (const QString &path : paths) {
         if (!importFile(path, layout, processed)) ok = false;
     }

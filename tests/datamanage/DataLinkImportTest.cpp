@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -260,6 +262,15 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
     EXPECT_EQ(transferLog().filter("Not imported").size(), 6);
     EXPECT_EQ(transferLog().size(), 25);  // 18 patients, six files kept, the empty last line
+    // A file whose name is not UTF-8 (山田.csv in code page 932, from a stick written on another
+    // system) is named as a person reads it, not passed over, and stays.
+    const QByteArray oddName = QFile::encodeName(input()) + "/\x8ER\x93\x63.csv";
+    const int fd = ::open(oddName.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_TRUE(fd >= 0 && ::write(fd, "Y1,a,b,,M,\n", 11) == 11 && ::close(fd) == 0);
+    EXPECT_EQ(runImport(), false);
+    EXPECT_EQ(transferLog().filter("Not imported," + input() + "/山田.csv,name is not UTF-8,").size(), 1);
+    EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("Y1")));
+    ASSERT_EQ(::unlink(oddName.constData()), 0);
     // A file remembered in another mode is read anew: its layout finds other records in it.
     drop("tabs.csv", "M3\tname" + QByteArray(10, '\t'));
     EXPECT_EQ(runImport(), false);
