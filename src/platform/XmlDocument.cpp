@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -1083,6 +1084,46 @@ public:
     bool fits = true;
 };
 
+// Whether XML 1.0 takes the text as a name: a letter, "_" or ":" first, then letters, digits,
+// ".", "-" and the marks that names may hold.
+bool isXmlName(const char *utf8) {
+    // Nearly every name is ASCII, told apart without decoding.
+    const auto asciiStart = [](char c) { return c == ':' || c == '_' || std::isalpha(uchar(c)); };
+    const char *p = utf8;
+    if (asciiStart(*p)) {
+        while (*p && uchar(*p) < 0x80 &&
+               (asciiStart(*p) || std::isdigit(uchar(*p)) || *p == '-' || *p == '.'))
+            ++p;
+        if (!*p) return true;
+    }
+    const QString name = QString::fromUtf8(utf8);
+    if (name.isEmpty()) return false;
+    const QList<uint> codes = name.toUcs4();
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        const uint c = codes[i];
+        const bool start = c == ':' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= 0xC0 && c <= 0x2FF && c != 0xD7 && c != 0xF7) ||
+                           (c >= 0x370 && c <= 0x1FFF && c != 0x37E) || c == 0x200C || c == 0x200D ||
+                           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) ||
+                           (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+                           (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+        const bool inner = c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 ||
+                           (c >= 0x300 && c <= 0x36F) || c == 0x203F || c == 0x2040;
+        if (!start && (i == 0 || !inner)) return false;
+    }
+    return true;
+}
+
+// Whether the names of an element and its attributes, or the target of an instruction, are
+// names XML takes.
+bool hasXmlNames(const pugi::xml_node &node) {
+    if (node.type() != pugi::node_element && node.type() != pugi::node_pi) return true;
+    if (!isXmlName(node.name())) return false;
+    for (const pugi::xml_attribute &attribute : node.attributes())
+        if (!isXmlName(attribute.name())) return false;
+    return true;
+}
+
 constexpr const char *kDeclarationItems[] = {"version", "encoding", "standalone"};
 
 bool isSoundDeclarationItem(std::string_view name, const char *value) {
@@ -1150,8 +1191,11 @@ std::optional<QByteArray> XmlDocument::toBytes() const {
         mendDeclaration(mended.declaration());
         return mended.toBytes();
     }
-    // Two attributes of one name: a strict reader refuses the file, and which was meant is a guess.
-    if (doc_ && doc_->find_node([](const pugi::xml_node &node) { return repeatsAnAttribute(node); }))
+    // Two attributes of one name (which was meant is a guess), or a name XML cannot hold: a strict
+    // reader refuses the file.
+    if (doc_ && doc_->find_node([](const pugi::xml_node &node) {
+            return repeatsAnAttribute(node) || !hasXmlNames(node);
+        }))
         return std::nullopt;
     const QByteArray utf8 = doc_ ? serialize(*doc_) : QByteArray();
     // The text as written tells at once for nearly every document: pugixml writes such a
