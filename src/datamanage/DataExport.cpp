@@ -2,8 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QUuid>
 #include <QVariantList>
 
 #include <mutex>
@@ -65,12 +63,6 @@ bool isTarget(const QString &name) {
     return name.size() >= 4 && name.endsWith(QLatin1String(".xml"));
 }
 
-QString hiddenSibling(const QString &chosenFolder, const QString &name, const QString &what) {
-    return FileManager::appendingPathComponent(
-        chosenFolder,
-        QStringLiteral(".%1.%2-%3").arg(name, what, QUuid::createUuid().toString(QUuid::Id128)));
-}
-
 // The copy is flushed to disk once, when the export stands, not file by file.
 constexpr cvx::Durability kDeferred = cvx::Durability::Deferred;
 
@@ -108,17 +100,16 @@ bool copyDataFolder(const QString &source, const QString &target, QStringList &s
 // making, or an earlier export it had put aside. The copy goes; an earlier export whose place
 // is still free is put back, one that was replaced goes too.
 void removeLeftovers(const QString &chosenFolder) {
-    static const QRegularExpression leftover(
-        QStringLiteral("^\\.(唾液検査結果データ[^/]*)\\.(partial|old)-[0-9a-f]{32}$"));
     for (const QString &name : FileManager::contentsOfDirectory(chosenFolder)) {
-        const QRegularExpressionMatch match = leftover.match(name);
-        if (!match.hasMatch()) continue;
+        const QString old = FileManager::stagedName(name, QStringLiteral("old"));
+        const QString target = old.isNull() ? FileManager::stagedName(name) : old;
+        if (!target.startsWith(QStringLiteral("唾液検査結果データ"))) continue;
         const QString path = FileManager::appendingPathComponent(chosenFolder, name);
         const QFileInfo info(path);
         if (info.isSymLink() || !info.isDir()) continue;
-        const QString place = FileManager::appendingPathComponent(chosenFolder, match.captured(1));
-        if (match.captured(2) == QLatin1String("old") && !QFileInfo(place).exists() &&
-            !QFileInfo(place).isSymLink() && FileManager::moveItem(path, place))
+        const QString place = FileManager::appendingPathComponent(chosenFolder, target);
+        if (!old.isNull() && !QFileInfo(place).exists() && !QFileInfo(place).isSymLink() &&
+            FileManager::moveItem(path, place))
             continue;
         FileManager::removeItem(path);
     }
@@ -228,7 +219,7 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
     }
     removeLeftovers(chosenFolder);
 
-    const QString staging = hiddenSibling(chosenFolder, exportFolderName(), QStringLiteral("partial"));
+    const QString staging = FileManager::stagingPath(out.folder);
     QString failure;
     {
         // One consistent picture of the lists, the ticks and the patient files.
@@ -255,7 +246,7 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
     }
 
     // The earlier export of the day is put aside, not deleted, until the new one stands.
-    const QString aside = hiddenSibling(chosenFolder, exportFolderName(), QStringLiteral("old"));
+    const QString aside = FileManager::stagingPath(out.folder, QStringLiteral("old"));
     const bool hadEarlier = FileManager::fileExists(out.folder);
     if (hadEarlier && !FileManager::moveItem(out.folder, aside)) {
         FileManager::removeItem(staging);

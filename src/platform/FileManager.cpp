@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QUuid>
 
 #include <algorithm>
 #include <cerrno>
@@ -290,6 +291,22 @@ void syncFolder(const fileio::Calls &io, const QByteArray &folder) {
     io.close(fd);
 }
 
+// `rename` takes renameat2's flags; `exists` looks at the target. errno tells why when false.
+template <class Rename, class Exists>
+bool renameNoReplace(Rename rename, Exists exists) {
+    if (rename(RENAME_NOREPLACE) == 0) return true;
+    // EPERM: a sandbox that refuses the call itself; a folder that refuses the rename refuses
+    // the plain one below too.
+    if (errno != EINVAL && errno != ENOSYS && errno != EPERM) return false;
+    // A file system that cannot refuse to replace: a look first, which a writer outside the
+    // write lock could still overtake.
+    if (exists()) {
+        errno = EEXIST;
+        return false;
+    }
+    return rename(0) == 0;
+}
+
 bool writeWhole(AtomicFile &file, const QByteArray &bytes, Durability durability, QString *error) {
     const bool written = file.open() && file.write(bytes) && file.commit(durability);
     if (!written && error) *error = file.errorString();
@@ -497,31 +514,78 @@ bool FileManager::createDirectory(const QString &path) {
     return QDir().mkpath(path);
 }
 
+namespace {
+
+// A copy or move may go ahead: `from` is there (its own status in `st`), `to` is not, and a
+// folder would not go into itself.
+bool mayPlace(const QString &from, const QString &to, struct stat &st) {
+    if (from.isEmpty() || to.isEmpty() || !entryStat(from, st) || entryExists(to)) return false;
+    return !(isFolderEntry(from, st) && isInside(to, from));
+}
+
+bool copyWhole(const QString &from, const QString &to, const struct stat &st,
+               bool (*leaveOut)(const QString &)) {
+    const QString staging = FileManager::stagingPath(to);
+    const QByteArray source = QFile::encodeName(staging);
+    const QByteArray target = QFile::encodeName(to);
+    const fileio::Calls &io = fileio::calls();
+    const bool whole =
+        copyTree(from, staging, st, leaveOut) && FileManager::syncFileSystem(staging) &&
+        renameNoReplace(
+            [&](unsigned flags) { return io.rename(source.constData(), target.constData(), flags); },
+            [&] { return entryExists(to); });
+    if (!whole) {
+        FileManager::removeItem(staging);
+        return false;
+    }
+    syncFolder(io, folderOf(target));
+    return true;
+}
+
+}  // namespace
+
 bool FileManager::copyItem(const QString &from, const QString &to) {
     return copyItem(from, to, Durability::Synced);
 }
 
 bool FileManager::copyItem(const QString &from, const QString &to, Durability durability,
                            bool (*leaveOut)(const QString &)) {
-    if (from.isEmpty() || to.isEmpty()) return false;
     struct stat st {};
-    if (!entryStat(from, st) || entryExists(to)) return false;
-    if (isFolderEntry(from, st) && isInside(to, from)) return false;
+    if (!mayPlace(from, to, st)) return false;
     return copyTree(from, to, st, leaveOut) && (durability == Durability::Deferred || syncFileSystem(to));
 }
 
-bool FileManager::moveItem(const QString &from, const QString &to) {
-    if (from.isEmpty() || to.isEmpty()) return false;
+bool FileManager::copyItemWhole(const QString &from, const QString &to, bool (*leaveOut)(const QString &)) {
     struct stat st {};
-    if (!entryStat(from, st) || entryExists(to)) return false;
-    if (isFolderEntry(from, st) && isInside(to, from)) return false;
+    return mayPlace(from, to, st) && copyWhole(from, to, st, leaveOut);
+}
+
+bool FileManager::moveItem(const QString &from, const QString &to) {
+    struct stat st {};
+    if (!mayPlace(from, to, st)) return false;
     if (QDir().rename(from, to)) return true;
-    // Another file system: copy, then drop the source only once the copy is whole.
-    if (!copyTree(from, to, st, nullptr) || !syncFileSystem(to)) {
-        removeItem(to);
-        return false;
-    }
-    return removeItem(from);
+    // Another file system: the source goes only once its copy is whole.
+    return copyWhole(from, to, st, nullptr) && removeItem(from);
+}
+
+QString FileManager::stagingPath(const QString &target, const QString &what) {
+    const QString fixed = fixSlashes(target);
+    const qsizetype name = startOfLastComponent(fixed);
+    return fixed.left(name) + u'.' + fixed.mid(name) + u'.' + what + u'-' +
+           QUuid::createUuid().toString(QUuid::Id128);
+}
+
+QString FileManager::stagedName(const QString &name, const QString &what) {
+    constexpr qsizetype kIdLength = 32;
+    const QString tail = u'.' + what + u'-';
+    const qsizetype end = name.size() - kIdLength - tail.size();  // of the target's name
+    if (end < 2 || !name.startsWith(u'.') || name.contains(u'/') ||
+        QStringView(name).sliced(end, tail.size()) != tail)
+        return {};
+    const QStringView id = QStringView(name).sliced(end + tail.size());
+    const bool hex = std::all_of(
+        id.begin(), id.end(), [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'); });
+    return hex ? name.sliced(1, end - 1) : QString();
 }
 
 bool FileManager::removeItem(const QString &path) {
@@ -584,8 +648,13 @@ QString FileManager::printablePath(const QString &path) {
     QString text;
     text.reserve(path.size());
     for (const QChar c : path) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == u'\\')
-            text += escapedByte(static_cast<unsigned char>(c.unicode()));
+        const char16_t code = c.unicode();
+        // Editors and log readers also end a line at NEL and the other C1 controls, and at the
+        // line and paragraph separators.
+        if (code < 0x20 || (code >= 0x7F && code <= 0x9F) || c == u'\\')
+            text += escapedByte(static_cast<unsigned char>(code));
+        else if (code == 0x2028 || code == 0x2029)
+            text += QStringLiteral("\\u%1").arg(QString::number(code, 16).toUpper());
         else
             text += c;
     }
@@ -768,19 +837,12 @@ void AtomicFile::syncHere(const fileio::Calls &io) const {
 
 bool AtomicFile::putInPlace(const fileio::Calls &io) {
     if (!onlyNew_) return renameHere(io, 0) == 0;
-    if (renameHere(io, RENAME_NOREPLACE) == 0) return true;
-    // EPERM: a sandbox that refuses the call itself; a folder that refuses the rename refuses
-    // the plain one below too.
-    if (errno != EINVAL && errno != ENOSYS && errno != EPERM) return false;
-    // A file system that cannot refuse to replace: a look first, which a writer outside the
-    // write lock could still overtake.
-    struct stat existing {};
-    if (::fstatat(folder_ >= 0 ? folder_ : AT_FDCWD, target_.constData(), &existing, AT_SYMLINK_NOFOLLOW) ==
-        0) {
-        errno = EEXIST;
-        return false;
-    }
-    return renameHere(io, 0) == 0;
+    return renameNoReplace([&](unsigned flags) { return renameHere(io, flags); },
+                           [&] {
+                               struct stat existing {};
+                               return ::fstatat(folder_ >= 0 ? folder_ : AT_FDCWD, target_.constData(),
+                                                &existing, AT_SYMLINK_NOFOLLOW) == 0;
+                           });
 }
 
 QString AtomicFile::errorString() const {

@@ -39,7 +39,18 @@ public:
     static bool copyItem(const QString &from, const QString &to);
     static bool copyItem(const QString &from, const QString &to, Durability durability,
                          bool (*leaveOut)(const QString &path) = nullptr);
+    // As copyItem, but the copy is made in a hidden sibling of `to` (stagingPath) and takes the
+    // name `to` only once it is whole and on the disk: no failure, full disk or kill leaves
+    // part of a copy under `to`. A failure removes the hidden copy; a kill leaves it behind.
+    static bool copyItemWhole(const QString &from, const QString &to,
+                              bool (*leaveOut)(const QString &path) = nullptr);
+    // A move that has to copy (another file system) copies as copyItemWhole does.
     static bool moveItem(const QString &from, const QString &to);
+    // The hidden sibling in which a job makes `target` before giving it the target's name whole,
+    // in the same folder, where a rename is atomic: ".<name>.<what>-" and 32 hexadecimal digits.
+    static QString stagingPath(const QString &target, const QString &what = QStringLiteral("partial"));
+    // The target's name when `name` is that of a stagingPath of the kind `what`, else null.
+    static QString stagedName(const QString &name, const QString &what = QStringLiteral("partial"));
     // Removes a file, a symbolic link (not its target) or a folder with all it holds.
     static bool removeItem(const QString &path);
 
@@ -55,8 +66,8 @@ public:
     // outside UTF-8 written as \xNN. Control characters and backslashes are written as \xNN
     // too, so that a name never splits the line of a log it is named in.
     static QString printableName(QByteArrayView name);
-    // A path as text for a person to read, with control characters and backslashes written as
-    // \xNN.
+    // A path as text for a person to read, with control characters (C0, DEL and C1) and
+    // backslashes written as \xNN, and the line and paragraph separators as \u2028 and \u2029.
     static QString printablePath(const QString &path);
 
     // Whole contents, or nothing when the file cannot be read.

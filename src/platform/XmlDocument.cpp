@@ -9,6 +9,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -162,7 +164,14 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
         }
         return text;
     };
-    const auto utf16 = [&](const QByteArray &body, TextEncoding::ByteOrder order) {
+    const auto utf16 = [&](QByteArray body, TextEncoding::ByteOrder order) {
+        // Zeros that a crash left from the middle of a character on leave its other byte, which
+        // with a zero reads as a character of its own ("<" of U+4E3C): it is half of one.
+        if (lossy) {
+            qsizetype zeros = 0;
+            while (zeros < body.size() && body[body.size() - 1 - zeros] == '\0') ++zeros;
+            if (zeros && (body.size() - zeros) % 2) body.chop(zeros + 1);
+        }
         std::optional<QString> text = TextEncoding::fromUtf16(body, order);
         return text || !lossy ? text : fromCutUtf16(body, order);
     };
@@ -336,11 +345,24 @@ qsizetype lostToParsing(const QByteArray &utf8) {
 // `differing`, two of one name and different values, of which a reader shows one and hides the
 // other.
 bool repeatsAnAttribute(const pugi::xml_node &node, bool differing = false) {
-    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
-        for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
-            if (std::strcmp(a.name(), b.name()) == 0 &&
-                (!differing || std::strcmp(a.value(), b.value()) != 0))
-                return true;
+    // Most elements bear a handful of attributes; a damaged or hostile one may bear hundreds of
+    // thousands, which pairs of them would take minutes to compare.
+    constexpr int kFew = 8;
+    int count = 0;
+    for (pugi::xml_attribute a = node.first_attribute(); a && count <= kFew; a = a.next_attribute()) ++count;
+    if (count <= kFew) {
+        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+            for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute())
+                if (std::strcmp(a.name(), b.name()) == 0 &&
+                    (!differing || std::strcmp(a.value(), b.value()) != 0))
+                    return true;
+        return false;
+    }
+    std::unordered_map<std::string_view, std::string_view> values;
+    for (const pugi::xml_attribute &a : node.attributes()) {
+        const auto [seen, added] = values.try_emplace(a.name(), a.value());
+        if (!added && (!differing || seen->second != a.value())) return true;
+    }
     return false;
 }
 

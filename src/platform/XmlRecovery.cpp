@@ -93,7 +93,10 @@ struct Token {
     bool closesInnermost = false;  // an end tag of another name, at which the repair closes it
     qsizetype from = 0, to = 0;    // an end tag's place in the text
     qsizetype standsFor = -1;      // the start tag open innermost where an unknown end tag stands
-    qsizetype elements = 0;        // of a start tag: how many elements its element holds
+    // Of a start tag: how many elements its element holds; of an end tag that closes nothing: how
+    // many the element open innermost held before it, and the next one it holds (-1 for none).
+    qsizetype elements = 0;
+    qsizetype next = -1;
 
     bool sameAs(const Token &other) const {
         return kind == other.kind && name == other.name && value == other.value &&
@@ -149,6 +152,15 @@ QByteArray decoded(const char *p, const char *end, bool attribute) {
     return out;
 }
 
+// Whether the name of an end tag that lost its ">" is one: a name of this program's files is
+// ASCII, and where the ">" is gone, the text after "</" up to the next "<" may be text that a cut or
+// an overwrite left after the "</", which a reading as a name would lose.
+bool looksLikeAName(QByteArrayView name) {
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(uchar(c)) || c == '_' || c == '.' || c == ':' || c == '-';
+    });
+}
+
 // The names of the elements of this program's files, by where they stand.
 constexpr std::string_view kRoots[] = {"DATA", "HisSetting", "Comments", "CalcData"};
 constexpr std::string_view kSettings[] = {"MODE",   "DeleteBLD",     "Timeout",     "INPUT",
@@ -187,6 +199,30 @@ std::string_view groupList(const pugi::xml_node &group) {
 bool isAnyEntry(std::string_view name) {
     return std::any_of(std::begin(kEntryPrefixes), std::end(kEntryPrefixes),
                        [&](std::string_view prefix) { return isEntry(name, prefix); });
+}
+
+// The entry of a list at `place` (from 1) under the prefix of `entry`, an entry's name: "doctor3"
+// for "doctor7" at 3; "" where `entry` is none.
+std::string entryAt(std::string_view entry, qsizetype place) {
+    for (const std::string_view prefix : kEntryPrefixes)
+        if (isEntry(entry, prefix)) return std::string(prefix) + std::to_string(place);
+    return {};
+}
+
+// The entry after `entry` in its list: "doctor3" after "doctor2"; "" where `entry` is none.
+std::string nextEntry(std::string_view entry) {
+    for (const std::string_view prefix : kEntryPrefixes) {
+        if (!isEntry(entry, prefix)) continue;
+        std::string number(entry.substr(prefix.size()));
+        qsizetype at = qsizetype(number.size()) - 1;
+        for (; at >= 0 && number[size_t(at)] == '9'; --at) number[size_t(at)] = '0';
+        if (at < 0)
+            number.insert(number.begin(), '1');
+        else
+            ++number[size_t(at)];
+        return std::string(prefix) + number;
+    }
+    return {};
 }
 
 bool anywhere(std::string_view name) {
@@ -298,11 +334,20 @@ private:
         for (qsizetype at = tokens_.size() - 1; at >= 0; --at)
             nextStart[at] = tokens_[at].kind == Token::Kind::Start ? at : nextStart[at + 1];
         QHash<QByteArray, qsizetype> openNames;  // how many open elements bear each name
-        const auto closeInnermost = [&] { --openNames[tokens_[open_.takeLast()].name]; };
+        // The end tags that close nothing, by the element open innermost where they stand, until
+        // it holds its next element.
+        QHash<qsizetype, QList<qsizetype>> waiting;
+        const auto closeInnermost = [&] {
+            waiting.remove(open_.last());
+            --openNames[tokens_[open_.takeLast()].name];
+        };
         for (qsizetype at = 0; at < tokens_.size(); ++at) {
             Token &token = tokens_[at];
             if (token.kind == Token::Kind::Start) {
-                if (!open_.isEmpty()) ++tokens_[open_.last()].elements;
+                if (!open_.isEmpty()) {
+                    ++tokens_[open_.last()].elements;
+                    for (const qsizetype stray : waiting.take(open_.last())) tokens_[stray].next = at;
+                }
                 open_.append(at);
                 ++openNames[token.name];
                 continue;
@@ -330,7 +375,12 @@ private:
             token.stray = ownFollows || (innermost.elements && nextStart[at] != kNone &&
                                          goesOn(innermost, tokens_[nextStart[at]].name));
             token.closesInnermost = !token.stray;
-            if (!token.stray) closeInnermost();
+            if (token.stray) {
+                token.elements = innermost.elements;
+                waiting[open_.last()].append(at);
+            } else {
+                closeInnermost();
+            }
         }
     }
 
@@ -421,7 +471,8 @@ private:
         QByteArray element = name();
         spaces();
         // An end tag that lost its ">" still holds nothing but its name.
-        if (element.isEmpty() || p_ == end_ || (*p_ != '>' && *p_ != '<')) return false;
+        if (element.isEmpty() || p_ == end_ || (*p_ != '>' && (*p_ != '<' || !looksLikeAName(element))))
+            return false;
         if (*p_ == '>') ++p_;
         pushEnd(std::move(element), from);
         return true;
@@ -633,9 +684,15 @@ bool settleRepair(const RepairFindings &findings, QString *why) {
         pugi::xml_node element = at->first;
         const QString names = QStringLiteral("<%1> and </%2>")
                                   .arg(QString::fromUtf8(element.name()), QString::fromUtf8(at->second));
-        // The end of one entry and the start of the next were lost: two entries run together.
-        if (isAnyEntry(element.name()) && isAnyEntry(at->second.toStdString()))
-            return refuse(QStringLiteral("the repair runs two entries together: %1").arg(names));
+        // The end of one entry and the start of the next were lost: two entries run together, and
+        // the entry after both follows, or none. A byte flipped in the end tag leaves the entry
+        // after the start tag's to follow.
+        if (isAnyEntry(element.name()) && isAnyEntry(at->second.toStdString())) {
+            pugi::xml_node following = element.next_sibling();
+            while (following && following.type() != pugi::node_element) following = following.next_sibling();
+            if (!following || following.name() != nextEntry(element.name()))
+                return refuse(QStringLiteral("the repair runs two entries together: %1").arg(names));
+        }
         const bool start = places.holds(element, element.name()),
                    end = places.holds(element, at->second.constData());
         if (start == end) return refuse(QStringLiteral("the repair cannot tell %1 apart").arg(names));
@@ -746,9 +803,11 @@ QByteArray withoutCutMarkup(const QByteArray &utf8, std::optional<QByteArray> &c
 // element. Where the cut split a tag right after the text of the element open innermost, and that
 // element holds only text, a "<" began markup there: the text before it is whole, and so is the
 // element. So it is where the cut split an end tag that begins the name of the element open
-// innermost. An end tag that closes nothing and names an element of the layout is no stray: the
-// element it closed lost its start tag, and what followed that would be out of its place; the text
-// is refused then (std::nullopt, with `why`).
+// innermost. An end tag that closes nothing and names an element of the layout tells that its
+// element lost its start tag: it is left out where nothing after it stands out of its place, a
+// result's values being placed by name; where it names an entry of a list and the list's next
+// entry would stand at a place other than its number, the text is refused (std::nullopt, with
+// `why`), and so it is where text stands right before it, which the lost element held.
 std::optional<QByteArray> repairableText(const QByteArray &utf8, QString *why) {
     std::optional<QByteArray> cutEndTag;
     bool halfTag = false;
@@ -756,12 +815,26 @@ std::optional<QByteArray> repairableText(const QByteArray &utf8, QString *why) {
     TextTokens tokens(text);
     const std::optional<QList<Token>> read = tokens.read();
     if (!read) return text;  // the check of the repair refuses it with its reason
-    for (const Token &token : *read) {
+    for (qsizetype at = 0; at < read->size(); ++at) {
+        const Token &token = (*read)[at];
         const std::string_view name(token.name.constData(), size_t(token.name.size()));
         if (!token.stray || !anywhere(name) || among(kRoots, name)) continue;
+        const QString lost =
+            QStringLiteral("the end tag </%1> closes nothing: its element lost its start tag")
+                .arg(QString::fromUtf8(token.name));
+        // The text right before it was that element's, which would run on into another.
+        if (at > 0 && (*read)[at - 1].kind == Token::Kind::Text) {
+            if (why) *why = QStringLiteral("%1, and its text would stand in another").arg(lost);
+            return std::nullopt;
+        }
+        if (!isAnyEntry(name) || token.next < 0) continue;
+        const QByteArray &following = (*read)[token.next].name;
+        const std::string_view followingName(following.constData(), size_t(following.size()));
+        if (!isAnyEntry(followingName) || followingName == entryAt(followingName, token.elements + 1))
+            continue;
         if (why)
-            *why = QStringLiteral("the end tag </%1> closes nothing: its element lost its start tag")
-                       .arg(QString::fromUtf8(token.name));
+            *why = QStringLiteral("%1, and <%2> would stand out of its place")
+                       .arg(lost, QString::fromUtf8(following));
         return std::nullopt;
     }
     const QByteArray strayless = tokens.withoutStrayEndTags();
@@ -919,7 +992,12 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
         for (const pugi::xml_node &entry : item.children()) {
             if (entry.type() != pugi::node_element) continue;
             if (holdsElement(entry)) return refuse(entry, "an element");
-            if (patient) continue;
+            // A result shows one value of each name: a second one, from the piece of another
+            // result that a cut left after it, would stand in place of its own.
+            if (patient) {
+                if (!entries.insert(entry.name()).second) return refuse(item, "a second value of one name");
+                continue;
+            }
             if (list.empty()) list = isEntry(entry.name(), "doctor") ? "doctor" : "hospital";
             if (!isEntry(entry.name(), list) || !entries.insert(entry.name()).second)
                 return refuse(item, "an element that is none of its entries");
@@ -1016,12 +1094,18 @@ struct Holdings {
     struct Element {
         QByteArray name;
         QList<QByteArray> attributes;  // sorted, each as name=value
+        qsizetype parent = -1;         // in a tree: the element it stands in
+    };
+    // A tag of the text: the start of an element, or an end tag and its name.
+    struct Tag {
+        qsizetype element = -1;
+        QByteArray end;
     };
     QList<QByteArray> texts;    // complete texts, in order
     QList<QByteArray> notes;    // comments and instructions
     QList<Element> elements;    // in the order of their start tags
     qsizetype cutElements = 0;  // the last of them, without attributes, that only the cut follows
-    QSet<QByteArray> endNames;  // of the text's end tags, which a repair may give an element
+    QList<Tag> tags;            // of a text, in its order
 };
 
 // What the text holds whole, read by the plain rules of XML markup, apart from every rule of the
@@ -1098,9 +1182,10 @@ std::optional<Holdings> textHoldings(QByteArray text) {
             if (p++ == end) break;
         } else if (at("</")) {
             p += 2;
-            held.endNames.insert(name());
+            held.tags.append(Holdings::Tag{-1, name()});
             spaces();
-            if (p < end && *p != '>' && *p != '<') return std::nullopt;
+            if (p < end && *p != '>' && (*p != '<' || !looksLikeAName(held.tags.last().end)))
+                return std::nullopt;
             p += p < end && *p == '>';
             opened = 0;
         } else {
@@ -1131,6 +1216,8 @@ std::optional<Holdings> textHoldings(QByteArray text) {
             if (element.name.isEmpty()) return std::nullopt;
             std::sort(element.attributes.begin(), element.attributes.end());
             opened = empty || !element.attributes.isEmpty() ? 0 : opened + 1;
+            held.tags.append(Holdings::Tag{held.elements.size(), {}});
+            if (empty) held.tags.append(Holdings::Tag{-1, element.name});
             held.elements.append(std::move(element));
         }
     }
@@ -1140,7 +1227,7 @@ std::optional<Holdings> textHoldings(QByteArray text) {
 
 // What a tree holds, as textHoldings reads a text: a text runs on over texts and CDATA sections
 // side by side.
-void addTreeHoldings(const pugi::xml_node &parent, Holdings &held, QByteArray &run) {
+void addTreeHoldings(const pugi::xml_node &parent, Holdings &held, QByteArray &run, qsizetype parentAt = -1) {
     const auto whole = [&] {
         if (QByteArray value = trimmedValue(run); !value.isEmpty()) held.texts.append(std::move(value));
         run.resize(0);
@@ -1153,13 +1240,13 @@ void addTreeHoldings(const pugi::xml_node &parent, Holdings &held, QByteArray &r
                 break;
             case pugi::node_element: {
                 whole();
-                Holdings::Element element{node.name(), {}};
+                Holdings::Element element{node.name(), {}, parentAt};
                 for (const pugi::xml_attribute &attribute : node.attributes())
                     element.attributes.append(QByteArray(attribute.name()) + '=' +
                                               trimmedValue(attribute.value()));
                 std::sort(element.attributes.begin(), element.attributes.end());
                 held.elements.append(std::move(element));
-                addTreeHoldings(node, held, run);
+                addTreeHoldings(node, held, run, held.elements.size() - 1);
                 whole();
                 break;
             }
@@ -1175,6 +1262,59 @@ void addTreeHoldings(const pugi::xml_node &parent, Holdings &held, QByteArray &r
                 break;
         }
     }
+}
+
+// Whether each element of the tree stands where the tags of the text place it, whatever the end tags
+// that close nothing or are misspelt: in the element its start tag stands in, under the name of its
+// start tag or of the end tag that closed it. An end tag closes the element open innermost where it
+// bears that element's name; one of another name closes it only where the tree ends the element
+// before the next start tag and no end tag of its name comes first; any other holds nothing. The
+// tree is the guide through the tags, so that the check takes time in proportion to them.
+bool tagsPlaceTheTree(const Holdings &text, const Holdings &tree, QString *why) {
+    auto refuse = [why](const QString &reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    const qsizetype count = tree.elements.size();
+    QList<qsizetype> open;
+    QHash<QByteArray, qsizetype> endsAhead;  // end tags of each name until the next start tag
+    qsizetype nextStart = 0;                 // the first tag from here on that starts an element
+    for (qsizetype at = 0; at < text.tags.size(); ++at) {
+        const Holdings::Tag &tag = text.tags[at];
+        if (tag.element >= 0) {
+            if (tag.element >= count) break;  // the cut left it out
+            const Holdings::Element &element = tree.elements[tag.element];
+            if (element.parent != (open.isEmpty() ? -1 : open.last()))
+                return refuse(
+                    QStringLiteral("the reading moves <%1> out of the element its start tag stands in")
+                        .arg(QString::fromUtf8(text.elements[tag.element].name)));
+            open.append(tag.element);
+            continue;
+        }
+        if (at >= nextStart) {
+            endsAhead.clear();
+            for (nextStart = at; nextStart < text.tags.size() && text.tags[nextStart].element < 0;
+                 ++nextStart)
+                ++endsAhead[text.tags[nextStart].end];
+        }
+        --endsAhead[tag.end];
+        if (open.isEmpty()) continue;
+        const qsizetype innermost = open.last();
+        const QByteArray &name = tree.elements[innermost].name, &started = text.elements[innermost].name;
+        const bool closedBefore = nextStart < text.tags.size() && text.tags[nextStart].element < count &&
+                                  tree.elements[text.tags[nextStart].element].parent != innermost;
+        // A misspelt end tag closes it where an end tag of its start tag's name does not follow.
+        const bool misspelt = !endsAhead.value(started) && (name == started ? closedBefore : tag.end == name);
+        if ((tag.end == name && name == started) || misspelt) open.removeLast();
+    }
+    // An element the tree names otherwise than its start tag was closed by an end tag of that name.
+    for (const qsizetype element : std::as_const(open)) {
+        if (tree.elements[element].name != text.elements[element].name)
+            return refuse(QStringLiteral("the reading names <%1> what the text names <%2>")
+                              .arg(QString::fromUtf8(tree.elements[element].name),
+                                   QString::fromUtf8(text.elements[element].name)));
+    }
+    return true;
 }
 
 }  // namespace
@@ -1214,15 +1354,11 @@ bool treeKeepsTheText(const QByteArray &utf8, const pugi::xml_node &tree, QStrin
         return refuse(
             QStringLiteral("the reading holds %1 elements of the text's %2").arg(count).arg(inText));
     for (qsizetype at = 0; at < count; ++at) {
-        const Holdings::Element &element = read.elements[at], &written = text->elements[at];
-        if (element.name != written.name && !text->endNames.contains(element.name))
-            return refuse(QStringLiteral("the reading names <%1> what the text names <%2>")
-                              .arg(QString::fromUtf8(element.name), QString::fromUtf8(written.name)));
-        if (element.attributes != written.attributes)
+        if (read.elements[at].attributes != text->elements[at].attributes)
             return refuse(QStringLiteral("the reading lost or changed an attribute of <%1>")
-                              .arg(QString::fromUtf8(written.name)));
+                              .arg(QString::fromUtf8(text->elements[at].name)));
     }
-    return true;
+    return tagsPlaceTheTree(*text, read, why);
 }
 
 std::shared_ptr<pugi::xml_document> repairedTree(const QByteArray &utf8, const XmlParse &parse, QString *why,

@@ -150,16 +150,16 @@ bool BBInitDatas::replaceLists(const QList<Replacement> &replacements) {
     ListsByTitle saved = listsIn(doc->rootElement());
     for (const Replacement &r : replacements) {
         if (r.title.isNull()) continue;
-        for (cvx::XmlElement list : doc->rootElement().elements()) {
-            if (!matches(list, r.title, r.type)) continue;
-            // A list that holds text is an entry taken for one, and one that holds a list holds
-            // more than its entries: a rewrite would lose them.
-            if (SettingsFiles::holdsText(list)) return false;
-            for (const cvx::XmlElement &entry : list.elements())
-                if (!entry.elements().isEmpty()) return false;
-            SettingsFiles::setNumberedTexts(list, kDataPrefix, r.texts);
-            saved.insert({r.title, r.type}, SettingsFiles::asReadBack(r.texts));
-        }
+        QList<cvx::XmlElement> lists;
+        for (const cvx::XmlElement &list : doc->rootElement().elements())
+            if (matches(list, r.title, r.type)) lists.append(list);
+        if (lists.isEmpty()) continue;
+        // A rewrite must not lose what the editor was never shown: the earlier of two lists
+        // with the pair, or whatever a list holds besides its shown entries.
+        if (lists.size() > 1 || !SettingsFiles::holdsOnlyShownEntries(lists.first(), kDataPrefix))
+            return false;
+        SettingsFiles::setNumberedTexts(lists.first(), kDataPrefix, r.texts);
+        saved.insert({r.title, r.type}, SettingsFiles::asReadBack(r.texts));
     }
     // What is written reads back as saved, every other list and all else as it was; else the
     // file is left.
@@ -200,6 +200,9 @@ bool BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &c
     // One lock over both keys and the file, so that two saves of different lists do not
     // lose each other's choice.
     std::lock_guard lock(SettingsFiles::writeMutex());
+    // The flags are index-parallel to the list in the file: they follow it only when it was
+    // written.
+    if (!writeTableContent(keptTexts, key)) return false;
     cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
 
     QVariantList signData = paddedChoices(QStringLiteral("zsignData"), QVariant(QVariantList()));
@@ -212,6 +215,5 @@ bool BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &c
             replaceChoice(content, row->item, row->level, QVariant(keptTexts.at(i)));
     }
     defaults.setObject(content, QStringLiteral("zcontent"));
-
-    return writeTableContent(keptTexts, key);
+    return true;
 }

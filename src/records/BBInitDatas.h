@@ -58,24 +58,26 @@ public:
     static Lists getTableDetail();
     // "total" -> the overall comments; empty when the file or that list is missing.
     static Lists getTotal();
-    // Replaces every element of the key's list by data1.. holding the texts, and writes the
-    // file. True when the file was written (also when the key or its element is unknown to
+    // Replaces the entries of the key's list element by data1.. holding the texts, and writes
+    // the file. True when the file was written (also when the key or its element is unknown to
     // the file, which is then written unchanged); false when the file is missing, does not
-    // parse, has another root or cannot be written, or when what would be written does not
-    // read back with the saved lists as saved and everything else as it was
-    // (SettingsFiles::writtenReadingBack). A comment or instruction in a list stays.
+    // parse, has another root or cannot be written, when the list holds what a read of it does
+    // not show (SettingsFiles::holdsOnlyShownEntries) or the file holds two lists of its title
+    // and type, or when what would be written does not read back with the saved lists as saved
+    // and everything else as it was (SettingsFiles::writtenReadingBack); the file then stays as
+    // it was. A comment or instruction in a list stays.
     static bool setTableContent(const QStringList &texts, const QString &key);
     // The same for several keys (key -> texts) with one write of the file.
     static bool setTableContents(const Lists &textsByKey);
     // The same for the overall list; only the key "total" changes anything.
     static bool setTotal(const QStringList &texts, const QString &key);
     // Saves an edited item list: drops the texts that are exactly "" together with their
-    // flags (chkData, "0"/"1" parallel to the texts; a missing flag counts as "0"), stores
-    // the kept flags as the list's entry of "zsignData", the last kept text flagged "1" as
-    // its entry of "zcontent" (unchanged when none is), then the kept texts with
-    // setTableContent. A key outside the 21 changes nothing. Both user-default keys are
-    // padded to 7 items of 3 levels first; other entries keep their values. The answer is
-    // setTableContent's: false also for a key outside the 21.
+    // flags (chkData, "0"/"1" parallel to the texts; a missing flag counts as "0"), saves the
+    // kept texts with setTableContent and, only when that wrote the file, stores the kept
+    // flags as the list's entry of "zsignData" and the last kept text flagged "1" as its entry
+    // of "zcontent" (unchanged when none is). A key outside the 21 changes nothing. Both
+    // user-default keys are padded to 7 items of 3 levels first; other entries keep their
+    // values. The answer is setTableContent's: false also for a key outside the 21.
     static bool deleteBlankData(const QStringList &texts, const QStringList &chkData, const QString &key);
     // The stored value of a choice key of 7 items x 3 levels ("zsignData", "zcontent"),
     // padded with `blank` where it is absent or another writer left it shorter; never shrunk.

@@ -43,15 +43,6 @@ BBInitDatas::Lists listsIn(const cvx::XmlElement &root) {
     return lists;
 }
 
-// Whether the group holds nothing but the entries that the list read from it shows, so that a
-// rewrite of it loses nothing the editor did not show: no text (an entry taken for the group)
-// and no element out of its place or of another name (the other list's entries, a group).
-// Comments and processing instructions stay where they are.
-bool holdsOnlyShownEntries(const cvx::XmlElement &group, const QString &type) {
-    return !SettingsFiles::holdsText(group) &&
-           SettingsFiles::numberedEntries(group, type).size() == group.elements().size();
-}
-
 // The record of a patient without results: every field of a result "".
 void blankResult(OCMCustomerComment &record) {
     const QString e = QStringLiteral("");
@@ -100,7 +91,8 @@ bool BBInitDatas::writeHospital(const QStringList &names, const QString &type) {
     Lists saved = listsIn(doc->rootElement());
     if (type == kHospital || type == kDoctor) {
         cvx::XmlElement group = groupToRewrite(doc->rootElement(), type);
-        if (group.isNull() || !holdsOnlyShownEntries(group, type)) return false;
+        // Nothing the editor did not show (the other list's entries, a group) is lost.
+        if (group.isNull() || !SettingsFiles::holdsOnlyShownEntries(group, type)) return false;
         saved.insert(type, SettingsFiles::asReadBack(names));
         SettingsFiles::setNumberedTexts(group, type, names);
     }

@@ -296,6 +296,13 @@ bool SettingsFiles::holdsText(const cvx::XmlElement &element) {
     });
 }
 
+bool SettingsFiles::holdsOnlyShownEntries(const cvx::XmlElement &list, const QString &prefix) {
+    const QList<cvx::XmlElement> entries = numberedEntries(list, prefix);
+    return !holdsText(list) && entries.size() == list.elements().size() &&
+           std::all_of(entries.begin(), entries.end(),
+                       [](const cvx::XmlElement &entry) { return entry.elements().isEmpty(); });
+}
+
 void SettingsFiles::setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts) {
     // Each node that stays, with the number of elements before it.
     QList<std::pair<cvx::XmlElement, qsizetype>> kept;

@@ -68,6 +68,10 @@ public:
     static QStringList numberedTexts(const cvx::XmlElement &list, const QString &prefix);
     // Whether the element holds text of its own (a tidy read keeps no white-space text).
     static bool holdsText(const cvx::XmlElement &element);
+    // Whether setNumberedTexts on the list element would remove nothing but what numberedTexts
+    // shows of it: no text of its own (an entry taken for the list), and no element but the
+    // entries at the places their numbers name, each holding text alone.
+    static bool holdsOnlyShownEntries(const cvx::XmlElement &list, const QString &prefix);
     // Replaces the child elements and text of the list element by prefix1, prefix2, ...
     // holding the texts. A comment or processing instruction stays after as many entries as stood before
     // it (after the last entry where the list is now shorter).

@@ -273,8 +273,8 @@ void TableViewDatas::setTotals() {
     for (const QString &flag : cvx::UserDefaults::standard().stringArrayForKey(QStringLiteral("ztotAry")))
         stored.append(flag == kTicked ? kTicked : kUnticked);
     const auto [kept, flags] = keptRows(own_[kTotalList - 1], stored);
-    if (kept.isEmpty()) return;
-    BBInitDatas::setTotal(kept, kTotalKey);
+    // Flags for a list the file does not hold would tick other entries than the user's.
+    if (kept.isEmpty() || !BBInitDatas::setTotal(kept, kTotalKey)) return;
     saveCKAryAndData(flags, kept);
 }
 

@@ -89,7 +89,7 @@ public:
     // (unchanged when none). Returns at once; a list that was never shown is not saved.
     void setAllTableXML(int seleCout);
     // Saves the overall list the same way, at once: nothing when no row has text; otherwise
-    // the list, "ztotAry" and "ztotal" (see saveCKAryAndData).
+    // the list and, once it is written, "ztotAry" and "ztotal" (see saveCKAryAndData).
     void setTotals();
     // "ztotAry" = flags; "ztotal" = the text of the last row flagged "1", or "" when no flag is
     // "1" (a flag beyond the texts names no text and leaves "ztotal" as it is).

@@ -42,16 +42,26 @@ QString homeFolder(const QString &name) {
     return FileManager::appendingPathComponent(FileManager::homeDirectory(), name);
 }
 
-// Also a dangling symbolic link, which a copy or move would not replace either.
-bool entryExists(const QString &path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+// A backup is no running program's data folder: a copy leaves its lock file out, a move drops it.
+bool isLockFile(const QString &path) {
+    return path == SettingsFiles::lockFilePath();
 }
 
-// A backup is no running program's data folder: the lock file it got from there goes.
 void dropLockFile(const QString &backup) {
     const QString name = FileManager::lastPathComponent(SettingsFiles::lockFilePath());
     FileManager::removeItem(FileManager::appendingPathComponent(backup, name));
+}
+
+// A start killed during its backup left the copy it was making beside the data folder. Its
+// name has a dot more in front than a backup's, so no backup is taken for it.
+void removeBackupLeftovers() {
+    const QString dataFolder = SettingsFiles::dataFolder();
+    const QString backup = FileManager::lastPathComponent(dataFolder) + u'_';
+    const QString parent = QFileInfo(dataFolder).path();
+    for (const QString &name : FileManager::contentsOfDirectory(parent)) {
+        if (FileManager::stagedName(name).startsWith(backup))
+            FileManager::removeItem(FileManager::appendingPathComponent(parent, name));
+    }
 }
 
 // YES when the folder already is one, else whether it could be made.
@@ -149,25 +159,18 @@ bool AppDelegate::backupFromPath(const QString &path) {
     formatter.setDateFormat(QStringLiteral("yyyyMMddHHmm"));
     const QDateTime now = launchClock_ ? launchClock_() : QDateTime::currentDateTime();
     const QString destination = QStringLiteral("%1_%2").arg(path, formatter.stringFromDate(now));
-    const bool existed = entryExists(destination);
-    if (FileManager::copyItem(path, destination)) {
-        dropLockFile(destination);
-        return true;
-    }
-    // A copy that broke off part way must not pass for a backup.
-    if (!existed) FileManager::removeItem(destination);
+    if (FileManager::copyItemWhole(path, destination, &isLockFile)) return true;
     errorLog(QStringLiteral("Directory %1 copy to %2 faild!").arg(path, destination));
     return false;
 }
 
 bool AppDelegate::backupFromPath(const QString &path, const QString &lastAppVersion, bool isCopy) {
     const QString destination = QStringLiteral("%1_%2").arg(path, lastAppVersion);
-    const bool existed = entryExists(destination);
-    if (isCopy ? FileManager::copyItem(path, destination) : FileManager::moveItem(path, destination)) {
-        dropLockFile(destination);
+    if (isCopy ? FileManager::copyItemWhole(path, destination, &isLockFile)
+               : FileManager::moveItem(path, destination)) {
+        if (!isCopy) dropLockFile(destination);
         return true;
     }
-    if (isCopy && !existed) FileManager::removeItem(destination);
     errorLog(QStringLiteral("\nDirectory %1 %2 to %3 faild!\n")
                  .arg(path, isCopy ? QStringLiteral("copy") : QStringLiteral("move"), destination));
     return false;
@@ -176,8 +179,6 @@ bool AppDelegate::backupFromPath(const QString &path, const QString &lastAppVers
 bool AppDelegate::checkDataSource() {
     const QString flagPath = homeFolder(kFlagFileName);
     if (FileManager::fileExists(flagPath)) return false;
-    if (!FileManager::writeAtomically(flagPath, QByteArrayLiteral("flag")))
-        errorLog(QStringLiteral("\nFile %1 write faild!\n").arg(flagPath));
     isSetup_ = true;
 
     cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
@@ -192,17 +193,22 @@ bool AppDelegate::checkDataSource() {
     const QString current = appVersion();
     const QString recorded = defaults.stringForKey(kAppVersionKey);
     // Without a data folder there is nothing to keep.
+    bool backedUp = true;
     if (hasDataFolder) {
         // A recorded version that could lead the backup out of the home folder names none.
         if (recorded.isEmpty() || recorded == current || recorded.contains(QLatin1Char('/'))) {
-            backupFromPath(dataFolder);
+            backedUp = backupFromPath(dataFolder);
         } else {
             // Data of a newer version is moved out of an older version's way; otherwise the
             // old version's data stays in use and a copy is kept under its version.
             const bool recordedIsNewer = compareVersions(recorded, current) > 0;
-            backupFromPath(dataFolder, recorded, !recordedIsNewer);
+            backedUp = backupFromPath(dataFolder, recorded, !recordedIsNewer);
         }
     }
+    // Only a whole backup ends the check: after a kill or a failure (logged), such as a full
+    // disk, the next start backs up again.
+    if (backedUp && !FileManager::writeAtomically(flagPath, QByteArrayLiteral("flag")))
+        errorLog(QStringLiteral("\nFile %1 write faild!\n").arg(flagPath));
     defaults.setObject(current, kAppVersionKey);
     return true;
 }
@@ -266,6 +272,7 @@ void AppDelegate::applicationDidFinishLaunching(QWidget *mainWindow) {
 
     // Before anything of this run writes there, and before the backup copies the folder.
     SettingsFiles::removeWriteLeftovers();
+    removeBackupLeftovers();
 
     isSetup_ = false;
     checkDataSource();

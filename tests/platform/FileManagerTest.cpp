@@ -101,7 +101,8 @@ TEST(FileManager, CopyListAndMoveFolders) {
                                                    {"患者", EILSEQ, true}};
     for (qsizetype i = 0; i < unlisted.size(); ++i)
         EXPECT_EQ(std::tuple(unlisted[i].relative, unlisted[i].error, unlisted[i].folder), odds[i]);
-    EXPECT_EQ(FileManager::printablePath("a\tb\\c"), "a\\x09b\\x5Cc");
+    EXPECT_EQ(FileManager::printablePath(QString::fromUtf8("a\tb\\c\u0085d\u2028e\u2029\u00A0")),
+              QString::fromUtf8("a\\x09b\\x5Cc\\x85d\\u2028e\\u2029\u00A0"));
     ASSERT_TRUE(FileManager::copyItem(home("data"), home("copy")));
     EXPECT_EQ(FileManager::sortedSubpaths(home("copy")), tree);
     EXPECT_EQ(FileManager::readFile(home("copy/Customer/12.xml")), QByteArray("twelve"));

@@ -23,6 +23,7 @@
 #include "shell/kit/KitNotifications.h"
 #include "shell/kit/TYUpdateView.h"
 #include "shell/kit/TYWindow.h"
+#include "support/FileSizeLimit.h"
 #include "support/InstrumentSimulator.h"
 #include "support/TestHome.h"
 
@@ -172,6 +173,8 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         write(home(".Corvadenix/Comment.xml"), "edited comments");
         write(home(".Corvadenix/DefaultComment.xml"), "edited defaults");
         write(home(".Corvadenix/Corvadenix.lock"), "");
+        // What a start killed during its backup left: gone at the next start.
+        write(home("." + QString(c.backup) + ".partial-" + QString(32, u'a') + "/Comment.xml"), "cut");
         ASSERT_TRUE(FileManager::removeItem(home("Corvadenix.flag")));
         if (c.recorded)
             defaults().setObject(QString(c.recorded), "appVersion");
@@ -204,33 +207,47 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
     }
 }
 
-TEST_F(StartupTest, BackupThatFindsItsDestinationTakenIsLoggedAndTouchesNothing) {
+TEST_F(StartupTest, BackupThatFailsIsLoggedTouchesNothingAndIsMadeAtTheNextStart) {
     const struct {
         const char *recorded;
         const char *backup;
         const char *line;
+        bool fullDisk;  // else the destination is taken
     } cases[] = {
-        {"V1.0", ".Corvadenix_202612070915", "Directory %1 copy to %2 faild!"},
-        {"V2.0", ".Corvadenix_V2.0", "\nDirectory %1 move to %2 faild!\n"},
-        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n"},
+        {"V1.0", ".Corvadenix_202612070915", "Directory %1 copy to %2 faild!", false},
+        {"V2.0", ".Corvadenix_V2.0", "\nDirectory %1 move to %2 faild!\n", false},
+        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n", false},
+        {"V1.0", ".Corvadenix_202612070915", "Directory %1 copy to %2 faild!", true},
+        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n", true},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.backup);
+        SCOPED_TRACE(std::string(c.backup) + (c.fullDisk ? " full disk" : ""));
         cvxtest::TestHome caseHome;
         launch("1.0");
         write(home(".Corvadenix/Customer/A-1.xml"), "<patient/>");
-        write(home(QString(c.backup) + "/old.txt"), "earlier backup");
+        write(home(c.fullDisk ? ".Corvadenix/Customer/B-2.xml" : QString(c.backup) + "/old.txt"),
+              c.fullDisk ? QByteArray(1 << 20, 'x') : "earlier backup");
         ASSERT_TRUE(FileManager::removeItem(home("Corvadenix.flag")));
         defaults().setObject(QString(c.recorded), "appVersion");
+        {
+            std::optional<cvxtest::FileSizeLimit> full;
+            if (c.fullDisk) full.emplace(512 * 1024);
+            launch("1.0");
+        }
 
-        launch("1.0");
-
-        EXPECT_EQ(FileManager::contentsOfDirectory(home(c.backup)), QStringList{"old.txt"});
-        EXPECT_EQ(read(home(QString(c.backup) + "/old.txt")), "earlier backup");
+        EXPECT_EQ(homeEntries().filter(".Corvadenix_"), c.fullDisk ? QStringList() : QStringList{c.backup});
+        EXPECT_EQ(FileManager::contentsOfDirectory(home(c.backup)),
+                  c.fullDisk ? QStringList() : QStringList{"old.txt"});
+        EXPECT_EQ(read(home(QString(c.backup) + "/old.txt")), c.fullDisk ? "<missing>" : "earlier backup");
         EXPECT_EQ(read(home(".Corvadenix/Customer/A-1.xml")), "<patient/>");
         EXPECT_EQ(QString::fromUtf8(read(home("Error.txt"))),
                   QString(c.line).arg(home(".Corvadenix"), home(c.backup)));
         EXPECT_EQ(defaults().stringForKey("appVersion"), "V1.0");
+        // No backup was made, so the check is not over.
+        EXPECT_FALSE(FileManager::fileExists(home("Corvadenix.flag")));
+        launch("1.0", QDateTime(QDate(2026, 12, 7), QTime(9, 16)));
+        EXPECT_EQ(read(home(".Corvadenix_202612070916/Customer/A-1.xml")), "<patient/>");
+        EXPECT_EQ(read(home("Corvadenix.flag")), "flag");
         app().uninstallExceptionLogger();
     }
 }
