@@ -1361,6 +1361,31 @@ bool treeKeepsTheText(const QByteArray &utf8, const pugi::xml_node &tree, QStrin
     return tagsPlaceTheTree(*text, read, why);
 }
 
+namespace {
+
+// The most attributes that one tag of the text holds. The recovering parser compares each
+// attribute of a tag with every other, which for a tag of hundreds of thousands takes minutes.
+qsizetype mostAttributesInATag(const QByteArray &utf8) {
+    qsizetype most = 0, inTag = 0;
+    bool tag = false;
+    for (const char *p = utf8.constData(), *end = p + utf8.size(); p < end; ++p) {
+        if (*p == '<' || *p == '>') {
+            most = std::max(most, inTag);
+            inTag = 0;
+            tag = *p == '<';
+        } else if (tag && (*p == '"' || *p == '\'')) {
+            const auto *close = static_cast<const char *>(std::memchr(p + 1, *p, size_t(end - p - 1)));
+            if (!close) break;
+            p = close;
+        } else if (tag && *p == '=') {
+            ++inTag;
+        }
+    }
+    return std::max(most, inTag);
+}
+
+}  // namespace
+
 std::shared_ptr<pugi::xml_document> repairedTree(const QByteArray &utf8, const XmlParse &parse, QString *why,
                                                  QString *problem) {
     QString loss;
@@ -1368,6 +1393,12 @@ std::shared_ptr<pugi::xml_document> repairedTree(const QByteArray &utf8, const X
         if (why) *why = loss;
         return nullptr;
     };
+    // No file of this program holds more than a few attributes in an element.
+    constexpr qsizetype kMostAttributes = 4096;
+    if (const qsizetype most = mostAttributesInATag(utf8); most > kMostAttributes) {
+        loss = QStringLiteral("a tag holds %1 attributes, more than a repair can take in").arg(most);
+        return refused();
+    }
     const std::optional<QByteArray> text = repairableText(utf8, &loss);
     if (!text) return refused();
     const std::optional<QByteArray> repaired = recoverXml(*text, problem);

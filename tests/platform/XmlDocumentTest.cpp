@@ -600,6 +600,16 @@ TEST(XmlDocument, NestingBeyondTheLimitIsRefusedAndPrintingStaysInProportion) {
         }
     }
 
+    // An element of many attributes: read well-formed, one given twice found, a damaged one refused
+    // without a repair that would compare every pair of them.
+    QByteArray attributes;
+    for (int i = 0; i < 100'000; ++i) attributes += " a" + QByteArray::number(i) + "=\"v\"";
+    EXPECT_TRUE(XmlDocument::fromBytes("<DATA" + attributes + "/>").has_value());
+    EXPECT_FALSE(XmlDocument::fromBytes("<DATA" + attributes + " a7=\"w\"/>").has_value());
+    QString why;
+    EXPECT_FALSE(XmlDocument::fromBytes("<DATA" + attributes + "><MODE>1</MOD></DATA>", Option::Tidy, &why));
+    EXPECT_TRUE(why.contains(u("100000 attributes"))) << why.toStdString();
+
     // A tree built deeper than any file may be is printed without indentation.
     XmlDocument deep("a");
     XmlElement element = deep.rootElement();
