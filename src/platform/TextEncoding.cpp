@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -194,7 +195,8 @@ public:
         char16_t *const first = to;
         while (p < end) {
             if (*p < 0x80 && asciiSame_) {
-                const unsigned char *run = pastAscii(p, end);
+                // Most runs in names and notes are a separator or two.
+                const unsigned char *run = p + 1 < end && p[1] >= 0x80 ? p + 1 : pastAscii(p, end);
                 if (to) {
                     for (; p < run; ++p) *to++ = *p;
                 }
@@ -471,7 +473,7 @@ bool inNameCase(const Char *word, qsizetype size, bool innerCapitals) {
     bool leadingCapital = false;
     char32_t previous = 0, beforePrevious = 0;
     for (const Char *p = word; p < word + size; ++p) {
-        if (QChar::isMark(char32_t(*p))) continue;
+        if (*p >= 0x300 && QChar::isMark(char32_t(*p))) continue;
         const bool lower = isLower(*p), upper = QChar::isUpper(char32_t(*p));
         if (previous == 0) leadingCapital = upper;
         if (upper && previous && isLower(previous) &&
@@ -484,12 +486,29 @@ bool inNameCase(const Char *word, qsizetype size, bool innerCapitals) {
     return true;
 }
 
+// A capital that is two half-width kana in Shift-JIS: Ž, Ų, Ÿ (C4, C5 or C6 before A1..BF in
+// UTF-8).
+bool isKanaPairCapital(char32_t c) {
+    return c >= 0x121 && c <= 0x1BF && (c & 0x3F) >= 0x21 && QChar::isUpper(c);
+}
+
+// Whether a letter is a vowel, accented or not, of the Latin (Ư and Ų are U's, Ø an O), Greek
+// or Cyrillic alphabets.
+bool isVowel(char32_t c) {
+    static constexpr std::u16string_view vowels =
+        u"AEIOUYaeiouyÆæØøıΑΕΗΙΟΥΩαεηιουωАЕИОУЫЭЮЯІЄӘӨҮҰаеиоуыэюяієәөүұ";
+    for (QString decomposed; c >= 0x80 && !(decomposed = QChar::decomposition(c)).isEmpty();)
+        c = decomposed.front().unicode();
+    return c < 0x10000 && vowels.find(char16_t(c)) != std::u16string_view::npos;
+}
+
 // Whether a word reads as a Latin name: ASCII letters and name letters, at least one of them
 // ASCII, an accent only after a letter, and its letters in a name's case; a word of capitals
-// alone with a capital that is two half-width kana in Shift-JIS (Ž, Ų, Ÿ: C4, C5 or C6 before
-// A1..BF in UTF-8) has four ASCII letters at least. Shift-JIS half-width kana read as UTF-8
-// give letters standing alone ("ﾃｲ" is "ò"), beside letters of other alphabets, or glued out
-// of case to the abbreviations of notes ("TELﾅｼ" is "TELż", "OKﾃｲ" is "OKò").
+// alone with a capital that is two half-width kana in Shift-JIS has a vowel or four ASCII
+// letters: a half-width pair glued to an abbreviation is no syllable ("ﾅｽCT" is "ŽCT").
+// Shift-JIS half-width kana read as UTF-8 give letters standing alone ("ﾃｲ" is "ò"), beside
+// letters of other alphabets, or glued out of case to the abbreviations of notes ("TELﾅｼ" is
+// "TELż", "OKﾃｲ" is "OKò").
 bool isLatinName(const char16_t *word, qsizetype size) {
     int ascii = 0;
     bool lower = false, kanaCapital = false;
@@ -504,16 +523,30 @@ bool isLatinName(const char16_t *word, qsizetype size) {
         else if (!isNameLetter(*p))
             return false;
         lower = lower || isLower(*p);
-        kanaCapital =
-            kanaCapital || (QChar::isUpper(*p) && *p >= 0x121 && *p <= 0x1BF && (*p & 0x3F) >= 0x21);
+        kanaCapital = kanaCapital || isKanaPairCapital(*p);
         previous = *p;
     }
-    return ascii > 0 && inNameCase(word, size, true) && (lower || !kanaCapital || ascii >= 4);
+    if (ascii == 0 || !inNameCase(word, size, true)) return false;
+    if (lower || !kanaCapital || ascii >= 4) return true;
+    return std::any_of(word, word + size, [](char16_t c) { return isVowel(c); });
 }
 
 bool isKanaOrKanji(char16_t c) {
     return (c >= 0x3041 && c <= 0x30FF) || c == 0x3005 || (c >= 0x3400 && c <= 0x9FFF) ||
            (c >= 0xF900 && c <= 0xFAFF) || QChar::isSurrogate(c);
+}
+// Kana, kanji (those beyond the Basic Multilingual Plane by their high surrogate), the
+// full-width forms and signs: where a word of another alphabet glued to Japanese ends.
+bool isJapanese(char16_t c) {
+    return (c >= 0x3000 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFF01 && c <= 0xFF60) || (c >= 0xD840 && c <= 0xD8BF);
+}
+bool isHalfWidth(char16_t c) {
+    return c >= 0xFF61 && c <= 0xFF9F;
+}
+// A digit or hyphen, which runs a word on: "3F", "P-CR", "β-blocker".
+bool isJoiner(char16_t c) {
+    return (c >= u'0' && c <= u'9') || c == u'-';
 }
 
 // What a character is to a word: the writing system it belongs to. Kanji, kana, the
@@ -535,6 +568,14 @@ enum class Kind : quint8 {
 
 Kind kindOf(char32_t c) {
     if (c < 0x80) return isAsciiLetter(c) ? Kind::Ascii : Kind::Sign;
+    if (c == 0xB5) return Kind::Sign;  // the micro sign of units, a letter to Unicode
+    // The Latin letters and accents of names, without asking the tables.
+    if ((c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x1E00 && c <= 0x1EFF))
+        return Kind::Latin;
+    if (c >= 0x300 && c <= 0x36F) return Kind::Mark;
+    // The spacing accents and phonetic modifiers but the apostrophes ʻ and ʼ: what half-width
+    // ﾊ and ﾋ before another half-width kana read as in UTF-8.
+    if (c >= 0x2B0 && c <= 0x2FF) return c == 0x2BB || c == 0x2BC ? Kind::Sign : Kind::Bad;
     if (c >= 0xFF61 && c <= 0xFF9F) return Kind::HalfWidth;
     if ((c >= 0x3001 && c <= 0x30FF) || (c >= 0x31F0 && c <= 0x31FF) || (c >= 0x3400 && c <= 0x4DBF) ||
         (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF01 && c <= 0xFF60) ||
@@ -595,9 +636,29 @@ bool isCommonLetter(char32_t c, Kind kind) {
     return kind == Kind::Cyrillic && ((c >= 0x401 && c <= 0x45F) || c == 0x490 || c == 0x491);
 }
 
+// Whether a half-width kana may stand after `before`, the character before it in its word (0
+// at its start), and `base`, the one before that. A small kana follows only a kana that makes
+// a syllable with it (ﾃｨ, ｼｪ, ｷｬ; ｯ any kana), a sound mark only a kana that takes it, where
+// UTF-8 read as Shift-JIS puts them anywhere: Ũ is "ﾅｨ", Ū "ﾅｪ".
+bool followsInKana(char16_t c, char16_t before, char16_t base) {
+    const auto isKana = [](char16_t k) { return k >= 0xFF66 && k <= 0xFF9F; };
+    if (c == 0xFF6F) return isKana(before);  // ｯ
+    if (c == 0xFF9E)                         // ﾞ
+        return before == 0xFF73 || (before >= 0xFF76 && before <= 0xFF84) ||
+               (before >= 0xFF8A && before <= 0xFF8E);
+    if (c == 0xFF9F) return before >= 0xFF8A && before <= 0xFF8E;  // ﾟ
+    if (c < 0xFF67 || c > 0xFF6E) return true;
+    static constexpr std::u16string_view takes[] = {u"ﾌｳﾂｸ", u"ﾌｳﾃﾂｸｽ",  u"ﾄｸﾌ",        u"ﾌｳｼﾁﾂｸｲｷﾆﾋﾐﾘ",
+                                                    u"ﾌｳﾂｸ", u"ｷｼﾁﾆﾋﾐﾘ", u"ｷｼﾁﾆﾋﾐﾘﾃﾌｳ", u"ｷｼﾁﾆﾋﾐﾘ"};
+    const char16_t kana = before == 0xFF9E || before == 0xFF9F ? base : before;
+    return kana != 0 && takes[c - 0xFF67].find(kana) != std::u16string_view::npos;
+}
+
 // How plausible a word is in the script of its letters. A word of one letter in lower case
-// is so only in the company of a longer word of its script in its field ("é" in "não é
-// alérgico"); alone it is what a half-width kana pair read as UTF-8 gives ("ﾃｲ" is "ò").
+// (in Greek and Cyrillic, of two) is so only in the company of a longer word of its script
+// in its field ("ő" in "ő is allergiás"), or, read as UTF-8, a Greek letter as a sign: before
+// a hyphen and a word, before a digit or glued to Japanese ("β-blocker", "β2", "β遮断薬");
+// alone it is what a half-width kana pair read as UTF-8 gives ("ﾃｲ" is "ò").
 enum class Plausibility { Plausible, Lonely, Implausible };
 
 struct WordVerdict {
@@ -605,10 +666,28 @@ struct WordVerdict {
     Kind script = Kind::Sign;  // the kind of its letters outside ASCII; Sign for none
     QChar::Script otherScript = QChar::Script_Unknown;
     bool company = false;  // a plausible word of two letters or more, one outside ASCII
+    bool lone = false;     // a word of one letter
+    bool unit = false;     // µ, μ or ° before the letters of a unit: "µg", "°C"
 };
 
-WordVerdict judgeWord(const char16_t *word, qsizetype size) {
+// µ, μ or ° before the letters of a unit: "µg", "μmol", "°C".
+bool isUnit(const char16_t *word, qsizetype size) {
+    if (size < 2) return false;
+    if (word[0] == 0xB0) return size == 2 && (word[1] == u'C' || word[1] == u'F');
+    return (word[0] == 0xB5 || word[0] == 0x3BC) && size <= 4 &&
+           std::all_of(word + 1, word + size, [](char16_t c) { return isAsciiLetter(c); });
+}
+
+// Judges a word in a reading: `word` ends at a character that ends words; read as UTF-8, also
+// where Japanese meets the letters of another alphabet. `joinedBefore` and `joinedAfter` say that
+// a digit or hyphen stands right before or after it ("3F", "P-CR").
+WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, bool joinedBefore,
+                      bool joinedAfter) {
     WordVerdict verdict;
+    if (reading == Reading::Utf8 && isUnit(word, size)) {
+        verdict.unit = true;
+        return verdict;
+    }
     const auto implausible = [&verdict] {
         verdict.plausibility = Plausibility::Implausible;
         return verdict;
@@ -616,19 +695,28 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size) {
     QVarLengthArray<char32_t, 32> letters;
     int ascii = 0, nonAscii = 0, scriptLetters = 0;
     bool letterBefore = false;
-    char32_t mark = 0;
+    // The ASCII letters in a row before this character, those before the half-width kana
+    // after them, and whether a digit or hyphen stands before those.
+    qsizetype asciiRun = 0, asciiBeforeHalfWidth = 0;
+    bool joinedAsciiBeforeHalfWidth = false;
+    char32_t mark = 0, before = 0, beforeThat = 0;
     for (qsizetype i = 0; i < size; ++i) {
         char32_t c = word[i];
         if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(word[i + 1])) {
             c = QChar::surrogateToUcs4(word[i], word[i + 1]);
             ++i;
         }
+        // A user-defined character of code page 932 is what the lead byte of a four-byte UTF-8
+        // character (an emoji) reads as.
+        if (reading == Reading::ShiftJis && c >= 0xE000 && c <= 0xF8FF) return implausible();
         const Kind kind = kindOf(c);
         switch (kind) {
             case Kind::Bad:
                 return implausible();
             case Kind::Sign:
                 letterBefore = false;
+                beforeThat = before, before = c;
+                asciiRun = 0;
                 continue;
             case Kind::Mark:
                 // An accent on nothing, or the same accent twice.
@@ -639,13 +727,33 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size) {
                 // Half-width signs stand at the edges of a word: ｢ before it, ｡ ､ ｣ after it.
                 if ((c >= 0xFF61 && c <= 0xFF64 && c != 0xFF62 && i + 1 < size) || (c == 0xFF62 && i > 0))
                     return implausible();
+                if (!followsInKana(char16_t(c), char16_t(before), char16_t(beforeThat))) return implausible();
+                if (asciiRun > 0) {
+                    asciiBeforeHalfWidth = asciiRun;
+                    joinedAsciiBeforeHalfWidth = joinedBefore && asciiRun == i;
+                }
+                break;
+            case Kind::Ascii:
+                // Half-width kana inside a word of ASCII letters: "LﾆｯU" is "LƯU" read as
+                // Shift-JIS. Notes glue kana between abbreviations of two letters or more
+                // ("CTﾅｼFAX") or to those that run on with digits ("3FﾕｲTEL", "TELﾅｼP-CR").
+                if (asciiBeforeHalfWidth > 0 && kindOf(before) == Kind::HalfWidth) {
+                    qsizetype after = i;
+                    while (after < size && isAsciiLetter(word[after])) ++after;
+                    const bool abbreviations = (asciiBeforeHalfWidth >= 2 && after - i >= 2) ||
+                                               joinedAsciiBeforeHalfWidth || (after == size && joinedAfter);
+                    if (!abbreviations) return implausible();
+                    asciiBeforeHalfWidth = 0;
+                }
                 break;
             default:
                 break;
         }
         letterBefore = true;
         mark = 0;
-        if (QChar::isLetter(c)) ++scriptLetters;
+        beforeThat = before, before = c;
+        asciiRun = kind == Kind::Ascii ? asciiRun + 1 : 0;
+        if (kind == Kind::Other && QChar::isLetter(c)) ++scriptLetters;
         if (kind == Kind::Ascii) {
             ++ascii;
         } else {
@@ -662,18 +770,36 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size) {
         letters.append(c);
     }
     const int count = ascii + nonAscii;
+    // An apostrophe stands in a word: "Марʼяна".
+    if (count == 0 && std::any_of(word, word + size, [](char16_t c) { return c == 0x2BB || c == 0x2BC; }))
+        return implausible();
     // A letter standing alone is one that names are written with.
     const bool alone = count == 1;
+    verdict.lone = alone;
     switch (verdict.script) {
         case Kind::Sign:  // ASCII letters and signs
         case Kind::Japanese:
         case Kind::HalfWidth:
             return verdict;
         case Kind::Latin:
+            // A title or abbreviation and one letter: notes glue kana to them ("Mrﾃｲ" is "Mrò").
+            if (size == 3 || size == 4) {
+                static constexpr std::u16string_view titles[] = {u"Mrs", u"Mr", u"Ms", u"Dr", u"Tel", u"Fax"};
+                const std::u16string_view title(word, size - 1);
+                if (std::find(std::begin(titles), std::end(titles), title) != std::end(titles))
+                    return implausible();
+            }
             for (const char32_t c : letters)
                 if (c >= 0x80 && !isNameLetter(c) && (alone || c < 0x100 || c > 0x17F)) return implausible();
+            // A capital that is two half-width kana is no word of its own: "ﾅｽ" (a name) and
+            // "ﾅｲ" (a note) read as Ž and Ų.
+            if (alone && isKanaPairCapital(letters[0])) return implausible();
             if (!inNameCase(letters.constData(), letters.size(), true)) return implausible();
-            if (ascii == 0 && !alone) return implausible();
+            // Vietnamese writes words of accented letters alone: "Đỗ", "Ở".
+            if (ascii == 0 && !alone && !std::any_of(letters.cbegin(), letters.cend(), [](char32_t c) {
+                    return c == 0x110 || c == 0x111 || (c >= 0x1E00 && c <= 0x1EFF);
+                }))
+                return implausible();
             break;
         case Kind::Greek:
         case Kind::Cyrillic:
@@ -682,6 +808,10 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size) {
                 if (!isModernLetter(c, verdict.script) || (alone && !isCommonLetter(c, verdict.script)))
                     return implausible();
             if (!inNameCase(letters.constData(), letters.size(), false)) return implausible();
+            // A word is spoken: "зж" is the half-width "ﾐｷﾐｶ" read as UTF-8.
+            if (!alone &&
+                !std::any_of(letters.cbegin(), letters.cend(), [](char32_t c) { return isVowel(c); }))
+                return implausible();
             break;
         case Kind::Hangul:
             if (ascii > 0) return implausible();
@@ -690,8 +820,16 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size) {
             if (ascii > 0 || scriptLetters < 2) return implausible();
             return verdict;
     }
-    if (count == 1 && isLower(letters[0])) verdict.plausibility = Plausibility::Lonely;
-    verdict.company = count > 1 && nonAscii > 0;
+    // Of the lower-case letters that are words, only those of Vietnamese and à, è and é can
+    // stand alone ("è diabetico"); the others are what half-width kana pairs read as in UTF-8.
+    if (count == 1 && isLower(letters[0]) && letters[0] < 0x1E00 && letters[0] != 0xE0 &&
+        letters[0] != 0xE8 && letters[0] != 0xE9)
+        verdict.plausibility = Plausibility::Lonely;
+    // Nor does a Greek or Cyrillic word of two small letters stand alone: "еж" is "ﾐｵﾐｶ".
+    if (count == 2 && (verdict.script == Kind::Greek || verdict.script == Kind::Cyrillic) &&
+        isLower(letters[0]) && isLower(letters[1]))
+        verdict.plausibility = Plausibility::Lonely;
+    verdict.company = count > 1 && nonAscii > 0 && verdict.plausibility == Plausibility::Plausible;
     return verdict;
 }
 
@@ -750,86 +888,135 @@ struct Weight {
     }
 };
 
-// Weighs one line of a reading, word by word. A letter or sign (0x40..0x7E) glued to a
-// character outside ASCII adds a whole rare one on either side, one and a half right behind a
-// character read as UTF-8: Shift-JIS read as UTF-8 ends its characters on lead bytes and
+// Weighs one line of a reading, word by word, in one pass. A letter or sign (0x40..0x7E) glued
+// to a character outside ASCII adds a whole rare one on either side, one and a half right behind
+// a character read as UTF-8: Shift-JIS read as UTF-8 ends its characters on lead bytes and
 // leaves their trail bytes standing right behind them, and UTF-8 read as Shift-JIS glues
 // half-width kana and kanji to the ASCII letters of a Latin name ("José" is "Josﾃｩ");
 // Japanese text seldom glues a letter to a kanji. The letters of a word that reads as a
-// Latin name weigh nothing.
+// Latin name weigh nothing, nor the sign of a unit; a Greek letter as a sign weighs half.
 Weight weighLine(QStringView line, Reading reading) {
     Weight w;
     const char16_t *begin = reinterpret_cast<const char16_t *>(line.utf16());
     const char16_t *end = begin + line.size();
-    struct Word {
-        const char16_t *begin, *end;
-        int field;  // fields end at commas and tabs
-        WordVerdict verdict;
+    // The lone lower-case letters of a field wait for its end for a word of their script.
+    constexpr int kKinds = int(Kind::Bad) + 1;
+    quint32 company = 0;
+    qsizetype lonely[kKinds] = {};
+    const auto endField = [&] {
+        for (int kind = 0; kind < kKinds; ++kind)
+            if (!(company >> kind & 1)) w.implausible += lonely[kind];
+        company = 0;
+        std::fill(std::begin(lonely), std::end(lonely), 0);
     };
-    QVarLengthArray<Word, 16> words;
-    int field = 0;
+    const char16_t *latinEnd = begin;
+    bool latinName = false;
+    const auto weighCharacters = [&](const char16_t *from, const char16_t *to, const WordVerdict &verdict,
+                                     bool standingAlone) {
+        for (const char16_t *p = from; p < to; ++p) {
+            if (!QChar::isLowSurrogate(*p)) ++w.characters;
+            if (*p < 0x80) continue;
+            if (!isKanaOrKanji(*p)) w.kanaAndKanjiOnly = false;
+            if (verdict.unit) continue;
+            if (standingAlone) {
+                ++w.rareHalves;
+                continue;
+            }
+            if (reading == Reading::Utf8 && p >= latinEnd) {
+                // A Latin name runs between the separators that both readings share, or Japanese.
+                const auto endsName = [](char16_t c) { return isSeparator(c) || isJapanese(c); };
+                bool ascii = false;  // a Latin name has an ASCII letter
+                const char16_t *nameBegin = p;
+                for (; nameBegin > begin && !endsName(nameBegin[-1]); --nameBegin)
+                    ascii = ascii || nameBegin[-1] < 0x80;
+                for (latinEnd = p; latinEnd < end && !endsName(*latinEnd); ++latinEnd)
+                    ascii = ascii || *latinEnd < 0x80;
+                latinName = ascii && isLatinName(nameBegin, latinEnd - nameBegin);
+                latinEnd = std::max(latinEnd, p + 1);
+            }
+            if (latinName && (*p < 0x370 || (*p >= 0x1E00 && *p <= 0x1EFF))) continue;
+            w.rareHalves += rareHalves(p, end, reading, verdict);
+            if (p > begin && p[-1] >= 0x40 && p[-1] <= 0x7E) w.rareHalves += 2;
+            if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E) w.rareHalves += reading == Reading::Utf8 ? 3 : 2;
+        }
+    };
+    const auto japaneseAt = [begin](const char16_t *q) {
+        return isJapanese(QChar::isLowSurrogate(*q) && q > begin ? q[-1] : *q);
+    };
+    // A letter standing alone as what writers use it for: a Greek one as a sign, before a
+    // hyphen and a word or before a digit, or glued to Japanese; a Latin one as a word of a
+    // sentence ("è diabetico").
+    const auto standsAlone = [begin, end](const char16_t *from, const char16_t *to,
+                                          const WordVerdict &verdict, bool besideJapanese) {
+        if (!verdict.lone || verdict.plausibility == Plausibility::Implausible) return false;
+        if (verdict.script == Kind::Latin)
+            return (from == begin || isSeparator(from[-1])) && to + 1 < end && *to == u' ' &&
+                   isLower(to[1]) && to[1] < 0x80;
+        return verdict.script == Kind::Greek &&
+               (besideJapanese ||
+                (to < end && isJoiner(*to) &&
+                 (*to != u'-' || (to + 1 < end && (isJoiner(to[1]) || isAsciiLetter(to[1]))))));
+    };
+    static const WordVerdict kNoWord;
     for (const char16_t *p = begin; p < end;) {
         if (endsWord(*p)) {
-            if (*p == u',' || *p == u'\t') ++field;
+            if (*p == u',' || *p == u'\t') endField();
+            weighCharacters(p, p + 1, kNoWord, false);
             ++p;
             continue;
         }
         const char16_t *wordEnd = p;
-        bool outsideAscii = false;
-        for (; wordEnd < end && !endsWord(*wordEnd); ++wordEnd)
+        bool outsideAscii = false, japanese = false;
+        for (; wordEnd < end && !endsWord(*wordEnd); ++wordEnd) {
             outsideAscii = outsideAscii || *wordEnd >= 0x80;
-        // A word of ASCII letters alone reads the same either way.
-        if (outsideAscii) words.append({p, wordEnd, field, judgeWord(p, wordEnd - p)});
+            japanese = japanese || (reading == Reading::Utf8 && isJapanese(*wordEnd));
+        }
+        // A word of ASCII letters alone reads the same either way. Read as UTF-8, a name of
+        // another alphabet glued to Japanese is a word of its own: "Líviaさん", "José・Ana".
+        const char16_t *from = p;
+        for (const char16_t *q = p + 1; q <= wordEnd; ++q) {
+            if (q < wordEnd && (reading != Reading::Utf8 || !japanese || japaneseAt(q) == japaneseAt(q - 1) ||
+                                isHalfWidth(*q) || isHalfWidth(q[-1]) || QChar::isLowSurrogate(*q)))
+                continue;
+            if (!outsideAscii || std::none_of(from, q, [](char16_t c) { return c >= 0x80; })) {
+                w.characters += q - from;
+                from = q;
+                continue;
+            }
+            const WordVerdict verdict = judgeWord(from, q - from, reading, from > begin && isJoiner(from[-1]),
+                                                  q < end && isJoiner(*q));
+            const bool alone =
+                reading == Reading::Utf8 && standsAlone(from, q, verdict, q - from < wordEnd - p);
+            if (verdict.company) company |= 1u << int(verdict.script);
+            if (verdict.plausibility == Plausibility::Lonely && !(alone && verdict.script == Kind::Greek))
+                ++lonely[int(verdict.script)];
+            else if (verdict.plausibility == Plausibility::Implausible)
+                ++w.implausible;
+            weighCharacters(from, q, verdict, alone);
+            from = q;
+        }
         p = wordEnd;
     }
-    for (Word &word : words) {
-        WordVerdict &v = word.verdict;
-        if (v.plausibility == Plausibility::Lonely &&
-            !std::any_of(words.cbegin(), words.cend(), [&word](const Word &other) {
-                return other.field == word.field && other.verdict.company &&
-                       other.verdict.script == word.verdict.script;
-            }))
-            v.plausibility = Plausibility::Implausible;
-        if (v.plausibility == Plausibility::Implausible) ++w.implausible;
-    }
-
-    static const WordVerdict kNoWord;
-    const Word *word = words.cbegin();
-    const char16_t *latinEnd = begin;
-    bool latinName = false;
-    for (const char16_t *p = begin; p < end; ++p) {
-        if (!QChar::isLowSurrogate(*p)) ++w.characters;
-        if (*p < 0x80) continue;
-        if (!isKanaOrKanji(*p)) w.kanaAndKanjiOnly = false;
-        while (word != words.cend() && word->end <= p) ++word;
-        const WordVerdict &verdict = word != words.cend() && word->begin <= p ? word->verdict : kNoWord;
-        if (reading == Reading::Utf8 && p >= latinEnd) {
-            // A Latin name runs between the separators that both readings share.
-            const char16_t *wordBegin = p;
-            while (wordBegin > begin && !isSeparator(wordBegin[-1])) --wordBegin;
-            for (latinEnd = p; latinEnd < end && !isSeparator(*latinEnd);) ++latinEnd;
-            latinName = isLatinName(wordBegin, latinEnd - wordBegin);
-        }
-        if (latinName && (*p < 0x370 || (*p >= 0x1E00 && *p <= 0x1EFF))) continue;
-        w.rareHalves += rareHalves(p, end, reading, verdict);
-        if (p > begin && p[-1] >= 0x40 && p[-1] <= 0x7E) w.rareHalves += 2;
-        if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E) w.rareHalves += reading == Reading::Utf8 ? 3 : 2;
-    }
+    endField();
     return w;
 }
 
-// Calls `f` with each line of `text` (QStringView or QByteArrayView): lines end at CR LF, CR
-// or LF, which both readings share.
+// The line of `text` (QStringView or QByteArrayView) from `at`, and `at` moved past its line
+// end: lines end at CR LF, CR or LF, which both readings share. After the last line `at` is
+// past the end of the text.
+template <typename View>
+View nextLine(View text, qsizetype &at) {
+    const qsizetype start = at;
+    qsizetype end = start;
+    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+    at = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+    return text.sliced(start, end - start);
+}
+
+// Calls `f` with each line of `text`.
 template <typename View, typename F>
 void forEachLine(View text, F f) {
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != '\n' && text[i] != '\r') continue;
-        f(text.sliced(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    f(text.sliced(start));
+    for (qsizetype at = 0; at <= text.size();) f(nextLine(text, at));
 }
 
 Weight weigh(QStringView text, Reading reading) {
@@ -905,36 +1092,87 @@ bool hasByteOutsideAscii(QByteArrayView bytes) {
 
 const QString kMixed = QStringLiteral("Shift-JIS and UTF-8 lines mixed");
 
-// The reading of a file whose bytes both encodings read: the likelier for the whole text.
-Reading likelierReading(const QString &utf8, const QString &cp932) {
-    return likelier(weigh(utf8, Reading::Utf8), weigh(cp932, Reading::ShiftJis));
+// Of two plausible readings of a line in kana and kanji alone, the one that spares a whole rare
+// character is far likelier: UTF-8's 伊藤 against Shift-JIS's "莨願陸". Within one writing
+// system, rarity is what tells a reading from a misreading.
+bool farLikelier(const Weight &reading, const Weight &other) {
+    return reading.implausible == 0 && other.implausible == 0 && reading.kanaAndKanjiOnly &&
+           other.kanaAndKanjiOnly && reading.rareHalves + 2 <= other.rareHalves;
 }
 
-// Checks each line that both encodings read. The reading chosen for the file must be the
-// likelier for the line too: where the other reading is, the line was written in the other
-// encoding, and the file is one of both. Nor is a line taken where the reading chosen leaves
-// a word that no writer writes. Null when every line holds, else why the file is refused.
-QString refusedLine(const QByteArray &bytes, const QString &text, Reading chosen) {
-    const Reading other = chosen == Reading::Utf8 ? Reading::ShiftJis : Reading::Utf8;
-    QList<QByteArrayView> byteLines;
-    forEachLine(QByteArrayView(bytes), [&](QByteArrayView line) { byteLines.append(line); });
-    qsizetype number = 0;
-    QString why;
-    forEachLine(QStringView(text), [&](QStringView line) {
-        const QByteArrayView lineBytes = byteLines.value(number++);
-        if (!why.isNull() || !hasByteOutsideAscii(lineBytes)) return;
-        const std::optional<QString> otherLine = readAs(lineBytes, other);
-        if (!otherLine) return;
-        const Weight weight = weighLine(line, chosen), otherWeight = weighLine(*otherLine, other);
-        const Reading lineReading =
-            chosen == Reading::Utf8 ? likelier(weight, otherWeight) : likelier(otherWeight, weight);
-        if (lineReading != chosen)
-            why = kMixed;
-        else if (weight.implausible > 0)
-            why = QStringLiteral("line %1 fits neither Shift-JIS nor UTF-8").arg(number);
-    });
-    return why;
-}
+// What the lines of a file without a mark tell of its encoding, each line outside ASCII weighed
+// once in each reading that reads it. A line that only one reading makes plausible, or makes
+// far likelier, speaks for the whole file; a line plausible in both is taken in either. A line
+// is refused only where the file's reading makes it implausible (mixed where the other reading
+// fits it) or where the other reading is far likelier.
+class Evidence {
+public:
+    // `texts` are the file's readings in Shift-JIS and in UTF-8, where they read it whole.
+    Evidence(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) {
+        qsizetype at = 0, atText[2] = {};
+        QString lineRead[2];
+        for (qsizetype number = 1; at <= bytes.size(); ++number) {
+            const QByteArrayView line = nextLine(bytes, at);
+            QStringView read[2];
+            for (int r = 0; r < 2; ++r)
+                if (texts[r]) read[r] = nextLine(QStringView(*texts[r]), atText[r]);
+            if (!hasByteOutsideAscii(line)) continue;
+            // A line that one reading alone reads is what that reading makes of it.
+            const auto readsLine = [&](int r) {
+                if (texts[r]) return true;
+                std::optional<QString> alone = readAs(line, readingAt(r));
+                if (alone) lineRead[r] = std::move(*alone), read[r] = lineRead[r];
+                return alone.has_value();
+            };
+            if (!readsLine(0) || !readsLine(1)) continue;
+            const Weight weight[2] = {weighLine(read[0], readingAt(0)), weighLine(read[1], readingAt(1))};
+            for (int r = 0; r < 2; ++r) {
+                total_[r].add(weight[r]);
+                const Weight &own = weight[r], &other = weight[1 - r];
+                if (own.implausible == 0 && other.implausible > 0) ++plausibleOnly_[r];
+                if (farLikelier(own, other)) ++farLikelier_[r];
+                if (!refusal_[r].isNull()) continue;
+                if (own.implausible > 0)
+                    refusal_[r] =
+                        other.implausible == 0
+                            ? kMixed
+                            : QStringLiteral("line %1 fits neither Shift-JIS nor UTF-8").arg(number);
+                else if (farLikelier(other, own))
+                    refusal_[r] = kMixed;
+            }
+        }
+    }
+
+    // The reading of a file that both encodings read: the one its lines speak for, else the
+    // likelier for the whole text. None where no line speaks and Shift-JIS is likelier by a
+    // rare character at most: a UTF-8 reading wins by what its words show (a unit, a Greek
+    // prefix), a Shift-JIS one so narrowly by the bare count of half-width kana, and a guess
+    // would store "ﾂｵ" for µ or "SMRﾅｽ" for SMRŽ.
+    std::optional<Reading> reading() const {
+        const Weight &utf8 = total_[kUtf8Index], &cp932 = total_[kCp932Index];
+        for (const qsizetype *lines : {plausibleOnly_, farLikelier_}) {
+            if ((lines[0] > 0) != (lines[1] > 0))
+                return lines[kUtf8Index] > 0 ? Reading::Utf8 : Reading::ShiftJis;
+            if (lines[0] > 0) return likelier(utf8, cp932);  // lines of both: mixed either way
+        }
+        if (utf8.implausible == cp932.implausible && utf8.rareHalves > cp932.rareHalves &&
+            utf8.rareHalves <= cp932.rareHalves + 2)
+            return std::nullopt;
+        return likelier(utf8, cp932);
+    }
+
+    // Why the file is not taken in `reading`; null when it is.
+    QString refusal(Reading reading) const { return refusal_[index(reading)]; }
+
+    static constexpr int kCp932Index = 0, kUtf8Index = 1;
+    static int index(Reading reading) { return reading == Reading::Utf8 ? kUtf8Index : kCp932Index; }
+    static Reading readingAt(int index) { return index == kUtf8Index ? Reading::Utf8 : Reading::ShiftJis; }
+
+private:
+    qsizetype plausibleOnly_[2] = {}, farLikelier_[2] = {};
+    Weight total_[2];
+    QString refusal_[2];
+};
 
 // UTF-16 records are partly ASCII (separators, line ends, digits): at least one code unit in
 // eight has a zero high byte. Shift-JIS and UTF-8 text has no zero byte at all.
@@ -1009,17 +1247,23 @@ std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes, Q
             return utf16;
         }
         if (!bytes.contains('\0')) {
-            std::optional<QString> cp932 = readAs(bytes, Reading::ShiftJis);
-            if (cp932 && cp932->isEmpty()) cp932.reset();
-            std::optional<QString> utf8 = readAs(bytes, Reading::Utf8);
-            if (cp932 || utf8) {
-                const Reading chosen = !cp932  ? Reading::Utf8
-                                       : !utf8 ? Reading::ShiftJis
-                                               : likelierReading(*utf8, *cp932);
-                std::optional<QString> &read = chosen == Reading::Utf8 ? utf8 : cp932;
-                why = refusedLine(bytes, *read, chosen);
-                if (why.isNull()) return read;
-                return std::nullopt;
+            std::optional<QString> texts[2];
+            texts[Evidence::kUtf8Index] = readAs(bytes, Reading::Utf8);
+            if (!bytes.isEmpty()) texts[Evidence::kCp932Index] = readAs(bytes, Reading::ShiftJis);
+            const bool utf8 = texts[Evidence::kUtf8Index].has_value(),
+                       cp932 = texts[Evidence::kCp932Index].has_value();
+            if (utf8 || cp932) {
+                const Evidence evidence(bytes, texts);
+                const std::optional<Reading> reading = !cp932  ? Reading::Utf8
+                                                       : !utf8 ? Reading::ShiftJis
+                                                               : evidence.reading();
+                if (!reading) {
+                    why = QStringLiteral("Shift-JIS or UTF-8, which the text cannot tell");
+                    return std::nullopt;
+                }
+                why = evidence.refusal(*reading);
+                if (!why.isNull()) return std::nullopt;
+                return std::move(texts[Evidence::index(*reading)]);
             }
         }
         if (std::optional<QString> utf16 = utf16WithoutMark(bytes, why)) return utf16;

@@ -57,18 +57,23 @@ public:
     // A byte-order mark decides: UTF-8, UTF-16 little- or big-endian. Without one the text is
     // strict Shift-JIS or strict UTF-8, whichever alone reads it; a zero byte, part of neither
     // text, fails both. Many texts read both ways (伊藤 in UTF-8 is "莨願陸" in Shift-JIS, ﾃｲ in
-    // Shift-JIS is "ò" in UTF-8): then each reading is weighed word by word by how its letters
-    // fall into runs of one writing system. Kanji with full-width kana is one, half-width
-    // katakana another, and Latin, Greek, Cyrillic and hangul each one of their own; a word that
-    // mixes two (half-width kana glued to kanji: "邨占｡｣"), a letter standing alone that no
-    // name is written with, or a word out of a name's case is written by no writer. The reading
-    // with fewer such words wins, then the one with fewer characters rare in patients' texts,
-    // and Shift-JIS a tie unless UTF-8 gives fewer characters, all kana and kanji. Each line
-    // whose bytes both encodings read must be read likelier, and plausibly, in the encoding
-    // chosen for the file: else the file holds lines of both, and is refused. Then UTF-16
-    // without a mark, in the byte order that reads plausibly, or that alone gives records
-    // (commas, tabs, line ends); where neither tells, it is refused. std::nullopt when nothing
-    // fits, or when the text holds a NUL; `refusal` then says why, in words for a log.
+    // Shift-JIS is "ò" in UTF-8): then each line is weighed once in each reading, word by word,
+    // by how its letters fall into runs of one writing system. Kanji with full-width kana is one,
+    // half-width katakana another, and Latin, Greek, Cyrillic and hangul each one of their own;
+    // a Latin name may be glued to Japanese ("Líviaさん"), but a word that mixes others (half-
+    // width kana glued to kanji: "邨占｡｣", or inside a word of ASCII letters: "LﾆｯU"), a small
+    // kana after a kana that takes none ("ﾅｨ"), a user-defined character, a letter standing
+    // alone that no name is written with, or a word out of a name's case is written by no
+    // writer. A line that one reading alone makes plausible, or far likelier, tells the file's
+    // encoding; where none does, the reading with fewer such words wins, then the one with fewer
+    // characters rare in patients' texts, and Shift-JIS a tie unless UTF-8 gives fewer
+    // characters, all kana and kanji; a Shift-JIS reading likelier by one rare character at
+    // most is a guess, and the text is refused. A line is refused, and with it the file, only
+    // where the file's reading makes it implausible (mixed where the other fits it) or where the
+    // other is far likelier; never for being merely likelier in the other. Then UTF-16 without a
+    // mark, in the byte order that reads plausibly, or that alone gives records (commas, tabs,
+    // line ends); where neither tells, it is refused. std::nullopt when nothing fits, or when the
+    // text holds a NUL; `refusal` then says why, in words for a log. Time is linear in the text.
     static std::optional<QString> fromImportedText(const QByteArray &bytes, QString *refusal = nullptr);
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every

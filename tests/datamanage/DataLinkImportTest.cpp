@@ -170,6 +170,7 @@ TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
                          block("J4", "小野寺颯太"))
                             .toUtf8());
     drop("odd.txt", *cvx::TextEncoding::toCp932(block("S4", "ﾃｲ ﾐｵ")) + block("V4", "伊藤結衣").toUtf8());
+    drop("capitals.txt", (block("Y4", "MORI YŪKI") + block("W4", "VŨ ANH")).toUtf8());
     // blocks.txt ends in a block cut short, and the run fails; short.txt, no whole block, stays.
     EXPECT_EQ(runImport(), false);
     EXPECT_EQ(patient("B100"), patientFile("高橋一郎", "1965-12-31", "0"));
@@ -179,12 +180,13 @@ TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
     EXPECT_EQ(patient("K4"), patientFile("황태윤", "1980-01-02", "0"));
     EXPECT_EQ(patient("R4"), patientFile("Лебедев Иван", "1980-01-02", "0"));
     EXPECT_EQ(patient("J4"), patientFile("小野寺颯太", "1980-01-02", "0"));
+    EXPECT_EQ(patient("W4"), patientFile("VŨ ANH", "1980-01-02", "0"));
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("S4")));
     EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("V4")));
     EXPECT_EQ(inputFiles(), QStringList({"odd.txt", "short.txt", "sub/blocks.txt"}));
     EXPECT_EQ(transferLog().filter("record(s) rejected").size(), 1);
     EXPECT_EQ(transferLog().filter("/odd.txt,Shift-JIS and UTF-8 lines mixed,").size(), 1);
-    EXPECT_EQ(transferLog().filter("20240506070809").size(), 9);
+    EXPECT_EQ(transferLog().filter("20240506070809").size(), 11);
     ASSERT_TRUE(FileManager::removeItem(input() + "/sub/blocks.txt"));
     ASSERT_TRUE(FileManager::removeItem(input() + "/odd.txt"));
     EXPECT_EQ(runImport(), true);
@@ -210,6 +212,10 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
                                        "G1,Μαρκάκη,Μαρία,,,\n")
                             .toUtf8());
     drop("japanese-and-cyrillic.csv", QStringLiteral("J1,小野寺,颯太,,,\nR2,Ким,Олег,,,\n").toUtf8());
+    // Lines that read as Shift-JIS too, and plausibly so, in a file of UTF-8 and of Shift-JIS.
+    drop("capitals.csv", QStringLiteral("C1,MORI,YŪKI,,,β-blocker\nC2,OGAWA,RYŪ,,,Jürgen先生\n").toUtf8());
+    drop("note.csv",
+         *cvx::TextEncoding::toCp932(QStringLiteral("C3,山田,太郎,,,\r\nC4,Sato,Ken,,,Mrﾃｲ\r\n")));
     // One line in the other encoding whose bytes this file's encoding reads too: no name of the
     // file is stored, and the file stays.
     const QByteArray oddUtf8 = *cvx::TextEncoding::toCp932(QStringLiteral("S3,佐藤,花子,,,\r\n")) +
@@ -245,6 +251,9 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_EQ(patient("G1"), patientFile("Μαρκάκη Μαρία", "", "2"));
     EXPECT_EQ(patient("J1"), patientFile("小野寺 颯太", "", "2"));
     EXPECT_EQ(patient("R2"), patientFile("Ким Олег", "", "2"));
+    EXPECT_EQ(patient("C1"), patientFile("MORI YŪKI", "", "2"));
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("C2_remark"), "Jürgen先生");
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("C4_remark"), "Mrﾃｲ");
     for (const char *chartNo : {"S3", "V1", "U3", "T1"})
         EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath(chartNo))) << chartNo;
     EXPECT_EQ(inputFiles(), QStringList({"garbled.csv", "hostile.csv", "odd-shift-jis-line.csv",
@@ -258,10 +267,10 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
             << file;
     EXPECT_TRUE(text(home("Error.txt")).contains("odd-utf8-line.csv: Shift-JIS and UTF-8 lines mixed"));
     // Hostile chart numbers write nothing; the refused one is noted in the error log.
-    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 18);
+    EXPECT_EQ(FileManager::contentsOfDirectory(UsbUtils::customerFolder()).size(), 22);
     EXPECT_TRUE(text(home("Error.txt")).contains("chart number \"Check_Measure_Result\""));
     EXPECT_EQ(transferLog().filter("Not imported").size(), 6);
-    EXPECT_EQ(transferLog().size(), 25);  // 18 patients, six files kept, the empty last line
+    EXPECT_EQ(transferLog().size(), 29);  // 22 patients, six files kept, the empty last line
     // A file whose name is not UTF-8 (山田.csv in code page 932, from a stick written on another
     // system) is named as a person reads it, not passed over, and stays.
     const QByteArray oddName = QFile::encodeName(input()) + "/\x8ER\x93\x63.csv";

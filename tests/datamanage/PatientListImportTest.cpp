@@ -91,6 +91,9 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
              "18,赵,丽,,,\r\n19,황,태윤,,,\r\n20,Лебедев,Иван,1980/01/02,M,\r\n21,Μαρκάκη,Μαρία,,,\r\n"
              "22,小野寺,颯太,,,\r\n23,Ким,Олег,,,")
              .toUtf8()},
+        {"UTF-8 capitals and a name glued to Japanese, lines that read as Shift-JIS too",
+         {{"25", "NGUYỄN VĂN AN", "", "2", ""}, {"26", "VŨ ANH", "", "2", "Líviaさん"}},
+         QStringLiteral("25,NGUYỄN,VĂN AN,,,\r\n26,VŨ,ANH,,,Líviaさん").toUtf8()},
         {"UTF-16LE without mark",
          {{"24", "田中 一郎", "", "2", ""}},
          cvx::TextEncoding::toUtf16(QStringLiteral("24,田中,一郎,,,"),
@@ -112,7 +115,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         EXPECT_EQ(outcome.saved, expectedSaved);
     }
     EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
-    EXPECT_EQ(customerFiles().size(), 21);
+    EXPECT_EQ(customerFiles().size(), 23);
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {

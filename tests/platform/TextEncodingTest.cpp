@@ -143,6 +143,15 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
          "Shift-JIS and UTF-8 lines mixed"},
         {"a line that no reading fits", u("1,伊藤\n2,田ô").toUtf8(), std::nullopt,
          "line 2 fits neither Shift-JIS nor UTF-8"},
+        // A line plausible in the file's encoding is taken however likely the other reads it.
+        {"UTF-8 capitals, one line Shift-JIS too", u("V1,NGUYỄN,VĂN AN\r\nV6,VŨ,ANH\r\n").toUtf8(),
+         u("V1,NGUYỄN,VĂN AN\r\nV6,VŨ,ANH\r\n")},
+        {"macron capitals", u("M1,MORI,YŪKI\r\nM2,OGAWA,RYŪ").toUtf8(), u("M1,MORI,YŪKI\r\nM2,OGAWA,RYŪ")},
+        {"a Shift-JIS note that reads as a Latin word",
+         *TextEncoding::toCp932(u("J1,山田,太郎\nN1,Sato,Mrﾃｲ")), u("J1,山田,太郎\nN1,Sato,Mrﾃｲ")},
+        // Nothing tells: two half-width kana or one sign.
+        {"a sign alone", u("N1,Sato,Ken,,,µ").toUtf8(), std::nullopt,
+         "Shift-JIS or UTF-8, which the text cannot tell"},
         // Without a mark and without ASCII, UTF-16 shows its byte order by the reading that is
         // plausible; where both are, it cannot be told.
         {"UTF-16LE without mark or ASCII", TextEncoding::toUtf16(u("田中一郎"), Order::LittleEndian, false),
@@ -180,7 +189,12 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
                                                       {"Лебедев,Иван", true},  {"Ким,Олег", true},
                                                       {"Μαρκάκη,Μαρία", true}, {"ﾒｲ,ﾓｴ", false},
                                                       {"ﾔｽ,ﾘｴ", false},        {"ﾛｸﾛｳ,,Faxﾌｨﾌｨ", false},
-                                                      {"ﾄｼ,,Telﾄｾ", false}};
+                                                      {"ﾄｼ,,Telﾄｾ", false},    {"VŨ,ANH", true},
+                                                      {"GUDAITIS,ŽANA", true}, {"ƯNG,LƯU", true},
+                                                      {"Líviaさん", true},     {"Jürgen先生", true},
+                                                      {"José・Ana", true},     {"Sato,🌸", true},
+                                                      {"β-blocker", true},     {"B12 500µg", true},
+                                                      {"Sato,,Mrﾃｲ", false}};
     for (const auto &[name, utf8] : bothWays) {
         const QString line = u("0001,%1,1980/01/01,1\r\n").arg(u(name));
         const QByteArray bytes = utf8 ? line.toUtf8() : *TextEncoding::toCp932(line);
@@ -191,6 +205,9 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
     const QString scripts = u("0001,小野寺,颯太\r\n0002,Ким,Олег\r\n");
     ASSERT_TRUE(TextEncoding::fromCp932(scripts.toUtf8()));
     EXPECT_EQ(TextEncoding::fromImportedText(scripts.toUtf8()), scripts);
+    // A line of many lone letters (one a word, once compared with every other of its line).
+    const QString letters = u("X1,Sato,Ken,1990/01/02,M,") + u("ﾃｲ ").repeated(80000);
+    EXPECT_EQ(TextEncoding::fromImportedText(*TextEncoding::toCp932(letters)), letters);
 }
 
 // The table that reads code page 932 reads every byte and pair as the converter does.
