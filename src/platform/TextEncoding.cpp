@@ -1150,15 +1150,24 @@ public:
     // would store "ﾂｵ" for µ or "SMRﾅｽ" for SMRŽ.
     std::optional<Reading> reading() const {
         const Weight &utf8 = total_[kUtf8Index], &cp932 = total_[kCp932Index];
-        for (const qsizetype *lines : {plausibleOnly_, farLikelier_}) {
-            if ((lines[0] > 0) != (lines[1] > 0))
-                return lines[kUtf8Index] > 0 ? Reading::Utf8 : Reading::ShiftJis;
-            if (lines[0] > 0) return likelier(utf8, cp932);  // lines of both: mixed either way
-        }
+        if (const std::optional<Reading> lines = toldByLines()) return lines;
+        // Lines of both: mixed either way.
+        if (plausibleOnly_[0] + plausibleOnly_[1] + farLikelier_[0] + farLikelier_[1] > 0)
+            return likelier(utf8, cp932);
         if (utf8.implausible == cp932.implausible && utf8.rareHalves > cp932.rareHalves &&
             utf8.rareHalves <= cp932.rareHalves + 2)
             return std::nullopt;
         return likelier(utf8, cp932);
+    }
+
+    // The reading that lines of the file speak for, and none of the other: none where none do.
+    std::optional<Reading> toldByLines() const {
+        for (const qsizetype *lines : {plausibleOnly_, farLikelier_}) {
+            if ((lines[0] > 0) != (lines[1] > 0))
+                return lines[kUtf8Index] > 0 ? Reading::Utf8 : Reading::ShiftJis;
+            if (lines[0] > 0) return std::nullopt;
+        }
+        return std::nullopt;
     }
 
     // Why the file is not taken in `reading`; null when it is.
@@ -1233,8 +1242,15 @@ QString noEncoding(const QByteArray &bytes) {
 
 }  // namespace
 
-std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes, QString *refusal) {
+const QString TextEncoding::kCannotTell = QStringLiteral("Shift-JIS or UTF-8, which the text cannot tell");
+
+std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes, QString *refusal,
+                                                      const QByteArray &untoldAs, QByteArray *told) {
     QString why;
+    if (told) told->clear();
+    const auto name = [](Reading reading) {
+        return reading == Reading::Utf8 ? QByteArrayLiteral("UTF-8") : QByteArrayLiteral("CP932");
+    };
     std::optional<QString> text = [&]() -> std::optional<QString> {
         if (bytes.startsWith("\xEF\xBB\xBF")) {
             if (isValidUtf8(bytes)) return fromUtf8(bytes);
@@ -1254,11 +1270,15 @@ std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes, Q
                        cp932 = texts[Evidence::kCp932Index].has_value();
             if (utf8 || cp932) {
                 const Evidence evidence(bytes, texts);
-                const std::optional<Reading> reading = !cp932  ? Reading::Utf8
-                                                       : !utf8 ? Reading::ShiftJis
-                                                               : evidence.reading();
+                const std::optional<Reading> alone = !cp932  ? std::optional(Reading::Utf8)
+                                                     : !utf8 ? std::optional(Reading::ShiftJis)
+                                                             : evidence.toldByLines();
+                if (told && alone && hasByteOutsideAscii(bytes)) *told = name(*alone);
+                std::optional<Reading> reading = alone ? alone : evidence.reading();
+                if (!reading && !untoldAs.isEmpty())
+                    reading = untoldAs == name(Reading::Utf8) ? Reading::Utf8 : Reading::ShiftJis;
                 if (!reading) {
-                    why = QStringLiteral("Shift-JIS or UTF-8, which the text cannot tell");
+                    why = kCannotTell;
                     return std::nullopt;
                 }
                 why = evidence.refusal(*reading);

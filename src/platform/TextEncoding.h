@@ -74,7 +74,15 @@ public:
     // mark, in the byte order that reads plausibly, or that alone gives records (commas, tabs,
     // line ends); where neither tells, it is refused. std::nullopt when nothing fits, or when the
     // text holds a NUL; `refusal` then says why, in words for a log. Time is linear in the text.
-    static std::optional<QString> fromImportedText(const QByteArray &bytes, QString *refusal = nullptr);
+    // Where the text cannot tell Shift-JIS from UTF-8 (refused with kCannotTell), `untoldAs`
+    // ("CP932" or "UTF-8"), when given, names the encoding that the other files of the same
+    // writer showed, and the text is read so where that reading takes it. `told`, when given,
+    // gets the encoding that the text itself shows, "CP932" or "UTF-8": one that alone reads it,
+    // or that a line of it speaks for; empty where it shows neither (ASCII alone, a guess).
+    static std::optional<QString> fromImportedText(const QByteArray &bytes, QString *refusal = nullptr,
+                                                   const QByteArray &untoldAs = {},
+                                                   QByteArray *told = nullptr);
+    static const QString kCannotTell;
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every
     // spelling of Shift-JIS ("shift-jis", "Shift_JIS", "sjis", "windows-31j", ...) gives "CP932",

@@ -193,6 +193,23 @@ TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
     EXPECT_EQ(inputFiles(), QStringList({"short.txt"}));
 }
 
+// µ alone is "ﾂｵ" in Shift-JIS: the files that the same writer left beside it tell which it is.
+TEST_F(DataLinkImportTest, AFileThatCannotTellItsEncodingIsReadAsItsRunTells) {
+    linkTo(5);
+    drop("sign.csv", QStringLiteral("M5,Sato,Ken,,,µ\n").toUtf8());
+    drop("utf8.csv", QStringLiteral("L5,Freitas,Lívia,,,\n").toUtf8());
+    EXPECT_EQ(runImport(), true);
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("M5_remark"), "µ");
+    // Files of both encodings, or of none, tell nothing: it stays.
+    drop("sign.csv", QStringLiteral("M6,Sato,Ken,,,µ\n").toUtf8());
+    drop("utf8.csv", QStringLiteral("L6,Freitas,Lívia,,,\n").toUtf8());
+    drop("cp932.csv", *cvx::TextEncoding::toCp932(QStringLiteral("J6,山田,太郎,,,\n")));
+    EXPECT_EQ(runImport(), false);
+    EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("M6")));
+    EXPECT_EQ(inputFiles(), QStringList({"sign.csv"}));
+    EXPECT_EQ(runImport(), false);
+}
+
 TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     linkTo(0, "mode5");
     const QByteArray garbled("\x81\x20\x41", 3);  // neither Shift-JIS nor UTF-16
