@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "platform/FileManager.h"
 #include "platform/UserDefaults.h"
 #include "records/SettingsFiles.h"
 
@@ -200,9 +201,10 @@ bool BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &c
     // One lock over both keys and the file, so that two saves of different lists do not
     // lose each other's choice.
     std::lock_guard lock(SettingsFiles::writeMutex());
-    // The flags are index-parallel to the list in the file: they follow it only when it was
-    // written.
-    if (!writeTableContent(keptTexts, key)) return false;
+    // The flags are index-parallel to the list in the file: they follow a file that is there
+    // only when it was written. Without a file they are kept all the same.
+    const bool written = writeTableContent(keptTexts, key);
+    if (!written && cvx::FileManager::fileExists(commentPath())) return false;
     cvx::UserDefaults &defaults = cvx::UserDefaults::standard();
 
     QVariantList signData = paddedChoices(QStringLiteral("zsignData"), QVariant(QVariantList()));
@@ -215,5 +217,5 @@ bool BBInitDatas::writeEditedList(const QStringList &texts, const QStringList &c
             replaceChoice(content, row->item, row->level, QVariant(keptTexts.at(i)));
     }
     defaults.setObject(content, QStringLiteral("zcontent"));
-    return true;
+    return written;
 }

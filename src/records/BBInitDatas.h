@@ -73,7 +73,7 @@ public:
     static bool setTotal(const QStringList &texts, const QString &key);
     // Saves an edited item list: drops the texts that are exactly "" together with their
     // flags (chkData, "0"/"1" parallel to the texts; a missing flag counts as "0"), saves the
-    // kept texts with setTableContent and, only when that wrote the file, stores the kept
+    // kept texts with setTableContent and, where that wrote the file or there is none, stores the kept
     // flags as the list's entry of "zsignData" and the last kept text flagged "1" as its entry
     // of "zcontent" (unchanged when none is). A key outside the 21 changes nothing. Both
     // user-default keys are padded to 7 items of 3 levels first; other entries keep their
