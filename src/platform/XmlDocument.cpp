@@ -135,14 +135,18 @@ std::optional<QByteArray> withoutCutCharacter(QByteArray body, const QByteArray 
 }
 
 // UTF-16 without the half character that a cut left at its end: an odd byte, then a lone first
-// half of a surrogate pair.
+// half of a surrogate pair, before the zero units of a crash tail, if any.
 std::optional<QString> fromCutUtf16(QByteArray bytes, TextEncoding::ByteOrder order) {
     if (bytes.size() % 2) bytes.chop(1);
-    if (bytes.size() < 2) return std::nullopt;
-    const char *last = bytes.constData() + bytes.size() - 2;
-    const char16_t unit = order == TextEncoding::ByteOrder::LittleEndian ? qFromLittleEndian<char16_t>(last)
-                                                                         : qFromBigEndian<char16_t>(last);
-    if (QChar::isHighSurrogate(unit)) bytes.chop(2);
+    const auto unitAt = [&](qsizetype at) {
+        const char *p = bytes.constData() + at;
+        return order == TextEncoding::ByteOrder::LittleEndian ? qFromLittleEndian<char16_t>(p)
+                                                              : qFromBigEndian<char16_t>(p);
+    };
+    qsizetype last = bytes.size() - 2;
+    while (last >= 0 && unitAt(last) == 0) last -= 2;
+    if (last < 0) return std::nullopt;
+    if (QChar::isHighSurrogate(unitAt(last))) bytes.remove(last, 2);
     return TextEncoding::fromUtf16(bytes, order);
 }
 
@@ -164,14 +168,10 @@ std::optional<QByteArray> decodeForParsing(const QByteArray &bytes, XmlDocument:
         }
         return text;
     };
-    const auto utf16 = [&](QByteArray body, TextEncoding::ByteOrder order) {
-        // Zeros that a crash left from the middle of a character on leave its other byte, which
-        // with a zero reads as a character of its own ("<" of U+4E3C): it is half of one.
-        if (lossy) {
-            qsizetype zeros = 0;
-            while (zeros < body.size() && body[body.size() - 1 - zeros] == '\0') ++zeros;
-            if (zeros && (body.size() - zeros) % 2) body.chop(zeros + 1);
-        }
+    // A crash zeroes from a sector boundary, an even offset: zeros that begin at an odd one are
+    // the second byte of the last character ("<" is 3C 00 in little-endian order), which stays.
+    // Only an odd last byte and a lone first half of a surrogate pair are half a character.
+    const auto utf16 = [&](const QByteArray &body, TextEncoding::ByteOrder order) {
         std::optional<QString> text = TextEncoding::fromUtf16(body, order);
         return text || !lossy ? text : fromCutUtf16(body, order);
     };
@@ -417,7 +417,14 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     if (!utf8) return nullptr;
     bool tooDeep = false;
     std::shared_ptr<pugi::xml_document> doc = parseUtf8(*utf8, option, error, &tooDeep);
-    if (tooDeep || option != XmlDocument::Option::Tidy) return doc;
+    // A result or list holding a value twice shows one of them as its own, repaired or not.
+    const auto holdsEachNameOnce = [&](std::shared_ptr<pugi::xml_document> &tree, QString *why) {
+        if (tree && !cvx::holdsEachNameOnce(tree->document_element(), why)) tree.reset();
+    };
+    if (tooDeep || option != XmlDocument::Option::Tidy) {
+        holdsEachNameOnce(doc, error);
+        return doc;
+    }
     const bool damaged = !doc;
     QString problem, loss;
     // Tidy reading repairs what a recovering parser can repair; the tree stays pugixml's.
@@ -431,6 +438,7 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
         loss = QStringLiteral("the reading would lose data: %1").arg(loss);
         doc.reset();
     }
+    holdsEachNameOnce(doc, &loss);
     if (!doc) {
         // Without a word of the repair, the parse's own fault tells why.
         if (!loss.isEmpty())

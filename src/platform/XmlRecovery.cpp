@@ -93,10 +93,7 @@ struct Token {
     bool closesInnermost = false;  // an end tag of another name, at which the repair closes it
     qsizetype from = 0, to = 0;    // an end tag's place in the text
     qsizetype standsFor = -1;      // the start tag open innermost where an unknown end tag stands
-    // Of a start tag: how many elements its element holds; of an end tag that closes nothing: how
-    // many the element open innermost held before it, and the next one it holds (-1 for none).
-    qsizetype elements = 0;
-    qsizetype next = -1;
+    qsizetype elements = 0;        // of a start tag: how many elements its element holds
 
     bool sameAs(const Token &other) const {
         return kind == other.kind && name == other.name && value == other.value &&
@@ -199,14 +196,6 @@ std::string_view groupList(const pugi::xml_node &group) {
 bool isAnyEntry(std::string_view name) {
     return std::any_of(std::begin(kEntryPrefixes), std::end(kEntryPrefixes),
                        [&](std::string_view prefix) { return isEntry(name, prefix); });
-}
-
-// The entry of a list at `place` (from 1) under the prefix of `entry`, an entry's name: "doctor3"
-// for "doctor7" at 3; "" where `entry` is none.
-std::string entryAt(std::string_view entry, qsizetype place) {
-    for (const std::string_view prefix : kEntryPrefixes)
-        if (isEntry(entry, prefix)) return std::string(prefix) + std::to_string(place);
-    return {};
 }
 
 // The entry after `entry` in its list: "doctor3" after "doctor2"; "" where `entry` is none.
@@ -334,20 +323,11 @@ private:
         for (qsizetype at = tokens_.size() - 1; at >= 0; --at)
             nextStart[at] = tokens_[at].kind == Token::Kind::Start ? at : nextStart[at + 1];
         QHash<QByteArray, qsizetype> openNames;  // how many open elements bear each name
-        // The end tags that close nothing, by the element open innermost where they stand, until
-        // it holds its next element.
-        QHash<qsizetype, QList<qsizetype>> waiting;
-        const auto closeInnermost = [&] {
-            waiting.remove(open_.last());
-            --openNames[tokens_[open_.takeLast()].name];
-        };
+        const auto closeInnermost = [&] { --openNames[tokens_[open_.takeLast()].name]; };
         for (qsizetype at = 0; at < tokens_.size(); ++at) {
             Token &token = tokens_[at];
             if (token.kind == Token::Kind::Start) {
-                if (!open_.isEmpty()) {
-                    ++tokens_[open_.last()].elements;
-                    for (const qsizetype stray : waiting.take(open_.last())) tokens_[stray].next = at;
-                }
+                if (!open_.isEmpty()) ++tokens_[open_.last()].elements;
                 open_.append(at);
                 ++openNames[token.name];
                 continue;
@@ -375,12 +355,7 @@ private:
             token.stray = ownFollows || (innermost.elements && nextStart[at] != kNone &&
                                          goesOn(innermost, tokens_[nextStart[at]].name));
             token.closesInnermost = !token.stray;
-            if (token.stray) {
-                token.elements = innermost.elements;
-                waiting[open_.last()].append(at);
-            } else {
-                closeInnermost();
-            }
+            if (!token.stray) closeInnermost();
         }
     }
 
@@ -803,11 +778,10 @@ QByteArray withoutCutMarkup(const QByteArray &utf8, std::optional<QByteArray> &c
 // element. Where the cut split a tag right after the text of the element open innermost, and that
 // element holds only text, a "<" began markup there: the text before it is whole, and so is the
 // element. So it is where the cut split an end tag that begins the name of the element open
-// innermost. An end tag that closes nothing and names an element of the layout tells that its
-// element lost its start tag: it is left out where nothing after it stands out of its place, a
-// result's values being placed by name; where it names an entry of a list and the list's next
-// entry would stand at a place other than its number, the text is refused (std::nullopt, with
-// `why`), and so it is where text stands right before it, which the lost element held.
+// innermost. An end tag that closes nothing and names an element of the layout is no stray: the
+// element it closed lost its start tag, which marks a piece of another part of the file (a stale
+// tail after a cut) whose values would pass for those of the element open there; the text is
+// refused then (std::nullopt, with `why`).
 std::optional<QByteArray> repairableText(const QByteArray &utf8, QString *why) {
     std::optional<QByteArray> cutEndTag;
     bool halfTag = false;
@@ -815,26 +789,12 @@ std::optional<QByteArray> repairableText(const QByteArray &utf8, QString *why) {
     TextTokens tokens(text);
     const std::optional<QList<Token>> read = tokens.read();
     if (!read) return text;  // the check of the repair refuses it with its reason
-    for (qsizetype at = 0; at < read->size(); ++at) {
-        const Token &token = (*read)[at];
+    for (const Token &token : *read) {
         const std::string_view name(token.name.constData(), size_t(token.name.size()));
         if (!token.stray || !anywhere(name) || among(kRoots, name)) continue;
-        const QString lost =
-            QStringLiteral("the end tag </%1> closes nothing: its element lost its start tag")
-                .arg(QString::fromUtf8(token.name));
-        // The text right before it was that element's, which would run on into another.
-        if (at > 0 && (*read)[at - 1].kind == Token::Kind::Text) {
-            if (why) *why = QStringLiteral("%1, and its text would stand in another").arg(lost);
-            return std::nullopt;
-        }
-        if (!isAnyEntry(name) || token.next < 0) continue;
-        const QByteArray &following = (*read)[token.next].name;
-        const std::string_view followingName(following.constData(), size_t(following.size()));
-        if (!isAnyEntry(followingName) || followingName == entryAt(followingName, token.elements + 1))
-            continue;
         if (why)
-            *why = QStringLiteral("%1, and <%2> would stand out of its place")
-                       .arg(lost, QString::fromUtf8(following));
+            *why = QStringLiteral("the end tag </%1> closes nothing: its element lost its start tag")
+                       .arg(QString::fromUtf8(token.name));
         return std::nullopt;
     }
     const QByteArray strayless = tokens.withoutStrayEndTags();
@@ -992,12 +952,7 @@ bool repairKeepsLayout(const pugi::xml_node &root, QString *why) {
         for (const pugi::xml_node &entry : item.children()) {
             if (entry.type() != pugi::node_element) continue;
             if (holdsElement(entry)) return refuse(entry, "an element");
-            // A result shows one value of each name: a second one, from the piece of another
-            // result that a cut left after it, would stand in place of its own.
-            if (patient) {
-                if (!entries.insert(entry.name()).second) return refuse(item, "a second value of one name");
-                continue;
-            }
+            if (patient) continue;  // a second value of one name is for holdsEachNameOnce
             if (list.empty()) list = isEntry(entry.name(), "doctor") ? "doctor" : "hospital";
             if (!isEntry(entry.name(), list) || !entries.insert(entry.name()).second)
                 return refuse(item, "an element that is none of its entries");
@@ -1418,6 +1373,25 @@ std::shared_ptr<pugi::xml_document> repairedTree(const QByteArray &utf8, const X
         !repairKeepsLayout(doc->document_element(), &loss))
         return refused();
     return doc;
+}
+
+bool holdsEachNameOnce(const pugi::xml_node &root, QString *why) {
+    const std::string_view layout = layoutOf(root);
+    const bool patient = layout == "DATA" && root.child("comment");
+    if (!patient && layout != "HisSetting" && layout != "Comments") return true;
+    std::unordered_set<std::string_view> names;
+    for (const pugi::xml_node &item : root.children()) {
+        if (item.type() != pugi::node_element || (patient && std::strcmp(item.name(), "comment") != 0)) continue;
+        names.clear();
+        for (const pugi::xml_node &element : item.children()) {
+            if (element.type() != pugi::node_element || names.insert(element.name()).second) continue;
+            if (why)
+                *why = QStringLiteral("<%1> holds a second <%2>")
+                           .arg(QString::fromUtf8(item.name()), QString::fromUtf8(element.name()));
+            return false;
+        }
+    }
+    return true;
 }
 
 void setXmlRepairLog(XmlRepairLog log) {

@@ -59,6 +59,13 @@ std::shared_ptr<pugi::xml_document> repairedTree(const QByteArray &utf8, const X
 // may be missing. False, with `why` when given, where the tree lost anything.
 bool treeKeepsTheText(const QByteArray &utf8, const pugi::xml_node &tree, QString *why = nullptr);
 
+// Whether each result of a patient file, each group of the hospital file and each list of a
+// comment file holds at most one element of each name, repaired or well-formed. No writer writes
+// a second one; where one stands, it is the piece of another result or list that damage left
+// there (a cut followed by older bytes, a deletion across two results), and a reader would show
+// one of the two under the other's date or place. False, with `why` when given, where one does.
+bool holdsEachNameOnce(const pugi::xml_node &root, QString *why = nullptr);
+
 // Where a repaired read is reported, one line of text per report (the application puts it in
 // its error log). Without one the report goes to the debug output. Each file (path and
 // content) is reported once per run.

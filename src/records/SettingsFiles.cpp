@@ -298,9 +298,18 @@ bool SettingsFiles::holdsText(const cvx::XmlElement &element) {
 
 bool SettingsFiles::holdsOnlyShownEntries(const cvx::XmlElement &list, const QString &prefix) {
     const QList<cvx::XmlElement> entries = numberedEntries(list, prefix);
+    // An entry's attribute, comment or instruction is no part of the text it shows, and its
+    // rewrite would drop it.
+    const auto textAlone = [](const cvx::XmlElement &entry) {
+        const QList<cvx::XmlElement> children = entry.children();
+        return entry.attributeCount() == 0 &&
+               std::all_of(children.begin(), children.end(), [](const cvx::XmlElement &child) {
+                   return child.kind() == cvx::XmlElement::Kind::Text ||
+                          child.kind() == cvx::XmlElement::Kind::CData;
+               });
+    };
     return !holdsText(list) && entries.size() == list.elements().size() &&
-           std::all_of(entries.begin(), entries.end(),
-                       [](const cvx::XmlElement &entry) { return entry.elements().isEmpty(); });
+           std::all_of(entries.begin(), entries.end(), textAlone);
 }
 
 void SettingsFiles::setNumberedTexts(cvx::XmlElement &list, const QString &prefix, const QStringList &texts) {

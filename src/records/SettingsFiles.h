@@ -70,7 +70,8 @@ public:
     static bool holdsText(const cvx::XmlElement &element);
     // Whether setNumberedTexts on the list element would remove nothing but what numberedTexts
     // shows of it: no text of its own (an entry taken for the list), and no element but the
-    // entries at the places their numbers name, each holding text alone.
+    // entries at the places their numbers name, each holding text alone: no attribute, comment
+    // or instruction.
     static bool holdsOnlyShownEntries(const cvx::XmlElement &list, const QString &prefix);
     // Replaces the child elements and text of the list element by prefix1, prefix2, ...
     // holding the texts. A comment or processing instruction stays after as many entries as stood before

@@ -409,16 +409,24 @@ TEST_F(PatientFile, ValuesAtTheEdgesOfTheFormulas) {
 }
 
 TEST_F(PatientFile, ReadingBackGivesTheStoredTextsAndLeavesMissingChildrenUnset) {
+    // A result holding a value twice holds a piece of another: neither is shown as its own.
+    const QByteArray twice = R"(<DATA>
+  <comment date="2026-01-01" time="10:00"><Hospital>H1</Hospital><MS>M</MS><Hospital>H2</Hospital></comment>
+</DATA>)";
+    writeBytes(patientPath("F-1"), twice);
+    EXPECT_TRUE(results("F-1").isEmpty());
+    EXPECT_EQ(readBytes(patientPath("F-1")), twice);
+
     writeBytes(patientPath("F-1"), R"(<DATA>
   <comment date="2026-01-01" time="10:00">
-    <Hospital>H1</Hospital><Content1>first</Content1><SaveDate>x</SaveDate>
-    <MS>多め</MS><Content1></Content1><Hospital>H2</Hospital><Other>y</Other>
+    <Content1></Content1><SaveDate>x</SaveDate>
+    <MS>多め</MS><Hospital>H2</Hospital><Other>y</Other>
   </comment>
   <comment date="2025-01-01" time="10:00"><Content1>old</Content1></comment>
 </DATA>)");
     const QList<cvx::XmlElement> list = results("F-1");
     OCMCustomerComment c = UsbUtils::getCustComment(list, 0);
-    EXPECT_EQ(c.hospital(), "H2");  // the later child wins
+    EXPECT_EQ(c.hospital(), "H2");
     EXPECT_EQ(c.ms(), "多め");
     EXPECT_FALSE(c.contentMs().isNull());
     EXPECT_EQ(c.contentMs(), "");

@@ -51,7 +51,7 @@ const QString kPatient = QStringLiteral(
     "  <RsvData>A1:V01234,2024/05/01,7,24.5 ℃,I_LEU,0,多め,9.0,I_NH3,0</RsvData><SaveDate/>\n"
     " </comment>\n"
     " <comment date=\"2023-01-31\" time=\"09:05\"><Hospital>髙橋\"歯科\", <b>分</b>院</Hospital>"
-    "<NH3>多め</NH3><DataValue7>3.0|20</DataValue7><NH3>少なめ</NH3><RsvData>x,I_\nLEU,I_I_NH3</RsvData>"
+    "<DataValue7>3.0|20</DataValue7><NH3>少なめ</NH3><RsvData>x,I_\nLEU,I_I_NH3</RsvData>"
     "</comment>\n"
     "</DATA>\n");
 

@@ -110,7 +110,12 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
                                "<data1>t</data1><data3>3</data3></List></Comments>",
                            "<Comments>" + ms + "<data1>1</data1><data3>3</data3></List>" + tc +
                                "<data1>t</data1></List>" + tc + "</List></Comments>",
-                           "<Comments>" + ms + "<data1>1</data1></List>" + ms + "</Comments>"}) {
+                           "<Comments>" + ms + "<data1>1</data1></List>" + ms + "</Comments>",
+                           // An entry holding more than its text.
+                           "<Comments>" + ms + "<data1>1</data1><data2 note=\"keep me\">m2</data2></List>" +
+                               tc + "<data1>t<!-- keep me --></data1></List></Comments>",
+                           "<Comments>" + ms + "<data1>1<?keep me?></data1></List>" + tc +
+                               "<data1 note='k'>t</data1></List></Comments>"}) {
         writeData(kComment, kept);
         EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
         EXPECT_FALSE(BBInitDatas::deleteBlankData({"a"}, {"1"}, "ms0"));

@@ -144,6 +144,15 @@ TEST(HospitalListTest, RefusesASaveThatWouldLoseOrHideWhatItWrites) {
          false},
         {nullptr, "<Hospital name='hospital'><hospital1>H1</hospital1><Doctor name='doctor'><doctor1>D1</doc",
          false},
+        // What an entry holds beside its text: an attribute, a comment, an instruction.
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'><hospital1>H1</hospital1><hospital2 note='keep me'>H2"
+         "</hospital2></Hospital><Doctor name='doctor'><doctor1>D1<!-- keep me --></doctor1></Doctor></HisSetting>",
+         false},
+        {nullptr,
+         "<HisSetting><Hospital name='hospital'><hospital1>H1<?keep me?></hospital1></Hospital><Doctor "
+         "name='doctor'><doctor1>D1</doctor1></Doctor></HisSetting>",
+         true},
         // Well-formed, of another kind: no writer writes into it.
         {nullptr,
          "<html><Hospital name='hospital'><hospital1>H1</hospital1></Hospital><Doctor name='doctor'/></html>",
@@ -297,7 +306,7 @@ TEST(HospitalListTest, ListsAPatientsResultsNewestFirst) {
     const char *const expected[][5] = {
         {"2024-05-02", "10:15", "さくら歯科クリニック", "多め", "MS high"},
         {"2024-02-10", "09:00", "みなと台デンタルオフィス", "少なめ", "MS low"},
-        {"2023-11-30", "16:45", "older duplicate wins", nullptr, nullptr},
+        {"2023-11-30", "16:45", "oldest", nullptr, nullptr},
     };
     for (int i = 0; i < 3; ++i) {
         const OCMCustomerComment &row = rows[i];
