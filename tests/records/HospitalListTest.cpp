@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "platform/FileManager.h"
+#include "platform/TextEncoding.h"
 #include "platform/XmlRecovery.h"
 #include "records/BBInitDatas.h"
 #include "records/SettingsFixture.h"
@@ -63,23 +64,38 @@ TEST(HospitalListTest, ReadsGroupsByNameAndEntriesByPosition) {
 
 // A hospital file cut short anywhere, as a crash or a full disk leaves it, is read with every
 // entry that the cut left whole and none that it cut, and takes the next save without losing the
-// other list.
+// other list: in UTF-8, and in UTF-16 of either byte order, plain or with a crash's zeros from an
+// even offset.
 TEST(HospitalListTest, EveryCutOfTheFileIsReadAndSaved) {
-    const QByteArray whole = *cvx::FileManager::readFile(CVX_SOURCE_DIR "/resources/settings/HisSetting.xml");
-    writeData(kHis, whole);
+    using Order = cvx::TextEncoding::ByteOrder;
+    const QByteArray utf8 = *cvx::FileManager::readFile(CVX_SOURCE_DIR "/resources/settings/HisSetting.xml");
+    const QString text = QString::fromUtf8(utf8).replace("UTF-8", "UTF-16");
+    writeData(kHis, utf8);
     const Lists all = BBInitDatas::getHospital();
     cvx::setXmlRepairLog([](const QString &) {});
-    for (qsizetype size = whole.indexOf('>', whole.indexOf("<HisSetting")) + 1; size < whole.size(); ++size) {
-        writeData(kHis, whole.left(size));
-        const Lists read = BBInitDatas::getHospital();
-        for (const QString group : {"hospital", "doctor"}) {
-            const QStringList names = read.value(group), original = all.value(group);
-            ASSERT_GE(names.size(), whole.left(size).count("</" + group.toUtf8())) << size;
-            ASSERT_EQ(names, original.mid(0, names.size())) << size;  // no name cut short
+    for (const int form : {0, 1, 2, 3, 4}) {
+        const bool wide = form > 0, zeros = form > 2;
+        const Order order = form % 2 ? Order::LittleEndian : Order::BigEndian;
+        const QByteArray whole = wide ? cvx::TextEncoding::toUtf16(text, order) : utf8;
+        const qsizetype unit = wide ? 2 : 1;
+        qsizetype size = wide ? 2 + 2 * (text.indexOf('>', text.indexOf("<HisSetting")) + 1)
+                              : utf8.indexOf('>', utf8.indexOf("<HisSetting")) + 1;
+        for (; size < whole.size(); size += zeros ? 2 : 1) {
+            const QByteArray cut = whole.left(size);
+            writeData(kHis, zeros ? cut + QByteArray(64, '\0') : cut);
+            const QString shown = wide ? cvx::TextEncoding::fromUtf16(cut.left(size / unit * unit), order)
+                                             .value_or(QString())
+                                       : QString::fromUtf8(cut);
+            const Lists read = BBInitDatas::getHospital();
+            for (const QString group : {"hospital", "doctor"}) {
+                const QStringList names = read.value(group), original = all.value(group);
+                ASSERT_GE(names.size(), shown.count("</" + group)) << form << " " << size;
+                ASSERT_EQ(names, original.mid(0, names.size())) << form << " " << size;  // none cut short
+            }
+            if (!shown.contains("<Hospital name=\"hospital\">")) continue;
+            ASSERT_TRUE(BBInitDatas::setHospital({"X"}, "hospital")) << form << " " << size;
+            ASSERT_EQ(BBInitDatas::getHospital().value("doctor"), read.value("doctor")) << form << " " << size;
         }
-        if (!whole.left(size).contains("<Hospital name=\"hospital\">")) continue;
-        ASSERT_TRUE(BBInitDatas::setHospital({"X"}, "hospital")) << size;
-        ASSERT_EQ(BBInitDatas::getHospital().value("doctor"), read.value("doctor")) << size;
     }
     cvx::setXmlRepairLog({});
 }
