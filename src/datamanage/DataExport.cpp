@@ -69,8 +69,9 @@ constexpr cvx::Durability kDeferred = cvx::Durability::Deferred;
 // The data folder copied whole, except that a patient file that cannot be copied is left out
 // and named in `skipped` rather than failing the copy of every other one. The running
 // program's lock file stays behind: the copy is no program's data folder. So do the
-// temporary files of writes, which are no data, in Customer's subfolders too.
-bool copyDataFolder(const QString &source, const QString &target, QStringList &skipped) {
+// temporary files of writes, which are no data, in Customer's subfolders too. A pipe, socket
+// or device fails the copy, named in `why`, unless it bears a patient file's name.
+bool copyDataFolder(const QString &source, const QString &target, QStringList &skipped, QString &why) {
     if (!QDir().mkdir(target)) return false;
     const QString customer = QStringLiteral("Customer");
     const QString lockFile = FileManager::lastPathComponent(SettingsFiles::lockFilePath());
@@ -79,7 +80,7 @@ bool copyDataFolder(const QString &source, const QString &target, QStringList &s
         if (name == lockFile || SettingsFiles::isWriteLeftover(from)) continue;
         const QString to = FileManager::appendingPathComponent(target, name);
         if (name != customer || !FileManager::isDirectory(from) || QFileInfo(from).isSymLink()) {
-            if (!FileManager::copyItem(from, to, kDeferred)) return false;
+            if (!FileManager::copyItem(from, to, kDeferred, nullptr, &why)) return false;
             continue;
         }
         if (!QDir().mkdir(to)) return false;
@@ -87,8 +88,10 @@ bool copyDataFolder(const QString &source, const QString &target, QStringList &s
             const QString original = FileManager::appendingPathComponent(from, entry);
             if (SettingsFiles::isWriteLeftover(original)) continue;
             const QString file = FileManager::appendingPathComponent(to, entry);
-            if (FileManager::copyItem(original, file, kDeferred, &SettingsFiles::isWriteLeftover)) continue;
+            if (FileManager::copyItem(original, file, kDeferred, &SettingsFiles::isWriteLeftover, &why))
+                continue;
             if (!isTarget(entry)) return false;
+            why.clear();
             FileManager::removeItem(file);
             skipped.append(entry);
         }
@@ -229,8 +232,10 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
             failure = name + QStringLiteral(" could not be written for ") + out.folder;
             return false;
         };
-        if (!copyDataFolder(source, staging, out.skipped))
-            failure = QStringLiteral("the data folder could not be copied for ") + out.folder;
+        QString why;
+        if (!copyDataFolder(source, staging, out.skipped, why))
+            failure = QStringLiteral("the data folder could not be copied for ") + out.folder +
+                      (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
         else if (marked(&updateCommentXml, QStringLiteral("Comment.xml")))
             marked(&updateHisSettingXml, QStringLiteral("HisSetting.xml"));
     }

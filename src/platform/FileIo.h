@@ -3,6 +3,7 @@
 // The system calls behind FileManager's writes, replaceable so that tests can make any one of
 // them fail (or kill a bulk job part way); not for use outside src/platform and the tests.
 
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
 #include <QByteArray>
@@ -15,6 +16,7 @@ bool readToEnd(int fd, off_t size, QByteArray &buffer);
 
 int systemOpenat(int folder, const char *name, int flags, mode_t mode);
 int systemRenameat(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags);
+int systemStatvfs(const char *path, struct statvfs *info);
 
 struct Calls {
     int (*open)(const char *path, int flags, mode_t mode);
@@ -28,6 +30,8 @@ struct Calls {
     int (*openat)(int folder, const char *name, int flags, mode_t mode) = systemOpenat;
     int (*renameat)(int fromFolder, const char *from, int toFolder, const char *to,
                     unsigned flags) = systemRenameat;
+    // The room left on the file system holding `path` (a whole copy looks before it begins).
+    int (*statvfs)(const char *path, struct statvfs *info) = systemStatvfs;
 };
 
 // The calls in use: the system's own unless a test has installed others.

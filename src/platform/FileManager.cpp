@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -49,6 +51,10 @@ int systemOpenat(int folder, const char *name, int flags, mode_t mode) {
 
 int systemRenameat(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags) {
     return ::renameat2(fromFolder, from, toFolder, to, flags);
+}
+
+int systemStatvfs(const char *path, struct statvfs *info) {
+    return ::statvfs(path, info);
 }
 
 bool readToEnd(int fd, off_t size, QByteArray &buffer) {
@@ -115,15 +121,29 @@ bool copySymLink(const QString &from, const QString &to) {
     return ::symlink(target.constData(), QFile::encodeName(to).constData()) == 0;
 }
 
+// A pipe, socket or device is never opened by a copy: opening a pipe waits for a writer, and
+// opening a device may act on it. False, naming it in *why.
+bool refuseSpecial(const QString &path, QString *why) {
+    if (why)
+        *why = QStringLiteral("%1 is a pipe, socket or device: not copied")
+                   .arg(FileManager::printablePath(path));
+    errno = EINVAL;
+    return false;
+}
+
 // Copies the bytes and the permission bits of a file into a new file, without waiting for the
 // disk: a folder copy flushes once, when it is whole, instead of once per file.
-bool copyFile(const QString &from, const QString &to) {
-    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+bool copyFile(const QString &from, const QString &to, QString *why) {
+    // Looked at before it was opened; should a pipe or a link have taken its place since, the
+    // open neither waits nor follows.
+    const int in =
+        ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return false;
     struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool looked = ::fstat(in, &st) == 0;
+    if (!looked || !S_ISREG(st.st_mode)) {
         ::close(in);
-        return false;
+        return looked ? refuseSpecial(from, why) : false;
     }
     const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                            st.st_mode & 07777);
@@ -172,21 +192,44 @@ bool copyFile(const QString &from, const QString &to) {
     return ok;
 }
 
-// `st` is the entry's own status (lstat).
-bool copyTree(const QString &from, const QString &to, const struct stat &st,
-              bool (*leaveOut)(const QString &)) {
-    if (S_ISLNK(st.st_mode)) return copySymLink(from, to);
-    if (!S_ISDIR(st.st_mode)) return copyFile(from, to);
-    if (!QDir().mkdir(to)) return false;
-    const QStringList names = FileManager::contentsOfDirectory(from);
-    for (const QString &name : names) {
+// Calls visit(name, path, status) for every entry directly inside the folder `from` that
+// `leaveOut` does not leave out, with the entry's own status (lstat); false at the first that
+// cannot be looked at or that visit answers false for.
+template <class Visit>
+bool eachEntry(const QString &from, bool (*leaveOut)(const QString &), Visit visit) {
+    for (const QString &name : FileManager::contentsOfDirectory(from)) {
         const QString child = from + QLatin1Char('/') + name;
         if (leaveOut && leaveOut(child)) continue;
-        struct stat childSt {};
-        if (!entryStat(child, childSt) || !copyTree(child, to + QLatin1Char('/') + name, childSt, leaveOut))
-            return false;
+        struct stat st {};
+        if (!entryStat(child, st) || !visit(name, child, st)) return false;
     }
     return true;
+}
+
+// `st` is the entry's status: its own (lstat) below the top. Only files, folders and links
+// are copied.
+bool copyTree(const QString &from, const QString &to, const struct stat &st,
+              bool (*leaveOut)(const QString &), QString *why) {
+    if (S_ISLNK(st.st_mode)) return copySymLink(from, to);
+    if (S_ISREG(st.st_mode)) return copyFile(from, to, why);
+    if (!S_ISDIR(st.st_mode)) return refuseSpecial(from, why);
+    if (!QDir().mkdir(to)) return false;
+    return eachEntry(from, leaveOut,
+                     [&](const QString &name, const QString &child, const struct stat &childSt) {
+                         return copyTree(child, to + QLatin1Char('/') + name, childSt, leaveOut, why);
+                     });
+}
+
+// Adds the bytes of the files a copyTree of the entry would write to `bytes`; false, as
+// copyTree would fail, at an entry that is no file, folder or link.
+bool measureTree(const QString &from, const struct stat &st, bool (*leaveOut)(const QString &), qint64 &bytes,
+                 QString *why) {
+    if (S_ISREG(st.st_mode)) bytes += st.st_size;
+    if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return true;
+    if (!S_ISDIR(st.st_mode)) return refuseSpecial(from, why);
+    return eachEntry(from, leaveOut, [&](const QString &, const QString &child, const struct stat &childSt) {
+        return measureTree(child, childSt, leaveOut, bytes, why);
+    });
 }
 
 bool isInside(const QString &path, const QString &folder) {
@@ -523,14 +566,36 @@ bool mayPlace(const QString &from, const QString &to, struct stat &st) {
     return !(isFolderEntry(from, st) && isInside(to, from));
 }
 
+// The bytes that the file system holding `folder` has free for this user; nothing when it
+// cannot tell.
+std::optional<qint64> freeSpace(const fileio::Calls &io, const QByteArray &folder) {
+    struct statvfs info {};
+    if (io.statvfs(folder.constData(), &info) != 0) return std::nullopt;
+    const unsigned long long free = static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
+    return qint64(std::min<unsigned long long>(free, std::numeric_limits<qint64>::max()));
+}
+
 bool copyWhole(const QString &from, const QString &to, const struct stat &st,
-               bool (*leaveOut)(const QString &)) {
-    const QString staging = FileManager::stagingPath(to);
-    const QByteArray source = QFile::encodeName(staging);
+               bool (*leaveOut)(const QString &), QString *why) {
     const QByteArray target = QFile::encodeName(to);
     const fileio::Calls &io = fileio::calls();
+    // Looked over before anything is written: a copy that meets a pipe or runs out of room part
+    // way would have taken the room of the disk from other programs until it gave up.
+    qint64 bytes = 0;
+    if (!measureTree(from, st, leaveOut, bytes, why)) return false;
+    if (const std::optional<qint64> free = freeSpace(io, folderOf(target)); free && bytes > *free) {
+        if (why)
+            *why = QStringLiteral("The copy needs %1 bytes, and %2 has %3 bytes free: it is not begun")
+                       .arg(QString::number(bytes),
+                            FileManager::printablePath(QFile::decodeName(folderOf(target))),
+                            QString::number(*free));
+        errno = ENOSPC;
+        return false;
+    }
+    const QString staging = FileManager::stagingPath(to);
+    const QByteArray source = QFile::encodeName(staging);
     const bool whole =
-        copyTree(from, staging, st, leaveOut) && FileManager::syncFileSystem(staging) &&
+        copyTree(from, staging, st, leaveOut, why) && FileManager::syncFileSystem(staging) &&
         renameNoReplace(
             [&](unsigned flags) { return io.rename(source.constData(), target.constData(), flags); },
             [&] { return entryExists(to); });
@@ -549,15 +614,27 @@ bool FileManager::copyItem(const QString &from, const QString &to) {
 }
 
 bool FileManager::copyItem(const QString &from, const QString &to, Durability durability,
-                           bool (*leaveOut)(const QString &)) {
+                           bool (*leaveOut)(const QString &), QString *why) {
     struct stat st {};
     if (!mayPlace(from, to, st)) return false;
-    return copyTree(from, to, st, leaveOut) && (durability == Durability::Deferred || syncFileSystem(to));
+    return copyTree(from, to, st, leaveOut, why) &&
+           (durability == Durability::Deferred || syncFileSystem(to));
 }
 
-bool FileManager::copyItemWhole(const QString &from, const QString &to, bool (*leaveOut)(const QString &)) {
+bool FileManager::copyItemWhole(const QString &from, const QString &to, bool (*leaveOut)(const QString &),
+                                QString *why) {
     struct stat st {};
-    return mayPlace(from, to, st) && copyWhole(from, to, st, leaveOut);
+    if (!mayPlace(from, to, st)) return false;
+    if (S_ISLNK(st.st_mode)) {
+        // Where the link leads, and where the copy would go once every link on the way is followed.
+        const QString target = QFileInfo(from).canonicalFilePath();
+        const QFileInfo place(to);
+        const QString destination = QFileInfo(place.path()).canonicalFilePath() + u'/' + place.fileName();
+        if (target.isEmpty() || ::stat(QFile::encodeName(target).constData(), &st) != 0 ||
+            isInside(destination, target))
+            return false;
+    }
+    return copyWhole(from, to, st, leaveOut, why);
 }
 
 bool FileManager::moveItem(const QString &from, const QString &to) {
@@ -565,7 +642,7 @@ bool FileManager::moveItem(const QString &from, const QString &to) {
     if (!mayPlace(from, to, st)) return false;
     if (QDir().rename(from, to)) return true;
     // Another file system: the source goes only once its copy is whole.
-    return copyWhole(from, to, st, nullptr) && removeItem(from);
+    return copyWhole(from, to, st, nullptr, nullptr) && removeItem(from);
 }
 
 QString FileManager::stagingPath(const QString &target, const QString &what) {

@@ -32,19 +32,25 @@ public:
     static bool createDirectory(const QString &path);
 
     // Copy or move a file or a whole folder. Both fail, changing nothing, when `to` exists.
-    // A folder copy that fails part way leaves what it has copied so far. A copy (and a move
-    // that has to copy) is flushed to disk once, when whole, before it reports success; a
-    // Deferred copy leaves that to the caller's syncFileSystem. A folder copy leaves out the
-    // entries at every depth for whose path `leaveOut` answers true.
+    // A copy takes files, folders and symbolic links (as links) and fails at anything else,
+    // which it never opens, naming it in *why. A folder copy that fails part way leaves what it
+    // has copied so far. A copy (and a move that has to copy) is flushed to disk once, when
+    // whole, before it reports success; a Deferred copy leaves that to the caller's
+    // syncFileSystem. A folder copy leaves out the entries at every depth for whose path
+    // `leaveOut` answers true.
     static bool copyItem(const QString &from, const QString &to);
     static bool copyItem(const QString &from, const QString &to, Durability durability,
-                         bool (*leaveOut)(const QString &path) = nullptr);
+                         bool (*leaveOut)(const QString &path) = nullptr, QString *why = nullptr);
     // As copyItem, but the copy is made in a hidden sibling of `to` (stagingPath) and takes the
     // name `to` only once it is whole and on the disk: no failure, full disk or kill leaves
     // part of a copy under `to`. A failure removes the hidden copy; a kill leaves it behind.
+    // A symbolic link given as `from` is followed: the copy holds what it names. Nothing is
+    // written where the tree holds a pipe, socket or device (no copy opens one) or where its
+    // files need more room than the destination's file system has free; *why then says so.
     static bool copyItemWhole(const QString &from, const QString &to,
-                              bool (*leaveOut)(const QString &path) = nullptr);
-    // A move that has to copy (another file system) copies as copyItemWhole does.
+                              bool (*leaveOut)(const QString &path) = nullptr, QString *why = nullptr);
+    // A move that has to copy (another file system) copies as copyItemWhole does, the link
+    // given as `from` moved as a link.
     static bool moveItem(const QString &from, const QString &to);
     // The hidden sibling in which a job makes `target` before giving it the target's name whole,
     // in the same folder, where a rename is atomic: ".<name>.<what>-" and 32 hexadecimal digits.

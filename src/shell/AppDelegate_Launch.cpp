@@ -158,21 +158,32 @@ bool AppDelegate::backupFromPath(const QString &path) {
     cvx::DateFormatter &formatter = appDateFormatter();
     formatter.setDateFormat(QStringLiteral("yyyyMMddHHmm"));
     const QDateTime now = launchClock_ ? launchClock_() : QDateTime::currentDateTime();
-    const QString destination = QStringLiteral("%1_%2").arg(path, formatter.stringFromDate(now));
-    if (FileManager::copyItemWhole(path, destination, &isLockFile)) return true;
-    errorLog(QStringLiteral("Directory %1 copy to %2 faild!").arg(path, destination));
-    return false;
+    return backupFromPath(path, formatter.stringFromDate(now), true);
 }
 
 bool AppDelegate::backupFromPath(const QString &path, const QString &lastAppVersion, bool isCopy) {
     const QString destination = QStringLiteral("%1_%2").arg(path, lastAppVersion);
-    if (isCopy ? FileManager::copyItemWhole(path, destination, &isLockFile)
-               : FileManager::moveItem(path, destination)) {
-        if (!isCopy) dropLockFile(destination);
-        return true;
+    // A data folder that is a link to one elsewhere (another disk) is backed up as what it
+    // names, never as the link, which holds none of the data. A move copies the data too,
+    // rather than carry the folder off its disk, and then takes only the link away, so that a
+    // fresh data folder is made in its place; the folder it named is left as it was.
+    QString why;
+    const auto copied = [&] { return FileManager::copyItemWhole(path, destination, &isLockFile, &why); };
+    bool done = false;
+    if (isCopy) {
+        done = copied();
+    } else if (!QFileInfo(path).isSymLink()) {
+        done = FileManager::moveItem(path, destination);
+        if (done) dropLockFile(destination);
+    } else if (copied() && !(done = FileManager::removeItem(path))) {
+        // The link stays in use: its copy goes too, so that the next start backs up anew.
+        FileManager::removeItem(destination);
     }
-    errorLog(QStringLiteral("\nDirectory %1 %2 to %3 faild!\n")
-                 .arg(path, isCopy ? QStringLiteral("copy") : QStringLiteral("move"), destination));
+    if (done) return true;
+    // An entry of its own, as every entry of the log, with the reason on a line below.
+    errorLog(QStringLiteral("\nDirectory %1 %2 to %3 faild!\n%4")
+                 .arg(path, isCopy ? QStringLiteral("copy") : QStringLiteral("move"), destination,
+                      why.isEmpty() ? QString() : why + u'\n'));
     return false;
 }
 

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QGuiApplication>
@@ -10,6 +12,7 @@
 #include "link/UsbHID.h"
 #include "link/UsbManager.h"
 #include "platform/Bundle.h"
+#include "platform/FileIo.h"
 #include "platform/FileManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -155,6 +158,7 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         const char *current;
         const char *backup;
         bool moved;
+        bool linked = false;  // the data folder a link to one on another disk
     } cases[] = {
         {"V1.0", "1.0", ".Corvadenix_202612070915", false},
         {nullptr, "1.0", ".Corvadenix_202612070915", false},
@@ -164,11 +168,16 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         {"V1.9", "1.10", ".Corvadenix_V1.9", false},
         {"V1.10", "1.9", ".Corvadenix_V1.10", true},
         {"V9/../../x", "1.0", ".Corvadenix_202612070915", false},
+        {"V0.8", "1.0", ".Corvadenix_V0.8", false, true},
+        {"V3.0", "1.0", ".Corvadenix_V3.0", true, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.backup) + " from " + (c.recorded ? c.recorded : "none"));
         cvxtest::TestHome caseHome;
         launch(c.current);
+        ASSERT_TRUE(!c.linked ||
+                    (QDir().mkdir(home("disk")) && QDir().rename(home(".Corvadenix"), home("disk/data")) &&
+                     QFile::link(home("disk/data"), home(".Corvadenix"))));
         write(home(".Corvadenix/Customer/A-1.xml"), "<patient/>");
         write(home(".Corvadenix/Comment.xml"), "edited comments");
         write(home(".Corvadenix/DefaultComment.xml"), "edited defaults");
@@ -188,6 +197,9 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         EXPECT_EQ(read(home("Corvadenix.flag")), "flag");
         EXPECT_EQ(read(home(QString(c.backup) + "/Customer/A-1.xml")), "<patient/>");
         EXPECT_EQ(read(home(QString(c.backup) + "/Comment.xml")), "edited comments");
+        EXPECT_FALSE(QFileInfo(home(c.backup)).isSymLink());
+        EXPECT_EQ(QFileInfo(home(".Corvadenix")).isSymLink(), c.linked && !c.moved);
+        EXPECT_EQ(read(home("disk/data/Customer/A-1.xml")), c.linked ? "<patient/>" : "<missing>");
         EXPECT_FALSE(FileManager::fileExists(home(QString(c.backup) + "/Corvadenix.lock")));
         EXPECT_EQ(homeEntries().filter(".Corvadenix_").size(), 1);
         EXPECT_EQ(defaults().stringForKey("appVersion"), QString("V") + c.current);
@@ -208,40 +220,68 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
 }
 
 TEST_F(StartupTest, BackupThatFailsIsLoggedTouchesNothingAndIsMadeAtTheNextStart) {
+    enum Fault { Taken, FullDisk, TooSmall, Pipe };
     const struct {
         const char *recorded;
         const char *backup;
         const char *line;
-        bool fullDisk;  // else the destination is taken
+        Fault fault;
     } cases[] = {
-        {"V1.0", ".Corvadenix_202612070915", "Directory %1 copy to %2 faild!", false},
-        {"V2.0", ".Corvadenix_V2.0", "\nDirectory %1 move to %2 faild!\n", false},
-        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n", false},
-        {"V1.0", ".Corvadenix_202612070915", "Directory %1 copy to %2 faild!", true},
-        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n", true},
+        {"V1.0", ".Corvadenix_202612070915", "\nDirectory %1 copy to %2 faild!\n", Taken},
+        {"V2.0", ".Corvadenix_V2.0", "\nDirectory %1 move to %2 faild!\n", Taken},
+        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n", Taken},
+        {"V1.0", ".Corvadenix_202612070915", "\nDirectory %1 copy to %2 faild!\n", FullDisk},
+        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n", FullDisk},
+        {"V1.0", ".Corvadenix_202612070915",
+         "\nDirectory %1 copy to %2 faild!\n%3 bytes free: it is not begun\n", TooSmall},
+        {"V1.0", ".Corvadenix_202612070915",
+         "\nDirectory %1 copy to %2 faild!\n%1/Customer/p\\x0Aipe is a pipe, socket or device: not copied\n",
+         Pipe},
+    };
+    cvx::fileio::Calls smallDisk = cvx::fileio::systemCalls();  // 400 KiB free
+    smallDisk.statvfs = [](const char *, struct statvfs *info) {
+        *info = {};
+        info->f_frsize = 4096;
+        info->f_bavail = 100;
+        return 0;
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.backup) + (c.fullDisk ? " full disk" : ""));
+        SCOPED_TRACE(std::string(c.backup) + " fault " + std::to_string(c.fault));
         cvxtest::TestHome caseHome;
         launch("1.0");
         write(home(".Corvadenix/Customer/A-1.xml"), "<patient/>");
-        write(home(c.fullDisk ? ".Corvadenix/Customer/B-2.xml" : QString(c.backup) + "/old.txt"),
-              c.fullDisk ? QByteArray(1 << 20, 'x') : "earlier backup");
+        const bool taken = c.fault == Taken;
+        write(home(taken ? QString(c.backup) + "/old.txt" : ".Corvadenix/Customer/B-2.xml"),
+              taken ? "earlier backup" : QByteArray(1 << 20, 'x'));
+        const QString pipe = home(".Corvadenix/Customer/p\nipe");
+        ASSERT_TRUE(c.fault != Pipe || ::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
         ASSERT_TRUE(FileManager::removeItem(home("Corvadenix.flag")));
         defaults().setObject(QString(c.recorded), "appVersion");
+        qint64 bytes = 0;
+        for (const QString &entry : FileManager::subpaths(home(".Corvadenix")))
+            if (const QFileInfo info(home(".Corvadenix/" + entry)); info.isFile()) bytes += info.size();
         {
             std::optional<cvxtest::FileSizeLimit> full;
-            if (c.fullDisk) full.emplace(512 * 1024);
+            if (c.fault == FullDisk) full.emplace(512 * 1024);
+            const cvx::fileio::ScopedCalls calls(c.fault == TooSmall ? smallDisk
+                                                                     : cvx::fileio::systemCalls());
+            // A start that waits (for the pipe's writer) ends the whole test program, failed.
+            ::alarm(20);
             launch("1.0");
+            ::alarm(0);
         }
 
-        EXPECT_EQ(homeEntries().filter(".Corvadenix_"), c.fullDisk ? QStringList() : QStringList{c.backup});
+        EXPECT_EQ(homeEntries().filter(".Corvadenix_"), taken ? QStringList{c.backup} : QStringList());
         EXPECT_EQ(FileManager::contentsOfDirectory(home(c.backup)),
-                  c.fullDisk ? QStringList() : QStringList{"old.txt"});
-        EXPECT_EQ(read(home(QString(c.backup) + "/old.txt")), c.fullDisk ? "<missing>" : "earlier backup");
+                  taken ? QStringList{"old.txt"} : QStringList());
+        EXPECT_EQ(read(home(QString(c.backup) + "/old.txt")), taken ? "earlier backup" : "<missing>");
         EXPECT_EQ(read(home(".Corvadenix/Customer/A-1.xml")), "<patient/>");
-        EXPECT_EQ(QString::fromUtf8(read(home("Error.txt"))),
-                  QString(c.line).arg(home(".Corvadenix"), home(c.backup)));
+        EXPECT_EQ(
+            QString::fromUtf8(read(home("Error.txt"))),
+            QString(c.line)
+                .replace("%3", QString("The copy needs %1 bytes, and %2 has 409600").arg(bytes).arg(home()))
+                .arg(home(".Corvadenix"), home(c.backup)));
+        QFile::remove(pipe);
         EXPECT_EQ(defaults().stringForKey("appVersion"), "V1.0");
         // No backup was made, so the check is not over.
         EXPECT_FALSE(FileManager::fileExists(home("Corvadenix.flag")));
