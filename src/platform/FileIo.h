@@ -13,6 +13,10 @@ namespace cvx::fileio {
 // Reads the file open as `fd`, of `size` bytes when it was looked at, to its end into `buffer`,
 // whose room is kept for the next file; false when a read fails.
 bool readToEnd(int fd, off_t size, QByteArray &buffer);
+// Reads the regular file `name` in `folder` (AT_FDCWD for a path) into `buffer` as readToEnd
+// does; false for anything else, which is never waited on: a pipe is opened without blocking
+// and refused once open. `flags` adds to the open's (O_NOFOLLOW).
+bool readRegularFile(int folder, const char *name, int flags, QByteArray &buffer);
 
 int systemOpenat(int folder, const char *name, int flags, mode_t mode);
 int systemRenameat(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags);

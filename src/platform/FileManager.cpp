@@ -73,6 +73,15 @@ bool readToEnd(int fd, off_t size, QByteArray &buffer) {
     return true;
 }
 
+bool readRegularFile(int folder, const char *name, int flags, QByteArray &buffer) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readToEnd(fd, st.st_size, buffer);
+    ::close(fd);
+    return read;
+}
+
 Calls systemCalls() {
     return {systemOpen, ::write, ::fsync, ::close, systemRename, ::syncfs};
 }
@@ -745,11 +754,14 @@ QStringList FileManager::sortedSubpaths(const QString &folder) {
 }
 
 std::optional<QByteArray> FileManager::readFile(const QString &path) {
-    if (path.isEmpty() || QFileInfo(path).isDir()) return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    if (path.startsWith(u':')) {  // one of the program's own resources, built into it
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+        return file.readAll();
+    }
+    QByteArray bytes;
+    if (path.isEmpty() || !fileio::readRegularFile(AT_FDCWD, QFile::encodeName(path).constData(), 0, bytes))
+        return std::nullopt;
     return bytes;
 }
 
@@ -1035,16 +1047,9 @@ QStringList OpenFolder::subpaths(QList<Unlisted> *unlisted) const {
 
 std::optional<QByteArray> OpenFolder::readFile(const QString &name) const {
     if (fd_ < 0 || !isPlainName(name)) return std::nullopt;
-    // Not blocking on a pipe: anything but a plain file is refused once open.
-    const int fd =
-        ::openat(fd_, QFile::encodeName(name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
     QByteArray bytes;
-    const bool read =
-        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fileio::readToEnd(fd, st.st_size, bytes);
-    ::close(fd);
-    return read ? std::optional<QByteArray>(std::move(bytes)) : std::nullopt;
+    if (!fileio::readRegularFile(fd_, QFile::encodeName(name).constData(), O_NOFOLLOW, bytes)) return std::nullopt;
+    return bytes;
 }
 
 bool OpenFolder::writeAtomically(const QString &name, const QByteArray &bytes, Durability durability,

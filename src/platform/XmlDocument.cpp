@@ -455,13 +455,7 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
 
 // False for anything but a regular file read to its end; `buffer` keeps its room for the next.
 bool readRegularFile(const QString &path, QByteArray &buffer) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st {};
-    const bool read =
-        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fileio::readToEnd(fd, st.st_size, buffer);
-    ::close(fd);
-    return read;
+    return fileio::readRegularFile(AT_FDCWD, QFile::encodeName(path).constData(), 0, buffer);
 }
 
 std::optional<QByteArray> readRegularFile(const QString &path) {
@@ -880,6 +874,11 @@ std::optional<XmlDocument> XmlDocument::fromFile(const QString &path, Option opt
     // the way of QFile, which also words the error.
     if (const std::optional<QByteArray> bytes = readRegularFile(path))
         return fromBytes(*bytes, option, error, path);
+    // A pipe in a file's place would wait for a writer, and a device may act on being opened.
+    if (struct stat st {}; ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        setError(error, QStringLiteral("cannot read %1: it is no file").arg(path));
+        return std::nullopt;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         setError(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));

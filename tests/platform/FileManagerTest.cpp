@@ -174,6 +174,11 @@ TEST(FileManager, CreateOnlyWhereNothingIs) {
 
 TEST(FileManager, ReadAppendAndAtomicWrite) {
     EXPECT_FALSE(FileManager::readFile(home("log.txt")).has_value());
+    // A pipe in a file's place is no file, and is not waited on; nor is a folder.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home("pipe.txt")).constData(), 0600), 0);
+    EXPECT_FALSE(FileManager::readFile(home("pipe.txt")).has_value());
+    ASSERT_TRUE(QFile::remove(home("pipe.txt")));
+    EXPECT_FALSE(FileManager::readFile(home("")).has_value());
     EXPECT_TRUE(FileManager::appendToFile(home("log.txt"), "a\r\n"));
     EXPECT_TRUE(FileManager::appendToFile(home("log.txt"), QByteArray("b\0c", 3)));
     EXPECT_EQ(FileManager::readFile(home("log.txt")), QByteArray("a\r\nb\0c", 6));

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 #include "platform/TextEncoding.h"
 #include "platform/XmlDocument.h"
 #include "platform/XmlRecovery.h"
@@ -330,6 +332,10 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
     EXPECT_FALSE(XmlDocument::fromFile(path, Option::None, &error).has_value());
     EXPECT_TRUE(error.startsWith(u("line 5, column "))) << error.toStdString();
     EXPECT_FALSE(XmlDocument::fromFile(dir.filePath("missing.xml"), Option::Tidy, &error).has_value());
+    // A pipe or a folder in a file's place is not opened: a pipe would wait for a writer.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.xml")).constData(), 0600), 0);
+    for (const char *name : {"pipe.xml", "."})
+        EXPECT_FALSE(XmlDocument::fromFile(dir.filePath(name), Option::Tidy, &error).has_value()) << name;
 
     // The repair fetches nothing from outside the text.
     const QString secret = dir.filePath("secret.txt");
