@@ -42,6 +42,12 @@ public:
     // Read through a table made once from the converter, so it reads as the converter does.
     static std::optional<QString> fromCp932(const QByteArray &bytes);
     static QString fromCp932Lossy(const QByteArray &bytes);  // invalid sequences become U+FFFD
+    // Whether fromCp932 would decode the bytes, without decoding them.
+    static bool isCp932(QByteArrayView bytes);
+    // The code page 932 code of a character of the Basic Multilingual Plane: its byte where it
+    // has one byte (below 0x100), its lead byte and trail byte (lead << 8 | trail) where it has
+    // two; -1 where code page 932 lacks it. Looked up once per character.
+    static int cp932Code(char16_t c);
 
     // UTF-16. Encoding writes the byte-order mark (FF FE little-endian, FE FF big-endian) unless
     // withBom is false. Decoding takes the byte order from a leading mark, which is dropped; without
