@@ -32,16 +32,18 @@ bool endsWord(char16_t c) {
 }
 
 // The letters of the Latin alphabets names are written in: Latin-1, Latin Extended-A less the
-// letters of Esperanto, Maltese, Welsh and Sami and the ij and l-dot ligatures, the
-// Vietnamese horned o and u, the pinyin tone letters, the Romanian comma letters and Latin
-// Extended Additional; and the accents that decomposed text writes after such a letter.
+// letters of Esperanto, Maltese, Welsh and Sami, the ij and l-dot ligatures and the capital Ų
+// (Lithuanian writes ų in the endings of words, in no name; in capitals it is the half-width
+// "ﾅｲ", "none", of notes), the Vietnamese horned o and u, the pinyin tone letters, the Romanian
+// comma letters and Latin Extended Additional; and the accents that decomposed text writes
+// after such a letter.
 bool isNameLetter(char32_t c) {
     if (c >= 0xC0 && c <= 0xFF) return c != 0xD7 && c != 0xF7;
     if (c >= 0x100 && c <= 0x17F) {
         static constexpr char16_t rare[] = {
             0x108, 0x109, 0x10A, 0x10B, 0x114, 0x115, 0x11C, 0x11D, 0x120, 0x121, 0x124, 0x125, 0x126, 0x127,
             0x12C, 0x12D, 0x132, 0x133, 0x134, 0x135, 0x138, 0x13F, 0x140, 0x149, 0x14A, 0x14B, 0x14E, 0x14F,
-            0x156, 0x157, 0x15C, 0x15D, 0x166, 0x167, 0x16C, 0x16D, 0x174, 0x175, 0x176, 0x177, 0x17F};
+            0x156, 0x157, 0x15C, 0x15D, 0x166, 0x167, 0x16C, 0x16D, 0x172, 0x174, 0x175, 0x176, 0x177, 0x17F};
         return std::find(std::begin(rare), std::end(rare), c) == std::end(rare);
     }
     return c == 0x1A0 || c == 0x1A1 || c == 0x1AF || c == 0x1B0 || (c >= 0x1CD && c <= 0x1DC) ||
@@ -75,10 +77,15 @@ bool inNameCase(const Char *word, qsizetype size, bool innerCapitals) {
     return true;
 }
 
+// A letter or sign whose two bytes in UTF-8 are two half-width kana in Shift-JIS (C2..DF before
+// A1..BF): ò is "ﾃｲ", ŵ "ﾅｵ", α "ﾎｱ".
+bool isKanaPair(char32_t c) {
+    return c >= 0x80 && c < 0x800 && (c & 0x3F) >= 0x21;
+}
 // A capital that is two half-width kana in Shift-JIS: Ž, Ų, Ÿ (C4, C5 or C6 before A1..BF in
 // UTF-8).
 bool isKanaPairCapital(char32_t c) {
-    return c >= 0x121 && c <= 0x1BF && (c & 0x3F) >= 0x21 && QChar::isUpper(c);
+    return c >= 0x100 && c < 0x1C0 && isKanaPair(c) && QChar::isUpper(c);
 }
 
 // Whether a letter is a vowel, accented or not, of the Latin (Ư and Ų are U's, Ø an O), Greek
@@ -89,6 +96,14 @@ bool isVowel(char32_t c) {
     for (QString decomposed; c >= 0x80 && !(decomposed = QChar::decomposition(c)).isEmpty();)
         c = decomposed.front().unicode();
     return c < 0x10000 && vowels.find(char16_t(c)) != std::u16string_view::npos;
+}
+
+// Whether two letters are one of the initial consonants of Vietnamese written with two.
+bool isVietnameseInitial(char32_t first, char32_t second) {
+    static constexpr std::string_view initials[] = {"ch", "gh", "kh", "ng", "nh", "ph", "th", "tr"};
+    const char pair[2] = {char(first | 0x20), char(second | 0x20)};
+    return std::find(std::begin(initials), std::end(initials), std::string_view(pair, 2)) !=
+           std::end(initials);
 }
 
 // Whether a word reads as a Latin name: ASCII letters and name letters, at least one of them
@@ -267,11 +282,20 @@ bool isUnit(const char16_t *word, qsizetype size) {
            std::all_of(word + 1, word + size, [](char16_t c) { return isAsciiLetter(c); });
 }
 
+// The signs that code page 932 writes as the second byte of a kanji, and that no text glues to
+// the end of a Korean word: UTF-8 bytes of hangul are what a kanji of the NEC rows before
+// another kanji reads as ("﨑本" is "핖{").
+bool isTrailSign(char16_t c) {
+    return c == u'@' || c == u'[' || c == u'\\' || c == u'_' || c == u'`' || c == u'{' || c == u'|';
+}
+
 // Judges a word in a reading: `word` ends at a character that ends words; read as UTF-8, also
-// where Japanese meets the letters of another alphabet. `joinedBefore` and `joinedAfter` say that
-// a digit or hyphen stands right before or after it ("3F", "P-CR").
+// where Japanese meets the letters of another alphabet. `joinedBefore` says that a digit or
+// hyphen stands right before it ("3F", "P-CR"); `after` is the character right after it, 0 at
+// the end of the line.
 WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, bool joinedBefore,
-                      bool joinedAfter) {
+                      char16_t after) {
+    const bool joinedAfter = isJoiner(after);
     WordVerdict verdict;
     if (reading == Reading::Utf8 && isUnit(word, size)) {
         verdict.unit = true;
@@ -307,11 +331,23 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, boo
                 beforeThat = before, before = c;
                 asciiRun = 0;
                 continue;
-            case Kind::Mark:
-                // An accent on nothing, or the same accent twice.
+            case Kind::Mark: {
+                // An accent on nothing, the same accent twice, or one that the letter before
+                // does not take: a Latin letter takes the accents of names, a letter of another
+                // alphabet the common ones or those of its own script. Half-width kana read as
+                // UTF-8 put Hebrew points and overlays on the letters of abbreviations ("ECGﾖｳ"
+                // is "ECGֳ", "TBIﾌｶ" is "TBI̶").
                 if (!letterBefore || c == mark) return implausible();
+                const Kind base = kindOf(before);
+                const QChar::Script script = QChar::script(c);
+                if ((base == Kind::Ascii || base == Kind::Latin)
+                        ? !isNameAccent(c)
+                        : script != QChar::Script_Inherited && script != QChar::Script_Common &&
+                              script != QChar::script(before))
+                    return implausible();
                 mark = c;
                 continue;
+            }
             case Kind::HalfWidth:
                 // Half-width signs stand at the edges of a word: ｢ before it, ｡ ､ ｣ after it.
                 if ((c >= 0xFF61 && c <= 0xFF64 && c != 0xFF62 && i + 1 < size) || (c == 0xFF62 && i > 0))
@@ -378,8 +414,27 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, boo
                 if (std::find(std::begin(titles), std::end(titles), title) != std::end(titles))
                     return implausible();
             }
-            for (const char32_t c : letters)
-                if (c >= 0x80 && !isNameLetter(c) && (alone || c < 0x100 || c > 0x17F)) return implausible();
+            // A letter that names are not written with stands only among letters of its language
+            // ("ĉiu"); alone, outside Latin Extended-A, or as the half-width pair of a note glued
+            // to an abbreviation ("Noﾅｵ" is "Noŵ", "CTﾅｲ" is "CTŲ", "ﾅｲCT" "ŲCT") it is garble.
+            for (qsizetype i = 0; i < letters.size(); ++i) {
+                const char32_t c = letters[i];
+                if (c < 0x80 || isNameLetter(c)) continue;
+                const bool besideAscii = (i > 0 && isAsciiLetter(letters[i - 1])) ||
+                                         (i + 1 < letters.size() && isAsciiLetter(letters[i + 1]));
+                if (alone || c < 0x100 || c > 0x17F || (isKanaPair(c) && besideAscii)) return implausible();
+            }
+            // A word is spoken: two or three letters without a vowel, a half-width pair among
+            // them, are the pair glued to an abbreviation ("Nsﾅｼ" is "Nsż", "CTﾅｽ" "CTŽ"); the
+            // names without a vowel are longer ("Smrž"). Nor do two consonants begin a name of
+            // three letters but as a Vietnamese initial ("Ngô", "Thư"; "Rxﾃｲ" is "Rxò").
+            if (letters.size() <= 3 && std::any_of(letters.cbegin(), letters.cend(), isKanaPair)) {
+                if (std::none_of(letters.cbegin(), letters.cend(), isVowel)) return implausible();
+                if (letters.size() == 3 && isAsciiLetter(letters[0]) && isAsciiLetter(letters[1]) &&
+                    !isVowel(letters[0]) && !isVowel(letters[1]) && isKanaPair(letters[2]) &&
+                    !isVietnameseInitial(letters[0], letters[1]))
+                    return implausible();
+            }
             // A capital that is two half-width kana is no word of its own: "ﾅｽ" (a name) and
             // "ﾅｲ" (a note) read as Ž and Ų.
             if (alone && isKanaPairCapital(letters[0])) return implausible();
@@ -403,7 +458,7 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, boo
                 return implausible();
             break;
         case Kind::Hangul:
-            if (ascii > 0) return implausible();
+            if (ascii > 0 || isTrailSign(after)) return implausible();
             return verdict;
         default:  // another script: two letters at least, not its digits alone
             if (ascii > 0 || scriptLetters < 2) return implausible();
@@ -481,50 +536,69 @@ struct Weight {
 // leaves their trail bytes standing right behind them, and UTF-8 read as Shift-JIS glues
 // half-width kana and kanji to the ASCII letters of a Latin name ("José" is "Josﾃｩ");
 // Japanese text seldom glues a letter to a kanji. The letters of a word that reads as a
-// Latin name weigh nothing, nor the sign of a unit; a Greek letter as a sign weighs half.
+// Latin name weigh nothing, nor the sign of a unit; a Greek letter as a sign weighs half, and one
+// standing as a word of a note ("TNF α") what its half-width pair would ("ﾎｱ"): it tells neither.
 Weight weighLine(QStringView line, Reading reading) {
     Weight w;
     const char16_t *begin = reinterpret_cast<const char16_t *>(line.utf16());
     const char16_t *end = begin + line.size();
-    // The lone lower-case letters of a field wait for its end for a word of their script.
+    // The lone lower-case letters of a field wait for its end for a word of their script. A Greek
+    // one stands as a word of a note among words of ASCII, Greek or Japanese, but not beside a
+    // word of another alphabet ("μ з" is the half-width name "ﾎｼ ﾐｷ").
     constexpr int kKinds = int(Kind::Bad) + 1;
     quint32 company = 0;
-    qsizetype lonely[kKinds] = {};
+    qsizetype lonely[kKinds] = {}, greekWords = 0;
+    bool otherAlphabet = false;
     const auto endField = [&] {
         for (int kind = 0; kind < kKinds; ++kind)
             if (!(company >> kind & 1)) w.implausible += lonely[kind];
+        if (otherAlphabet && !(company >> int(Kind::Greek) & 1)) w.implausible += greekWords;
         company = 0;
         std::fill(std::begin(lonely), std::end(lonely), 0);
+        greekWords = 0;
+        otherAlphabet = false;
     };
     const char16_t *latinEnd = begin;
     bool latinName = false;
+    // `fixedHalves`, where not 0, is what each character outside ASCII weighs.
     const auto weighCharacters = [&](const char16_t *from, const char16_t *to, const WordVerdict &verdict,
-                                     bool standingAlone) {
+                                     int fixedHalves) {
         for (const char16_t *p = from; p < to; ++p) {
             if (!QChar::isLowSurrogate(*p)) ++w.characters;
             if (*p < 0x80) continue;
             if (!isKanaOrKanji(*p)) w.kanaAndKanjiOnly = false;
             if (verdict.unit) continue;
-            if (standingAlone) {
-                ++w.rareHalves;
+            if (fixedHalves > 0) {
+                w.rareHalves += fixedHalves;
                 continue;
             }
             if (reading == Reading::Utf8 && p >= latinEnd) {
-                // A Latin name runs between the separators that both readings share, or Japanese.
+                // A Latin name runs between the separators that both readings share, or Japanese,
+                // but none is glued to a digit ("HbA1cﾃｲ" is "HbA1cò").
                 const auto endsName = [](char16_t c) { return isSeparator(c) || isJapanese(c); };
+                const auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
                 bool ascii = false;  // a Latin name has an ASCII letter
                 const char16_t *nameBegin = p;
                 for (; nameBegin > begin && !endsName(nameBegin[-1]); --nameBegin)
                     ascii = ascii || nameBegin[-1] < 0x80;
                 for (latinEnd = p; latinEnd < end && !endsName(*latinEnd); ++latinEnd)
                     ascii = ascii || *latinEnd < 0x80;
-                latinName = ascii && isLatinName(nameBegin, latinEnd - nameBegin);
+                latinName = ascii && !(nameBegin > begin && isDigit(nameBegin[-1])) &&
+                            !(latinEnd < end && isDigit(*latinEnd)) &&
+                            isLatinName(nameBegin, latinEnd - nameBegin);
                 latinEnd = std::max(latinEnd, p + 1);
             }
             if (latinName && (*p < 0x370 || (*p >= 0x1E00 && *p <= 0x1EFF))) continue;
-            w.rareHalves += rareHalves(p, end, reading, verdict);
+            // Read as UTF-8, a letter of a plausible word that is a half-width pair in Shift-JIS
+            // weighs no more than the pair: where it makes no name, it tells neither. Signs
+            // standing for names ("¶" is "ﾂｶ") weigh whole.
+            const bool pair = reading == Reading::Utf8 && isKanaPair(*p) &&
+                              verdict.plausibility != Plausibility::Implausible && kindOf(*p) != Kind::Sign;
+            const int halves = rareHalves(p, end, reading, verdict);
+            w.rareHalves += pair ? std::min(halves, 2) : halves;
             if (p > begin && p[-1] >= 0x40 && p[-1] <= 0x7E) w.rareHalves += 2;
-            if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E) w.rareHalves += reading == Reading::Utf8 ? 3 : 2;
+            if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E)
+                w.rareHalves += reading == Reading::Utf8 && !pair ? 3 : 2;
         }
     };
     const auto japaneseAt = [begin](const char16_t *q) {
@@ -548,7 +622,7 @@ Weight weighLine(QStringView line, Reading reading) {
     for (const char16_t *p = begin; p < end;) {
         if (endsWord(*p)) {
             if (*p == u',' || *p == u'\t') endField();
-            weighCharacters(p, p + 1, kNoWord, false);
+            weighCharacters(p, p + 1, kNoWord, 0);
             ++p;
             continue;
         }
@@ -570,16 +644,25 @@ Weight weighLine(QStringView line, Reading reading) {
                 from = q;
                 continue;
             }
-            const WordVerdict verdict = judgeWord(from, q - from, reading, from > begin && isJoiner(from[-1]),
-                                                  q < end && isJoiner(*q));
+            const WordVerdict verdict =
+                judgeWord(from, q - from, reading, from > begin && isJoiner(from[-1]), q < end ? *q : 0);
             const bool alone =
                 reading == Reading::Utf8 && standsAlone(from, q, verdict, q - from < wordEnd - p);
+            const bool greekWord = !alone && verdict.lone && verdict.script == Kind::Greek &&
+                                   verdict.plausibility == Plausibility::Lonely &&
+                                   !(from > begin && from[-1] >= u'0' && from[-1] <= u'9');
             if (verdict.company) company |= 1u << int(verdict.script);
-            if (verdict.plausibility == Plausibility::Lonely && !(alone && verdict.script == Kind::Greek))
+            if (verdict.script == Kind::Latin || verdict.script == Kind::Cyrillic ||
+                verdict.script == Kind::Hangul || verdict.script == Kind::Other)
+                otherAlphabet = true;
+            if (greekWord)
+                ++greekWords;
+            else if (verdict.plausibility == Plausibility::Lonely &&
+                     !(alone && verdict.script == Kind::Greek))
                 ++lonely[int(verdict.script)];
             else if (verdict.plausibility == Plausibility::Implausible)
                 ++w.implausible;
-            weighCharacters(from, q, verdict, alone);
+            weighCharacters(from, q, verdict, alone ? 1 : greekWord ? 2 : 0);
             from = q;
         }
         p = wordEnd;
@@ -674,6 +757,7 @@ public:
             };
             if (!readsLine(0) || !readsLine(1)) continue;
             const Weight weight[2] = {weighLine(read[0], readingAt(0)), weighLine(read[1], readingAt(1))};
+            weighed_ = true;
             for (int r = 0; r < 2; ++r) {
                 total_[r].add(weight[r]);
                 const Weight &own = weight[r], &other = weight[1 - r];
@@ -692,20 +776,21 @@ public:
     }
 
     // The reading of a file that both encodings read: the one its lines speak for, else the
-    // likelier for the whole text. None where no line speaks and Shift-JIS is likelier by a
+    // likelier for the whole text. None where no line speaks and Shift-JIS wins a tie or by a
     // rare character at most: a UTF-8 reading wins by what its words show (a unit, a Greek
     // prefix), a Shift-JIS one so narrowly by the bare count of half-width kana, and a guess
-    // would store "ﾂｵ" for µ or "SMRﾅｽ" for SMRŽ.
+    // would store "ﾂｵ" for µ, "SMRﾅｽ" for SMRŽ or "TNF ﾎｱ" for TNF α, however many of them.
     std::optional<Reading> reading() const {
         const Weight &utf8 = total_[kUtf8Index], &cp932 = total_[kCp932Index];
         if (const std::optional<Reading> lines = toldByLines()) return lines;
         // Lines of both: mixed either way.
         if (plausibleOnly_[0] + plausibleOnly_[1] + farLikelier_[0] + farLikelier_[1] > 0)
             return likelier(utf8, cp932);
-        if (utf8.implausible == cp932.implausible && utf8.rareHalves > cp932.rareHalves &&
+        const Reading reading = likelier(utf8, cp932);
+        if (weighed_ && reading == Reading::ShiftJis && utf8.implausible == cp932.implausible &&
             utf8.rareHalves <= cp932.rareHalves + 2)
             return std::nullopt;
-        return likelier(utf8, cp932);
+        return reading;
     }
 
     // The reading that lines of the file speak for, and none of the other: none where none do.
@@ -727,6 +812,7 @@ public:
 
 private:
     qsizetype plausibleOnly_[2] = {}, farLikelier_[2] = {};
+    bool weighed_ = false;  // a line outside ASCII, which the readings read apart
     Weight total_[2];
     QString refusal_[2];
 };
@@ -792,13 +878,8 @@ QString noEncoding(const QByteArray &bytes) {
 
 const QString TextEncoding::kCannotTell = QStringLiteral("Shift-JIS or UTF-8, which the text cannot tell");
 
-std::optional<QString> readImportedText(const QByteArray &bytes, QString *refusal, const QByteArray &untoldAs,
-                                        QByteArray *told) {
+std::optional<QString> readImportedText(const QByteArray &bytes, QString *refusal) {
     QString why;
-    if (told) told->clear();
-    const auto name = [](Reading reading) {
-        return reading == Reading::Utf8 ? QByteArrayLiteral("UTF-8") : QByteArrayLiteral("CP932");
-    };
     std::optional<QString> text = [&]() -> std::optional<QString> {
         if (bytes.startsWith("\xEF\xBB\xBF")) {
             if (TextEncoding::isValidUtf8(bytes)) return TextEncoding::fromUtf8(bytes);
@@ -818,13 +899,9 @@ std::optional<QString> readImportedText(const QByteArray &bytes, QString *refusa
                        cp932 = texts[Evidence::kCp932Index].has_value();
             if (utf8 || cp932) {
                 const Evidence evidence(bytes, texts);
-                const std::optional<Reading> alone = !cp932  ? std::optional(Reading::Utf8)
-                                                     : !utf8 ? std::optional(Reading::ShiftJis)
-                                                             : evidence.toldByLines();
-                if (told && alone && hasByteOutsideAscii(bytes)) *told = name(*alone);
-                std::optional<Reading> reading = alone ? alone : evidence.reading();
-                if (!reading && !untoldAs.isEmpty())
-                    reading = untoldAs == name(Reading::Utf8) ? Reading::Utf8 : Reading::ShiftJis;
+                const std::optional<Reading> reading = !cp932  ? std::optional(Reading::Utf8)
+                                                       : !utf8 ? std::optional(Reading::ShiftJis)
+                                                               : evidence.reading();
                 if (!reading) {
                     why = TextEncoding::kCannotTell;
                     return std::nullopt;

@@ -11,7 +11,6 @@ namespace cvx {
 // describes it: a byte-order mark, else Shift-JIS or UTF-8 by what the lines of the text make
 // plausible (the writing systems of its words, the names they spell, how rare their characters
 // are), else UTF-16 without a mark. The conversions themselves are TextEncoding's.
-std::optional<QString> readImportedText(const QByteArray &bytes, QString *refusal, const QByteArray &untoldAs,
-                                        QByteArray *told);
+std::optional<QString> readImportedText(const QByteArray &bytes, QString *refusal);
 
 }  // namespace cvx

@@ -463,9 +463,8 @@ std::optional<QByteArray> encodeCp932(const QString &text, const TextEncoding::S
 
 }  // namespace
 
-std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes, QString *refusal,
-                                                      const QByteArray &untoldAs, QByteArray *told) {
-    return readImportedText(bytes, refusal, untoldAs, told);
+std::optional<QString> TextEncoding::fromImportedText(const QByteArray &bytes, QString *refusal) {
+    return readImportedText(bytes, refusal);
 }
 
 bool TextEncoding::isCp932(QByteArrayView bytes) {

@@ -193,21 +193,24 @@ TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
     EXPECT_EQ(inputFiles(), QStringList({"short.txt"}));
 }
 
-// µ alone is "ﾂｵ" in Shift-JIS: the files that the same writer left beside it tell which it is.
-TEST_F(DataLinkImportTest, AFileThatCannotTellItsEncodingIsReadAsItsRunTells) {
+// A file whose text cannot tell Shift-JIS from UTF-8 stays whatever the files beside it show: two
+// programs may feed one folder. µ alone is "ﾂｵ" in Shift-JIS, TNF α "TNF ﾎｱ", SMRŽ "SMRﾅｽ".
+TEST_F(DataLinkImportTest, AFileThatCannotTellItsEncodingStaysWhateverItsRunShows) {
     linkTo(5);
-    drop("sign.csv", QStringLiteral("M5,Sato,Ken,,,µ\n").toUtf8());
+    // A Shift-JIS note beside a UTF-8 file tells its own encoding.
+    drop("note.csv", *cvx::TextEncoding::toCp932(QStringLiteral("E5,Sato,Ken,,,ECGﾖｳ\n")));
     drop("utf8.csv", QStringLiteral("L5,Freitas,Lívia,,,\n").toUtf8());
     EXPECT_EQ(runImport(), true);
-    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("M5_remark"), "µ");
-    // Files of both encodings, or of none, tell nothing: it stays.
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("E5_remark"), "ECGﾖｳ");
     drop("sign.csv", QStringLiteral("M6,Sato,Ken,,,µ\n").toUtf8());
-    drop("utf8.csv", QStringLiteral("L6,Freitas,Lívia,,,\n").toUtf8());
+    drop("greek.csv", QStringLiteral("G6,Sato,Ken,,,TNF α\n").toUtf8());
+    drop("capitals.csv", QStringLiteral("C6,SMRŽ,JAN,,,\n").toUtf8());
     drop("cp932.csv", *cvx::TextEncoding::toCp932(QStringLiteral("J6,山田,太郎,,,\n")));
     EXPECT_EQ(runImport(), false);
-    EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("M6")));
-    EXPECT_EQ(inputFiles(), QStringList({"sign.csv"}));
-    EXPECT_EQ(runImport(), false);
+    for (const char *chartNo : {"M6", "G6", "C6"})
+        EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath(chartNo))) << chartNo;
+    EXPECT_EQ(inputFiles(), QStringList({"capitals.csv", "greek.csv", "sign.csv"}));
+    EXPECT_EQ(transferLog().filter(",Shift-JIS or UTF-8, which the text cannot tell,").size(), 3);
 }
 
 TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {

@@ -94,6 +94,9 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         {"UTF-8 capitals and a name glued to Japanese, lines that read as Shift-JIS too",
          {{"25", "NGUYỄN VĂN AN", "", "2", ""}, {"26", "VŨ ANH", "", "2", "Líviaさん"}},
          QStringLiteral("25,NGUYỄN,VĂN AN,,,\r\n26,VŨ,ANH,,,Líviaさん").toUtf8()},
+        {"Shift-JIS 﨑本, valid UTF-8 too",
+         {{"27", "﨑本 Sato Ken", "", "2", ""}},
+         "27,\xED\x95\x96\x7B Sato,Ken,,,"},
         {"UTF-16LE without mark",
          {{"24", "田中 一郎", "", "2", ""}},
          cvx::TextEncoding::toUtf16(QStringLiteral("24,田中,一郎,,,"),
@@ -115,7 +118,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         EXPECT_EQ(outcome.saved, expectedSaved);
     }
     EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
-    EXPECT_EQ(customerFiles().size(), 23);
+    EXPECT_EQ(customerFiles().size(), 24);
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
