@@ -51,8 +51,10 @@ QString transferLogFolder() {
     return cvx::FileManager::homeDirectory() + QStringLiteral("/TransferLog");
 }
 
+// The paths and names in a message are written printably: none splits its line.
 void logError(const QString &message) {
-    AppDelegate::shared().errorLog(QStringLiteral("\nData-link import: %1\n").arg(message));
+    AppDelegate::shared().errorLog(
+        QStringLiteral("\nData-link import: %1\n").arg(cvx::FileManager::printablePath(message)));
 }
 
 std::mutex hookMutex;
@@ -365,9 +367,11 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
             ++notStored;
             continue;
         }
-        logLines.append(
-            QStringLiteral("%1,%2 %3,%4")
-                .arg(info.customerNo(), info.firstname(), info.lastname(), timeStamp(layout.timePattern)));
+        logLines.append(QStringLiteral("%1,%2 %3,%4")
+                            .arg(cvx::FileManager::printablePath(info.customerNo()),
+                                 cvx::FileManager::printablePath(info.firstname()),
+                                 cvx::FileManager::printablePath(info.lastname()),
+                                 timeStamp(layout.timePattern)));
     }
     batch.release();
     // The input file goes only once its patients are on the disk.

@@ -32,6 +32,9 @@ public:
     static const QString kNoFileText;
     // alertStr of a list in no encoding that is read.
     static const QString kNoEncodingText;
+    // alertStr of a list that reads both as Shift-JIS and as UTF-8, and whose text cannot tell
+    // which it is.
+    static const QString kCannotTellText;
 
     struct Outcome {
         int signResult = 0;      // 200 every patient saved, 404 otherwise

@@ -137,6 +137,14 @@ TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
         EXPECT_TRUE(mixed.badLines.isEmpty() && mixed.saved.isEmpty());
         EXPECT_EQ(customerFiles(), QStringList());
     }
+    // A list that reads both ways, and that nothing in it tells apart, is said to be so; its path
+    // goes into the error log printably.
+    const QString both = FileManager::homeDirectory() + QStringLiteral("/both\x1B.csv");
+    ASSERT_TRUE(FileManager::writeAtomically(both, QStringLiteral("1,Sato,Ken,,,TNF α").toUtf8()));
+    EXPECT_EQ(PatientListImport::importList(both).alertStr, PatientListImport::kCannotTellText);
+    EXPECT_TRUE(FileManager::readFile(FileManager::homeDirectory() + "/Error.txt")
+                    .value_or("")
+                    .contains("both\\x1B.csv: Shift-JIS or UTF-8, which the text cannot tell"));
     const struct {
         const char *text;
         QList<int> badLines;
