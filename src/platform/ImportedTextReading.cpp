@@ -428,7 +428,7 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, boo
             // them, are the pair glued to an abbreviation ("Nsﾅｼ" is "Nsż", "CTﾅｽ" "CTŽ"); the
             // names without a vowel are longer ("Smrž"). Nor do two consonants begin a name of
             // three letters but as a Vietnamese initial ("Ngô", "Thư"; "Rxﾃｲ" is "Rxò").
-            if (letters.size() <= 3 && std::any_of(letters.cbegin(), letters.cend(), isKanaPair)) {
+            if (!alone && letters.size() <= 3 && std::any_of(letters.cbegin(), letters.cend(), isKanaPair)) {
                 if (std::none_of(letters.cbegin(), letters.cend(), isVowel)) return implausible();
                 if (letters.size() == 3 && isAsciiLetter(letters[0]) && isAsciiLetter(letters[1]) &&
                     !isVowel(letters[0]) && !isVowel(letters[1]) && isKanaPair(letters[2]) &&
