@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -52,8 +51,10 @@ QString transferLogFolder() {
     return cvx::FileManager::homeDirectory() + QStringLiteral("/TransferLog");
 }
 
+// The paths and names in a message are written printably: none splits its line.
 void logError(const QString &message) {
-    AppDelegate::shared().errorLog(QStringLiteral("\nData-link import: %1\n").arg(message));
+    AppDelegate::shared().errorLog(
+        QStringLiteral("\nData-link import: %1\n").arg(cvx::FileManager::printablePath(message)));
 }
 
 std::mutex hookMutex;
@@ -289,21 +290,12 @@ void logNotImported(const QString &path, const QString &why, const Layout &layou
                                                            timeStamp(layout.timePattern)));
 }
 
-// A file whose text cannot tell Shift-JIS from UTF-8 waits, where `untold` is given, for the rest of
-// the run (true, nothing done): the files that the same writer left beside it may tell; `untoldAs`
-// is what they told, and `told` gets what this file tells.
-struct RunEncoding {
-    QByteArray untoldAs;
-    QByteArray told;
-    QStringList *untold = nullptr;
-};
-
 // False when the file was not wholly imported (a record rejected, the file unreadable, a
 // patient not stored); such a file fails every run while it stays. A file is removed only after
 // every one of its records was stored. A file left in the folder (a rejected record, a failed
 // removal) is remembered, and while its content stays the same its records are not applied again.
 // A file without a single record (a mode-4 file shorter than a block) is left alone.
-bool importFile(const QString &path, const Layout &layout, ProcessedFiles &processed, RunEncoding &run) {
+bool importFile(const QString &path, const Layout &layout, ProcessedFiles &processed) {
     const auto fail = [&](const QString &why, const QByteArray &bytes) {
         logNotImported(path, why, layout);
         processed.remember(path, ProcessedFiles::markOf(bytes, layout.mode));
@@ -325,12 +317,7 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
     }
     const std::optional<ProcessedFiles::Mark> applied = processed.remembered(path, *bytes, layout.mode);
     QString refusal;
-    std::optional<QString> text =
-        cvx::TextEncoding::fromImportedText(*bytes, &refusal, run.untoldAs, &run.told);
-    if (!text && run.untold && refusal == cvx::TextEncoding::kCannotTell) {
-        run.untold->append(path);
-        return true;
-    }
+    std::optional<QString> text = cvx::TextEncoding::fromImportedText(*bytes, &refusal);
     if (!text) {
         logError(QStringLiteral("%1: %2; it was not read").arg(path, refusal));
         return fail(refusal, *bytes);
@@ -380,9 +367,11 @@ bool importFile(const QString &path, const Layout &layout, ProcessedFiles &proce
             ++notStored;
             continue;
         }
-        logLines.append(
-            QStringLiteral("%1,%2 %3,%4")
-                .arg(info.customerNo(), info.firstname(), info.lastname(), timeStamp(layout.timePattern)));
+        logLines.append(QStringLiteral("%1,%2 %3,%4")
+                            .arg(cvx::FileManager::printablePath(info.customerNo()),
+                                 cvx::FileManager::printablePath(info.firstname()),
+                                 cvx::FileManager::printablePath(info.lastname()),
+                                 timeStamp(layout.timePattern)));
     }
     batch.release();
     // The input file goes only once its patients are on the disk.
@@ -446,17 +435,8 @@ bool loadAndSave(const QString &folder, const Layout &layout) {
     collect(QDir::cleanPath(folder), layout, paths);
     ProcessedFiles processed;
     bool ok = nameNonUtf8Entries(QDir::cleanPath(folder), layout);
-    // The encoding that the files of this run show, where they show only one.
-    QStringList untold;
-    QSet<QByteArray> told;
     for (const QString &path : paths) {
-        RunEncoding run{{}, {}, &untold};
-        if (!importFile(path, layout, processed, run)) ok = false;
-        if (!run.told.isEmpty()) told.insert(run.told);
-    }
-    for (const QString &path : std::as_const(untold)) {
-        RunEncoding run{told.size() == 1 ? *told.cbegin() : QByteArray(), {}, nullptr};
-        if (!importFile(path, layout, processed, run)) ok = false;
+        if (!importFile(path, layout, processed)) ok = false;
     }
     processed.save(QDir::cleanPath(folder));
     return ok;

@@ -19,8 +19,10 @@ namespace {
 constexpr int kChartNoLimit = 30;
 constexpr int kFieldCount = 6;
 
+// The paths and chart numbers in a message are written printably: none splits its line.
 void logError(const QString &message) {
-    AppDelegate::shared().errorLog(QStringLiteral("\nPatient list: %1\n").arg(message));
+    AppDelegate::shared().errorLog(
+        QStringLiteral("\nPatient list: %1\n").arg(cvx::FileManager::printablePath(message)));
 }
 
 // The list's text; nothing when it is missing, too large or no text (`refusal` then says why).
@@ -42,6 +44,8 @@ PatientListImport::Outcome failed(PatientListImport::Outcome outcome, const QStr
 const QString PatientListImport::kNoFileText = QStringLiteral("インポート対象ファイルがありません。");
 const QString PatientListImport::kNoEncodingText =
     QStringLiteral("ファイルの文字コードが Shift-JIS、UTF-8、UTF-16 のいずれでもないため読み込めません。");
+const QString PatientListImport::kCannotTellText = QStringLiteral(
+    "ファイルは Shift-JIS としても UTF-8 としても読めるため、どちらの文字コードか判断できず読み込めません。");
 
 std::optional<OCMCustInfo> PatientListImport::patientFromLine(const QString &line) {
     const QStringList fields = line.split(u',');
@@ -66,7 +70,7 @@ PatientListImport::Outcome PatientListImport::importList(const QString &path, co
     std::optional<QString> text = readList(path, refusal);
     if (!text && !refusal.isEmpty()) {
         logError(QStringLiteral("%1: %2; it was not read").arg(path, refusal));
-        return failed(outcome, kNoEncodingText);
+        return failed(outcome, refusal == cvx::TextEncoding::kCannotTell ? kCannotTellText : kNoEncodingText);
     }
     if (!text) return failed(outcome, kNoFileText);
     // The data link brings its patients by its own folder; a list is not read in its modes.

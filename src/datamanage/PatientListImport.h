@@ -13,9 +13,10 @@
 // date "yyyy/M/d" or "yyyy-M-d", sex "M", "F" or "", remark), no header and no quoting. Decoded
 // as the data link's input files are (TextEncoding::fromImportedText): a byte-order mark decides;
 // without one, Shift-JIS or UTF-8, whichever alone reads the bytes or, when both do, gives the
-// likelier text of patients (Shift-JIS when in doubt); else UTF-16 where the bytes look like it,
-// its byte order guessed from its zero bytes, little-endian when undecided. Bytes in none of
-// them (a file of Shift-JIS and UTF-8 lines) are refused, and the error log says why.
+// likelier text of patients, refused where both readings stay plausible; else UTF-16 where the
+// bytes look like it, its byte order guessed from its zero bytes, little-endian when undecided.
+// Bytes in none of them (a file of Shift-JIS and UTF-8 lines) are refused, and the error log
+// says why.
 //
 // Checking is all or nothing: every line is checked first and patients are saved only when
 // every line is good. Each good line creates or updates Customer/<chart number>.xml (its stored
@@ -31,6 +32,9 @@ public:
     static const QString kNoFileText;
     // alertStr of a list in no encoding that is read.
     static const QString kNoEncodingText;
+    // alertStr of a list that reads both as Shift-JIS and as UTF-8, and whose text cannot tell
+    // which it is.
+    static const QString kCannotTellText;
 
     struct Outcome {
         int signResult = 0;      // 200 every patient saved, 404 otherwise

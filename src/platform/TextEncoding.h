@@ -42,6 +42,12 @@ public:
     // Read through a table made once from the converter, so it reads as the converter does.
     static std::optional<QString> fromCp932(const QByteArray &bytes);
     static QString fromCp932Lossy(const QByteArray &bytes);  // invalid sequences become U+FFFD
+    // Whether fromCp932 would decode the bytes, without decoding them.
+    static bool isCp932(QByteArrayView bytes);
+    // The code page 932 code of a character of the Basic Multilingual Plane: its byte where it
+    // has one byte (below 0x100), its lead byte and trail byte (lead << 8 | trail) where it has
+    // two; -1 where code page 932 lacks it. Looked up once per character.
+    static int cp932Code(char16_t c);
 
     // UTF-16. Encoding writes the byte-order mark (FF FE little-endian, FE FF big-endian) unless
     // withBom is false. Decoding takes the byte order from a leading mark, which is dropped; without
@@ -63,25 +69,22 @@ public:
     // a Latin name may be glued to Japanese ("Líviaさん"), but a word that mixes others (half-
     // width kana glued to kanji: "邨占｡｣", or inside a word of ASCII letters: "LﾆｯU"), a small
     // kana after a kana that takes none ("ﾅｨ"), a user-defined character, a letter standing
-    // alone that no name is written with, or a word out of a name's case is written by no
-    // writer. A line that one reading alone makes plausible, or far likelier, tells the file's
-    // encoding; where none does, the reading with fewer such words wins, then the one with fewer
-    // characters rare in patients' texts, and Shift-JIS a tie unless UTF-8 gives fewer
-    // characters, all kana and kanji; a Shift-JIS reading likelier by one rare character at
-    // most is a guess, and the text is refused. A line is refused, and with it the file, only
-    // where the file's reading makes it implausible (mixed where the other fits it) or where the
-    // other is far likelier; never for being merely likelier in the other. Then UTF-16 without a
-    // mark, in the byte order that reads plausibly, or that alone gives records (commas, tabs,
-    // line ends); where neither tells, it is refused. std::nullopt when nothing fits, or when the
-    // text holds a NUL; `refusal` then says why, in words for a log. Time is linear in the text.
-    // Where the text cannot tell Shift-JIS from UTF-8 (refused with kCannotTell), `untoldAs`
-    // ("CP932" or "UTF-8"), when given, names the encoding that the other files of the same
-    // writer showed, and the text is read so where that reading takes it. `told`, when given,
-    // gets the encoding that the text itself shows, "CP932" or "UTF-8": one that alone reads it,
-    // or that a line of it speaks for; empty where it shows neither (ASCII alone, a guess).
-    static std::optional<QString> fromImportedText(const QByteArray &bytes, QString *refusal = nullptr,
-                                                   const QByteArray &untoldAs = {},
-                                                   QByteArray *told = nullptr);
+    // alone that no name is written with, an accent on a letter that does not take it ("ECGֳ"),
+    // a half-width pair glued to an abbreviation that reads as no name ("FAXŲ"), or a word out
+    // of a name's case is written by no writer. A line that one reading alone makes plausible,
+    // or far likelier, tells the file's encoding; where none does, the reading with fewer such
+    // words wins, then the one with fewer characters rare in patients' texts (read as UTF-8, a
+    // letter that is a half-width pair in Shift-JIS weighs no more than the pair), and
+    // UTF-8 on a tie where it gives fewer characters, all kana and kanji. Where Shift-JIS would
+    // win a tie or by one rare character at most, both readings are what a writer writes
+    // ("TNF α" and "TNF ﾎｱ", µ and "ﾂｵ"): the text is refused (kCannotTell), never read as a
+    // guess. A line is refused, and with it the file, only where the file's reading makes it
+    // implausible (mixed where the other fits it) or where the other is far likelier; never for
+    // being merely likelier in the other. Then UTF-16 without a mark, in the byte order that
+    // reads plausibly, or that alone gives records (commas, tabs, line ends); where neither
+    // tells, it is refused. std::nullopt when nothing fits, or when the text holds a NUL;
+    // `refusal` then says why, in words for a log. Time is linear in the text.
+    static std::optional<QString> fromImportedText(const QByteArray &bytes, QString *refusal = nullptr);
     static const QString kCannotTell;
 
     // The iconv name for an encoding label as found in XML declarations and elsewhere: every

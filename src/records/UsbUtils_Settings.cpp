@@ -79,7 +79,7 @@ QString usableFolder(const QString &text, const char *key) {
         AppDelegate::shared().errorLog(
             QStringLiteral("\nThe data-link %1 folder %2 holds the home or the data folder or lies in "
                            "the data folder; it is not used\n")
-                .arg(QLatin1String(key), text));
+                .arg(QLatin1String(key), cvx::FileManager::printablePath(text)));
     }
     return QStringLiteral("");
 }

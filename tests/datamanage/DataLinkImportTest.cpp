@@ -193,21 +193,26 @@ TEST_F(DataLinkImportTest, Mode4ReadsBlocksOfNineLinesInSubfolders) {
     EXPECT_EQ(inputFiles(), QStringList({"short.txt"}));
 }
 
-// µ alone is "ﾂｵ" in Shift-JIS: the files that the same writer left beside it tell which it is.
-TEST_F(DataLinkImportTest, AFileThatCannotTellItsEncodingIsReadAsItsRunTells) {
+// A file whose text cannot tell Shift-JIS from UTF-8 stays whatever the files beside it show: two
+// programs may feed one folder. µ alone is "ﾂｵ" in Shift-JIS, TNF α "TNF ﾎｱ", SMRŽ "SMRﾅｽ".
+TEST_F(DataLinkImportTest, AFileThatCannotTellItsEncodingStaysWhateverItsRunShows) {
     linkTo(5);
-    drop("sign.csv", QStringLiteral("M5,Sato,Ken,,,µ\n").toUtf8());
+    // A Shift-JIS note beside a UTF-8 file tells its own encoding.
+    drop("note.csv", *cvx::TextEncoding::toCp932(QStringLiteral("E5,Sato,Ken,,,ECGﾖｳ\n")));
     drop("utf8.csv", QStringLiteral("L5,Freitas,Lívia,,,\n").toUtf8());
     EXPECT_EQ(runImport(), true);
-    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("M5_remark"), "µ");
-    // Files of both encodings, or of none, tell nothing: it stays.
+    EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("E5_remark"), "ECGﾖｳ");
     drop("sign.csv", QStringLiteral("M6,Sato,Ken,,,µ\n").toUtf8());
-    drop("utf8.csv", QStringLiteral("L6,Freitas,Lívia,,,\n").toUtf8());
+    drop("greek.csv", QStringLiteral("G6,Sato,Ken,,,TNF α\n").toUtf8());
+    drop("capitals\n.csv", QStringLiteral("C6,SMRŽ,JAN,,,\n").toUtf8());
     drop("cp932.csv", *cvx::TextEncoding::toCp932(QStringLiteral("J6,山田,太郎,,,\n")));
     EXPECT_EQ(runImport(), false);
-    EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath("M6")));
-    EXPECT_EQ(inputFiles(), QStringList({"sign.csv"}));
-    EXPECT_EQ(runImport(), false);
+    for (const char *chartNo : {"M6", "G6", "C6"})
+        EXPECT_FALSE(FileManager::fileExists(UsbUtils::getXmlPath(chartNo))) << chartNo;
+    EXPECT_EQ(inputFiles(), QStringList({"capitals\n.csv", "greek.csv", "sign.csv"}));
+    EXPECT_EQ(transferLog().filter(",Shift-JIS or UTF-8, which the text cannot tell,").size(), 3);
+    EXPECT_TRUE(text(home("Error.txt"))
+                    .contains("capitals\\x0A.csv: Shift-JIS or UTF-8, which the text cannot tell"));
 }
 
 TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
@@ -305,11 +310,14 @@ TEST_F(DataLinkImportTest, Mode5KeepsEveryFileThatWasNotWhollyImported) {
     EXPECT_EQ(patient("M3"), patientFile("name", "", "2"));
 }
 
-// Every line end ends a line, even mixed in one file.
+// Every line end ends a line, even mixed in one file; a name holding what log readers end a line
+// at is logged printably.
 TEST_F(DataLinkImportTest, MixedLineEndsSplitEveryRecord) {
     linkTo(5);
-    drop("mixed.csv", "E1,a,b,,M,r1\r\nE2,c,d,,F,r2\nE3,e,f,,M,r3\rE4,g,h,,F,r4\r\n");
+    drop("mixed.csv", "E1,a,b,,M,r1\r\nE2,c,d,,F,r2\nE3,e,f,,M,r3\rE4,g,h,,F,r4\r\n" +
+                          QStringLiteral("E5,Ab\u0085c,d\u2028e\x1B\x7F\v,,M,\n").toUtf8());
     EXPECT_EQ(runImport(), true);
+    EXPECT_TRUE(transferLog().contains("E5,Ab\\x85c d\\u2028e\\x1B\\x7F\\x0B,20240506 070809"));
     for (const char *chartNo : {"E1", "E2", "E3", "E4"})
         EXPECT_TRUE(FileManager::fileExists(UsbUtils::getXmlPath(chartNo))) << chartNo;
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("E1_remark"), "r1");

@@ -94,6 +94,9 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         {"UTF-8 capitals and a name glued to Japanese, lines that read as Shift-JIS too",
          {{"25", "NGUYỄN VĂN AN", "", "2", ""}, {"26", "VŨ ANH", "", "2", "Líviaさん"}},
          QStringLiteral("25,NGUYỄN,VĂN AN,,,\r\n26,VŨ,ANH,,,Líviaさん").toUtf8()},
+        {"Shift-JIS 﨑本, valid UTF-8 too",
+         {{"27", "﨑本 Sato Ken", "", "2", ""}},
+         "27,\xED\x95\x96\x7B Sato,Ken,,,"},
         {"UTF-16LE without mark",
          {{"24", "田中 一郎", "", "2", ""}},
          cvx::TextEncoding::toUtf16(QStringLiteral("24,田中,一郎,,,"),
@@ -115,7 +118,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         EXPECT_EQ(outcome.saved, expectedSaved);
     }
     EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
-    EXPECT_EQ(customerFiles().size(), 23);
+    EXPECT_EQ(customerFiles().size(), 24);
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
@@ -134,6 +137,14 @@ TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
         EXPECT_TRUE(mixed.badLines.isEmpty() && mixed.saved.isEmpty());
         EXPECT_EQ(customerFiles(), QStringList());
     }
+    // A list that reads both ways, and that nothing in it tells apart, is said to be so; its path
+    // goes into the error log printably.
+    const QString both = FileManager::homeDirectory() + QStringLiteral("/both\x1B.csv");
+    ASSERT_TRUE(FileManager::writeAtomically(both, QStringLiteral("1,Sato,Ken,,,TNF α").toUtf8()));
+    EXPECT_EQ(PatientListImport::importList(both).alertStr, PatientListImport::kCannotTellText);
+    EXPECT_TRUE(FileManager::readFile(FileManager::homeDirectory() + "/Error.txt")
+                    .value_or("")
+                    .contains("both\\x1B.csv: Shift-JIS or UTF-8, which the text cannot tell"));
     const struct {
         const char *text;
         QList<int> badLines;

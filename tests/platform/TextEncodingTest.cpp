@@ -149,9 +149,16 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
         {"macron capitals", u("M1,MORI,YŪKI\r\nM2,OGAWA,RYŪ").toUtf8(), u("M1,MORI,YŪKI\r\nM2,OGAWA,RYŪ")},
         {"a Shift-JIS note that reads as a Latin word",
          *TextEncoding::toCp932(u("J1,山田,太郎\nN1,Sato,Mrﾃｲ")), u("J1,山田,太郎\nN1,Sato,Mrﾃｲ")},
-        // Nothing tells: two half-width kana or one sign.
+        // Nothing tells: two half-width kana or one sign, a Greek letter standing as a word of a
+        // note, however many, and words that tell nothing together.
         {"a sign alone", u("N1,Sato,Ken,,,µ").toUtf8(), std::nullopt,
          "Shift-JIS or UTF-8, which the text cannot tell"},
+        {"Greek letters as words", u("N1,Sato,Ken,,,TNF α\nN2,Ito,Yui,,,IL-1 β\nN3,Abe,Emi,,,α").toUtf8(),
+         std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
+        {"a name and a sign", u("N1,SMRŽ,JAN,,,µ").toUtf8(), std::nullopt,
+         "Shift-JIS or UTF-8, which the text cannot tell"},
+        // A kanji of the NEC rows before another, which UTF-8 reads as hangul before "{".
+        {"Shift-JIS 﨑本", "1,\xED\x95\x96\x7B Sato,Ken", u("1,﨑本 Sato,Ken")},
         // Without a mark and without ASCII, UTF-16 shows its byte order by the reading that is
         // plausible; where both are, it cannot be told.
         {"UTF-16LE without mark or ASCII", TextEncoding::toUtf16(u("田中一郎"), Order::LittleEndian, false),
@@ -172,8 +179,8 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
         }
     }
     // Bytes that read both ways: words of one writing system each win over garble, whose words
-    // glue half-width kana to kanji ("襍ｵ", "ﾐ嶢ｵ"), and rare characters lose; Shift-JIS wins a
-    // tie unless UTF-8 gives fewer characters, all kana and kanji.
+    // glue half-width kana to kanji ("襍ｵ", "ﾐ嶢ｵ") or to abbreviations ("FAXŲ", "ECGֳ"), and rare
+    // characters lose; UTF-8 wins a tie where it gives fewer characters, all kana and kanji.
     const std::pair<const char *, bool> bothWays[] = {{"伊藤 結衣", true},     {"みなみ", true},
                                                       {"マリー", true},        {"髙田 健太", true},
                                                       {"José", true},          {"茉莉,Sato", true},
@@ -194,7 +201,13 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
                                                       {"Líviaさん", true},     {"Jürgen先生", true},
                                                       {"José・Ana", true},     {"Sato,🌸", true},
                                                       {"β-blocker", true},     {"B12 500µg", true},
-                                                      {"Sato,,Mrﾃｲ", false}};
+                                                      {"Sato,,Mrﾃｲ", false},   {"FAXﾅｲ", false},
+                                                      {"ﾅｲCT", false},         {"TELﾅｲ 080", false},
+                                                      {"PCﾖｸ", false},         {"ECGﾖｳ", false},
+                                                      {"TBIﾌｶ", false},        {"Drﾖｸ", false},
+                                                      {"Noﾅｵ", false},         {"Nsﾅｼ", false},
+                                                      {"Rxﾃｲ", false},         {"Tichý,,IFN γ", true},
+                                                      {"Grażyna,,λ 0.8", true}};
     for (const auto &[name, utf8] : bothWays) {
         const QString line = u("0001,%1,1980/01/01,1\r\n").arg(u(name));
         const QByteArray bytes = utf8 ? line.toUtf8() : *TextEncoding::toCp932(line);
