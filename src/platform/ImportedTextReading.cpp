@@ -520,12 +520,17 @@ struct Weight {
     qsizetype implausible = 0;
     qsizetype rareHalves = 0;
     qsizetype characters = 0;
+    // Read as UTF-8, what the accented letters at the edge of otherwise ASCII names would weigh
+    // where they made no name: each is a half-width pair glued to letters in Shift-JIS
+    // ("Niccolò" is "Niccolﾃｲ", "Noż" "Noﾅｼ"), and such a name tells neither reading.
+    qsizetype edgePairHalves = 0;
     bool kanaAndKanjiOnly = true;  // outside ASCII
 
     void add(const Weight &other) {
         implausible += other.implausible;
         rareHalves += other.rareHalves;
         characters += other.characters;
+        edgePairHalves += other.edgePairHalves;
         kanaAndKanjiOnly = kanaAndKanjiOnly && other.kanaAndKanjiOnly;
     }
 };
@@ -559,7 +564,13 @@ Weight weighLine(QStringView line, Reading reading) {
         otherAlphabet = false;
     };
     const char16_t *latinEnd = begin;
-    bool latinName = false;
+    bool latinName = false, edgePair = false;
+    // What a letter or sign (0x40..0x7E) glued to the character at `p` adds, `afterHalves` for one
+    // right behind it.
+    const auto glueHalves = [begin, end](const char16_t *p, int afterHalves) {
+        return (p > begin && p[-1] >= 0x40 && p[-1] <= 0x7E ? 2 : 0) +
+               (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E ? afterHalves : 0);
+    };
     // `fixedHalves`, where not 0, is what each character outside ASCII weighs.
     const auto weighCharacters = [&](const char16_t *from, const char16_t *to, const WordVerdict &verdict,
                                      int fixedHalves) {
@@ -586,19 +597,24 @@ Weight weighLine(QStringView line, Reading reading) {
                 latinName = ascii && !(nameBegin > begin && isDigit(nameBegin[-1])) &&
                             !(latinEnd < end && isDigit(*latinEnd)) &&
                             isLatinName(nameBegin, latinEnd - nameBegin);
+                edgePair = latinName && (p == nameBegin || p + 1 == latinEnd) && isKanaPair(*p) &&
+                           isLower(*p) && std::count_if(nameBegin, latinEnd, [](char16_t c) {
+                               return c >= 0x80;
+                           }) == 1;
                 latinEnd = std::max(latinEnd, p + 1);
             }
-            if (latinName && (*p < 0x370 || (*p >= 0x1E00 && *p <= 0x1EFF))) continue;
+            if (latinName && (*p < 0x370 || (*p >= 0x1E00 && *p <= 0x1EFF))) {
+                if (edgePair) w.edgePairHalves += 2 + glueHalves(p, 2);
+                continue;
+            }
             // Read as UTF-8, a letter of a plausible word that is a half-width pair in Shift-JIS
             // weighs no more than the pair: where it makes no name, it tells neither. Signs
             // standing for names ("¶" is "ﾂｶ") weigh whole.
             const bool pair = reading == Reading::Utf8 && isKanaPair(*p) &&
                               verdict.plausibility != Plausibility::Implausible && kindOf(*p) != Kind::Sign;
             const int halves = rareHalves(p, end, reading, verdict);
-            w.rareHalves += pair ? std::min(halves, 2) : halves;
-            if (p > begin && p[-1] >= 0x40 && p[-1] <= 0x7E) w.rareHalves += 2;
-            if (p + 1 < end && p[1] >= 0x40 && p[1] <= 0x7E)
-                w.rareHalves += reading == Reading::Utf8 && !pair ? 3 : 2;
+            w.rareHalves += (pair ? std::min(halves, 2) : halves) +
+                            glueHalves(p, reading == Reading::Utf8 && !pair ? 3 : 2);
         }
     };
     const auto japaneseAt = [begin](const char16_t *q) {
@@ -790,6 +806,13 @@ public:
         if (weighed_ && reading == Reading::ShiftJis && utf8.implausible == cp932.implausible &&
             utf8.rareHalves <= cp932.rareHalves + 2)
             return std::nullopt;
+        // UTF-8 wins only by names whose one accented letter at their edge is a half-width pair
+        // in Shift-JIS: "Inlayò" and "Niccolò" are the same bytes as "Inlayﾃｲ" and "Niccolﾃｲ".
+        if (reading == Reading::Utf8 && utf8.edgePairHalves > 0) {
+            Weight unnamed = utf8;
+            unnamed.rareHalves += utf8.edgePairHalves;
+            if (likelier(unnamed, cp932) != Reading::Utf8) return std::nullopt;
+        }
         return reading;
     }
 

@@ -157,6 +157,11 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
          std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
         {"a name and a sign", u("N1,SMRŽ,JAN,,,µ").toUtf8(), std::nullopt,
          "Shift-JIS or UTF-8, which the text cannot tell"},
+        // A half-width pair glued to a word is one accented letter at the edge of a name.
+        {"notes of a half-width pair", *TextEncoding::toCp932(u("N1,Sato,,,,Inlayﾃｲ\nN2,Ito,,,,Noﾅｼ 080")),
+         std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
+        {"names of an accent at their edge", u("N1,Tichý,,,,IFN γ\nN2,Niccolò").toUtf8(), std::nullopt,
+         "Shift-JIS or UTF-8, which the text cannot tell"},
         // A kanji of the NEC rows before another, which UTF-8 reads as hangul before "{".
         {"Shift-JIS 﨑本", "1,\xED\x95\x96\x7B Sato,Ken", u("1,﨑本 Sato,Ken")},
         // Without a mark and without ASCII, UTF-16 shows its byte order by the reading that is
@@ -206,7 +211,7 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
                                                       {"PCﾖｸ", false},         {"ECGﾖｳ", false},
                                                       {"TBIﾌｶ", false},        {"Drﾖｸ", false},
                                                       {"Noﾅｵ", false},         {"Nsﾅｼ", false},
-                                                      {"Rxﾃｲ", false},         {"Tichý,,IFN γ", true},
+                                                      {"Rxﾃｲ", false},         {"Tichý,Grażyna,IFN γ", true},
                                                       {"Grażyna,,λ 0.8", true}};
     for (const auto &[name, utf8] : bothWays) {
         const QString line = u("0001,%1,1980/01/01,1\r\n").arg(u(name));
