@@ -418,11 +418,11 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     bool tooDeep = false;
     std::shared_ptr<pugi::xml_document> doc = parseUtf8(*utf8, option, error, &tooDeep);
     // A result or list holding a value twice shows one of them as its own, repaired or not.
-    const auto holdsEachNameOnce = [&](std::shared_ptr<pugi::xml_document> &tree, QString *why) {
+    const auto refuseRepeatedNames = [&](std::shared_ptr<pugi::xml_document> &tree, QString *why) {
         if (tree && !cvx::holdsEachNameOnce(tree->document_element(), why)) tree.reset();
     };
     if (tooDeep || option != XmlDocument::Option::Tidy) {
-        holdsEachNameOnce(doc, error);
+        refuseRepeatedNames(doc, error);
         return doc;
     }
     const bool damaged = !doc;
@@ -438,7 +438,7 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
         loss = QStringLiteral("the reading would lose data: %1").arg(loss);
         doc.reset();
     }
-    holdsEachNameOnce(doc, &loss);
+    refuseRepeatedNames(doc, &loss);
     if (!doc) {
         // Without a word of the repair, the parse's own fault tells why.
         if (!loss.isEmpty())
