@@ -186,12 +186,12 @@ public:
             else
                 slot.done.wait(done);
         }
-        return &slots_[size_t(taken_++ % window_)].pending;
+        return &*slots_[size_t(taken_++ % window_)].pending;
     }
 
 private:
     struct Slot {
-        Pending pending;
+        std::optional<Pending> pending;  // built afresh for each file: nothing of the one before stays
         std::atomic<qsizetype> done{0};  // index + 1 of the file in `pending` once it is ready
     };
 
@@ -224,8 +224,7 @@ private:
 
     void convert(qsizetype i) {
         Slot &slot = slots_[size_t(i % window_)];
-        Pending &p = slot.pending;
-        p = Pending();
+        Pending &p = slot.pending.emplace();
         p.relative = paths_[i];
         // Hidden files are the copying system's own (resource forks, trash), no patients.
         p.hidden = isHidden(p.relative);

@@ -119,7 +119,9 @@ TEST(CommentStoreTest, MissingOrBrokenFileReadsEmptyAndIsNotWritten) {
         writeData(kComment, kept);
         EXPECT_FALSE(BBInitDatas::setTableContent({"a"}, "ms0"));
         EXPECT_FALSE(BBInitDatas::deleteBlankData({"a"}, {"1"}, "ms0"));
-        if (kept.contains(tc)) EXPECT_FALSE(BBInitDatas::setTotal({"a"}, "total"));
+        if (kept.contains(tc)) {
+            EXPECT_FALSE(BBInitDatas::setTotal({"a"}, "total"));
+        }
         EXPECT_EQ(contents(kComment), kept);
     }
     EXPECT_EQ(shape(cvx::UserDefaults::standard().objectForKey("zsignData")), "<none>");

@@ -3,13 +3,13 @@
 #include <QFile>
 #include <QStringList>
 
+#include "platform/FileIo.h"
 #include "platform/FileManager.h"
 #include "platform/TextEncoding.h"
 #include "platform/XmlRecovery.h"
 #include "records/BBInitDatas.h"
 #include "records/SettingsFixture.h"
 #include "records/UsbUtils.h"
-#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -297,8 +297,15 @@ TEST(HospitalListTest, UpdateFlag) {
 
     // A disk too full for the settings file keeps the old flag and still takes the note of it.
     {
-        const cvxtest::FileSizeLimit full(150);
-        if (full.active()) BBInitDatas::setAutoVersionUp(true);
+        // Only the settings file's rename fails, so the note fits whatever the test folder's path.
+        cvx::fileio::Calls full = cvx::fileio::systemCalls();
+        full.rename = [](const char *from, const char *to, unsigned flags) {
+            if (!QFile::decodeName(to).endsWith(kComm)) return cvx::fileio::systemCalls().rename(from, to, flags);
+            errno = ENOSPC;
+            return -1;
+        };
+        const cvx::fileio::ScopedCalls scoped(full);
+        BBInitDatas::setAutoVersionUp(true);
     }
     EXPECT_FALSE(BBInitDatas::getAutoVersionUp());
     EXPECT_TRUE(QString::fromUtf8(contents("../Error.txt"))
