@@ -370,6 +370,35 @@ pugi::xml_node hidesAnAttribute(const pugi::xml_document &doc) {
     return doc.find_node([](const pugi::xml_node &node) { return repeatsAnAttribute(node, true); });
 }
 
+// What every reading asks of the tree that pugixml made of a text without a fault, in place or
+// not: a root, no attribute that hides another, no deeper nesting than a file has. `utf8` is the
+// text, to place a fault in *error; `tooDeep`, when given, is set where only the nesting fails.
+bool isSoundTree(const pugi::xml_document &doc, const QByteArray &utf8, QString *error,
+                 bool *tooDeep = nullptr) {
+    if (!doc.document_element()) {
+        setError(error, QStringLiteral("no root element"));
+        return false;
+    }
+    if (const pugi::xml_node element = hidesAnAttribute(doc)) {
+        setError(error,
+                 QStringLiteral("%1: an attribute of <%2> given twice, with two values")
+                     .arg(describePosition(utf8, element.offset_debug()), QString::fromUtf8(element.name())));
+        return false;
+    }
+    if (elementDepth(doc) > XmlDocument::kMaxDepth) {
+        setError(error, QStringLiteral("elements nested deeper than %1 levels").arg(XmlDocument::kMaxDepth));
+        if (tooDeep) *tooDeep = true;
+        return false;
+    }
+    return true;
+}
+
+// The last check of every tree a reading hands out, whatever made it (a parse in place, a parse,
+// a repair): a result or list holding a value twice would show one of them as its own.
+bool passesLastCheck(const pugi::xml_document &doc, QString *why) {
+    return holdsEachNameOnce(doc.document_element(), why);
+}
+
 // `tooDeep`, when given, is set when the text is well-formed but nested too deep.
 std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocument::Option option,
                                               QString *error, bool *tooDeep = nullptr) {
@@ -391,22 +420,7 @@ std::shared_ptr<pugi::xml_document> parseUtf8(const QByteArray &utf8, XmlDocumen
                  QStringLiteral("%1: text that the reading would drop").arg(describePosition(utf8, lost)));
         return nullptr;
     }
-    if (!doc->document_element()) {
-        setError(error, QStringLiteral("no root element"));
-        return nullptr;
-    }
-    if (const pugi::xml_node element = hidesAnAttribute(*doc)) {
-        setError(error,
-                 QStringLiteral("%1: an attribute of <%2> given twice, with two values")
-                     .arg(describePosition(utf8, element.offset_debug()), QString::fromUtf8(element.name())));
-        return nullptr;
-    }
-    if (elementDepth(*doc) > XmlDocument::kMaxDepth) {
-        setError(error, QStringLiteral("elements nested deeper than %1 levels").arg(XmlDocument::kMaxDepth));
-        if (tooDeep) *tooDeep = true;
-        return nullptr;
-    }
-    return doc;
+    return isSoundTree(*doc, utf8, error, tooDeep) ? doc : nullptr;
 }
 
 // `source` names the file in the repair report; empty for a text in memory.
@@ -417,9 +431,8 @@ std::shared_ptr<pugi::xml_document> parseBytes(const QByteArray &bytes, XmlDocum
     if (!utf8) return nullptr;
     bool tooDeep = false;
     std::shared_ptr<pugi::xml_document> doc = parseUtf8(*utf8, option, error, &tooDeep);
-    // A result or list holding a value twice shows one of them as its own, repaired or not.
     const auto refuseRepeatedNames = [&](std::shared_ptr<pugi::xml_document> &tree, QString *why) {
-        if (tree && !cvx::holdsEachNameOnce(tree->document_element(), why)) tree.reset();
+        if (tree && !passesLastCheck(*tree, why)) tree.reset();
     };
     if (tooDeep || option != XmlDocument::Option::Tidy) {
         refuseRepeatedNames(doc, error);
@@ -1327,7 +1340,7 @@ bool XmlFileReader::parseInPlace() {
         doc_.load_buffer_inplace(buffer_.data(), size_t(buffer_.size()), kParseTidy, pugi::encoding_utf8);
     const pugi::xml_node root = doc_.document_element();
     if (result && root && !root.next_sibling() && endsWithTheRoot(tail_, root) &&
-        elementDepth(doc_) <= XmlDocument::kMaxDepth && !hidesAnAttribute(doc_))
+        isSoundTree(doc_, buffer_, nullptr) && passesLastCheck(doc_, nullptr))
         return true;
     doc_.reset();
     return false;

@@ -281,8 +281,9 @@ public:
     // The root element; null where fromFile gives no document. Valid until the next read.
     pugi::xml_node read(const QString &path, Files files = Files::Any);
     // The part of read() that needs nothing of fromFile: the root element of a regular file in
-    // the stored form that parses as it stands. Null for any other file, which read() reads;
-    // nothing is reported or repaired here, so that it can run on any thread.
+    // the stored form that parses as it stands and passes every check fromFile applies to it.
+    // Null for any other file, which read() reads; nothing is reported or repaired here, so that
+    // it can run on any thread.
     pugi::xml_node readStored(const QString &path);
 
 private:

@@ -22,6 +22,7 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 namespace cvx {
 
@@ -1377,17 +1378,37 @@ bool holdsEachNameOnce(const pugi::xml_node &root, QString *why) {
     const std::string_view layout = layoutOf(root);
     const bool patient = layout == "DATA" && root.child("comment");
     if (!patient && layout != "HisSetting" && layout != "Comments") return true;
-    std::unordered_set<std::string_view> names;
+    // Each item's names, sorted by a key of length and first and last letters that tells nearly
+    // every two names of an item apart, then by the whole name. Kept from item to item: a set
+    // cleared at every item would cost the buckets of the widest item each time.
+    struct Name {
+        size_t key;
+        const char *text;
+        bool operator<(const Name &other) const {
+            return key != other.key ? key < other.key : std::strcmp(text, other.text) < 0;
+        }
+        bool operator==(const Name &other) const {
+            return key == other.key && std::strcmp(text, other.text) == 0;
+        }
+    };
+    std::vector<Name> names;
     for (const pugi::xml_node &item : root.children()) {
         if (item.type() != pugi::node_element || (patient && std::strcmp(item.name(), "comment") != 0)) continue;
         names.clear();
         for (const pugi::xml_node &element : item.children()) {
-            if (element.type() != pugi::node_element || names.insert(element.name()).second) continue;
-            if (why)
-                *why = QStringLiteral("<%1> holds a second <%2>")
-                           .arg(QString::fromUtf8(item.name()), QString::fromUtf8(element.name()));
-            return false;
+            if (element.type() != pugi::node_element) continue;
+            const char *text = element.name();
+            const size_t length = std::strlen(text);
+            names.push_back(
+                {length << 16 | uchar(text[0]) << 8 | uchar(length ? text[length - 1] : 0), text});
         }
+        std::sort(names.begin(), names.end());
+        const auto twice = std::adjacent_find(names.begin(), names.end());
+        if (twice == names.end()) continue;
+        if (why)
+            *why = QStringLiteral("<%1> holds a second <%2>")
+                       .arg(QString::fromUtf8(item.name()), QString::fromUtf8(twice->text));
+        return false;
     }
     return true;
 }

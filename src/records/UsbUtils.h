@@ -144,9 +144,10 @@ public:
     // [cvx_link] storeCustomerComment() == Stored.
     static bool saveCustomerComment(const TYTestInfo &testInfo, qint64 deviceStatus);
 
-    // Fills `cust` from the children of list[index] by name (a later duplicate wins; the
-    // Content<n> fields get a fresh text; missing children leave fields as they are; date
-    // and time are not read) and returns it. An index outside the list changes nothing.
+    // Fills `cust` from the children of list[index] by name (every reader refuses a result that
+    // holds a name twice, so each child fills a field of its own; the Content<n> fields get a
+    // fresh text; missing children leave fields as they are; date and time are not read) and
+    // returns it. An index outside the list changes nothing.
     static OCMCustomerComment &findXML(const QList<cvx::XmlElement> &list, OCMCustomerComment &cust,
                                        qsizetype index);
     // A new record filled by findXML.

@@ -136,6 +136,10 @@ TEST(ResultListFileTest, ReadsStoredFilesWhateverTheirBytes) {
         {"<DATA sex=\"1\"><comment date=\"d\" time=\"t\"><Doctor>hc</comment><comment date=\"e\" time=\"u\">"
          "<Doctor>dc</Doctor></DATA>",  // not read: the repair would hide one result in another
          Status::Written, "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
+        // Not read: two results run together, their "</comment><comment ...>" lost.
+        {"<DATA sex=\"1\"><comment date=\"d\" time=\"t\"><Doctor>d1</Doctor><MS>m1</MS><Doctor>d2</Doctor>"
+         "<MS>m2</MS></comment><comment date=\"e\" time=\"u\"><MS>m3</MS></comment></DATA>",
+         Status::Written, "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
         {"<DATA><?xml version=\"1.0\"?><comment date=\"d\" time=\"t\"/></DATA>", Status::Written,
          "1\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\n"},
         {"<DATA name=\"n\"><comment date=\"d\" time=\"t\">" + deep + "</comment></DATA>", Status::Written,
@@ -159,6 +163,7 @@ TEST(ResultListFileTest, ReadsStoredFilesWhateverTheirBytes) {
         FileManager::removeItem(outFolder());
         settingsfixture::writeData("Customer/1.xml", declaration + c.body);
         const ResultListFile::Outcome outcome = ResultListFile::writeList(outFolder(), true);
+        EXPECT_EQ(settingsfixture::contents("Customer/1.xml"), declaration + c.body);
         EXPECT_EQ(outcome.status, c.status);
         EXPECT_EQ(written(),
                   c.status == Status::Written

@@ -225,6 +225,10 @@ TEST(SendDataCsv, ReadsStoredFilesWhateverTheirBytes) {
          "<Doctor>dc</Doctor></DATA>",  // not read: the repair would hide one result in another
          "", 0, true},
         {"<DATA><?xml version=\"1.0\"?><comment date=\"d\" time=\"t\"/></DATA>", "", 0, true},
+        // Two results run together, their "</comment><comment ...>" lost: each value is one of two.
+        {"<DATA><comment date=\"d\" time=\"t\"><Hospital>h1</Hospital><MS>m1</MS><Hospital>h2</Hospital>"
+         "<MS>m2</MS></comment><comment date=\"e\" time=\"u\"><MS>m3</MS></comment></DATA>",
+         "", 0, true},
         {"<DATA><comment date=\"d\" time=\"t\">" + deep + "</comment></DATA>", "", 0, true},
         {"", "", 0, true},
         {"<!DOCTYPE DATA><DATA><?pi x?><!-- c --><comment date=\"g\" time=\"h\"><![CDATA[z]]>"
@@ -239,8 +243,10 @@ TEST(SendDataCsv, ReadsStoredFilesWhateverTheirBytes) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.body.toStdString());
         cvx::FileManager::removeItem(UsbUtils::customerFolder());
-        writeFile(UsbUtils::customerFolder() + QStringLiteral("/1.xml"), declaration + c.body);
+        const QString patient = UsbUtils::customerFolder() + QStringLiteral("/1.xml");
+        writeFile(patient, declaration + c.body);
         const SendDataCsv::Report report = SendDataCsv::startMethod(path);
+        EXPECT_EQ(readFile(patient), declaration + c.body);
         EXPECT_EQ(report.outcome, Outcome::Written);
         EXPECT_EQ(std::pair(report.substitutedCharacters, !report.unreadableFiles.isEmpty()),
                   std::pair(c.substituted, c.unreadable));

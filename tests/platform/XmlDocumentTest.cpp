@@ -257,6 +257,9 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
          "</Comments>",
          nullptr},
         {"<DATA><comment><MS>M2</MS><pH>P2</pH><Content1>c<MS>M1</MS><pH>P1</pH></comment></DATA>", nullptr},
+        {"<HisSetting><Hospital name=\"h\"><hospital12>1</hospital12><hospital22>2</hospital22>"
+         "<hospital12>3</hospital12></Hospital></HisSetting>",
+         nullptr},
         // A stray end tag in the result that the cut left open.
         {"<DATA><comment><MS>M1</MS></Foo><pH>P1</pH><Content1>c",
          "<DATA>\n    <comment>\n        <MS>M1</MS>\n        <pH>P1</pH>\n    </comment>\n</DATA>\n"},
@@ -281,6 +284,9 @@ TEST(XmlDocument, MalformedInputIsRefusedOrReadTidilyAsRepaired) {
     EXPECT_TRUE(
         XmlDocument::fromBytes("<HisSetting><G><e>1</e><H><e>2</e></H></G></HisSetting>").has_value());
     EXPECT_TRUE(XmlDocument::fromBytes("<DATA/>\n<?cvx a <? b?>\n<!-- <!-- -->\n").has_value());
+    EXPECT_TRUE(XmlDocument::fromBytes("<HisSetting><Hospital name=\"h\"><hospital12>1</hospital12>"
+                                       "<hospital22>2</hospital22></Hospital></HisSetting>")
+                    .has_value());
     // UTF-16 cut in its last character.
     const QByteArray utf16 = cvx::TextEncoding::toUtf16(u("<D><a>歯</a><b>\U0001F600"),
                                                         cvx::TextEncoding::ByteOrder::LittleEndian, false);
