@@ -7,17 +7,20 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QUuid>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -282,6 +285,57 @@ QString writeTarget(const QString &path) {
     int depth = 128;
     while (--depth > 0 && info.isSymLink()) info.setFile(info.symLinkTarget());
     return depth > 0 ? info.filePath() : path;
+}
+
+// A pipe, socket or device: a write never replaces one, nor does an append open it.
+bool isNode(mode_t mode) {
+    return S_ISFIFO(mode) || S_ISSOCK(mode) || S_ISCHR(mode) || S_ISBLK(mode);
+}
+
+struct RefusalLog {
+    std::mutex mutex;
+    std::function<void(const QString &)> log;
+    QSet<QString> reported;
+};
+
+RefusalLog &refusalLog() {
+    static RefusalLog log;
+    return log;
+}
+
+// `path` was not written because `node`, the path itself or the end of its link, is a node.
+void reportRefusal(const QString &path, const QString &node) {
+    const QString text =
+        node == path ? QStringLiteral("\n%1 was not written: it is a pipe, socket or device\n")
+                           .arg(FileManager::printablePath(path))
+                     : QStringLiteral("\n%1 was not written: it leads to %2, a pipe, socket or device\n")
+                           .arg(FileManager::printablePath(path), FileManager::printablePath(node));
+    std::function<void(const QString &)> log;
+    {
+        RefusalLog &state = refusalLog();
+        const std::lock_guard lock(state.mutex);
+        // A file refused at every save would otherwise fill the log.
+        if (state.reported.contains(text)) return;
+        state.reported.insert(text);
+        log = state.log;
+    }
+    // The log may itself write a file: a refusal there is not reported round again.
+    thread_local bool reporting = false;
+    if (log && !reporting) {
+        reporting = true;
+        log(text);
+        reporting = false;
+    } else {
+        qWarning().noquote() << text.trimmed();
+    }
+}
+
+// The path of the folder open as `fd`, as the system names it; "" where it cannot tell.
+QString folderPath(int fd) {
+    char link[PATH_MAX];
+    const ssize_t n =
+        ::readlink(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), link, sizeof link);
+    return n > 0 && n < ssize_t(sizeof link) ? QFile::decodeName(QByteArray(link, n)) : QString();
 }
 
 QByteArray folderOf(const QByteArray &file) {
@@ -777,16 +831,31 @@ bool FileManager::isTemporaryName(const QString &name) {
            std::any_of(suffix.begin(), suffix.end(), in(kDigits));
 }
 
+void FileManager::setRefusalLog(std::function<void(const QString &text)> log) {
+    RefusalLog &state = refusalLog();
+    const std::lock_guard lock(state.mutex);
+    state.log = std::move(log);
+}
+
 bool FileManager::appendToFile(const QString &path, const QByteArray &bytes) {
     if (path.isEmpty()) return false;
     if (!QFileInfo::exists(path)) return writeAtomically(path, bytes);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return false;
+    // Only a regular file is opened: a pipe would wait for a reader, and opening a device may act
+    // on it. Should one take the file's place after the look, the open does not wait, and what
+    // it opened is refused.
+    const QByteArray name = QFile::encodeName(path);
     struct stat st {};
-    const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const off_t before = st.st_size;
     qsizetype done = 0;
     bool written = writeAll(fileio::calls(), fd, bytes, &done);
-    if (!written && done > 0 && before >= 0) {
+    if (!written && done > 0) {
         // A piece cut short by a full disk would run into whatever comes next: it is taken
         // back, but only where the file holds nothing but it after its old end (another writer
         // may have appended meanwhile).
@@ -859,6 +928,7 @@ bool AtomicFile::open() {
         }
     }
     if (exists && S_ISDIR(existing.st_mode)) return fail(EISDIR);
+    if (exists && isNode(existing.st_mode)) return refuseNode();
     if (exists && ::faccessat(at, target_.constData(), W_OK, 0) != 0) return fail(errno);
 
     const fileio::Calls &io = fileio::calls();
@@ -898,6 +968,11 @@ bool AtomicFile::commit(Durability durability) {
     const int closed = io.close(fd_);
     fd_ = -1;  // closed even when close reports an error
     if (closed != 0) return abandon(errno);
+    // Looked at again right before the rename: a node put in the file's place since stays.
+    if (!onlyNew_ && isNode(targetType())) {
+        abandon(0);
+        return refuseNode();
+    }
     if (!putInPlace(io)) return abandon(errno);
     temporary_.clear();
     // The new contents are in place and their data synced; the folder's sync only makes the
@@ -927,14 +1002,31 @@ void AtomicFile::syncHere(const fileio::Calls &io) const {
 bool AtomicFile::putInPlace(const fileio::Calls &io) {
     if (!onlyNew_) return renameHere(io, 0) == 0;
     return renameNoReplace([&](unsigned flags) { return renameHere(io, flags); },
-                           [&] {
-                               struct stat existing {};
-                               return ::fstatat(folder_ >= 0 ? folder_ : AT_FDCWD, target_.constData(),
-                                                &existing, AT_SYMLINK_NOFOLLOW) == 0;
-                           });
+                           [&] { return targetType() != 0; });
+}
+
+unsigned AtomicFile::targetType() const {
+    struct stat existing {};
+    return ::fstatat(folder_ >= 0 ? folder_ : AT_FDCWD, target_.constData(), &existing,
+                     AT_SYMLINK_NOFOLLOW) == 0
+               ? existing.st_mode & S_IFMT
+               : 0;
+}
+
+bool AtomicFile::refuseNode() {
+    refusedNode_ = true;
+    const QString target = QFile::decodeName(target_);
+    if (folder_ >= 0) {
+        const QString in = folderPath(folder_) + u'/' + target;
+        reportRefusal(in, in);
+    } else {
+        reportRefusal(path_, target);
+    }
+    return fail(EINVAL);
 }
 
 QString AtomicFile::errorString() const {
+    if (refusedNode_) return QStringLiteral("a pipe, socket or device is in the file's place");
     return error_ ? QString::fromLocal8Bit(std::strerror(error_)) : QString();
 }
 

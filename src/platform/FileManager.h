@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace cvx {
@@ -18,10 +19,15 @@ struct Calls;
 enum class Durability { Synced, Deferred };
 
 // File and folder operations and path-string rules. Every operation reports failure by its
-// result; none throws or logs.
+// result and none throws; only a write refused for a pipe, socket or device also logs.
 class FileManager {
 public:
     using Durability = cvx::Durability;
+
+    // Where a write refused for a pipe, socket or device in its file's place (or at the end of
+    // its link) is reported, one entry of text each, once per file and run (the application puts
+    // it in its error log); without one, the debug output.
+    static void setRefusalLog(std::function<void(const QString &text)> log);
 
     // $HOME, falling back to the account's home folder when it is unset.
     static QString homeDirectory();
@@ -78,7 +84,8 @@ public:
 
     // Whole contents, or nothing when the file cannot be read.
     static std::optional<QByteArray> readFile(const QString &path);
-    // Appends to an existing file; a missing file is created whole, atomically.
+    // Appends to an existing file; a missing file is created whole, atomically. False, opening
+    // nothing, where a pipe, socket or device is in the file's place or at the end of its link.
     static bool appendToFile(const QString &path, const QByteArray &bytes);
     // Whether `name` has the form of the temporary file an atomic write makes beside its
     // target: the target's name, a dot and six ASCII letters or digits, at least one a capital
@@ -86,9 +93,10 @@ public:
     static bool isTemporaryName(const QString &name);
     // Writes a temporary file in the same folder and renames it over `path`, so readers see
     // either the old or the complete new contents. The folder must exist. A symbolic link is
-    // followed to the file it names; an existing file keeps its permissions. On any failure
-    // (a full disk, an I/O error) the temporary file is removed, the old file stays as it was and
-    // the result is false, with the reason in *error.
+    // followed to the file it names; an existing file keeps its permissions. A pipe, socket or
+    // device at the path or at the end of its link is never replaced: the write is refused and
+    // reported (setRefusalLog). On any failure (a full disk, an I/O error) the temporary file is
+    // removed, the old file stays as it was and the result is false, with the reason in *error.
     static bool writeAtomically(const QString &path, const QByteArray &bytes,
                                 Durability durability = Durability::Synced);
     static bool writeAtomically(const QString &path, const QByteArray &bytes, Durability durability,
@@ -115,7 +123,8 @@ public:
 // A file written piece by piece and put in place whole by commit(), as
 // FileManager::writeAtomically does; pieces are buffered. Any failure ends the write: the
 // temporary file is removed, every later call fails and errorString() says why. A file that is
-// not committed is removed when the object goes.
+// not committed is removed when the object goes. A pipe, socket or device in the file's place is
+// refused when the file is opened and again right before it is put in place.
 class AtomicFile {
 public:
     // OnlyNew: commit() fails with EEXIST where an entry is at the path, leaving it alone.
@@ -139,6 +148,9 @@ private:
     static constexpr qsizetype kBufferSize = 64 * 1024;
     bool fail(int err);
     bool abandon(int err);
+    bool refuseNode();
+    // The type bits of the entry at the target, a link not followed; 0 where there is none.
+    unsigned targetType() const;
     bool flushBuffer();
     bool putInPlace(const fileio::Calls &io);
     int openHere(const fileio::Calls &io, const QByteArray &name, int flags) const;
@@ -153,6 +165,7 @@ private:
     int fd_ = -1;
     int error_ = 0;
     bool onlyNew_ = false;
+    bool refusedNode_ = false;
 };
 
 // A folder held open and worked in by names relative to it: whatever is put in its place later

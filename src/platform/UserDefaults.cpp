@@ -59,8 +59,10 @@ void setAside(const QString &path) {
 }
 
 // The file's values; nothing when it is missing, and when it is unreadable, which is set aside.
+// A pipe, socket or device is no file to set aside: a write refuses it and leaves it as it is.
 std::optional<QVariantMap> readValues(const QString &path) {
-    if (!QFileInfo::exists(path)) return std::nullopt;
+    const QFileInfo info(path);
+    if (!info.exists() || !(info.isFile() || info.isDir())) return std::nullopt;
     const std::optional<QByteArray> bytes = FileManager::readFile(path);
     QJsonParseError error{};
     const QJsonDocument doc = bytes ? QJsonDocument::fromJson(*bytes, &error) : QJsonDocument();

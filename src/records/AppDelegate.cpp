@@ -12,6 +12,7 @@ AppDelegate &AppDelegate::shared() {
     static AppDelegate *const instance = [] {
         auto *delegate = new AppDelegate;
         cvx::setXmlRepairLog([delegate](const QString &text) { delegate->errorLog(text); });
+        cvx::FileManager::setRefusalLog([delegate](const QString &text) { delegate->errorLog(text); });
         return delegate;
     }();
     return *instance;

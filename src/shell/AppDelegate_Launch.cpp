@@ -247,7 +247,8 @@ void AppDelegate::installSettingsFiles() {
                              (name == QLatin1String("DefaultComment.xml") && isSetup_);
         if (!replace && FileManager::fileExists(target)) continue;
         if (!installFromBundle(name, target, file.option)) {
-            errorLog(QStringLiteral("\nSettings file %1 could not be installed to %2!\n").arg(name, target));
+            errorLog(QStringLiteral("\nSettings file %1 could not be installed to %2!\n")
+                         .arg(name, FileManager::printablePath(target)));
             continue;
         }
         if (name == QLatin1String("Comment.xml")) {

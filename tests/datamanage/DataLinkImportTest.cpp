@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -323,6 +324,14 @@ TEST_F(DataLinkImportTest, MixedLineEndsSplitEveryRecord) {
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("E1_remark"), "r1");
     EXPECT_EQ(cvx::UserDefaults::standard().stringForKey("E3_remark"), "r3");
     EXPECT_TRUE(inputFiles().isEmpty());
+    // A pipe as the day's transfer log is not waited on (a wait ends the test program, failed).
+    const QByteArray log = QFile::encodeName(home("TransferLog/TransferLog_20240506.log"));
+    ASSERT_TRUE(::unlink(log.constData()) == 0 && ::mkfifo(log.constData(), 0600) == 0);
+    drop("more.csv", "E6,i,j,,M,\r\n");
+    ::alarm(20);
+    EXPECT_EQ(runImport(), true);
+    ::alarm(0);
+    EXPECT_TRUE(FileManager::fileExists(UsbUtils::getXmlPath("E6")) && inputFiles().isEmpty());
 }
 
 // The walk takes regular files only: hidden files and folders and links are not touched, and

@@ -174,10 +174,25 @@ TEST(FileManager, CreateOnlyWhereNothingIs) {
 
 TEST(FileManager, ReadAppendAndAtomicWrite) {
     EXPECT_FALSE(FileManager::readFile(home("log.txt")).has_value());
-    // A pipe in a file's place is no file, and is not waited on; nor is a folder.
-    ASSERT_EQ(::mkfifo(QFile::encodeName(home("pipe.txt")).constData(), 0600), 0);
-    EXPECT_FALSE(FileManager::readFile(home("pipe.txt")).has_value());
-    ASSERT_TRUE(QFile::remove(home("pipe.txt")));
+    // A pipe or socket, or a link to one, is not read, appended to or replaced, nor waited on.
+    ASSERT_TRUE(::mkfifo(QFile::encodeName(home("p\nipe")).constData(), 0600) == 0 &&
+                QFile::link("p\nipe", home("pipe.txt")) &&
+                ::mknod(QFile::encodeName(home("socket")).constData(), S_IFSOCK | 0600, 0) == 0);
+    cvx::AtomicFile late(home("late.txt"));  // the node comes between the open and the rename
+    ASSERT_TRUE(late.open() && late.write("x") &&
+                ::mkfifo(QFile::encodeName(home("late.txt")).constData(), 0600) == 0);
+    ::alarm(20);  // a wait ends the test program, failed
+    for (const char *name : {"p\nipe", "pipe.txt", "socket"})
+        EXPECT_FALSE(FileManager::readFile(home(name)) || FileManager::appendToFile(home(name), "x") ||
+                     FileManager::writeAtomically(home(name), "x"))
+            << name;
+    EXPECT_FALSE(cvx::OpenFolder(FileManager::homeDirectory()).writeAtomically("socket", "x") ||
+                 late.commit());
+    ::alarm(0);
+    for (const char *name : {"pipe.txt", "p\nipe", "socket", "late.txt"}) {
+        EXPECT_TRUE(QFileInfo::exists(home(name)) && !QFileInfo(home(name)).isFile()) << name;
+        ASSERT_TRUE(QFile::remove(home(name)));
+    }
     EXPECT_FALSE(FileManager::readFile(home("")).has_value());
     EXPECT_TRUE(FileManager::appendToFile(home("log.txt"), "a\r\n"));
     EXPECT_TRUE(FileManager::appendToFile(home("log.txt"), QByteArray("b\0c", 3)));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -77,6 +78,12 @@ TEST(UserDefaults, FailedWriteIsReportedAndRetried) {
     EXPECT_FALSE(store.flush());
     EXPECT_EQ(store.stringForKey("k"), "v");
     ASSERT_TRUE(FileManager::removeItem(folder));
+    // A pipe at the end of the file's link is neither set aside nor replaced.
+    ASSERT_TRUE(FileManager::createDirectory(folder) && QFile::link("p", configFile()) &&
+                ::mkfifo(QFile::encodeName(folder + "/p").constData(), 0600) == 0);
+    EXPECT_FALSE(store.synchronize());
+    EXPECT_TRUE(!QFileInfo(configFile()).isFile() && FileManager::contentsOfDirectory(folder).size() == 2);
+    ASSERT_TRUE(FileManager::removeItem(configFile()));
     EXPECT_TRUE(store.synchronize());
     EXPECT_EQ(UserDefaults(configFile()).stringForKey("k"), "v");
 }

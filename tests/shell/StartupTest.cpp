@@ -335,6 +335,16 @@ TEST_F(StartupTest, NormalLaunchReplacesOnlyTheCalculationRangesAndMissingFiles)
     for (const QString &name : gone + kept)
         EXPECT_EQ(FileManager::fileExists(home(".Corvadenix/" + name)), kept.contains(name))
             << qPrintable(name);
+    // Linked to a pipe, the calculation ranges are not replaced; the log names the file, escaped.
+    const QString calc = home(".Corvadenix/CalcSetting.xml");
+    ASSERT_TRUE(::mkfifo(QFile::encodeName(home("p\nipe")).constData(), 0600) == 0 &&
+                FileManager::removeItem(calc) && QFile::link(home("p\nipe"), calc));
+    launch("9.9");
+    EXPECT_TRUE(QFileInfo(calc).isSymLink() && QFileInfo::exists(calc) && !QFileInfo(calc).isFile());
+    EXPECT_EQ(QString::fromUtf8(read(home("Error.txt"))),
+              "\n" + calc + " was not written: it leads to " + home("p\\x0Aipe") +
+                  ", a pipe, socket or device\n\nSettings file CalcSetting.xml could not be installed to " +
+                  calc + "!\n");
 }
 
 TEST_F(StartupTest, ResultChoiceIsResetOnlyWithoutAPatientFile) {
