@@ -10,8 +10,6 @@
 #include <QScreen>
 #include <QTest>
 
-#include <cstring>
-
 #include "link/UsbHID.h"
 #include "link/UsbManager.h"
 #include "platform/Bundle.h"
@@ -277,12 +275,8 @@ TEST_F(StartupTest, BackupThatFailsIsLoggedTouchesNothingAndIsMadeAtTheNextStart
         ASSERT_TRUE(FileManager::removeItem(home("Corvadenix.flag")));
         defaults().setObject(QString(c.recorded), "appVersion");
         qint64 bytes = 0;
-        qint64 blocks = 4096;  // each file's 4 KiB blocks, and each folder's
-        for (const QString &entry : FileManager::subpaths(home(".Corvadenix"))) {
-            const QFileInfo info(home(".Corvadenix/" + entry));
-            bytes += info.isFile() ? info.size() : 0;
-            blocks += info.isFile() ? (info.size() + 4095) / 4096 * 4096 : 4096;
-        }
+        for (const QString &entry : FileManager::subpaths(home(".Corvadenix")))
+            if (const QFileInfo info(home(".Corvadenix/" + entry)); info.isFile()) bytes += info.size();
         freeBlocks = c.fault == Between ? bytes / 4096 + 1 : 100;
         {
             std::optional<cvxtest::FileSizeLimit> full;
@@ -300,18 +294,15 @@ TEST_F(StartupTest, BackupThatFailsIsLoggedTouchesNothingAndIsMadeAtTheNextStart
                   taken ? QStringList{"old.txt"} : QStringList());
         EXPECT_EQ(read(home(QString(c.backup) + "/old.txt")), taken ? "earlier backup" : "<missing>");
         EXPECT_EQ(read(home(".Corvadenix/Customer/A-1.xml")), "<patient/>");
-        // Every line printable, whatever the home's name; the room counted in whole blocks.
-        QString log = QString::fromUtf8(read(home("Error.txt")));
-        if (const auto needs = QRegularExpression("needs (\\d+) bytes").match(log); needs.hasMatch()) {
-            EXPECT_GE(needs.captured(1).toLongLong(), blocks);
-            log.replace(needs.capturedStart(1), needs.capturedLength(1), "N");
-        }
+        // Every line printable, whatever the home's name.
+        const QString log =
+            QString::fromUtf8(read(home("Error.txt"))).replace(QRegularExpression("needs \\d+"), "needs N");
         const auto shown = [](const QString &path) { return FileManager::printablePath(path); };
         EXPECT_EQ(log, QString(c.line)
                            .replace("%3", QString("The copy needs N bytes, and %1 has %2")
                                               .arg(shown(home()), QString::number(freeBlocks * 4096)))
-                           .replace("%4", QString::fromLocal8Bit(std::strerror(EEXIST)))
-                           .replace("%5", QString::fromLocal8Bit(std::strerror(EFBIG)))
+                           .replace("%4", qt_error_string(EEXIST))
+                           .replace("%5", qt_error_string(EFBIG))
                            .arg(shown(home(".Corvadenix")), shown(home(c.backup))));
         QFile::remove(pipe);
         EXPECT_EQ(defaults().stringForKey("appVersion"), "V1.0");
