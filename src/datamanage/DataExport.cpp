@@ -233,7 +233,10 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
             return false;
         };
         QString why;
-        if (!copyDataFolder(source, staging, out.skipped, why))
+        // As the start-up's backup: a copy that cannot fit is not begun, rather than fill the
+        // disk and give up.
+        if (!FileManager::hasRoomFor(source, chosenFolder, nullptr, &why) ||
+            !copyDataFolder(source, staging, out.skipped, why))
             failure = QStringLiteral("the data folder could not be copied for ") + out.folder +
                       (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
         else if (marked(&updateCommentXml, QStringLiteral("Comment.xml")))

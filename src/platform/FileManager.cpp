@@ -124,13 +124,31 @@ bool isFolderEntry(const QString &path, const struct stat &st) {
            S_ISDIR(target.st_mode);
 }
 
+// Names the entry and the error of the call that failed on it in *why, unless a step below gave
+// the reason already. False, with errno `err`.
+bool failAt(const QString &path, QString *why, int err = errno) {
+    if (why && why->isEmpty())
+        *why = FileManager::printablePath(path) + QStringLiteral(": ") +
+               QString::fromLocal8Bit(std::strerror(err));
+    errno = err;
+    return false;
+}
+
+// A link that leads to a regular file is copied as that file: the copy holds the bytes the
+// program reads through it, which a link may no longer reach from where the copy lies. Its
+// target's status goes to `target`.
+bool leadsToFile(const QString &path, const struct stat &st, struct stat &target) {
+    return S_ISLNK(st.st_mode) && ::stat(QFile::encodeName(path).constData(), &target) == 0 &&
+           S_ISREG(target.st_mode);
+}
+
 // Recreates the link itself so that a copy never follows a link out of the tree or round a loop.
-bool copySymLink(const QString &from, const QString &to) {
+bool copySymLink(const QString &from, const QString &to, QString *why) {
     QByteArray target(4096, '\0');
     const ssize_t n = ::readlink(QFile::encodeName(from).constData(), target.data(), target.size());
-    if (n <= 0 || n >= target.size()) return false;
+    if (n <= 0 || n >= target.size()) return failAt(from, why, n < 0 ? errno : ENAMETOOLONG);
     target.truncate(n);
-    return ::symlink(target.constData(), QFile::encodeName(to).constData()) == 0;
+    return ::symlink(target.constData(), QFile::encodeName(to).constData()) == 0 || failAt(from, why);
 }
 
 // A pipe, socket or device is never opened by a copy: opening a pipe waits for a writer, and
@@ -144,29 +162,29 @@ bool refuseSpecial(const QString &path, QString *why) {
 }
 
 // Copies the bytes and the permission bits of a file into a new file, without waiting for the
-// disk: a folder copy flushes once, when it is whole, instead of once per file.
-bool copyFile(const QString &from, const QString &to, QString *why) {
+// disk: a folder copy flushes once, when it is whole, instead of once per file. With `follow`,
+// `from` is a link and the file it leads to is copied.
+bool copyFile(const QString &from, const QString &to, bool follow, QString *why) {
     // Looked at before it was opened; should a pipe or a link have taken its place since, the
     // open neither waits nor follows.
-    const int in =
-        ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (in < 0) return false;
+    const int in = ::open(QFile::encodeName(from).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+    if (in < 0) return failAt(from, why);
     struct stat st {};
     const bool looked = ::fstat(in, &st) == 0;
-    if (!looked || !S_ISREG(st.st_mode)) {
-        ::close(in);
-        return looked ? refuseSpecial(from, why) : false;
-    }
-    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                           st.st_mode & 07777);
+    const int out = looked && S_ISREG(st.st_mode)
+                        ? ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                 st.st_mode & 07777)
+                        : -1;
     if (out < 0) {
+        const int error = errno;
         ::close(in);
-        return false;
+        return looked && !S_ISREG(st.st_mode) ? refuseSpecial(from, why) : failAt(from, why, error);
     }
-    bool ok = true;
+    int error = 0;
     bool kernelCopy = true;
     off_t done = 0;
-    while (ok && done < st.st_size) {
+    while (!error && done < st.st_size) {
         ssize_t n = -1;
         if (kernelCopy) {
             n = ::copy_file_range(in, nullptr, out, nullptr, size_t(st.st_size - done), 0);
@@ -183,6 +201,7 @@ bool copyFile(const QString &from, const QString &to, QString *why) {
                 const ssize_t w = ::write(out, buffer + written, size_t(r - written));
                 if (w < 0 && errno == EINTR) continue;
                 if (w <= 0) {
+                    if (w == 0) errno = ENOSPC;
                     n = -1;
                     break;
                 }
@@ -192,28 +211,30 @@ bool copyFile(const QString &from, const QString &to, QString *why) {
         if (n < 0 && errno == EINTR) continue;
         if (n == 0) break;  // the file shrank meanwhile: what it holds now is copied
         if (n < 0)
-            ok = false;
+            error = errno;
         else
             done += n;
     }
     ::close(in);
     // A permission mask (umask) must not narrow what the source allowed.
-    ok = ok && ::fchmod(out, st.st_mode & 07777) == 0;
-    ok = ::close(out) == 0 && ok;
-    if (!ok) ::unlink(QFile::encodeName(to).constData());
-    return ok;
+    if (!error && ::fchmod(out, st.st_mode & 07777) != 0) error = errno;
+    if (::close(out) != 0 && !error) error = errno;
+    if (!error) return true;
+    ::unlink(QFile::encodeName(to).constData());
+    return failAt(from, why, error);
 }
 
 // Calls visit(name, path, status) for every entry directly inside the folder `from` that
 // `leaveOut` does not leave out, with the entry's own status (lstat); false at the first that
-// cannot be looked at or that visit answers false for.
+// cannot be looked at (named in *why) or that visit answers false for.
 template <class Visit>
-bool eachEntry(const QString &from, bool (*leaveOut)(const QString &), Visit visit) {
+bool eachEntry(const QString &from, bool (*leaveOut)(const QString &), QString *why, Visit visit) {
     for (const QString &name : FileManager::contentsOfDirectory(from)) {
         const QString child = from + QLatin1Char('/') + name;
         if (leaveOut && leaveOut(child)) continue;
         struct stat st {};
-        if (!entryStat(child, st) || !visit(name, child, st)) return false;
+        if (!entryStat(child, st)) return failAt(child, why);
+        if (!visit(name, child, st)) return false;
     }
     return true;
 }
@@ -222,26 +243,54 @@ bool eachEntry(const QString &from, bool (*leaveOut)(const QString &), Visit vis
 // are copied.
 bool copyTree(const QString &from, const QString &to, const struct stat &st,
               bool (*leaveOut)(const QString &), QString *why) {
-    if (S_ISLNK(st.st_mode)) return copySymLink(from, to);
-    if (S_ISREG(st.st_mode)) return copyFile(from, to, why);
+    struct stat target {};
+    if (leadsToFile(from, st, target)) return copyFile(from, to, true, why);
+    if (S_ISLNK(st.st_mode)) return copySymLink(from, to, why);
+    if (S_ISREG(st.st_mode)) return copyFile(from, to, false, why);
     if (!S_ISDIR(st.st_mode)) return refuseSpecial(from, why);
-    if (!QDir().mkdir(to)) return false;
-    return eachEntry(from, leaveOut,
+    if (::mkdir(QFile::encodeName(to).constData(), 0777) != 0) return failAt(from, why);
+    return eachEntry(from, leaveOut, why,
                      [&](const QString &name, const QString &child, const struct stat &childSt) {
                          return copyTree(child, to + QLatin1Char('/') + name, childSt, leaveOut, why);
                      });
 }
 
-// Adds the bytes of the files a copyTree of the entry would write to `bytes`; false, as
-// copyTree would fail, at an entry that is no file, folder or link.
-bool measureTree(const QString &from, const struct stat &st, bool (*leaveOut)(const QString &), qint64 &bytes,
+// The room a copy takes on a file system of `block`-byte blocks, in bytes: every file's data
+// in whole blocks, with the blocks that map a large file's, and every folder at least a block,
+// more where its names fill more. Over rather than under: too much refuses a copy, too little
+// fills the disk.
+struct Room {
+    quint64 block = 4096;
+    quint64 bytes = 0;
+    bool refuseSpecials = true;  // else they take no room, and the copy decides on them
+
+    void add(quint64 size, quint64 minimum = 0) {
+        quint64 blocks = std::max(size / block + (size % block != 0), minimum);
+        // Past the block numbers an index node holds itself, blocks of block numbers.
+        if (blocks > 12) blocks += blocks / (block / 4) + 2;
+        constexpr quint64 most = std::numeric_limits<qint64>::max();
+        bytes = blocks * block > most - bytes ? most : bytes + blocks * block;
+    }
+};
+
+// Adds the room a copyTree of the entry would take to `room`; false, as copyTree would fail,
+// at an entry that is no file, folder or link, or cannot be looked at.
+bool measureTree(const QString &from, const struct stat &st, bool (*leaveOut)(const QString &), Room &room,
                  QString *why) {
-    if (S_ISREG(st.st_mode)) bytes += st.st_size;
+    if (struct stat target{}; leadsToFile(from, st, target)) room.add(quint64(target.st_size));
+    if (S_ISREG(st.st_mode)) room.add(quint64(st.st_size));
     if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return true;
-    if (!S_ISDIR(st.st_mode)) return refuseSpecial(from, why);
-    return eachEntry(from, leaveOut, [&](const QString &, const QString &child, const struct stat &childSt) {
-        return measureTree(child, childSt, leaveOut, bytes, why);
-    });
+    if (!S_ISDIR(st.st_mode)) return !room.refuseSpecials || refuseSpecial(from, why);
+    // A folder's entries take about their names and a few bytes each, rounded as they are
+    // stored; a name is never more than its bytes in the listing.
+    quint64 listing = 64;
+    const bool measured = eachEntry(
+        from, leaveOut, why, [&](const QString &name, const QString &child, const struct stat &childSt) {
+            listing += 32 + quint64(QFile::encodeName(name).size());
+            return measureTree(child, childSt, leaveOut, room, why);
+        });
+    room.add(std::max(listing, quint64(std::max<off_t>(st.st_size, 0))), 1);
+    return measured;
 }
 
 bool isInside(const QString &path, const QString &folder) {
@@ -622,46 +671,73 @@ bool FileManager::createDirectory(const QString &path) {
 
 namespace {
 
-// A copy or move may go ahead: `from` is there (its own status in `st`), `to` is not, and a
-// folder would not go into itself.
-bool mayPlace(const QString &from, const QString &to, struct stat &st) {
-    if (from.isEmpty() || to.isEmpty() || !entryStat(from, st) || entryExists(to)) return false;
-    return !(isFolderEntry(from, st) && isInside(to, from));
+// A folder would be copied into itself.
+bool intoItself(const QString &to, QString *why) {
+    if (why && why->isEmpty())
+        *why =
+            QStringLiteral("%1 lies inside the folder it is copied from").arg(FileManager::printablePath(to));
+    errno = EINVAL;
+    return false;
 }
 
-// The bytes that the file system holding `folder` has free for this user; nothing when it
-// cannot tell.
-std::optional<qint64> freeSpace(const fileio::Calls &io, const QByteArray &folder) {
+// A copy or move may go ahead: `from` is there (its own status in `st`), `to` is not, and a
+// folder would not go into itself. Else false, with the reason in *why.
+bool mayPlace(const QString &from, const QString &to, struct stat &st, QString *why) {
+    if (from.isEmpty() || !entryStat(from, st)) return failAt(from, why, from.isEmpty() ? ENOENT : errno);
+    if (to.isEmpty() || entryExists(to)) return failAt(to, why, to.isEmpty() ? ENOENT : EEXIST);
+    return !(isFolderEntry(from, st) && isInside(to, from)) || intoItself(to, why);
+}
+
+// The bytes that the file system holding `folder` has free for this user, and the size of the
+// blocks it gives files room in; nothing when it cannot tell.
+struct Space {
+    qint64 free;
+    quint64 block;
+};
+std::optional<Space> spaceAt(const fileio::Calls &io, const QByteArray &folder) {
     struct statvfs info {};
     if (io.statvfs(folder.constData(), &info) != 0) return std::nullopt;
     const unsigned long long free = static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
-    return qint64(std::min<unsigned long long>(free, std::numeric_limits<qint64>::max()));
+    // No disk gives room in pieces smaller than a sector.
+    const quint64 block = std::max<quint64>(info.f_frsize ? info.f_frsize : info.f_bsize, 512);
+    return Space{qint64(std::min<unsigned long long>(free, std::numeric_limits<qint64>::max())), block};
+}
+
+// Looks the tree at `from` (its status `st`) over before anything of its copy into the folder
+// `into` is written: a copy that meets a pipe or runs out of room part way would have taken the
+// room of the disk from other programs until it gave up. False, with the reason in *why, where
+// it holds a pipe, socket or device (with `refuseSpecials`) or needs more room than is free
+// there; true where the room cannot be told.
+bool fits(const QString &from, const struct stat &st, const QByteArray &into,
+          bool (*leaveOut)(const QString &), bool refuseSpecials, QString *why) {
+    const std::optional<Space> space = spaceAt(fileio::calls(), into);
+    Room room;
+    room.refuseSpecials = refuseSpecials;
+    if (space) room.block = space->block;
+    if (!measureTree(from, st, leaveOut, room, why)) return false;
+    if (!space || room.bytes <= quint64(space->free)) return true;
+    if (why)
+        *why = QStringLiteral("The copy needs %1 bytes, and %2 has %3 bytes free: it is not begun")
+                   .arg(QString::number(room.bytes), FileManager::printablePath(QFile::decodeName(into)),
+                        QString::number(space->free));
+    errno = ENOSPC;
+    return false;
 }
 
 bool copyWhole(const QString &from, const QString &to, const struct stat &st,
                bool (*leaveOut)(const QString &), QString *why) {
     const QByteArray target = QFile::encodeName(to);
     const fileio::Calls &io = fileio::calls();
-    // Looked over before anything is written: a copy that meets a pipe or runs out of room part
-    // way would have taken the room of the disk from other programs until it gave up.
-    qint64 bytes = 0;
-    if (!measureTree(from, st, leaveOut, bytes, why)) return false;
-    if (const std::optional<qint64> free = freeSpace(io, folderOf(target)); free && bytes > *free) {
-        if (why)
-            *why = QStringLiteral("The copy needs %1 bytes, and %2 has %3 bytes free: it is not begun")
-                       .arg(QString::number(bytes),
-                            FileManager::printablePath(QFile::decodeName(folderOf(target))),
-                            QString::number(*free));
-        errno = ENOSPC;
-        return false;
-    }
+    if (!fits(from, st, folderOf(target), leaveOut, true, why)) return false;
     const QString staging = FileManager::stagingPath(to);
     const QByteArray source = QFile::encodeName(staging);
     const bool whole =
-        copyTree(from, staging, st, leaveOut, why) && FileManager::syncFileSystem(staging) &&
-        renameNoReplace(
-            [&](unsigned flags) { return io.rename(source.constData(), target.constData(), flags); },
-            [&] { return entryExists(to); });
+        copyTree(from, staging, st, leaveOut, why) &&
+        (FileManager::syncFileSystem(staging) || failAt(to, why)) &&
+        (renameNoReplace(
+             [&](unsigned flags) { return io.rename(source.constData(), target.constData(), flags); },
+             [&] { return entryExists(to); }) ||
+         failAt(to, why));
     if (!whole) {
         FileManager::removeItem(staging);
         return false;
@@ -679,33 +755,49 @@ bool FileManager::copyItem(const QString &from, const QString &to) {
 bool FileManager::copyItem(const QString &from, const QString &to, Durability durability,
                            bool (*leaveOut)(const QString &), QString *why) {
     struct stat st {};
-    if (!mayPlace(from, to, st)) return false;
+    if (!mayPlace(from, to, st, why)) return false;
     return copyTree(from, to, st, leaveOut, why) &&
-           (durability == Durability::Deferred || syncFileSystem(to));
+           (durability == Durability::Deferred || syncFileSystem(to) || failAt(to, why));
 }
 
 bool FileManager::copyItemWhole(const QString &from, const QString &to, bool (*leaveOut)(const QString &),
                                 QString *why) {
     struct stat st {};
-    if (!mayPlace(from, to, st)) return false;
+    if (!mayPlace(from, to, st, why)) return false;
     if (S_ISLNK(st.st_mode)) {
         // Where the link leads, and where the copy would go once every link on the way is followed.
         const QString target = QFileInfo(from).canonicalFilePath();
         const QFileInfo place(to);
         const QString destination = QFileInfo(place.path()).canonicalFilePath() + u'/' + place.fileName();
-        if (target.isEmpty() || ::stat(QFile::encodeName(target).constData(), &st) != 0 ||
-            isInside(destination, target))
-            return false;
+        if (::stat(QFile::encodeName(from).constData(), &st) != 0) return failAt(from, why);
+        if (target.isEmpty()) return failAt(from, why, ENOENT);
+        if (isInside(destination, target)) return intoItself(to, why);
     }
     return copyWhole(from, to, st, leaveOut, why);
 }
 
-bool FileManager::moveItem(const QString &from, const QString &to) {
+bool FileManager::hasRoomFor(const QString &from, const QString &into, bool (*leaveOut)(const QString &),
+                             QString *why) {
     struct stat st {};
-    if (!mayPlace(from, to, st)) return false;
+    if (from.isEmpty() || ::stat(QFile::encodeName(from).constData(), &st) != 0)
+        return failAt(from, why, from.isEmpty() ? ENOENT : errno);
+    return fits(from, st, QFile::encodeName(into), leaveOut, false, why);
+}
+
+bool FileManager::moveItem(const QString &from, const QString &to) {
+    return moveItem(from, to, nullptr);
+}
+
+bool FileManager::moveItem(const QString &from, const QString &to, QString *why) {
+    struct stat st {};
+    if (!mayPlace(from, to, st, why)) return false;
     if (QDir().rename(from, to)) return true;
-    // Another file system: the source goes only once its copy is whole.
-    return copyWhole(from, to, st, nullptr, nullptr) && removeItem(from);
+    // Another file system: the source goes only once its copy is whole; a link stays a link.
+    if (!(S_ISLNK(st.st_mode) ? copySymLink(from, to, why) : copyWhole(from, to, st, nullptr, why)))
+        return false;
+    if (removeItem(from)) return true;
+    if (why) *why = printablePath(from) + QStringLiteral(": copied, but could not be removed");
+    return false;
 }
 
 QString FileManager::stagingPath(const QString &target, const QString &what) {

@@ -38,12 +38,13 @@ public:
     static bool createDirectory(const QString &path);
 
     // Copy or move a file or a whole folder. Both fail, changing nothing, when `to` exists.
-    // A copy takes files, folders and symbolic links (as links) and fails at anything else,
-    // which it never opens, naming it in *why. A folder copy that fails part way leaves what it
-    // has copied so far. A copy (and a move that has to copy) is flushed to disk once, when
-    // whole, before it reports success; a Deferred copy leaves that to the caller's
-    // syncFileSystem. A folder copy leaves out the entries at every depth for whose path
-    // `leaveOut` answers true.
+    // A copy takes files, folders and symbolic links, a link that leads to a regular file as
+    // the file it names and any other as a link, and fails at anything else, which it never
+    // opens. Every failure gives its reason in *why: the entry and the error that stopped it.
+    // A folder copy that fails part way leaves what it has copied so far. A copy (and a move
+    // that has to copy) is flushed to disk once, when whole, before it reports success; a
+    // Deferred copy leaves that to the caller's syncFileSystem. A folder copy leaves out the
+    // entries at every depth for whose path `leaveOut` answers true.
     static bool copyItem(const QString &from, const QString &to);
     static bool copyItem(const QString &from, const QString &to, Durability durability,
                          bool (*leaveOut)(const QString &path) = nullptr, QString *why = nullptr);
@@ -51,13 +52,21 @@ public:
     // name `to` only once it is whole and on the disk: no failure, full disk or kill leaves
     // part of a copy under `to`. A failure removes the hidden copy; a kill leaves it behind.
     // A symbolic link given as `from` is followed: the copy holds what it names. Nothing is
-    // written where the tree holds a pipe, socket or device (no copy opens one) or where its
-    // files need more room than the destination's file system has free; *why then says so.
+    // written where the tree holds a pipe, socket or device (no copy opens one) or where it
+    // needs more room than the destination's file system has free (hasRoomFor).
     static bool copyItemWhole(const QString &from, const QString &to,
                               bool (*leaveOut)(const QString &path) = nullptr, QString *why = nullptr);
+    // Whether the file system holding the folder `into` has room for a copy of `from` (a link
+    // followed) as copyItem makes it: the blocks that its files take there, each rounded up to
+    // whole blocks, and its folders, not merely their bytes. A pipe, socket or device takes
+    // none; the copy decides on it. False, with the figures in *why, where the room is short;
+    // true where it cannot be told.
+    static bool hasRoomFor(const QString &from, const QString &into,
+                           bool (*leaveOut)(const QString &path) = nullptr, QString *why = nullptr);
     // A move that has to copy (another file system) copies as copyItemWhole does, the link
     // given as `from` moved as a link.
     static bool moveItem(const QString &from, const QString &to);
+    static bool moveItem(const QString &from, const QString &to, QString *why);
     // The hidden sibling in which a job makes `target` before giving it the target's name whole,
     // in the same folder, where a rename is atomic: ".<name>.<what>-" and 32 hexadecimal digits.
     static QString stagingPath(const QString &target, const QString &what = QStringLiteral("partial"));

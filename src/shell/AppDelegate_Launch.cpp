@@ -173,17 +173,20 @@ bool AppDelegate::backupFromPath(const QString &path, const QString &lastAppVers
     if (isCopy) {
         done = copied();
     } else if (!QFileInfo(path).isSymLink()) {
-        done = FileManager::moveItem(path, destination);
+        done = FileManager::moveItem(path, destination, &why);
         if (done) dropLockFile(destination);
     } else if (copied() && !(done = FileManager::removeItem(path))) {
         // The link stays in use: its copy goes too, so that the next start backs up anew.
         FileManager::removeItem(destination);
+        why = FileManager::printablePath(path) + QStringLiteral(": the link could not be removed");
     }
     if (done) return true;
-    // An entry of its own, as every entry of the log, with the reason on a line below.
+    // An entry of its own, as every entry of the log, with the reason on a line below; no
+    // name in it (a home's among them) may split it.
     errorLog(QStringLiteral("\nDirectory %1 %2 to %3 faild!\n%4")
-                 .arg(path, isCopy ? QStringLiteral("copy") : QStringLiteral("move"), destination,
-                      why.isEmpty() ? QString() : why + u'\n'));
+                 .arg(FileManager::printablePath(path),
+                      isCopy ? QStringLiteral("copy") : QStringLiteral("move"),
+                      FileManager::printablePath(destination), why.isEmpty() ? QString() : why + u'\n'));
     return false;
 }
 
@@ -219,7 +222,7 @@ bool AppDelegate::checkDataSource() {
     // Only a whole backup ends the check: after a kill or a failure (logged), such as a full
     // disk, the next start backs up again.
     if (backedUp && !FileManager::writeAtomically(flagPath, QByteArrayLiteral("flag")))
-        errorLog(QStringLiteral("\nFile %1 write faild!\n").arg(flagPath));
+        errorLog(QStringLiteral("\nFile %1 write faild!\n").arg(FileManager::printablePath(flagPath)));
     defaults.setObject(current, kAppVersionKey);
     return true;
 }

@@ -57,6 +57,10 @@ TEST(DataImportTest, ExportThenImportIntoAnotherHomeMergesAsTheOtherComputerHadI
                                                      dataio::currentResult("2024-01-02", "09:00", 2)});
     dataio::write(data("Customer/P001.xml"), mine);
     dataio::write(data("Customer/P002.xml"), dataio::patientFile("C D", {}));
+    QTemporaryDir elsewhere;  // a patient file kept on another disk, linked into the data folder
+    const QString linked = dataio::patientFile("E F", {dataio::currentResult("2024-02-01", "11:00", 3)});
+    dataio::write(elsewhere.path() + "/P003.xml", linked);
+    ASSERT_TRUE(QFile::link(elsewhere.path() + "/P003.xml", data("Customer/P003.xml")));
     dataio::write(data("USBSetting.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA/>\n");
     dataio::write(data("DataTransfer.xml"),
                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DATA>\n    <INPUT>/srv/in</INPUT>\n"
@@ -90,6 +94,9 @@ TEST(DataImportTest, ExportThenImportIntoAnotherHomeMergesAsTheOtherComputerHadI
     for (const QString &leftover : leftovers)
         EXPECT_FALSE(QFileInfo::exists(exported.folder + "/" + leftover));
     EXPECT_EQ(read(exported.folder + "/Customer/P001.xml"), mine);
+    EXPECT_EQ(read(exported.folder + "/Customer/P003.xml"), linked);
+    EXPECT_FALSE(QFileInfo(exported.folder + "/Customer/P003.xml").isSymLink());
+    ASSERT_TRUE(QFile::remove(exported.folder + "/Customer/P003.xml"));
     EXPECT_TRUE(
         read(exported.folder + "/HisSetting.xml").contains("<hospital3 select=\"1\">ひまわり歯科医院"));
     EXPECT_FALSE(read(data("HisSetting.xml")).contains("select"));
@@ -186,16 +193,28 @@ TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLef
     const struct {
         const char *failing;
         const char *logged;
+        bool between = false;  // free: more than the files' bytes, less than their blocks
     } kFailedWrites[] = {
         {"/Comment.xml.", "Export: Comment.xml could not be written for "},
         {"/HisSetting.xml.", "Export: HisSetting.xml could not be written for "},
         {"/Customer/P1.xml.", "Export: a patient file could not be written for "},
+        {"room", "Export: the data folder could not be copied for ", true},
     };
+    static fsblkcnt_t freeBlocks = 0;
+    for (const QString &file : dataio::snapshot(data("")).values()) freeBlocks += file.toUtf8().size();
+    freeBlocks = freeBlocks / 4096 + 1;
     for (const auto &row : kFailedWrites) {
         SCOPED_TRACE(row.failing);
-        failingWrite::name = row.failing;
+        failingWrite::name = row.between ? nullptr : row.failing;
         cvx::fileio::Calls calls = cvx::fileio::systemCalls();
         calls.open = failingWrite::open;
+        if (row.between)
+            calls.statvfs = [](const char *, struct statvfs *info) {
+                *info = {};
+                info->f_frsize = 4096;
+                info->f_bavail = freeBlocks;
+                return 0;
+            };
         DataExport::Outcome outcome;
         {
             const cvx::fileio::ScopedCalls scoped(calls);

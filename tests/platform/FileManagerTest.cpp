@@ -121,7 +121,8 @@ TEST(FileManager, CopyAndMoveRefuseAnExistingDestination) {
     makeTree(home("data"));
     ASSERT_TRUE(FileManager::createDirectory(home("taken")));
     ASSERT_TRUE(FileManager::writeAtomically(home("taken/keep"), "k"));
-    for (auto op : {&FileManager::copyItem, &FileManager::moveItem}) {
+    using Op = bool (*)(const QString &, const QString &);
+    for (Op op : {Op(&FileManager::copyItem), Op(&FileManager::moveItem)}) {
         EXPECT_FALSE(op(home("data"), home("taken")));
         EXPECT_FALSE(op(home("data/Comment.xml"), home("taken/keep")));
         EXPECT_FALSE(op(home("data"), home("data/Customer/inside")));

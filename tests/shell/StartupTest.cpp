@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 
@@ -179,6 +180,8 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
                     (QDir().mkdir(home("disk")) && QDir().rename(home(".Corvadenix"), home("disk/data")) &&
                      QFile::link(home("disk/data"), home(".Corvadenix"))));
         write(home(".Corvadenix/Customer/A-1.xml"), "<patient/>");
+        write(home("elsewhere/L-3.xml"), "<linked/>");
+        ASSERT_TRUE(QFile::link(home("elsewhere/L-3.xml"), home(".Corvadenix/Customer/L-3.xml")));
         write(home(".Corvadenix/Comment.xml"), "edited comments");
         write(home(".Corvadenix/DefaultComment.xml"), "edited defaults");
         write(home(".Corvadenix/Corvadenix.lock"), "");
@@ -198,6 +201,10 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         EXPECT_EQ(read(home(QString(c.backup) + "/Customer/A-1.xml")), "<patient/>");
         EXPECT_EQ(read(home(QString(c.backup) + "/Comment.xml")), "edited comments");
         EXPECT_FALSE(QFileInfo(home(c.backup)).isSymLink());
+        // A copy holds the linked patient's bytes, not the link.
+        EXPECT_EQ(read(home(QString(c.backup) + "/Customer/L-3.xml")), "<linked/>");
+        EXPECT_TRUE((c.moved && !c.linked) ||
+                    !QFileInfo(home(QString(c.backup) + "/Customer/L-3.xml")).isSymLink());
         EXPECT_EQ(QFileInfo(home(".Corvadenix")).isSymLink(), c.linked && !c.moved);
         EXPECT_EQ(read(home("disk/data/Customer/A-1.xml")), c.linked ? "<patient/>" : "<missing>");
         EXPECT_FALSE(FileManager::fileExists(home(QString(c.backup) + "/Corvadenix.lock")));
@@ -220,34 +227,44 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
 }
 
 TEST_F(StartupTest, BackupThatFailsIsLoggedTouchesNothingAndIsMadeAtTheNextStart) {
-    enum Fault { Taken, FullDisk, TooSmall, Pipe };
+    // Between: the files' bytes would fit, the blocks they take would not.
+    enum Fault { Taken, FullDisk, TooSmall, Between, Pipe };
     const struct {
         const char *recorded;
         const char *backup;
         const char *line;
         Fault fault;
+        const char *home = nullptr;  // a folder of the temporary one as the home
     } cases[] = {
-        {"V1.0", ".Corvadenix_202612070915", "\nDirectory %1 copy to %2 faild!\n", Taken},
-        {"V2.0", ".Corvadenix_V2.0", "\nDirectory %1 move to %2 faild!\n", Taken},
-        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n", Taken},
-        {"V1.0", ".Corvadenix_202612070915", "\nDirectory %1 copy to %2 faild!\n", FullDisk},
-        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n", FullDisk},
+        {"V1.0", ".Corvadenix_202612070915", "\nDirectory %1 copy to %2 faild!\n%2: %4\n", Taken},
+        {"V2.0", ".Corvadenix_V2.0", "\nDirectory %1 move to %2 faild!\n%2: %4\n", Taken},
+        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n%2: %4\n", Taken, "a\nb"},
+        {"V1.0", ".Corvadenix_202612070915", "\nDirectory %1 copy to %2 faild!\n%1/Customer/B-2.xml: %5\n",
+         FullDisk},
+        {"V0.5", ".Corvadenix_V0.5", "\nDirectory %1 copy to %2 faild!\n%1/Customer/B-2.xml: %5\n", FullDisk},
         {"V1.0", ".Corvadenix_202612070915",
          "\nDirectory %1 copy to %2 faild!\n%3 bytes free: it is not begun\n", TooSmall},
+        {"V1.0", ".Corvadenix_202612070915",
+         "\nDirectory %1 copy to %2 faild!\n%3 bytes free: it is not begun\n", Between, "li\nne"},
         {"V1.0", ".Corvadenix_202612070915",
          "\nDirectory %1 copy to %2 faild!\n%1/Customer/p\\x0Aipe is a pipe, socket or device: not copied\n",
          Pipe},
     };
-    cvx::fileio::Calls smallDisk = cvx::fileio::systemCalls();  // 400 KiB free
+    static fsblkcnt_t freeBlocks;
+    cvx::fileio::Calls smallDisk = cvx::fileio::systemCalls();
     smallDisk.statvfs = [](const char *, struct statvfs *info) {
         *info = {};
         info->f_frsize = 4096;
-        info->f_bavail = 100;
+        info->f_bavail = freeBlocks;
         return 0;
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.backup) + " fault " + std::to_string(c.fault));
         cvxtest::TestHome caseHome;
+        if (c.home) {
+            ASSERT_TRUE(QDir(caseHome.path()).mkdir(c.home));
+            qputenv("HOME", QFile::encodeName(caseHome.file(c.home)));
+        }
         launch("1.0");
         write(home(".Corvadenix/Customer/A-1.xml"), "<patient/>");
         const bool taken = c.fault == Taken;
@@ -260,11 +277,12 @@ TEST_F(StartupTest, BackupThatFailsIsLoggedTouchesNothingAndIsMadeAtTheNextStart
         qint64 bytes = 0;
         for (const QString &entry : FileManager::subpaths(home(".Corvadenix")))
             if (const QFileInfo info(home(".Corvadenix/" + entry)); info.isFile()) bytes += info.size();
+        freeBlocks = c.fault == Between ? bytes / 4096 + 1 : 100;
         {
             std::optional<cvxtest::FileSizeLimit> full;
             if (c.fault == FullDisk) full.emplace(512 * 1024);
-            const cvx::fileio::ScopedCalls calls(c.fault == TooSmall ? smallDisk
-                                                                     : cvx::fileio::systemCalls());
+            const cvx::fileio::ScopedCalls calls(
+                c.fault == TooSmall || c.fault == Between ? smallDisk : cvx::fileio::systemCalls());
             // A start that waits (for the pipe's writer) ends the whole test program, failed.
             ::alarm(20);
             launch("1.0");
@@ -276,11 +294,16 @@ TEST_F(StartupTest, BackupThatFailsIsLoggedTouchesNothingAndIsMadeAtTheNextStart
                   taken ? QStringList{"old.txt"} : QStringList());
         EXPECT_EQ(read(home(QString(c.backup) + "/old.txt")), taken ? "earlier backup" : "<missing>");
         EXPECT_EQ(read(home(".Corvadenix/Customer/A-1.xml")), "<patient/>");
-        EXPECT_EQ(
-            QString::fromUtf8(read(home("Error.txt"))),
-            QString(c.line)
-                .replace("%3", QString("The copy needs %1 bytes, and %2 has 409600").arg(bytes).arg(home()))
-                .arg(home(".Corvadenix"), home(c.backup)));
+        // Every line printable, whatever the home's name.
+        const QString log =
+            QString::fromUtf8(read(home("Error.txt"))).replace(QRegularExpression("needs \\d+"), "needs N");
+        const auto shown = [](const QString &path) { return FileManager::printablePath(path); };
+        EXPECT_EQ(log, QString(c.line)
+                           .replace("%3", QString("The copy needs N bytes, and %1 has %2")
+                                              .arg(shown(home()), QString::number(freeBlocks * 4096)))
+                           .replace("%4", qt_error_string(EEXIST))
+                           .replace("%5", qt_error_string(EFBIG))
+                           .arg(shown(home(".Corvadenix")), shown(home(c.backup))));
         QFile::remove(pipe);
         EXPECT_EQ(defaults().stringForKey("appVersion"), "V1.0");
         // No backup was made, so the check is not over.
