@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "platform/FileIo.h"
+#include "platform/FileLock.h"
 #include "platform/FileManager.h"
 #include "support/FileSizeLimit.h"
 
@@ -175,7 +176,7 @@ TEST(FileManager, CreateOnlyWhereNothingIs) {
 
 TEST(FileManager, ReadAppendAndAtomicWrite) {
     EXPECT_FALSE(FileManager::readFile(home("log.txt")).has_value());
-    // A pipe or socket, or a link to one, is not read, appended to or replaced, nor waited on.
+    // A pipe or socket, or a link to one, is not read, appended to, replaced or locked, nor waited on.
     ASSERT_TRUE(::mkfifo(QFile::encodeName(home("p\nipe")).constData(), 0600) == 0 &&
                 QFile::link("p\nipe", home("pipe.txt")) &&
                 ::mknod(QFile::encodeName(home("socket")).constData(), S_IFSOCK | 0600, 0) == 0);
@@ -185,7 +186,8 @@ TEST(FileManager, ReadAppendAndAtomicWrite) {
     ::alarm(20);  // a wait ends the test program, failed
     for (const char *name : {"p\nipe", "pipe.txt", "socket"})
         EXPECT_FALSE(FileManager::readFile(home(name)) || FileManager::appendToFile(home(name), "x") ||
-                     FileManager::writeAtomically(home(name), "x"))
+                     FileManager::writeAtomically(home(name), "x") ||
+                     cvx::FileLock(home(name), cvx::FileLock::Kind::File, cvx::FileLock::Mode::Try).isHeld())
             << name;
     EXPECT_FALSE(cvx::OpenFolder(FileManager::homeDirectory()).writeAtomically("socket", "x") ||
                  late.commit());
