@@ -327,13 +327,28 @@ qsizetype startOfExtension(const QString &fixed) {
     return dot + 1;
 }
 
+QByteArray folderOf(const QByteArray &file) {
+    const qsizetype slash = file.lastIndexOf('/');
+    if (slash < 0) return ".";
+    return slash == 0 ? QByteArray("/") : file.left(slash);
+}
+
 // The file a write to `path` replaces: a symbolic link is followed to its final target so that
-// the link itself survives the rename.
+// the link itself survives the rename. A relative link is joined to its folder as it stands, for
+// the system to resolve: a ".." after a linked folder leads out of the folder it names, where
+// tidying the text would lead elsewhere.
 QString writeTarget(const QString &path) {
-    QFileInfo info(path);
-    int depth = 128;
-    while (--depth > 0 && info.isSymLink()) info.setFile(info.symLinkTarget());
-    return depth > 0 ? info.filePath() : path;
+    QByteArray target = QFile::encodeName(path);
+    for (int depth = 0; depth < 128; ++depth) {
+        struct stat st {};
+        if (::lstat(target.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return QFile::decodeName(target);
+        char link[PATH_MAX];
+        const ssize_t size = ::readlink(target.constData(), link, sizeof link);
+        if (size <= 0 || size >= ssize_t(sizeof link)) return path;
+        const QByteArray next(link, size);
+        target = next.startsWith('/') ? next : folderOf(target) + '/' + next;
+    }
+    return path;
 }
 
 // A pipe, socket or device: a write never replaces one, nor does an append open it.
@@ -385,12 +400,6 @@ QString folderPath(int fd) {
     const ssize_t n =
         ::readlink(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), link, sizeof link);
     return n > 0 && n < ssize_t(sizeof link) ? QFile::decodeName(QByteArray(link, n)) : QString();
-}
-
-QByteArray folderOf(const QByteArray &file) {
-    const qsizetype slash = file.lastIndexOf('/');
-    if (slash < 0) return ".";
-    return slash == 0 ? QByteArray("/") : file.left(slash);
 }
 
 // The suffix of a temporary file's name: six ASCII letters and digits, at least one of them a

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -231,6 +232,15 @@ TEST(FileManager, AtomicWriteFollowsLinksAndKeepsPermissions) {
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(home("real.xml")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+    // A ".." after a linked folder is the system's: out of the folder it names.
+    ASSERT_TRUE(QDir().mkpath(home("other/deep")) && QDir().mkpath(home("dir")) &&
+                QFile::link(home("other/deep"), home("dir/sub")) &&
+                ::symlink("sub/../x", QFile::encodeName(home("dir/a")).constData()) == 0 &&
+                FileManager::writeAtomically(home("other/x"), "linked") &&
+                FileManager::writeAtomically(home("dir/x"), "unrelated"));
+    EXPECT_TRUE(FileManager::writeAtomically(home("dir/a"), "new"));
+    EXPECT_EQ(FileManager::readFile(home("other/x")), QByteArray("new"));
+    EXPECT_EQ(FileManager::readFile(home("dir/x")), QByteArray("unrelated"));
 }
 
 namespace {
