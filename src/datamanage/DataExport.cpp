@@ -221,6 +221,14 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
         return out;
     }
     removeLeftovers(chosenFolder);
+    // Only the day's earlier export, a folder, is replaced: a file, link, pipe or anything else
+    // under its name is the user's and stays.
+    const auto otherThanAnExport = [&out] {
+        const QFileInfo there(out.folder);
+        return (there.exists() || there.isSymLink()) && (there.isSymLink() || !there.isDir());
+    };
+    if (otherThanAnExport())
+        return fail(out.folder + QStringLiteral(" is not an earlier export and is kept"));
 
     const QString staging = FileManager::stagingPath(out.folder);
     QString failure;
@@ -256,7 +264,7 @@ DataExport::Outcome DataExport::exportDataFolder(const QString &chosenFolder,
     // The earlier export of the day is put aside, not deleted, until the new one stands.
     const QString aside = FileManager::stagingPath(out.folder, QStringLiteral("old"));
     const bool hadEarlier = FileManager::fileExists(out.folder);
-    if (hadEarlier && !FileManager::moveItem(out.folder, aside)) {
+    if (otherThanAnExport() || (hadEarlier && !FileManager::moveItem(out.folder, aside))) {
         FileManager::removeItem(staging);
         return fail(out.folder + QStringLiteral(" could not be replaced"));
     }

@@ -22,8 +22,10 @@ bool cancelled(const ResultListFile::CancelFlag &isCancel) {
     return isCancel && isCancel();
 }
 
+// Printable, as every entry: a path holding a line break does not split it.
 void logError(const QString &message) {
-    AppDelegate::shared().errorLog(QStringLiteral("\nResult list: %1\n").arg(message));
+    AppDelegate::shared().errorLog(
+        QStringLiteral("\nResult list: %1\n").arg(cvx::FileManager::printablePath(message)));
 }
 
 // A field of a TAB-separated line: a TAB or line break inside it would shift the columns or

@@ -156,8 +156,10 @@ std::optional<UsbUtils::ResultFile> composeResult(const cvx::XmlDocument &doc, c
     return UsbUtils::ResultFile{name, text};
 }
 
+// Printable, as every entry: a path holding a line break does not split it.
 void logFault(const QString &text) {
-    AppDelegate::shared().errorLog(QLatin1Char('\n') + text + QLatin1Char('\n'));
+    AppDelegate::shared().errorLog(QLatin1Char('\n') + cvx::FileManager::printablePath(text) +
+                                   QLatin1Char('\n'));
 }
 
 // Shift-JIS as the linked side reads it. A character without a code becomes "?" (logged):

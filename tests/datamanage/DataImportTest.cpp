@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -177,6 +178,23 @@ TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLef
         QDir::homePath() + "/TransferLog/TransferLog_" + QDate::currentDate().toString("yyyyMMdd") + ".log";
     EXPECT_TRUE(read(transferLog).contains("P2.xml"));
     QFile::remove(data("Customer/P2.xml"));
+
+    // Only an earlier export, a folder, is replaced: a link, a pipe or a file under its name stays.
+    const QString mine = target.path() + "/mine";
+    ASSERT_TRUE(QDir().rename(earlier, mine));
+    const QByteArray name = QFile::encodeName(earlier);
+    for (const auto make : {+[](const char *at) { return ::symlink("mine", at); },
+                            +[](const char *at) { return ::mkfifo(at, 0600); },
+                            +[](const char *at) { return ::close(::open(at, O_WRONLY | O_CREAT, 0600)); }}) {
+        ASSERT_EQ(make(name.constData()), 0);
+        struct stat before {}, after {};
+        ASSERT_EQ(::lstat(name.constData(), &before), 0);
+        EXPECT_EQ(DataExport::exportDataFolder(target.path()).isSucc, 403);
+        ASSERT_EQ(::lstat(name.constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        ASSERT_EQ(::unlink(name.constData()), 0);
+    }
+    ASSERT_TRUE(QDir().rename(mine, earlier));
 
     // The same day again replaces the earlier export whole.
     EXPECT_EQ(DataExport::exportDataFolder(target.path()).isSucc, 200);
