@@ -291,13 +291,14 @@ bool isTrailSign(char16_t c) {
 }
 
 // The signs of Romance writing whose two bytes in UTF-8 are "ﾂ" and a half-width kana in
-// Shift-JIS: ¡ ª « · º » ¿.
+// Shift-JIS: ¡ ª « ° · º » ¿.
 bool isRomanceSign(char16_t c) {
-    return c == 0xA1 || c == 0xAA || c == 0xAB || c == 0xB7 || c == 0xBA || c == 0xBB || c == 0xBF;
+    return c == 0xA1 || c == 0xAA || c == 0xAB || c == 0xB0 || c == 0xB7 || c == 0xBA || c == 0xBB ||
+           c == 0xBF;
 }
 
 // Where in a line read as UTF-8 those signs stand as writers put them: an ordinal after a
-// number that stands beside a word in lower case ("1ª visita", "dente 2º"), in "nº 36" and in
+// number that stands beside a word in lower case ("1ª visita", "dente 2°"), in "nº 36" and in
 // "Mª José"; ¿ and ¡ opening what their field closes with ? and !; « and » around words; · in
 // "l·l" and between words, one in lower case. There each is what its half-width pair is in
 // Shift-JIS, and tells neither reading; elsewhere it is the pair a note glues to its
@@ -328,7 +329,7 @@ public:
                     (letterAt(i - 1) || at(i - 1) == u'.' || at(i - 1) == u'!' || at(i - 1) == u'?') &&
                     !letterAt(i + 1);
             if (c == 0xB7) natural_[i] = separates(i);
-            if (c == 0xAA || c == 0xBA) natural_[i] = isOrdinal(i);
+            if (c == 0xAA || c == 0xBA || c == 0xB0) natural_[i] = isOrdinal(i);
         }
     }
 
@@ -358,7 +359,8 @@ private:
         return at(i - 1) == u' ' && at(i + 1) == u' ' && letterAt(i - 2) && letterAt(i + 2) &&
                (lowerAt(i - 2) || lowerAt(i + 2));
     }
-    // "3ª semana", "na 3ª", "2.º premolar", "nº 36", "N.º 11", "Mª José", and degrees: "38ºC".
+    // "3ª semana", "na 3ª", "2.º premolar", "nº 36", "n° 36", "N.º 11", "Mª José", and degrees:
+    // "38ºC".
     bool isOrdinal(qsizetype i) const {
         if (letterAt(i + 1)) return at(i) == 0xBA && at(i + 1) == u'C' && !letterAt(i + 2) && digitAt(i - 1);
         const qsizetype before = at(i - 1) == u'.' ? i - 2 : i - 1;
