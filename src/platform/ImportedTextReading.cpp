@@ -917,6 +917,9 @@ public:
         return reading;
     }
 
+    // The likelier reading for the whole text, however narrowly.
+    Reading leaning() const { return likelier(total_[kUtf8Index], total_[kCp932Index]); }
+
     // The reading that lines of the file speak for, and none of the other: none where none do.
     std::optional<Reading> toldByLines() const {
         for (const qsizetype *lines : {plausibleOnly_, farLikelier_}) {
@@ -940,6 +943,69 @@ private:
     Weight total_[2];
     QString refusal_[2];
 };
+
+// The reading of bytes that one encoding or both read, or none, and why the file is refused in
+// it (null where it is taken); `leaning`, the reading its weights favour, even where too
+// narrowly to decide.
+struct Decision {
+    std::optional<Reading> reading;
+    QString refusal;
+    Reading leaning = Reading::ShiftJis;
+};
+
+Decision decide(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) {
+    const Evidence evidence(bytes, texts);
+    if (!texts[Evidence::kCp932Index] || !texts[Evidence::kUtf8Index]) {
+        const Reading only = texts[Evidence::kCp932Index] ? Reading::ShiftJis : Reading::Utf8;
+        return {only, evidence.refusal(only), only};
+    }
+    const std::optional<Reading> reading = evidence.reading();
+    if (!reading) return {std::nullopt, TextEncoding::kCannotTell, evidence.leaning()};
+    return {reading, evidence.refusal(*reading), *reading};
+}
+
+// The bytes with each Romance sign made two spaces; null where there is none. Where
+// `shiftJisToo`, only those that begin a character in Shift-JIS too ("ﾂ" and a half-width kana),
+// so that both readings still read the bytes.
+QByteArray withoutRomanceSigns(QByteArrayView bytes, bool shiftJisToo) {
+    QByteArray without;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == 0xC2 && i + 1 < bytes.size() && isRomanceSign(static_cast<unsigned char>(bytes[i + 1]))) {
+            if (without.isNull()) without = bytes.toByteArray();
+            without[i] = without[i + 1] = ' ';
+            i += 2;
+            continue;
+        }
+        i += shiftJisToo && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) ? 2 : 1;
+    }
+    return without;
+}
+
+// The reading of bytes where the Romance signs never decide by themselves: each is what its
+// half-width pair is in Shift-JIS, which notes glue to their abbreviations and digits ("CTﾂｷ",
+// "2ﾂｺ"), and where one stands tells too little. The rest of the text, the signs made spaces,
+// decides first: UTF-8 there is UTF-8 wherever the signs stand ("Rodríguez" beside "RX 2º"),
+// refused only for what the rest holds, as is a text that UTF-8 alone reads. Shift-JIS is kept
+// where the rest is Shift-JIS, or favours it too narrowly to decide, or is ASCII, and the signs
+// make it Shift-JIS too; otherwise the text cannot be told, whatever line the signs make
+// implausible.
+Decision decideWithRomanceSigns(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) {
+    Decision full = decide(bytes, texts);
+    if (!texts[Evidence::kUtf8Index]) return full;
+    const bool both = texts[Evidence::kCp932Index].has_value();
+    const QByteArray neutral = withoutRomanceSigns(bytes, both);
+    if (neutral.isNull()) return full;
+    std::optional<QString> neutralTexts[2];
+    for (int r = 0; r < 2; ++r)
+        if (both || r == Evidence::kUtf8Index) neutralTexts[r] = readAs(neutral, Evidence::readingAt(r));
+    Decision rest = decide(neutral, neutralTexts);
+    if (rest.reading == Reading::Utf8) return rest;
+    if (full.reading == Reading::ShiftJis && rest.leaning == Reading::ShiftJis &&
+        (full.refusal.isNull() || full.refusal == rest.refusal))
+        return full;
+    return {std::nullopt, TextEncoding::kCannotTell, rest.leaning};
+}
 
 // UTF-16 records are partly ASCII (separators, line ends, digits): at least one code unit in
 // eight has a zero high byte. Shift-JIS and UTF-8 text has no zero byte at all.
@@ -1022,17 +1088,10 @@ std::optional<QString> readImportedText(const QByteArray &bytes, QString *refusa
             const bool utf8 = texts[Evidence::kUtf8Index].has_value(),
                        cp932 = texts[Evidence::kCp932Index].has_value();
             if (utf8 || cp932) {
-                const Evidence evidence(bytes, texts);
-                const std::optional<Reading> reading = !cp932  ? std::optional(Reading::Utf8)
-                                                       : !utf8 ? std::optional(Reading::ShiftJis)
-                                                               : evidence.reading();
-                if (!reading) {
-                    why = TextEncoding::kCannotTell;
-                    return std::nullopt;
-                }
-                why = evidence.refusal(*reading);
-                if (!why.isNull()) return std::nullopt;
-                return std::move(texts[Evidence::index(*reading)]);
+                Decision decision = decideWithRomanceSigns(bytes, texts);
+                why = std::move(decision.refusal);
+                if (!decision.reading || !why.isNull()) return std::nullopt;
+                return std::move(texts[Evidence::index(*decision.reading)]);
             }
         }
         if (std::optional<QString> utf16 = utf16WithoutMark(bytes, why)) return utf16;

@@ -173,6 +173,18 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
         {"notes of half-width pairs",
          *TextEncoding::toCp932(u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ")),
          u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ")},
+        // The signs never decide: a name tells UTF-8 wherever they stand, and what the signs alone
+        // would make UTF-8, or Shift-JIS against names, cannot be told.
+        {"a sign where notes put one, beside a name",
+         u("3545,Rodríguez,Ana,,M,RX 2º\n1,Silva,Inês,,,RX 2º").toUtf8(),
+         u("3545,Rodríguez,Ana,,M,RX 2º\n1,Silva,Inês,,,RX 2º")},
+        {"UTF-8 alone, a sign where notes put one", u("1,Sala,,,,COL·LOCACIÓ\n2,Comas,,,,1ª").toUtf8(),
+         u("1,Sala,,,,COL·LOCACIÓ\n2,Comas,,,,1ª")},
+        {"half-width pairs of degrees", *TextEncoding::toCp932(u("S1,Sato,,,,5ﾂｰC.5ﾂｺC")), std::nullopt,
+         "Shift-JIS or UTF-8, which the text cannot tell"},
+        {"a sign where notes put one, beside names of an accent at their edge",
+         u("1682,Mussò,Nicolò,,M,(2ª)").toUtf8(), std::nullopt,
+         "Shift-JIS or UTF-8, which the text cannot tell"},
         // A kanji of the NEC rows before another, which UTF-8 reads as hangul before "{".
         {"Shift-JIS 﨑本", "1,\xED\x95\x96\x7B Sato,Ken", u("1,﨑本 Sato,Ken")},
         // Without a mark and without ASCII, UTF-16 shows its byte order by the reading that is
