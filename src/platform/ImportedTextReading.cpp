@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string_view>
+#include <vector>
 
 #include "platform/TextEncoding.h"
 
@@ -289,12 +290,106 @@ bool isTrailSign(char16_t c) {
     return c == u'@' || c == u'[' || c == u'\\' || c == u'_' || c == u'`' || c == u'{' || c == u'|';
 }
 
+// The signs of Romance writing whose two bytes in UTF-8 are "ﾂ" and a half-width kana in
+// Shift-JIS: ¡ ª « ° · º » ¿.
+bool isRomanceSign(char16_t c) {
+    return c == 0xA1 || c == 0xAA || c == 0xAB || c == 0xB0 || c == 0xB7 || c == 0xBA || c == 0xBB ||
+           c == 0xBF;
+}
+
+// Where in a line read as UTF-8 those signs stand as writers put them: an ordinal after a
+// number that stands beside a word in lower case ("1ª visita", "dente 2°"), in "nº 36" and in
+// "Mª José"; ¿ and ¡ opening what their field closes with ? and !; « and » around words; · in
+// "l·l" and between words, one in lower case. There each is what its half-width pair is in
+// Shift-JIS, and tells neither reading; elsewhere it is the pair a note glues to its
+// abbreviations and digits ("CTﾂｷ", "2ﾂｺ", "No.3ﾂｪ"). Linear in the line.
+class RomanceSigns {
+public:
+    RomanceSigns(const char16_t *begin, const char16_t *end) : begin_(begin), size_(end - begin) {
+        if (std::none_of(begin, end, isRomanceSign)) return;
+        natural_.assign(size_, false);
+        // Whether the field holds a ? or ! after each sign that opens, a « before each ».
+        bool question = false, exclamation = false, closingQuote = false;
+        for (qsizetype i = size_ - 1; i >= 0; --i) {
+            const char16_t c = begin[i];
+            if (c == u',' || c == u'\t') question = exclamation = closingQuote = false;
+            question = question || c == u'?';
+            exclamation = exclamation || c == u'!';
+            closingQuote = closingQuote || c == 0xBB;
+            if ((c == 0xBF && question) || (c == 0xA1 && exclamation) || (c == 0xAB && closingQuote))
+                natural_[i] = opens(i);
+        }
+        bool openingQuote = false;
+        for (qsizetype i = 0; i < size_; ++i) {
+            const char16_t c = begin[i];
+            if (c == u',' || c == u'\t') openingQuote = false;
+            openingQuote = openingQuote || c == 0xAB;
+            if (c == 0xBB && openingQuote)
+                natural_[i] =
+                    (letterAt(i - 1) || at(i - 1) == u'.' || at(i - 1) == u'!' || at(i - 1) == u'?') &&
+                    !letterAt(i + 1);
+            if (c == 0xB7) natural_[i] = separates(i);
+            if (c == 0xAA || c == 0xBA || c == 0xB0) natural_[i] = isOrdinal(i);
+        }
+    }
+
+    bool natural(const char16_t *p) const { return !natural_.empty() && natural_[p - begin_]; }
+
+private:
+    char16_t at(qsizetype i) const { return i >= 0 && i < size_ ? begin_[i] : 0; }
+    bool letterAt(qsizetype i) const {
+        const char16_t c = at(i);
+        return isAsciiLetter(c) || (kindOf(c) == Kind::Latin && !isRomanceSign(c));
+    }
+    bool lowerAt(qsizetype i) const { return letterAt(i) && isLower(at(i)); }
+    bool digitAt(qsizetype i) const { return at(i) >= u'0' && at(i) <= u'9'; }
+    qsizetype pastSpaces(qsizetype i) const {
+        while (at(i) == u' ') ++i;
+        return i;
+    }
+
+    // ¿, ¡ or « at the start of a word: "¿Alergia?", "(¡ojo!)".
+    bool opens(qsizetype i) const {
+        return (i == 0 || std::u16string_view(u" ,\t(\"«").find(at(i - 1)) != std::u16string_view::npos) &&
+               letterAt(i + 1);
+    }
+    // "l·l", or "igiene · controllo".
+    bool separates(qsizetype i) const {
+        if ((at(i - 1) | 0x20) == u'l' && (at(i + 1) | 0x20) == u'l') return true;
+        return at(i - 1) == u' ' && at(i + 1) == u' ' && letterAt(i - 2) && letterAt(i + 2) &&
+               (lowerAt(i - 2) || lowerAt(i + 2));
+    }
+    // "3ª semana", "na 3ª", "2.º premolar", "nº 36", "n° 36", "N.º 11", "Mª José", and degrees:
+    // "38ºC".
+    bool isOrdinal(qsizetype i) const {
+        if (letterAt(i + 1)) return at(i) == 0xBA && at(i + 1) == u'C' && !letterAt(i + 2) && digitAt(i - 1);
+        const qsizetype before = at(i - 1) == u'.' ? i - 2 : i - 1;
+        if (digitAt(before)) {
+            qsizetype number = before;
+            while (digitAt(number - 1)) --number;
+            if (letterAt(number - 1) || at(number - 1) == u'.') return false;
+            qsizetype previous = number;
+            while (at(previous - 1) == u' ') --previous;
+            const qsizetype next = pastSpaces(i + 1);
+            return (next > i + 1 && lowerAt(next)) || (previous < number && lowerAt(previous - 1));
+        }
+        if (letterAt(before - 1) || digitAt(before - 1)) return false;
+        if ((at(before) | 0x20) == u'n') return digitAt(pastSpaces(i + 1));
+        return at(i) == 0xAA && (at(before) == u'M' || at(before) == u'D') && at(i + 1) == u' ' &&
+               letterAt(i + 2) && !isLower(at(i + 2));
+    }
+
+    const char16_t *begin_;
+    qsizetype size_;
+    std::vector<bool> natural_;
+};
+
 // Judges a word in a reading: `word` ends at a character that ends words; read as UTF-8, also
 // where Japanese meets the letters of another alphabet. `joinedBefore` says that a digit or
 // hyphen stands right before it ("3F", "P-CR"); `after` is the character right after it, 0 at
-// the end of the line.
+// the end of the line; `signs`, read as UTF-8, where its Romance signs stand as writers put them.
 WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, bool joinedBefore,
-                      char16_t after) {
+                      char16_t after, const RomanceSigns *signs) {
     const bool joinedAfter = isJoiner(after);
     WordVerdict verdict;
     if (reading == Reading::Utf8 && isUnit(word, size)) {
@@ -322,7 +417,7 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, boo
         // A user-defined character of code page 932 is what the lead byte of a four-byte UTF-8
         // character (an emoji) reads as.
         if (reading == Reading::ShiftJis && c >= 0xE000 && c <= 0xF8FF) return implausible();
-        const Kind kind = kindOf(c);
+        const Kind kind = signs && signs->natural(word + i) ? Kind::Sign : kindOf(c);
         switch (kind) {
             case Kind::Bad:
                 return implausible();
@@ -427,12 +522,13 @@ WordVerdict judgeWord(const char16_t *word, qsizetype size, Reading reading, boo
             // A word is spoken: two or three letters without a vowel, a half-width pair among
             // them, are the pair glued to an abbreviation ("Nsﾅｼ" is "Nsż", "CTﾅｽ" "CTŽ"); the
             // names without a vowel are longer ("Smrž"). Nor do two consonants begin a name of
-            // three letters but as a Vietnamese initial ("Ngô", "Thư"; "Rxﾃｲ" is "Rxò").
+            // three letters but as a Vietnamese initial ("Ngô", "Thư"; "Rxﾃｲ" is "Rxò") or a
+            // prefix in lower case ("pré-molar", "pró-ativo").
             if (!alone && letters.size() <= 3 && std::any_of(letters.cbegin(), letters.cend(), isKanaPair)) {
                 if (std::none_of(letters.cbegin(), letters.cend(), isVowel)) return implausible();
                 if (letters.size() == 3 && isAsciiLetter(letters[0]) && isAsciiLetter(letters[1]) &&
                     !isVowel(letters[0]) && !isVowel(letters[1]) && isKanaPair(letters[2]) &&
-                    !isVietnameseInitial(letters[0], letters[1]))
+                    !isVietnameseInitial(letters[0], letters[1]) && (after != u'-' || !isLower(letters[0])))
                     return implausible();
             }
             // A capital that is two half-width kana is no word of its own: "ﾅｽ" (a name) and
@@ -547,6 +643,7 @@ Weight weighLine(QStringView line, Reading reading) {
     Weight w;
     const char16_t *begin = reinterpret_cast<const char16_t *>(line.utf16());
     const char16_t *end = begin + line.size();
+    const RomanceSigns signs = reading == Reading::Utf8 ? RomanceSigns(begin, end) : RomanceSigns(end, end);
     // The lone lower-case letters of a field wait for its end for a word of their script. A Greek
     // one stands as a word of a note among words of ASCII, Greek or Japanese, but not beside a
     // word of another alphabet ("μ з" is the half-width name "ﾎｼ ﾐｷ").
@@ -608,10 +705,13 @@ Weight weighLine(QStringView line, Reading reading) {
                 continue;
             }
             // Read as UTF-8, a letter of a plausible word that is a half-width pair in Shift-JIS
-            // weighs no more than the pair: where it makes no name, it tells neither. Signs
-            // standing for names ("¶" is "ﾂｶ") weigh whole.
-            const bool pair = reading == Reading::Utf8 && isKanaPair(*p) &&
-                              verdict.plausibility != Plausibility::Implausible && kindOf(*p) != Kind::Sign;
+            // weighs no more than the pair: where it makes no name, it tells neither; so does a
+            // Romance sign where writers put it. Other signs standing for names ("¶" is "ﾂｶ") weigh
+            // whole.
+            const bool pair = reading == Reading::Utf8 &&
+                              ((isKanaPair(*p) && verdict.plausibility != Plausibility::Implausible &&
+                                kindOf(*p) != Kind::Sign) ||
+                               signs.natural(p));
             const int halves = rareHalves(p, end, reading, verdict);
             w.rareHalves += (pair ? std::min(halves, 2) : halves) +
                             glueHalves(p, reading == Reading::Utf8 && !pair ? 3 : 2);
@@ -661,7 +761,8 @@ Weight weighLine(QStringView line, Reading reading) {
                 continue;
             }
             const WordVerdict verdict =
-                judgeWord(from, q - from, reading, from > begin && isJoiner(from[-1]), q < end ? *q : 0);
+                judgeWord(from, q - from, reading, from > begin && isJoiner(from[-1]), q < end ? *q : 0,
+                          reading == Reading::Utf8 ? &signs : nullptr);
             const bool alone =
                 reading == Reading::Utf8 && standsAlone(from, q, verdict, q - from < wordEnd - p);
             const bool greekWord = !alone && verdict.lone && verdict.script == Kind::Greek &&
@@ -816,6 +917,9 @@ public:
         return reading;
     }
 
+    // The likelier reading for the whole text, however narrowly.
+    Reading leaning() const { return likelier(total_[kUtf8Index], total_[kCp932Index]); }
+
     // The reading that lines of the file speak for, and none of the other: none where none do.
     std::optional<Reading> toldByLines() const {
         for (const qsizetype *lines : {plausibleOnly_, farLikelier_}) {
@@ -839,6 +943,69 @@ private:
     Weight total_[2];
     QString refusal_[2];
 };
+
+// The reading of bytes that one encoding or both read, or none, and why the file is refused in
+// it (null where it is taken); `leaning`, the reading its weights favour, even where too
+// narrowly to decide.
+struct Decision {
+    std::optional<Reading> reading;
+    QString refusal;
+    Reading leaning = Reading::ShiftJis;
+};
+
+Decision decide(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) {
+    const Evidence evidence(bytes, texts);
+    if (!texts[Evidence::kCp932Index] || !texts[Evidence::kUtf8Index]) {
+        const Reading only = texts[Evidence::kCp932Index] ? Reading::ShiftJis : Reading::Utf8;
+        return {only, evidence.refusal(only), only};
+    }
+    const std::optional<Reading> reading = evidence.reading();
+    if (!reading) return {std::nullopt, TextEncoding::kCannotTell, evidence.leaning()};
+    return {reading, evidence.refusal(*reading), *reading};
+}
+
+// The bytes with each Romance sign made two spaces; null where there is none. Where
+// `shiftJisToo`, only those that begin a character in Shift-JIS too ("ﾂ" and a half-width kana),
+// so that both readings still read the bytes.
+QByteArray withoutRomanceSigns(QByteArrayView bytes, bool shiftJisToo) {
+    QByteArray without;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte == 0xC2 && i + 1 < bytes.size() && isRomanceSign(static_cast<unsigned char>(bytes[i + 1]))) {
+            if (without.isNull()) without = bytes.toByteArray();
+            without[i] = without[i + 1] = ' ';
+            i += 2;
+            continue;
+        }
+        i += shiftJisToo && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) ? 2 : 1;
+    }
+    return without;
+}
+
+// The reading of bytes where the Romance signs never decide by themselves: each is what its
+// half-width pair is in Shift-JIS, which notes glue to their abbreviations and digits ("CTﾂｷ",
+// "2ﾂｺ"), and where one stands tells too little. The rest of the text, the signs made spaces,
+// decides first: UTF-8 there is UTF-8 wherever the signs stand ("Rodríguez" beside "RX 2º"),
+// refused only for what the rest holds, as is a text that UTF-8 alone reads. Shift-JIS is kept
+// where the rest is Shift-JIS, or favours it too narrowly to decide, or is ASCII, and the signs
+// make it Shift-JIS too; otherwise the text cannot be told, whatever line the signs make
+// implausible.
+Decision decideWithRomanceSigns(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) {
+    Decision full = decide(bytes, texts);
+    if (!texts[Evidence::kUtf8Index]) return full;
+    const bool both = texts[Evidence::kCp932Index].has_value();
+    const QByteArray neutral = withoutRomanceSigns(bytes, both);
+    if (neutral.isNull()) return full;
+    std::optional<QString> neutralTexts[2];
+    for (int r = 0; r < 2; ++r)
+        if (both || r == Evidence::kUtf8Index) neutralTexts[r] = readAs(neutral, Evidence::readingAt(r));
+    Decision rest = decide(neutral, neutralTexts);
+    if (rest.reading == Reading::Utf8) return rest;
+    if (full.reading == Reading::ShiftJis && rest.leaning == Reading::ShiftJis &&
+        (full.refusal.isNull() || full.refusal == rest.refusal))
+        return full;
+    return {std::nullopt, TextEncoding::kCannotTell, rest.leaning};
+}
 
 // UTF-16 records are partly ASCII (separators, line ends, digits): at least one code unit in
 // eight has a zero high byte. Shift-JIS and UTF-8 text has no zero byte at all.
@@ -921,17 +1088,10 @@ std::optional<QString> readImportedText(const QByteArray &bytes, QString *refusa
             const bool utf8 = texts[Evidence::kUtf8Index].has_value(),
                        cp932 = texts[Evidence::kCp932Index].has_value();
             if (utf8 || cp932) {
-                const Evidence evidence(bytes, texts);
-                const std::optional<Reading> reading = !cp932  ? std::optional(Reading::Utf8)
-                                                       : !utf8 ? std::optional(Reading::ShiftJis)
-                                                               : evidence.reading();
-                if (!reading) {
-                    why = TextEncoding::kCannotTell;
-                    return std::nullopt;
-                }
-                why = evidence.refusal(*reading);
-                if (!why.isNull()) return std::nullopt;
-                return std::move(texts[Evidence::index(*reading)]);
+                Decision decision = decideWithRomanceSigns(bytes, texts);
+                why = std::move(decision.refusal);
+                if (!decision.reading || !why.isNull()) return std::nullopt;
+                return std::move(texts[Evidence::index(*decision.reading)]);
             }
         }
         if (std::optional<QString> utf16 = utf16WithoutMark(bytes, why)) return utf16;

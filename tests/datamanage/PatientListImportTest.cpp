@@ -94,6 +94,9 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         {"UTF-8 capitals and a name glued to Japanese, lines that read as Shift-JIS too",
          {{"25", "NGUYỄN VĂN AN", "", "2", ""}, {"26", "VŨ ANH", "", "2", "Líviaさん"}},
          QStringLiteral("25,NGUYỄN,VĂN AN,,,\r\n26,VŨ,ANH,,,Líviaさん").toUtf8()},
+        {"UTF-8 ordinals beside an accented name, valid Shift-JIS",
+         {{"28", "Rodríguez Ana", "", "2", "1ª visita · nº 36"}, {"29", "Silva Inês", "", "2", "RX 2º"}},
+         QStringLiteral("28,Rodríguez,Ana,,,1ª visita · nº 36\r\n29,Silva,Inês,,,RX 2º").toUtf8()},
         {"Shift-JIS 﨑本, valid UTF-8 too",
          {{"27", "﨑本 Sato Ken", "", "2", ""}},
          "27,\xED\x95\x96\x7B Sato,Ken,,,"},
@@ -118,7 +121,7 @@ TEST(PatientListImportTest, ShiftJisAndUtf16ListsGiveTheirPatients) {
         EXPECT_EQ(outcome.saved, expectedSaved);
     }
     EXPECT_TRUE(stored("1001").contains("<Hospital>h</Hospital>"));
-    EXPECT_EQ(customerFiles().size(), 24);
+    EXPECT_EQ(customerFiles().size(), 26);
 }
 
 TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {

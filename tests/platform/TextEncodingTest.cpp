@@ -162,6 +162,29 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
          std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
         {"names of an accent at their edge", u("N1,Tichý,,,,IFN γ\nN2,Niccolò").toUtf8(), std::nullopt,
          "Shift-JIS or UTF-8, which the text cannot tell"},
+        // Romance signs where writers put them tell nothing, as the half-width pairs they are ("2ﾂｺ",
+        // "ﾂｫ"); elsewhere they are those pairs of a note.
+        {"Romance signs", u("P1,Silva,Joao,,,2º molar\nP2,Rossi,Luca,,,«ha paura» · n° 36").toUtf8(),
+         std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
+        {"Romance signs and names",
+         u("P1,Silva,Inês,,,6ª feira\nP2,Ruíz,Mª José,,,«a» · nº 3 ¿Sí?\nP3,Araújo,,,,2.º pré-molar")
+             .toUtf8(),
+         u("P1,Silva,Inês,,,6ª feira\nP2,Ruíz,Mª José,,,«a» · nº 3 ¿Sí?\nP3,Araújo,,,,2.º pré-molar")},
+        {"notes of half-width pairs",
+         *TextEncoding::toCp932(u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ")),
+         u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ")},
+        // The signs never decide: a name tells UTF-8 wherever they stand, and what the signs alone
+        // would make UTF-8, or Shift-JIS against names, cannot be told.
+        {"a sign where notes put one, beside a name",
+         u("3545,Rodríguez,Ana,,M,RX 2º\n1,Silva,Inês,,,RX 2º").toUtf8(),
+         u("3545,Rodríguez,Ana,,M,RX 2º\n1,Silva,Inês,,,RX 2º")},
+        {"UTF-8 alone, a sign where notes put one", u("1,Sala,,,,COL·LOCACIÓ\n2,Comas,,,,1ª").toUtf8(),
+         u("1,Sala,,,,COL·LOCACIÓ\n2,Comas,,,,1ª")},
+        {"half-width pairs of degrees", *TextEncoding::toCp932(u("S1,Sato,,,,5ﾂｰC.5ﾂｺC")), std::nullopt,
+         "Shift-JIS or UTF-8, which the text cannot tell"},
+        {"a sign where notes put one, beside names of an accent at their edge",
+         u("1682,Mussò,Nicolò,,M,(2ª)").toUtf8(), std::nullopt,
+         "Shift-JIS or UTF-8, which the text cannot tell"},
         // A kanji of the NEC rows before another, which UTF-8 reads as hangul before "{".
         {"Shift-JIS 﨑本", "1,\xED\x95\x96\x7B Sato,Ken", u("1,﨑本 Sato,Ken")},
         // Without a mark and without ASCII, UTF-16 shows its byte order by the reading that is
