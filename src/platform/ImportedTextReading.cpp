@@ -324,10 +324,12 @@ public:
             const char16_t c = begin[i];
             if (c == u',' || c == u'\t') openingQuote = false;
             openingQuote = openingQuote || c == 0xAB;
-            if (c == 0xBB && openingQuote)
-                natural_[i] =
-                    (letterAt(i - 1) || at(i - 1) == u'.' || at(i - 1) == u'!' || at(i - 1) == u'?') &&
-                    !letterAt(i + 1);
+            // French sets its quotes apart with a space: "« provisoire »".
+            if (c == 0xBB && openingQuote) {
+                const qsizetype last = at(i - 1) == u' ' ? i - 2 : i - 1;
+                natural_[i] = (letterAt(last) || at(last) == u'.' || at(last) == u'!' || at(last) == u'?') &&
+                              !letterAt(i + 1);
+            }
             if (c == 0xB7) natural_[i] = separates(i);
             if (c == 0xAA || c == 0xBA || c == 0xB0) natural_[i] = isOrdinal(i);
         }
@@ -348,10 +350,10 @@ private:
         return i;
     }
 
-    // ¿, ¡ or « at the start of a word: "¿Alergia?", "(¡ojo!)".
+    // ¿, ¡ or « at the start of a word: "¿Alergia?", "(¡ojo!)", "« provisoire »".
     bool opens(qsizetype i) const {
         return (i == 0 || std::u16string_view(u" ,\t(\"«").find(at(i - 1)) != std::u16string_view::npos) &&
-               letterAt(i + 1);
+               (letterAt(i + 1) || (at(i) == 0xAB && at(i + 1) == u' ' && letterAt(i + 2)));
     }
     // "l·l", or "igiene · controllo".
     bool separates(qsizetype i) const {
@@ -359,10 +361,34 @@ private:
         return at(i - 1) == u' ' && at(i + 1) == u' ' && letterAt(i - 2) && letterAt(i + 2) &&
                (lowerAt(i - 2) || lowerAt(i + 2));
     }
-    // "3ª semana", "na 3ª", "2.º premolar", "nº 36", "n° 36", "N.º 11", "Mª José", and degrees:
-    // "38ºC".
+    // The Portuguese titles written with a raised letter, ending at `end`: "Exmª Srª", "Sr.ª",
+    // "Ilmº" (not "Dr", which notes write as it stands).
+    bool isTitle(qsizetype end) const {
+        for (const std::u16string_view title : {u"Exm", u"Ilm", u"Sr", u"Prof"}) {
+            const qsizetype start = end - qsizetype(title.size()) + 1;
+            if (start >= 0 && end < size_ && !letterAt(start - 1) &&
+                std::u16string_view(begin_ + start, title.size()) == title)
+                return true;
+        }
+        return false;
+    }
+    // A word of four letters or more, two of them vowels, from `start` on or ending at `end`: a
+    // word such as "CONSULTA" or "MOLAR", where notes write abbreviations ("TEL", "CT", "OK").
+    bool wordOfSyllables(qsizetype start, qsizetype step) const {
+        qsizetype letters = 0, vowels = 0;
+        for (qsizetype k = start; letterAt(k); k += step, ++letters) vowels += isVowel(at(k)) ? 1 : 0;
+        return letters >= 4 && vowels >= 2;
+    }
+    // A word that a number with an ordinal stands beside: one in lower case, or one of syllables.
+    bool wordFrom(qsizetype start) const { return lowerAt(start) || wordOfSyllables(start, 1); }
+    bool wordEndingAt(qsizetype end) const { return lowerAt(end) || wordOfSyllables(end, -1); }
+
+    // "3ª semana", "na 3ª", "2.º premolar", "CONSULTA 1ª VEZ", "nº 36", "n° 36", "N.º 11",
+    // "nº historia", "Mª José", and degrees: "38ºC".
     bool isOrdinal(qsizetype i) const {
-        if (letterAt(i + 1)) return at(i) == 0xBA && at(i + 1) == u'C' && !letterAt(i + 2) && digitAt(i - 1);
+        if (letterAt(i + 1))
+            return at(i) != 0xAA && at(i + 1) == u'C' && !letterAt(i + 2) &&
+                   (digitAt(i - 1) || (at(i - 1) == u' ' && digitAt(i - 2)));
         const qsizetype before = at(i - 1) == u'.' ? i - 2 : i - 1;
         if (digitAt(before)) {
             qsizetype number = before;
@@ -371,10 +397,14 @@ private:
             qsizetype previous = number;
             while (at(previous - 1) == u' ') --previous;
             const qsizetype next = pastSpaces(i + 1);
-            return (next > i + 1 && lowerAt(next)) || (previous < number && lowerAt(previous - 1));
+            return (next > i + 1 && wordFrom(next)) || (previous < number && wordEndingAt(previous - 1));
         }
+        if (isTitle(before) && !letterAt(i + 1)) return true;
         if (letterAt(before - 1) || digitAt(before - 1)) return false;
-        if ((at(before) | 0x20) == u'n') return digitAt(pastSpaces(i + 1));
+        if ((at(before) | 0x20) == u'n') {
+            const qsizetype next = pastSpaces(i + 1);
+            return digitAt(next) || (next > i + 1 && letterAt(next));
+        }
         return at(i) == 0xAA && (at(before) == u'M' || at(before) == u'D') && at(i + 1) == u' ' &&
                letterAt(i + 2) && !isLower(at(i + 2));
     }
@@ -695,9 +725,8 @@ Weight weighLine(QStringView line, Reading reading) {
                             !(latinEnd < end && isDigit(*latinEnd)) &&
                             isLatinName(nameBegin, latinEnd - nameBegin);
                 edgePair = latinName && (p == nameBegin || p + 1 == latinEnd) && isKanaPair(*p) &&
-                           isLower(*p) && std::count_if(nameBegin, latinEnd, [](char16_t c) {
-                               return c >= 0x80;
-                           }) == 1;
+                           isLower(*p) &&
+                           std::count_if(nameBegin, latinEnd, [](char16_t c) { return c >= 0x80; }) == 1;
                 latinEnd = std::max(latinEnd, p + 1);
             }
             if (latinName && (*p < 0x370 || (*p >= 0x1E00 && *p <= 0x1EFF))) {

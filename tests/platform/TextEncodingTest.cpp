@@ -164,15 +164,18 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
          "Shift-JIS or UTF-8, which the text cannot tell"},
         // Romance signs where writers put them tell nothing, as the half-width pairs they are ("2ﾂｺ",
         // "ﾂｫ"); elsewhere they are those pairs of a note.
-        {"Romance signs", u("P1,Silva,Joao,,,2º molar\nP2,Rossi,Luca,,,«ha paura» · n° 36").toUtf8(),
+        {"Romance signs",
+         u("P1,Silva,Joao,,,2º molar\nP2,Rossi,Luca,,,«ha paura» · n° 36\nP3,Pastor,,,,CONSULTA 1ª VEZ\n"
+           "P4,Aguilar,,,,nº historia 73 - temp. 37,5 ºC\nP5,Coelho,,,,Exmª Srª\nP6,Picard,,,,« provisoire »")
+             .toUtf8(),
          std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
         {"Romance signs and names",
          u("P1,Silva,Inês,,,6ª feira\nP2,Ruíz,Mª José,,,«a» · nº 3 ¿Sí?\nP3,Araújo,,,,2.º pré-molar")
              .toUtf8(),
          u("P1,Silva,Inês,,,6ª feira\nP2,Ruíz,Mª José,,,«a» · nº 3 ¿Sí?\nP3,Araújo,,,,2.º pré-molar")},
         {"notes of half-width pairs",
-         *TextEncoding::toCp932(u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ")),
-         u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ")},
+         *TextEncoding::toCp932(u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ\nS3,Ueda,,,,TEL 1ﾂｪ OK Drﾂｺ")),
+         u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ\nS3,Ueda,,,,TEL 1ﾂｪ OK Drﾂｺ")},
         // The signs never decide: a name tells UTF-8 wherever they stand, and what the signs alone
         // would make UTF-8, or Shift-JIS against names, cannot be told.
         {"a sign where notes put one, beside a name",
