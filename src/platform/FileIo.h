@@ -3,6 +3,7 @@
 // The system calls behind FileManager's writes, replaceable so that tests can make any one of
 // them fail (or kill a bulk job part way); not for use outside src/platform and the tests.
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
 
@@ -17,6 +18,12 @@ bool readToEnd(int fd, off_t size, QByteArray &buffer);
 // does; false for anything else, which is never waited on: a pipe is opened without blocking
 // and refused once open. `flags` adds to the open's (O_NOFOLLOW).
 bool readRegularFile(int folder, const char *name, int flags, QByteArray &buffer);
+
+// Opens `path` with `flags` (and `mode`, for O_CREAT) only where it is a regular file, or is
+// missing and created: a pipe, socket or device in its place is not opened (a pipe would wait for
+// a peer, and opening a device may act on it), and one put there between the look and the open
+// is not waited on and refused. -1 otherwise. The file's status goes to *st.
+int openRegularFile(const char *path, int flags, mode_t mode, struct stat *st);
 
 int systemOpenat(int folder, const char *name, int flags, mode_t mode);
 int systemRenameat(int fromFolder, const char *from, int toFolder, const char *to, unsigned flags);

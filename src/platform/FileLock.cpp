@@ -1,5 +1,7 @@
 #include "platform/FileLock.h"
 
+#include "platform/FileIo.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -13,18 +15,12 @@ namespace cvx {
 FileLock::FileLock(const QString &path, Kind kind, Mode mode) {
     if (path.isEmpty()) return;
     const QByteArray name = QFile::encodeName(path);
-    // A lock file is a regular file: a pipe, socket or device in its place is not opened (opening
-    // a device may act on it), and one put there meanwhile is not waited on.
+    // A lock file is a regular file: a pipe, socket or device in its place is not claimed.
     struct stat st {};
-    if (kind == Kind::File && ::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode)) return;
     const int fd = kind == Kind::Folder
                        ? ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                       : ::open(name.constData(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+                       : fileio::openRegularFile(name.constData(), O_RDWR | O_CREAT, 0644, &st);
     if (fd < 0) return;
-    if (kind == Kind::File && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        return;
-    }
     const int operation = LOCK_EX | (mode == Mode::Try ? LOCK_NB : 0);
     int result = 0;
     do {

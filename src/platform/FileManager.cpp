@@ -85,6 +85,17 @@ bool readRegularFile(int folder, const char *name, int flags, QByteArray &buffer
     return read;
 }
 
+int openRegularFile(const char *path, int flags, mode_t mode, struct stat *st) {
+    if (::stat(path, st) == 0 && !S_ISREG(st->st_mode)) return -1;
+    const int fd = ::open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
+    if (fd < 0) return -1;
+    if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 Calls systemCalls() {
     return {systemOpen, ::write, ::fsync, ::close, systemRename, ::syncfs};
 }
@@ -941,18 +952,9 @@ void FileManager::setRefusalLog(std::function<void(const QString &text)> log) {
 bool FileManager::appendToFile(const QString &path, const QByteArray &bytes) {
     if (path.isEmpty()) return false;
     if (!QFileInfo::exists(path)) return writeAtomically(path, bytes);
-    // Only a regular file is opened: a pipe would wait for a reader, and opening a device may act
-    // on it. Should one take the file's place after the look, the open does not wait, and what
-    // it opened is refused.
-    const QByteArray name = QFile::encodeName(path);
     struct stat st {};
-    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+    const int fd = fileio::openRegularFile(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND, 0, &st);
     if (fd < 0) return false;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
     const off_t before = st.st_size;
     qsizetype done = 0;
     bool written = writeAll(fileio::calls(), fd, bytes, &done);
