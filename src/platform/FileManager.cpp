@@ -267,29 +267,34 @@ bool copyTree(const QString &from, const QString &to, const struct stat &st,
 }
 
 // The room a copy takes on a file system of `block`-byte blocks, in bytes: every file's data
-// in whole blocks, with the blocks that map a large file's, and every folder at least a block,
-// more where its names fill more. Over rather than under: too much refuses a copy, too little
-// fills the disk.
+// in whole blocks, and every folder at least a block, more where its names fill more. Where the
+// source's file system gives an entry more (the blocks that map a large file on some file
+// systems, a folder that once held many names), the entry takes as much as it has there. Over
+// rather than under, but only by that: too much refuses a copy that fits, too little fills the
+// disk.
 struct Room {
     quint64 block = 4096;
     quint64 bytes = 0;
     bool refuseSpecials = true;  // else they take no room, and the copy decides on them
 
-    void add(quint64 size, quint64 minimum = 0) {
-        quint64 blocks = std::max(size / block + (size % block != 0), minimum);
-        // Past the block numbers an index node holds itself, blocks of block numbers.
-        if (blocks > 12) blocks += blocks / (block / 4) + 2;
+    // `st` is the entry's status where it is read from; `size`, the bytes its copy holds.
+    void add(const struct stat &st, quint64 size, quint64 minimum = 0) {
+        const quint64 allocated = quint64(std::max<blkcnt_t>(st.st_blocks, 0)) * 512;
+        const quint64 blocks = std::max({blocksOf(size), blocksOf(allocated), minimum});
         constexpr quint64 most = std::numeric_limits<qint64>::max();
-        bytes = blocks * block > most - bytes ? most : bytes + blocks * block;
+        bytes = blocks > (most - bytes) / block ? most : bytes + blocks * block;
     }
+
+private:
+    quint64 blocksOf(quint64 size) const { return size / block + (size % block != 0); }
 };
 
 // Adds the room a copyTree of the entry would take to `room`; false, as copyTree would fail,
 // at an entry that is no file, folder or link, or cannot be looked at.
 bool measureTree(const QString &from, const struct stat &st, bool (*leaveOut)(const QString &), Room &room,
                  QString *why) {
-    if (struct stat target{}; leadsToFile(from, st, target)) room.add(quint64(target.st_size));
-    if (S_ISREG(st.st_mode)) room.add(quint64(st.st_size));
+    if (struct stat target{}; leadsToFile(from, st, target)) room.add(target, quint64(target.st_size));
+    if (S_ISREG(st.st_mode)) room.add(st, quint64(st.st_size));
     if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return true;
     if (!S_ISDIR(st.st_mode)) return !room.refuseSpecials || refuseSpecial(from, why);
     // A folder's entries take about their names and a few bytes each, rounded as they are
@@ -300,7 +305,7 @@ bool measureTree(const QString &from, const struct stat &st, bool (*leaveOut)(co
             listing += 32 + quint64(QFile::encodeName(name).size());
             return measureTree(child, childSt, leaveOut, room, why);
         });
-    room.add(std::max(listing, quint64(std::max<off_t>(st.st_size, 0))), 1);
+    room.add(st, std::max(listing, quint64(std::max<off_t>(st.st_size, 0))), 1);
     return measured;
 }
 

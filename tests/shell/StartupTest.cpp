@@ -29,6 +29,7 @@
 #include "shell/kit/TYWindow.h"
 #include "support/FileSizeLimit.h"
 #include "support/InstrumentSimulator.h"
+#include "support/SpareDisk.h"
 #include "support/TestHome.h"
 
 namespace {
@@ -160,6 +161,7 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         const char *backup;
         bool moved;
         bool linked = false;  // the data folder a link to one on another disk
+        bool tight = false;   // patient files of 55,000 bytes, a tenth more free than they take
     } cases[] = {
         {"V1.0", "1.0", ".Corvadenix_202612070915", false},
         {nullptr, "1.0", ".Corvadenix_202612070915", false},
@@ -171,6 +173,7 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         {"V9/../../x", "1.0", ".Corvadenix_202612070915", false},
         {"V0.8", "1.0", ".Corvadenix_V0.8", false, true},
         {"V3.0", "1.0", ".Corvadenix_V3.0", true, true},
+        {"V0.7", "1.0", ".Corvadenix_V0.7", false, false, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.backup) + " from " + (c.recorded ? c.recorded : "none"));
@@ -193,13 +196,24 @@ TEST_F(StartupTest, FreshInstallationBacksUpTheDataFolderByRecordedVersion) {
         else
             defaults().removeObjectForKey("appVersion");
         defaults().setObject(QString("2"), "resultChoiceNum");
+        const auto tight = [](const QString &folder, int i) {
+            return home(folder + "/Customer/T-" + QString::number(i));
+        };
+        for (int i = 0; c.tight && i < 30; ++i)
+            write(tight(".Corvadenix", i), QByteArray::number(i).leftJustified(55000, 'p'));
 
-        launch(c.current);
+        {
+            std::optional<cvxtest::SpareDisk> disk;
+            if (c.tight) disk.emplace(home(".Corvadenix"), 1.1);
+            launch(c.current);
+        }
 
         EXPECT_TRUE(app().isSetup());
         EXPECT_EQ(read(home("Corvadenix.flag")), "flag");
         EXPECT_EQ(read(home(QString(c.backup) + "/Customer/A-1.xml")), "<patient/>");
         EXPECT_EQ(read(home(QString(c.backup) + "/Comment.xml")), "edited comments");
+        for (int i = 0; c.tight && i < 30; ++i)
+            EXPECT_EQ(read(tight(c.backup, i)), QByteArray::number(i).leftJustified(55000, 'p'));
         EXPECT_FALSE(QFileInfo(home(c.backup)).isSymLink());
         // A copy holds the linked patient's bytes, not the link.
         EXPECT_EQ(read(home(QString(c.backup) + "/Customer/L-3.xml")), "<linked/>");
