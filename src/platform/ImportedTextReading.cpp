@@ -995,12 +995,17 @@ Decision decide(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) 
 
 // The bytes with each Romance sign made two spaces; null where there is none. Where
 // `shiftJisToo`, only those that begin a character in Shift-JIS too ("ﾂ" and a half-width kana),
-// so that both readings still read the bytes.
+// so that both readings still read the bytes. A sign before a half-width sound mark stays: in
+// Shift-JIS it is the kana of a word ("ﾂｺﾞｳ"), whose mark would be left on nothing, and in UTF-8
+// a Thaana or N'Ko letter follows it, which no Romance text writes.
 QByteArray withoutRomanceSigns(QByteArrayView bytes, bool shiftJisToo) {
+    const auto at = [bytes](qsizetype i) {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
+    };
     QByteArray without;
     for (qsizetype i = 0; i < bytes.size();) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte == 0xC2 && i + 1 < bytes.size() && isRomanceSign(static_cast<unsigned char>(bytes[i + 1]))) {
+        const auto byte = at(i);
+        if (byte == 0xC2 && isRomanceSign(at(i + 1)) && at(i + 2) != 0xDE && at(i + 2) != 0xDF) {
             if (without.isNull()) without = bytes.toByteArray();
             without[i] = without[i + 1] = ' ';
             i += 2;
@@ -1016,9 +1021,10 @@ QByteArray withoutRomanceSigns(QByteArrayView bytes, bool shiftJisToo) {
 // "2ﾂｺ"), and where one stands tells too little. The rest of the text, the signs made spaces,
 // decides first: UTF-8 there is UTF-8 wherever the signs stand ("Rodríguez" beside "RX 2º"),
 // refused only for what the rest holds, as is a text that UTF-8 alone reads. Shift-JIS is kept
-// where the rest is Shift-JIS, or favours it too narrowly to decide, or is ASCII, and the signs
-// make it Shift-JIS too; otherwise the text cannot be told, whatever line the signs make
-// implausible.
+// only where the rest tells Shift-JIS by text of its own (it is no ASCII alone, nor does it favour
+// Shift-JIS too narrowly to decide) and the signs make it Shift-JIS too: "Mª" beside names in
+// ASCII is "Mﾂｪ" in Shift-JIS, and a name stored so is worse than a file kept. Otherwise the
+// text cannot be told, whatever line the signs make implausible.
 Decision decideWithRomanceSigns(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) {
     Decision full = decide(bytes, texts);
     if (!texts[Evidence::kUtf8Index]) return full;
@@ -1030,7 +1036,10 @@ Decision decideWithRomanceSigns(QByteArrayView bytes, const std::optional<QStrin
         if (both || r == Evidence::kUtf8Index) neutralTexts[r] = readAs(neutral, Evidence::readingAt(r));
     Decision rest = decide(neutral, neutralTexts);
     if (rest.reading == Reading::Utf8) return rest;
-    if (full.reading == Reading::ShiftJis && rest.leaning == Reading::ShiftJis &&
+    // Text outside ASCII that both readings read is weighed, and Shift-JIS is decided for it only
+    // by what it shows.
+    const bool toldShiftJis = rest.reading == Reading::ShiftJis && hasByteOutsideAscii(neutral);
+    if (full.reading == Reading::ShiftJis && toldShiftJis &&
         (full.refusal.isNull() || full.refusal == rest.refusal))
         return full;
     return {std::nullopt, TextEncoding::kCannotTell, rest.leaning};

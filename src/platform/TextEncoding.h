@@ -80,10 +80,11 @@ public:
     // ("TNF α" and "TNF ﾎｱ", µ and "ﾂｵ"): the text is refused (kCannotTell), never read as a
     // guess. The signs of Romance writing that are "ﾂ" and a half-width kana in Shift-JIS
     // (ª º ° · ¿ ¡ « ») never decide alone: the text is weighed again with them made spaces; UTF-8
-    // there is taken, Shift-JIS only where the signs make it so too and the rest does not favour
-    // UTF-8, and anything else is refused (kCannotTell). A line is refused, and with it the
-    // file, only where the file's reading makes it implausible (mixed where the other fits it)
-    // or where the other is far likelier; never for being merely likelier in the other. Then
+    // there is taken, Shift-JIS only where the signs make it so too and the rest, outside ASCII,
+    // tells Shift-JIS by itself, and anything else is refused (kCannotTell). A line is refused,
+    // and with it the file, only where the file's reading makes it implausible (mixed where the
+    // other fits it) or where the other is far likelier; never for being merely likelier in the
+    // other. Then
     // UTF-16 without a mark, in the byte order that reads plausibly, or that alone gives records
     // (commas, tabs, line ends); where neither tells, it is refused. std::nullopt when nothing
     // fits, or when the text holds a NUL; `refusal` then says why, in words for a log. Time is
