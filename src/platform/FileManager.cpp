@@ -297,12 +297,15 @@ bool measureTree(const QString &from, const struct stat &st, bool (*leaveOut)(co
     if (S_ISREG(st.st_mode)) room.add(st, quint64(st.st_size));
     if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return true;
     if (!S_ISDIR(st.st_mode)) return !room.refuseSpecials || refuseSpecial(from, why);
-    // A folder's entries take about their names and a few bytes each, rounded as they are
-    // stored; a name is never more than its bytes in the listing.
+    // A folder's entries take their names and a few bytes each: no more than 32 bytes and the
+    // name's, where a name is stored as its bytes; on a memory stick, 32-byte slots of 13 or 15
+    // characters after one or two slots of their own.
     quint64 listing = 64;
     const bool measured = eachEntry(
         from, leaveOut, why, [&](const QString &name, const QString &child, const struct stat &childSt) {
-            listing += 32 + quint64(QFile::encodeName(name).size());
+            const quint64 characters = quint64(name.size());
+            const quint64 places = std::max(1 + (characters + 12) / 13, 2 + (characters + 14) / 15);
+            listing += std::max(32 + quint64(QFile::encodeName(name).size()), 32 * places);
             return measureTree(child, childSt, leaveOut, room, why);
         });
     room.add(st, std::max(listing, quint64(std::max<off_t>(st.st_size, 0))), 1);
