@@ -993,19 +993,26 @@ Decision decide(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) 
     return {reading, evidence.refusal(*reading), *reading};
 }
 
-// The bytes with each Romance sign made two spaces; null where there is none. Where
-// `shiftJisToo`, only those that begin a character in Shift-JIS too ("ﾂ" and a half-width kana),
-// so that both readings still read the bytes. A sign before a half-width sound mark stays: in
-// Shift-JIS it is the kana of a word ("ﾂｺﾞｳ"), whose mark would be left on nothing, and in UTF-8
-// a Thaana or N'Ko letter follows it, which no Romance text writes.
-QByteArray withoutRomanceSigns(QByteArrayView bytes, bool shiftJisToo) {
+// The signs of Latin-1 whose two bytes in UTF-8 are "ﾂ" and a half-width kana in Shift-JIS
+// (C2 A1..BF): ¡ ª « ° · º » ¿, ½ ¼ ² ³ § ± ® ´ µ and the others.
+bool isSignPair(unsigned char second) {
+    return second >= 0xA1 && second <= 0xBF;
+}
+
+// The bytes with each of the signs `which` picks made two spaces; null where there is none. Where
+// `shiftJisToo`, only those that begin a character in Shift-JIS too, so that both readings still
+// read the bytes. A sign before a half-width sound mark stays: in Shift-JIS it is the kana of a
+// word ("ﾂｺﾞｳ"), whose mark would be left on nothing, and in UTF-8 a Thaana or N'Ko letter
+// follows it, which no Latin text writes.
+QByteArray withoutSigns(QByteArrayView bytes, bool shiftJisToo, bool (*which)(unsigned char second)) {
     const auto at = [bytes](qsizetype i) {
         return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
     };
     QByteArray without;
     for (qsizetype i = 0; i < bytes.size();) {
         const auto byte = at(i);
-        if (byte == 0xC2 && isRomanceSign(at(i + 1)) && at(i + 2) != 0xDE && at(i + 2) != 0xDF) {
+        if (byte == 0xC2 && isSignPair(at(i + 1)) && which(at(i + 1)) && at(i + 2) != 0xDE &&
+            at(i + 2) != 0xDF) {
             if (without.isNull()) without = bytes.toByteArray();
             without[i] = without[i + 1] = ' ';
             i += 2;
@@ -1016,33 +1023,50 @@ QByteArray withoutRomanceSigns(QByteArrayView bytes, bool shiftJisToo) {
     return without;
 }
 
-// The reading of bytes where the Romance signs never decide by themselves: each is what its
-// half-width pair is in Shift-JIS, which notes glue to their abbreviations and digits ("CTﾂｷ",
-// "2ﾂｺ"), and where one stands tells too little. The rest of the text, the signs made spaces,
-// decides first: UTF-8 there is UTF-8 wherever the signs stand ("Rodríguez" beside "RX 2º"),
-// refused only for what the rest holds, as is a text that UTF-8 alone reads. Shift-JIS is kept
-// only where the rest tells Shift-JIS by text of its own (it is no ASCII alone, nor does it favour
-// Shift-JIS too narrowly to decide) and the signs make it Shift-JIS too: "Mª" beside names in
-// ASCII is "Mﾂｪ" in Shift-JIS, and a name stored so is worse than a file kept. Otherwise the
-// text cannot be told, whatever line the signs make implausible.
-Decision decideWithRomanceSigns(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) {
+// The decision for bytes without some of their signs, and whether it is Shift-JIS for what the
+// rest shows: text outside ASCII that both readings read is weighed, and Shift-JIS is decided for
+// it only by what it shows, never as ASCII alone or too narrowly to decide.
+struct Rest {
+    bool signs = false;  // whether the bytes hold any of them
+    Decision decision;
+    bool toldShiftJis = false;
+};
+Rest decideWithout(QByteArrayView bytes, bool both, bool (*which)(unsigned char second)) {
+    const QByteArray neutral = withoutSigns(bytes, both, which);
+    if (neutral.isNull()) return {};
+    std::optional<QString> texts[2];
+    for (int r = 0; r < 2; ++r)
+        if (both || r == Evidence::kUtf8Index) texts[r] = readAs(neutral, Evidence::readingAt(r));
+    Rest rest{true, decide(neutral, texts)};
+    rest.toldShiftJis = rest.decision.reading == Reading::ShiftJis && hasByteOutsideAscii(neutral);
+    return rest;
+}
+
+// The reading of bytes where the signs of Latin-1 never decide Shift-JIS by themselves, nor the
+// Romance ones either reading: each is what its half-width pair is in Shift-JIS, which notes glue
+// to their abbreviations and digits ("CTﾂｷ", "2ﾂｺ"), and where one stands tells too little. The
+// rest of the text, the Romance signs made spaces, decides first: UTF-8 there is UTF-8 wherever
+// the signs stand ("Rodríguez" beside "RX 2º"), refused only for what the rest holds, as is a text
+// that UTF-8 alone reads. Shift-JIS is kept only where the signs make it Shift-JIS too and the
+// rest tells Shift-JIS by text of its own, without any sign of Latin-1: "Mª" beside names in ASCII
+// is "Mﾂｪ" in Shift-JIS, "½ + ¼" is "ﾂｽ + ﾂｼ", and a name stored so is worse than a file kept.
+// Otherwise the text cannot be told, whatever line the signs make implausible.
+Decision decideWithSigns(QByteArrayView bytes, const std::optional<QString> (&texts)[2]) {
     Decision full = decide(bytes, texts);
     if (!texts[Evidence::kUtf8Index]) return full;
     const bool both = texts[Evidence::kCp932Index].has_value();
-    const QByteArray neutral = withoutRomanceSigns(bytes, both);
-    if (neutral.isNull()) return full;
-    std::optional<QString> neutralTexts[2];
-    for (int r = 0; r < 2; ++r)
-        if (both || r == Evidence::kUtf8Index) neutralTexts[r] = readAs(neutral, Evidence::readingAt(r));
-    Decision rest = decide(neutral, neutralTexts);
-    if (rest.reading == Reading::Utf8) return rest;
-    // Text outside ASCII that both readings read is weighed, and Shift-JIS is decided for it only
-    // by what it shows.
-    const bool toldShiftJis = rest.reading == Reading::ShiftJis && hasByteOutsideAscii(neutral);
-    if (full.reading == Reading::ShiftJis && toldShiftJis &&
-        (full.refusal.isNull() || full.refusal == rest.refusal))
-        return full;
-    return {std::nullopt, TextEncoding::kCannotTell, rest.leaning};
+    const auto cannotTell = [](const Rest &rest) {
+        return Decision{std::nullopt, TextEncoding::kCannotTell, rest.decision.leaning};
+    };
+    const Rest romance =
+        decideWithout(bytes, both, [](unsigned char second) { return isRomanceSign(second); });
+    if (romance.decision.reading == Reading::Utf8) return romance.decision;
+    if (romance.signs && !(full.reading == Reading::ShiftJis && romance.toldShiftJis &&
+                           (full.refusal.isNull() || full.refusal == romance.decision.refusal)))
+        return cannotTell(romance);
+    if (full.reading != Reading::ShiftJis || !full.refusal.isNull()) return full;
+    const Rest bare = decideWithout(bytes, both, [](unsigned char) { return true; });
+    return bare.signs && !bare.toldShiftJis ? cannotTell(bare) : full;
 }
 
 // UTF-16 records are partly ASCII (separators, line ends, digits): at least one code unit in
@@ -1126,7 +1150,7 @@ std::optional<QString> readImportedText(const QByteArray &bytes, QString *refusa
             const bool utf8 = texts[Evidence::kUtf8Index].has_value(),
                        cp932 = texts[Evidence::kCp932Index].has_value();
             if (utf8 || cp932) {
-                Decision decision = decideWithRomanceSigns(bytes, texts);
+                Decision decision = decideWithSigns(bytes, texts);
                 why = std::move(decision.refusal);
                 if (!decision.reading || !why.isNull()) return std::nullopt;
                 return std::move(texts[Evidence::index(*decision.reading)]);

@@ -78,13 +78,13 @@ public:
     // UTF-8 on a tie where it gives fewer characters, all kana and kanji. Where Shift-JIS would
     // win a tie or by one rare character at most, both readings are what a writer writes
     // ("TNF α" and "TNF ﾎｱ", µ and "ﾂｵ"): the text is refused (kCannotTell), never read as a
-    // guess. The signs of Romance writing that are "ﾂ" and a half-width kana in Shift-JIS
-    // (ª º ° · ¿ ¡ « ») never decide alone: the text is weighed again with them made spaces; UTF-8
-    // there is taken, Shift-JIS only where the signs make it so too and the rest, outside ASCII,
-    // tells Shift-JIS by itself, and anything else is refused (kCannotTell). A line is refused,
-    // and with it the file, only where the file's reading makes it implausible (mixed where the
-    // other fits it) or where the other is far likelier; never for being merely likelier in the
-    // other. Then
+    // guess. The signs of Latin-1 that are "ﾂ" and a half-width kana in Shift-JIS never decide
+    // Shift-JIS alone, nor those of Romance writing (ª º ° · ¿ ¡ « ») either reading: the text is
+    // weighed again with the Romance ones made spaces; UTF-8 there is taken, Shift-JIS only where
+    // the signs make it so too and the rest, without any such sign, tells Shift-JIS by itself
+    // outside ASCII, and anything else is refused (kCannotTell). A line is refused, and with it
+    // the file, only where the file's reading makes it implausible (mixed where the other fits
+    // it) or where the other is far likelier; never for being merely likelier in the other. Then
     // UTF-16 without a mark, in the byte order that reads plausibly, or that alone gives records
     // (commas, tabs, line ends); where neither tells, it is refused. std::nullopt when nothing
     // fits, or when the text holds a NUL; `refusal` then says why, in words for a log. Time is

@@ -188,6 +188,8 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
          u("1,Sala,,,,COL·LOCACIÓ\n2,Comas,,,,1ª")},
         {"a half-width name whose pair only a sign's pair tells", *TextEncoding::toCp932(u("0001,ﾂｶ,ﾂｰ")),
          std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
+        {"signs of Latin-1 beside Mª and names in ASCII", u("1,ORTIZ,Mª ANTONIA,,,Sintrom ½ + ¼").toUtf8(),
+         std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
         {"half-width pairs of degrees", *TextEncoding::toCp932(u("S1,Sato,,,,5ﾂｰC.5ﾂｺC")), std::nullopt,
          "Shift-JIS or UTF-8, which the text cannot tell"},
         {"a sign where notes put one, beside names of an accent at their edge",
