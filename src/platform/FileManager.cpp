@@ -3,7 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -266,26 +270,46 @@ bool copyTree(const QString &from, const QString &to, const struct stat &st,
                      });
 }
 
+// The blocks of block numbers that map a file of `blocks` data blocks where its index node
+// holds the first 12 numbers and a block holds `perBlock`: a block for the next `perBlock`
+// blocks, then a tree of two levels for the next perBlock², then one of three.
+quint64 mapBlocks(quint64 blocks, quint64 perBlock) {
+    quint64 map = 0, span = 1, left = blocks > 12 ? blocks - 12 : 0;
+    for (int levels = 1; levels <= 3 && left > 0; ++levels) {
+        span *= perBlock;
+        const quint64 mapped = std::min(left, span);
+        for (quint64 unit = perBlock, level = 0; level < quint64(levels); ++level, unit *= perBlock)
+            map += (mapped + unit - 1) / unit;
+        left -= mapped;
+    }
+    return map;
+}
+
 // The room a copy takes on a file system of `block`-byte blocks, in bytes: every file's data
-// in whole blocks, and every folder at least a block, more where its names fill more. Where the
-// source's file system gives an entry more (the blocks that map a large file on some file
-// systems, a folder that once held many names), the entry takes as much as it has there. Over
-// rather than under, but only by that: too much refuses a copy that fits, too little fills the
-// disk.
+// in whole blocks, with the blocks that map them where the file system maps blocks so, every
+// folder at least a block, more where its names fill more, and what each entry takes there
+// besides. Where the source's file system gives an entry more (a folder that once held many
+// names), the entry takes as much as it has there. Over rather than under, but only by that: too
+// much refuses a copy that fits, too little fills the disk.
 struct Room {
     quint64 block = 4096;
+    bool blockMaps = false;  // large files take blocks of block numbers besides their data
+    quint64 perEntry = 0;    // bytes each file, folder or link takes besides its blocks
     quint64 bytes = 0;
     bool refuseSpecials = true;  // else they take no room, and the copy decides on them
 
     // `st` is the entry's status where it is read from; `size`, the bytes its copy holds.
     void add(const struct stat &st, quint64 size, quint64 minimum = 0) {
         const quint64 allocated = quint64(std::max<blkcnt_t>(st.st_blocks, 0)) * 512;
-        const quint64 blocks = std::max({blocksOf(size), blocksOf(allocated), minimum});
-        constexpr quint64 most = std::numeric_limits<qint64>::max();
-        bytes = blocks > (most - bytes) / block ? most : bytes + blocks * block;
+        const quint64 data = blocksOf(size) + (blockMaps ? mapBlocks(blocksOf(size), block / 4) : 0);
+        const quint64 blocks = std::max({data, blocksOf(allocated), minimum});
+        grow(blocks > most / block ? most : blocks * block);
     }
+    void addEntry() { grow(perEntry); }
+    void grow(quint64 more) { bytes = more > most - bytes ? most : bytes + more; }
 
 private:
+    static constexpr quint64 most = std::numeric_limits<qint64>::max();
     quint64 blocksOf(quint64 size) const { return size / block + (size % block != 0); }
 };
 
@@ -293,10 +317,12 @@ private:
 // at an entry that is no file, folder or link, or cannot be looked at.
 bool measureTree(const QString &from, const struct stat &st, bool (*leaveOut)(const QString &), Room &room,
                  QString *why) {
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) && !S_ISDIR(st.st_mode))
+        return !room.refuseSpecials || refuseSpecial(from, why);
+    room.addEntry();
     if (struct stat target{}; leadsToFile(from, st, target)) room.add(target, quint64(target.st_size));
     if (S_ISREG(st.st_mode)) room.add(st, quint64(st.st_size));
     if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return true;
-    if (!S_ISDIR(st.st_mode)) return !room.refuseSpecials || refuseSpecial(from, why);
     // A folder's entries take their names and a few bytes each: no more than 32 bytes and the
     // name's, where a name is stored as its bytes; on a memory stick, 32-byte slots of 13 or 15
     // characters after one or two slots of their own.
@@ -716,11 +742,14 @@ bool mayPlace(const QString &from, const QString &to, struct stat &st, QString *
     return !(isFolderEntry(from, st) && isInside(to, from)) || intoItself(to, why);
 }
 
-// The bytes that the file system holding `folder` has free for this user, and the size of the
-// blocks it gives files room in; nothing when it cannot tell.
+// The bytes that the file system holding `folder` has free for this user, the size of the
+// blocks it gives files room in, and what it takes besides; nothing when it cannot tell.
 struct Space {
     qint64 free;
     quint64 block;
+    bool blockMaps = false;  // large files take blocks of block numbers besides their data
+    quint64 perEntry = 0;    // bytes each new file, folder or link takes
+    quint64 once = 0;        // bytes the first of them takes besides
 };
 std::optional<Space> spaceAt(const fileio::Calls &io, const QByteArray &folder) {
     struct statvfs info {};
@@ -728,7 +757,23 @@ std::optional<Space> spaceAt(const fileio::Calls &io, const QByteArray &folder) 
     const unsigned long long free = static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
     // No disk gives room in pieces smaller than a sector.
     const quint64 block = std::max<quint64>(info.f_frsize ? info.f_frsize : info.f_bsize, 512);
-    return Space{qint64(std::min<unsigned long long>(free, std::numeric_limits<qint64>::max())), block};
+    Space space{qint64(std::min<unsigned long long>(free, std::numeric_limits<qint64>::max())), block};
+    struct statfs kind {};
+    if (::statfs(folder.constData(), &kind) != 0) return space;
+    if (kind.f_type == EXT4_SUPER_MAGIC) {
+        // The ext family maps a file's blocks with blocks of block numbers, unless its files are
+        // made of extents, as new ones are where the folder is.
+        int flags = 0;
+        const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        space.blockMaps = fd < 0 || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 || !(flags & FS_EXTENT_FL);
+        if (fd >= 0) ::close(fd);
+    } else if (kind.f_type == XFS_SUPER_MAGIC) {
+        // xfs takes index nodes from the free room, in chunks, and holds room for the maps of
+        // what is written until it is on the disk: measured, under a KiB an entry, and a chunk.
+        space.perEntry = 1024;
+        space.once = 64 * 1024;
+    }
+    return space;
 }
 
 // Looks the tree at `from` (its status `st`) over before anything of its copy into the folder
@@ -741,7 +786,12 @@ bool fits(const QString &from, const struct stat &st, const QByteArray &into,
     const std::optional<Space> space = spaceAt(fileio::calls(), into);
     Room room;
     room.refuseSpecials = refuseSpecials;
-    if (space) room.block = space->block;
+    if (space) {
+        room.block = space->block;
+        room.blockMaps = space->blockMaps;
+        room.perEntry = space->perEntry;
+        room.grow(space->once);
+    }
     if (!measureTree(from, st, leaveOut, room, why)) return false;
     if (!space || room.bytes <= quint64(space->free)) return true;
     if (why)
