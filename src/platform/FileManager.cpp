@@ -320,18 +320,25 @@ bool measureTree(const QString &from, const struct stat &st, bool (*leaveOut)(co
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode) && !S_ISDIR(st.st_mode))
         return !room.refuseSpecials || refuseSpecial(from, why);
     room.addEntry();
-    if (struct stat target{}; leadsToFile(from, st, target)) room.add(target, quint64(target.st_size));
-    if (S_ISREG(st.st_mode)) room.add(st, quint64(st.st_size));
-    if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return true;
-    // A folder's entries take their names and a few bytes each: no more than 32 bytes and the
-    // name's, where a name is stored as its bytes; on a memory stick, 32-byte slots of 13 or 15
-    // characters after one or two slots of their own.
+    if (struct stat target{}; leadsToFile(from, st, target)) {
+        room.add(target, quint64(target.st_size));
+        return true;
+    }
+    // A link that stays a link holds its target's name, in a block where it is long.
+    if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+        room.add(st, quint64(std::max<off_t>(st.st_size, 0)));
+        return true;
+    }
+    // A folder's entries take their names and a few bytes each: 8 bytes and the name's, rounded
+    // to 4, in blocks that a hashed folder fills by half at the least, where a name is stored as
+    // its bytes; on a memory stick, 32-byte slots of 13 or 15 characters after one or two slots of
+    // their own.
     quint64 listing = 64;
     const bool measured = eachEntry(
         from, leaveOut, why, [&](const QString &name, const QString &child, const struct stat &childSt) {
-            const quint64 characters = quint64(name.size());
+            const quint64 characters = quint64(name.size()), bytes = quint64(QFile::encodeName(name).size());
             const quint64 places = std::max(1 + (characters + 12) / 13, 2 + (characters + 14) / 15);
-            listing += std::max(32 + quint64(QFile::encodeName(name).size()), 32 * places);
+            listing += std::max(2 * (8 + (bytes + 3) / 4 * 4), 32 * places);
             return measureTree(child, childSt, leaveOut, room, why);
         });
     room.add(st, std::max(listing, quint64(std::max<off_t>(st.st_size, 0))), 1);
@@ -791,6 +798,7 @@ bool fits(const QString &from, const struct stat &st, const QByteArray &into,
         room.blockMaps = space->blockMaps;
         room.perEntry = space->perEntry;
         room.grow(space->once);
+        room.grow(room.block);  // the folder `into` may take a block more for the copy's name
     }
     if (!measureTree(from, st, leaveOut, room, why)) return false;
     if (!space || room.bytes <= quint64(space->free)) return true;
