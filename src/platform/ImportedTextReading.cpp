@@ -1001,20 +1001,23 @@ bool isSignPair(unsigned char second) {
 
 // The bytes with each of the signs `which` picks made two spaces; null where there is none. Where
 // `shiftJisToo`, only those that begin a character in Shift-JIS too, so that both readings still
-// read the bytes. A sign before a half-width sound mark stays: in Shift-JIS it is the kana of a
-// word ("ﾂｺﾞｳ"), whose mark would be left on nothing, and in UTF-8 a Thaana or N'Ko letter
-// follows it, which no Latin text writes.
-QByteArray withoutSigns(QByteArrayView bytes, bool shiftJisToo, bool (*which)(unsigned char second)) {
+// read the bytes. Unless `beforeMarks`, a sign before a half-width sound mark stays, and *kept
+// says whether one did.
+QByteArray withoutSigns(QByteArrayView bytes, bool shiftJisToo, bool (*which)(unsigned char second),
+                        bool beforeMarks, bool *kept) {
     const auto at = [bytes](qsizetype i) {
         return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
     };
     QByteArray without;
     for (qsizetype i = 0; i < bytes.size();) {
         const auto byte = at(i);
-        if (byte == 0xC2 && isSignPair(at(i + 1)) && which(at(i + 1)) && at(i + 2) != 0xDE &&
-            at(i + 2) != 0xDF) {
-            if (without.isNull()) without = bytes.toByteArray();
-            without[i] = without[i + 1] = ' ';
+        if (byte == 0xC2 && isSignPair(at(i + 1)) && which(at(i + 1))) {
+            if (beforeMarks || (at(i + 2) != 0xDE && at(i + 2) != 0xDF)) {
+                if (without.isNull()) without = bytes.toByteArray();
+                without[i] = without[i + 1] = ' ';
+            } else {
+                *kept = true;
+            }
             i += 2;
             continue;
         }
@@ -1031,15 +1034,27 @@ struct Rest {
     Decision decision;
     bool toldShiftJis = false;
 };
-Rest decideWithout(QByteArrayView bytes, bool both, bool (*which)(unsigned char second)) {
-    const QByteArray neutral = withoutSigns(bytes, both, which);
-    if (neutral.isNull()) return {};
+Rest decideOn(const QByteArray &neutral, bool both) {
     std::optional<QString> texts[2];
     for (int r = 0; r < 2; ++r)
         if (both || r == Evidence::kUtf8Index) texts[r] = readAs(neutral, Evidence::readingAt(r));
     Rest rest{true, decide(neutral, texts)};
     rest.toldShiftJis = rest.decision.reading == Reading::ShiftJis && hasByteOutsideAscii(neutral);
     return rest;
+}
+// A sign before a half-width sound mark is in Shift-JIS the kana of a word ("ﾂｺﾞｳ 7/5"), whose
+// mark would be left on nothing; it stays, unless the text without it leans to UTF-8: there the
+// mark is a byte of damage after a sign ("Concepció" beside "·" and junk), which would read as
+// Shift-JIS whatever the names show.
+Rest decideWithout(QByteArrayView bytes, bool both, bool (*which)(unsigned char second)) {
+    bool kept = false;
+    const QByteArray all = withoutSigns(bytes, both, which, true, &kept);
+    if (all.isNull()) return {};
+    Rest rest = decideOn(all, both);
+    if (rest.decision.leaning == Reading::Utf8) return rest;
+    const QByteArray beside = withoutSigns(bytes, both, which, false, &kept);
+    if (!kept) return rest;
+    return beside.isNull() ? decideOn(bytes.toByteArray(), both) : decideOn(beside, both);
 }
 
 // The reading of bytes where the signs of Latin-1 never decide Shift-JIS by themselves, nor the

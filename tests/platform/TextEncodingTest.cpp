@@ -177,8 +177,11 @@ TEST(TextEncoding, ImportedTextTakesTheMarkThenTheLikelierOfShiftJisAndUtf8ThenU
          *TextEncoding::toCp932(u("S1,Sato,,,,XPﾂｷ 2ﾂｺ\nS2,Ito,,,,INLﾂｪ No.3ﾂｪ\nS3,Ueda,,,,TEL 1ﾂｪ OK Drﾂｺ")),
          std::nullopt, "Shift-JIS or UTF-8, which the text cannot tell"},
         {"a pair and a sound mark, a kana word (都合) that tells",
-         *TextEncoding::toCp932(u("S1,Ota,Miki,,,1ﾂｺﾞｳ NG\nS2,Ito,,,,TEL 1ﾂｷ")),
-         u("S1,Ota,Miki,,,1ﾂｺﾞｳ NG\nS2,Ito,,,,TEL 1ﾂｷ")},
+         *TextEncoding::toCp932(u("S1,Ota,Miki,,,ﾂｺﾞｳ 7/5\nS2,Ito,,,,TEL 1ﾂｷ")),
+         u("S1,Ota,Miki,,,ﾂｺﾞｳ 7/5\nS2,Ito,,,,TEL 1ﾂｷ")},
+        {"UTF-8 damaged after a sign, where Shift-JIS reads a kana word",
+         u("1,Mas,Concepció,,,\n2,Serra,,,,neteja ·").toUtf8() + "\xDE\xB9", std::nullopt,
+         "Shift-JIS or UTF-8, which the text cannot tell"},
         // The signs never decide: a name tells UTF-8 wherever they stand, and what the signs alone
         // would make UTF-8, or Shift-JIS against names, cannot be told.
         {"a sign where notes put one, beside a name",
