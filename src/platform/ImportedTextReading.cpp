@@ -999,10 +999,10 @@ bool isSignPair(unsigned char second) {
     return second >= 0xA1 && second <= 0xBF;
 }
 
-// The bytes with each of the signs `which` picks made two spaces; null where there is none. Where
-// `shiftJisToo`, only those that begin a character in Shift-JIS too, so that both readings still
-// read the bytes. Unless `beforeMarks`, a sign before a half-width sound mark stays, and *kept
-// says whether one did.
+// The bytes with each sign pair that `which` picks made two spaces; null where there is none.
+// Where `shiftJisToo`, only those that begin a character in Shift-JIS too, so that both readings
+// still read the bytes. Unless `beforeMarks`, a sign before a half-width sound mark stays, and
+// *kept says whether one did.
 QByteArray withoutSigns(QByteArrayView bytes, bool shiftJisToo, bool (*which)(unsigned char second),
                         bool beforeMarks, bool *kept) {
     const auto at = [bytes](qsizetype i) {
@@ -1011,7 +1011,7 @@ QByteArray withoutSigns(QByteArrayView bytes, bool shiftJisToo, bool (*which)(un
     QByteArray without;
     for (qsizetype i = 0; i < bytes.size();) {
         const auto byte = at(i);
-        if (byte == 0xC2 && isSignPair(at(i + 1)) && which(at(i + 1))) {
+        if (byte == 0xC2 && which(at(i + 1))) {
             if (beforeMarks || (at(i + 2) != 0xDE && at(i + 2) != 0xDF)) {
                 if (without.isNull()) without = bytes.toByteArray();
                 without[i] = without[i + 1] = ' ';
@@ -1042,6 +1042,7 @@ Rest decideOn(const QByteArray &neutral, bool both) {
     rest.toldShiftJis = rest.decision.reading == Reading::ShiftJis && hasByteOutsideAscii(neutral);
     return rest;
 }
+
 // A sign before a half-width sound mark is in Shift-JIS the kana of a word ("ﾂｺﾞｳ 7/5"), whose
 // mark would be left on nothing; it stays, unless the text without it leans to UTF-8: there the
 // mark is a byte of damage after a sign ("Concepció" beside "·" and junk), which would read as
@@ -1054,7 +1055,7 @@ Rest decideWithout(QByteArrayView bytes, bool both, bool (*which)(unsigned char 
     if (rest.decision.leaning == Reading::Utf8) return rest;
     const QByteArray beside = withoutSigns(bytes, both, which, false, &kept);
     if (!kept) return rest;
-    return beside.isNull() ? decideOn(bytes.toByteArray(), both) : decideOn(beside, both);
+    return decideOn(beside.isNull() ? bytes.toByteArray() : beside, both);
 }
 
 // The reading of bytes where the signs of Latin-1 never decide Shift-JIS by themselves, nor the
@@ -1080,7 +1081,7 @@ Decision decideWithSigns(QByteArrayView bytes, const std::optional<QString> (&te
                            (full.refusal.isNull() || full.refusal == romance.decision.refusal)))
         return cannotTell(romance);
     if (full.reading != Reading::ShiftJis || !full.refusal.isNull()) return full;
-    const Rest bare = decideWithout(bytes, both, [](unsigned char) { return true; });
+    const Rest bare = decideWithout(bytes, both, isSignPair);
     return bare.signs && !bare.toldShiftJis ? cannotTell(bare) : full;
 }
 
